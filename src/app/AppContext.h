@@ -1,0 +1,19 @@
+#pragma once
+
+#include "store/Clock.h"
+#include "store/HomeFolder.h"
+#include "store/Settings.h"
+
+class DataModule;
+
+// What every window is given at start-up: where files live, the settings file, the clock.
+struct AppContext
+{
+    HomeFolder home;
+    Settings settings;
+    const Clock* clock = &Clock::system();
+    DataModule* data = nullptr; // set once the data module exists (created after the main window)
+    QString executablePath;     // for the autostart entry
+
+    explicit AppContext(const HomeFolder& folder) : home(folder), settings(folder.iniPath()) {}
+};

@@ -1,0 +1,52 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+
+CommandLine CommandLine::parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Velmora：个人信用卡账单日、还款日管理与提醒。"));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("显示帮助并退出。"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("显示版本并退出。"));
+    const QCommandLineOption summary(
+        QStringLiteral("summary"), QStringLiteral("不打开窗口：刷新全部卡片，打印到期统计和3天内还款列表。"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("与 --summary 同用：以 JSON 输出。"));
+    const QCommandLineOption remind(
+        QStringLiteral("remind"),
+        QStringLiteral("不打开窗口：刷新全部卡片，并按设置发送当天的还款提醒邮件。"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("在临时文件夹中用示例卡片启动，不影响真实数据。"));
+    parser.addOptions({help, version, summary, json, remind, demo});
+
+    CommandLine result;
+    result.helpText = parser.helpText();
+    if (!parser.parse(arguments)) {
+        result.mode = Mode::Error;
+        result.errorText = parser.errorText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.mode = Mode::Error;
+        result.errorText =
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        return result;
+    }
+    result.json = parser.isSet(json);
+    result.demo = parser.isSet(demo);
+    if (parser.isSet(help))
+        result.mode = Mode::Help;
+    else if (parser.isSet(version))
+        result.mode = Mode::Version;
+    else if (parser.isSet(summary))
+        result.mode = Mode::Summary;
+    else if (parser.isSet(remind))
+        result.mode = Mode::Remind;
+    else if (result.json) {
+        result.mode = Mode::Error;
+        result.errorText = QStringLiteral("--json can only be used with --summary.");
+    }
+    return result;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for. Parsed before any application object exists, so that
+// headless commands never need a display.
+struct CommandLine
+{
+    enum class Mode { Gui, Help, Version, Summary, Remind, Error };
+    Mode mode = Mode::Gui;
+    bool json = false;
+    bool demo = false;
+    QString helpText;
+    QString errorText;
+
+    static CommandLine parse(const QStringList& arguments);
+};

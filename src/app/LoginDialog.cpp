@@ -1,0 +1,37 @@
+#include "app/LoginDialog.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TFpwd"));
+    setWindowTitle(QStringLiteral("登录"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    QFont f = font();
+    f.setPixelSize(16);
+    setFont(f);
+
+    m_prompt = new QLabel(QStringLiteral("密码："), this);
+    m_prompt->setObjectName(QStringLiteral("Label1"));
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName(QStringLiteral("Edit1"));
+    m_edit->setEchoMode(QLineEdit::Password);
+    m_edit->setFixedSize(217, 28);
+    m_note = new QLabel(QStringLiteral("首次登录密码为空"), this);
+    m_note->setObjectName(QStringLiteral("Label2"));
+    m_note->setStyleSheet(QStringLiteral("color: silver; font-size: 11px;"));
+    m_button = new QPushButton(QStringLiteral("登录"), this);
+    m_button->setObjectName(QStringLiteral("BitBtn1"));
+    m_button->setDefault(true);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(m_prompt, 0, 0);
+    layout->addWidget(m_edit, 0, 1);
+    layout->addWidget(m_note, 1, 1);
+    layout->addWidget(m_button, 2, 1, Qt::AlignRight);
+    setFixedSize(409, 143);
+}

@@ -1,0 +1,185 @@
+#include "app/MainWindow.h"
+
+#include "app/AppContext.h"
+#include "app/Autostart.h"
+#include "app/BankPage.h"
+#include "app/LoginDialog.h"
+#include "app/MessageBox.h"
+#include "app/PromoPage.h"
+#include "app/SettingsPage.h"
+#include "planner/JournalPage.h"
+#include "planner/ParameterPage.h"
+#include "remind/ReminderWindow.h"
+#include "store/DataModule.h"
+#include "store/DateText.h"
+#include "store/Error.h"
+#include "views/CardPage.h"
+#include "views/HolderDialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTabWidget>
+
+MainWindow::MainWindow(AppContext& context, QWidget* parent) : QMainWindow(parent), m_context(context)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("VelmoraV2.0"));
+    resize(1028, 670);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    m_timer1.setSingleShot(false);
+    m_timer2.setSingleShot(false);
+
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->setDocumentMode(true);
+    setCentralWidget(m_pages);
+
+    m_journalPage = new JournalPage(m_context, m_pages);
+    m_cardPage = new CardPage(m_pages);
+    m_cardPage->setObjectName(QStringLiteral("TabSheet2"));
+    m_bankPage = new BankPage(m_context, m_pages);
+    m_promoPage = new PromoPage(m_context, m_pages);
+    m_parameterPage = new ParameterPage(m_context, m_pages);
+    m_bankPhonePage = new QWidget(m_pages);
+    m_bankPhonePage->setObjectName(QStringLiteral("TabSheet5"));
+    m_settingsPage = new SettingsPage(m_context, m_pages);
+
+    m_pages->addTab(m_journalPage, QString());
+    m_pages->addTab(m_cardPage, QStringLiteral("信用卡信息"));
+    m_pages->addTab(m_bankPage, QStringLiteral("银行网站及电话"));
+    m_pages->addTab(m_promoPage, QStringLiteral("在线申请信用卡"));
+    m_pages->addTab(m_parameterPage, QString());
+    m_pages->addTab(m_bankPhonePage, QStringLiteral("银行电话"));
+    m_pages->addTab(m_settingsPage, QStringLiteral("系统设置"));
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(m_journalPage), static_cast<QWidget*>(m_parameterPage), m_bankPhonePage})
+        m_pages->setTabVisible(m_pages->indexOf(hidden), false);
+    m_pages->setCurrentWidget(m_cardPage);
+
+    formCreate();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* reminder, HolderDialog* holders)
+{
+    m_login = login;
+    m_data = data;
+    m_reminder = reminder;
+    m_holders = holders;
+    if (m_data && m_data->database().isOpen()) {
+        m_cardPage->attachData(*m_data);
+        if (m_holders)
+            m_holders->attachData(*m_data);
+    }
+    if (m_reminder)
+        connect(m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
+}
+
+void MainWindow::formCreate()
+{
+    m_state.loggedIn = false;
+    m_state.mailSent = false;
+
+    const Settings& settings = m_context.settings;
+    const bool autostart = settings.autostart();
+    m_state.pwdProtect = settings.passwordProtect(false);
+    m_state.autoMinMinutes = settings.autoMinMinutes();
+    m_state.mailTo = settings.mailTo();
+    m_state.mailOn = settings.mailOn();
+    m_timer2.setInterval(m_state.autoMinMinutes * 60000);
+
+    if (autostart && !m_context.executablePath.isEmpty()) {
+        try {
+            Autostart::write(m_context.executablePath);
+        } catch (const Error& e) {
+            // Not fatal: the rest of the window is set up as usual.
+            MessageBox::error(this, e.message());
+        }
+    }
+
+    m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") +
+                                     DateText::format(m_context.clock->today()));
+    for (int i = 0; i < 8; ++i)
+        m_cardPage->countLabel(i)->setText(CardPage::kCountPrefixes[i]);
+
+    m_state.refreshed = false;
+    m_state.reminderShown = false;
+    m_cardPage->setEditorHeight(0);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        formShow();
+}
+
+void MainWindow::formShow()
+{
+    m_state.loggedIn = false;
+    if (m_state.pwdProtect)
+        runLoginGate();
+
+    // A new calendar day counts as a new refresh cycle: the program may live in the tray for days.
+    const QDate today = m_context.clock->today();
+    if (!m_state.refreshed || m_state.refreshedOn != today) {
+        m_state.pwdProtect = m_context.settings.passwordProtect(true);
+        m_state.refreshed = true;
+        m_state.refreshedOn = today;
+        runRefreshPass();
+    }
+
+    if (m_state.autoMinMinutes > 0 && !m_timer2.isActive())
+        m_timer2.start();
+}
+
+void MainWindow::runLoginGate()
+{
+    // Filled in by the login gate.
+}
+
+void MainWindow::runRefreshPass()
+{
+    m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") +
+                                     DateText::format(m_context.clock->today()));
+    // The billing refresh pass runs here.
+}
+
+void MainWindow::setCardTabVisible(bool visible)
+{
+    const int index = m_pages->indexOf(m_cardPage);
+    if (!visible && m_pages->currentIndex() == index)
+        m_pages->setCurrentWidget(m_bankPage);
+    m_pages->setTabVisible(index, visible);
+}
+
+bool MainWindow::isCardTabVisible() const
+{
+    return m_pages->isTabVisible(m_pages->indexOf(m_cardPage));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_quitting) {
+        event->accept();
+        return;
+    }
+    m_timer2.stop();
+    event->ignore();
+    emit closeRequested();
+}
+
+void MainWindow::quit()
+{
+    m_quitting = true;
+    m_timer1.stop();
+    m_timer2.stop();
+    QApplication::quit();
+}

@@ -1,0 +1,63 @@
+#include "app/MessageBox.h"
+
+#include <QApplication>
+#include <QList>
+
+namespace MessageBox {
+
+namespace {
+QList<QMessageBox::StandardButton> g_answers;
+QStringList g_shown;
+bool g_suppress = false;
+
+QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                    const QString& text, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton fallback)
+{
+    g_shown << text;
+    if (!g_answers.isEmpty())
+        return g_answers.takeFirst();
+    if (g_suppress)
+        return fallback;
+    QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, text, buttons, parent);
+    return QMessageBox::StandardButton(box.exec());
+}
+} // namespace
+
+void information(QWidget* parent, const QString& text, const QString& title)
+{
+    showBox(parent, QMessageBox::NoIcon, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void error(QWidget* parent, const QString& text, const QString& title)
+{
+    showBox(parent, QMessageBox::NoIcon, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool question(QWidget* parent, const QString& text, const QString& title)
+{
+    return showBox(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No) == QMessageBox::Yes;
+}
+
+void setNextAnswer(QMessageBox::StandardButton answer)
+{
+    g_answers << answer;
+}
+
+QStringList shownTexts()
+{
+    return g_shown;
+}
+
+void clearShownTexts()
+{
+    g_shown.clear();
+}
+
+void setSuppressAll(bool on)
+{
+    g_suppress = on;
+}
+
+} // namespace MessageBox

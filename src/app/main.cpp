@@ -1,0 +1,104 @@
+#include "app/AppContext.h"
+#include "app/CommandLine.h"
+#include "app/LoginDialog.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
+#include "billing/SummaryCommand.h"
+#include "remind/RemindCommand.h"
+#include "remind/ReminderWindow.h"
+#include "store/DataModule.h"
+#include "store/Error.h"
+#include "views/HolderDialog.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTextStream>
+#include <QTranslator>
+
+namespace {
+
+void loadQtTranslations(QApplication& app)
+{
+    // Standard buttons of message boxes and dialogs read in Chinese like the rest.
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString& name : {QStringLiteral("qtbase_zh_CN"), QStringLiteral("qt_zh_CN")}) {
+        auto* translator = new QTranslator(&app);
+        if (translator->load(name, dir))
+            app.installTranslator(translator);
+        else
+            delete translator;
+    }
+}
+
+int runGui(QApplication& app, const HomeFolder& home)
+{
+    loadQtTranslations(app);
+    try {
+        home.ensureExists();
+    } catch (const Error& e) {
+        MessageBox::error(nullptr, e.message());
+        return 1;
+    }
+
+    AppContext context(home);
+    context.executablePath = QCoreApplication::applicationFilePath();
+
+    // Creation order: main window, login dialog, data module, reminder window, holder dialog.
+    MainWindow mainWindow(context);
+    LoginDialog login(&mainWindow);
+    DataModule data;
+    context.data = &data;
+    try {
+        data.open(home.databasePath());
+    } catch (const Error& e) {
+        MessageBox::error(nullptr, e.message());
+    }
+    ReminderWindow reminder(&mainWindow);
+    HolderDialog holders(&mainWindow);
+    mainWindow.attach(&login, &data, &reminder, &holders);
+
+    mainWindow.show();
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = CommandLine::parse(arguments);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (command.mode) {
+    case CommandLine::Mode::Error:
+        err << "velmora: " << command.errorText << "\nTry 'velmora --help' for more information.\n";
+        return 2;
+    case CommandLine::Mode::Help:
+        out << command.helpText;
+        return 0;
+    case CommandLine::Mode::Version:
+        out << "velmora " << VELMORA_VERSION << "\n";
+        return 0;
+    case CommandLine::Mode::Summary:
+    case CommandLine::Mode::Remind: {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+        const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
+        if (command.mode == CommandLine::Mode::Summary)
+            return runSummaryCommand(home, Clock::system(), command.json, out, err);
+        return runRemindCommand(home, Clock::system(), out, err);
+    }
+    case CommandLine::Mode::Gui:
+        break;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
+    return runGui(app, home);
+}

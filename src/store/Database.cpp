@@ -1,0 +1,181 @@
+#include "store/Database.h"
+
+#include "store/Error.h"
+#include "store/SqlDialect.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+FieldKind kindOfDeclaredType(const QString& declared)
+{
+    const QString t = declared.toUpper();
+    if (t.contains(u"BOOL"))
+        return FieldKind::Bool;
+    if (t.contains(u"DATE"))
+        return FieldKind::Date;
+    if (t.contains(u"INT"))
+        return FieldKind::Integer;
+    if (t.contains(u"REAL") || t.contains(u"NUM") || t.contains(u"DOUB") || t.contains(u"FLOA"))
+        return FieldKind::Number;
+    return FieldKind::Text;
+}
+
+QStringList schemaStatements()
+{
+    QFile file(QStringLiteral(":/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("无法读取数据库结构脚本 schema.sql。"));
+    QStringList statements;
+    QString current;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (line.trimmed().startsWith(u"--"))
+            continue;
+        current += line + u'\n';
+        if (line.trimmed().endsWith(u';')) {
+            statements << current.trimmed();
+            current.clear();
+        }
+    }
+    return statements;
+}
+
+} // namespace
+
+void throwSqlError(const QSqlError& error, const QString& context)
+{
+    QString text = error.text().trimmed();
+    if (!context.isEmpty())
+        text = context + u'\n' + text;
+    throw Error(text);
+}
+
+Database::Database() = default;
+
+Database::~Database()
+{
+    close();
+}
+
+QString Database::connectionNameFor(const void* owner)
+{
+    return QStringLiteral("velmora-%1").arg(quintptr(owner), 0, 16);
+}
+
+void Database::open(const QString& path)
+{
+    close();
+    const bool existed = QFileInfo::exists(path);
+    if (!existed) {
+        QFile file(path); // create with owner-only rights before SQLite writes anything
+        if (!file.open(QIODevice::WriteOnly) ||
+            !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            throw Error(QStringLiteral("无法创建数据库文件 %1：%2").arg(path, file.errorString()));
+    }
+
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionNameFor(this));
+    m_db.setDatabaseName(path);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open()) {
+        const QString why = m_db.lastError().text();
+        close();
+        throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(path, why));
+    }
+    m_path = path;
+
+    // SQLite opens anything lazily; the first read tells whether this is a database at all.
+    QSqlQuery probe(m_db);
+    if (!probe.exec(QStringLiteral("PRAGMA schema_version"))) {
+        const QString why = probe.lastError().text();
+        probe.finish();
+        close();
+        throw Error(
+            QStringLiteral("数据库文件 %1 已损坏或不是本程序的数据库，未作任何改动。\n%2").arg(path, why));
+    }
+    probe.finish();
+
+    try {
+        for (const QString& statement : schemaStatements())
+            executeSql(statement);
+    } catch (const Error& e) {
+        close();
+        throw Error(QStringLiteral("无法初始化数据库 %1：%2").arg(path, e.message()));
+    }
+}
+
+void Database::close()
+{
+    m_kinds.clear();
+    if (!m_db.isValid())
+        return;
+    const QString name = m_db.connectionName();
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    m_path.clear();
+}
+
+bool Database::isOpen() const
+{
+    return m_db.isValid() && m_db.isOpen();
+}
+
+int Database::execute(const QString& statement)
+{
+    return executeSql(SqlDialect::translate(statement));
+}
+
+int Database::executeSql(const QString& sql, const QVariantList& values)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("数据库未打开。"));
+    QSqlQuery query(m_db);
+    if (!query.prepare(sql))
+        throwSqlError(query.lastError(), sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throwSqlError(query.lastError(), sql);
+    return query.numRowsAffected();
+}
+
+const QHash<QString, FieldKind>& Database::fieldKinds(const QString& table)
+{
+    const QString key = table.toLower();
+    auto it = m_kinds.find(key);
+    if (it != m_kinds.end())
+        return *it;
+    QHash<QString, FieldKind> kinds;
+    QSqlQuery query(m_db);
+    if (query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(key))) {
+        while (query.next())
+            kinds.insert(query.value(1).toString().toLower(), kindOfDeclaredType(query.value(2).toString()));
+    }
+    return *m_kinds.insert(key, kinds);
+}
+
+Transaction::Transaction(Database& db) : m_db(db)
+{
+    m_db.executeSql(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) {
+        try {
+            m_db.executeSql(QStringLiteral("ROLLBACK"));
+        } catch (const Error&) {
+            // Nothing more to undo; the original error is the one reported.
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    m_db.executeSql(QStringLiteral("COMMIT"));
+    m_done = true;
+}

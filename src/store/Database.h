@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+// Kind of a stored field, taken from the declared column types of the schema.
+enum class FieldKind { Integer, Number, Text, Bool, Date };
+
+// The one SQLite connection. Opens an existing database (never recreating it) or creates a
+// missing one from the schema; runs statements of the program's dialect.
+class Database
+{
+public:
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens `path`, creating it (mode 0600) from the schema when the file does not exist.
+    // Throws Error with a Chinese message when the file exists but is no usable database.
+    void open(const QString& path);
+    void close();
+    bool isOpen() const;
+    QString path() const { return m_path; }
+    QSqlDatabase& connection() { return m_db; }
+
+    // Runs a dialect statement as a command; returns the rows changed. Throws Error.
+    int execute(const QString& statement);
+    // Runs plain SQLite with bound values; returns rows changed. Throws Error.
+    int executeSql(const QString& sql, const QVariantList& values = {});
+
+    // Declared kinds of a table's columns (lower-case names), cached.
+    const QHash<QString, FieldKind>& fieldKinds(const QString& table);
+
+    static QString connectionNameFor(const void* owner);
+
+private:
+    QSqlDatabase m_db;
+    QString m_path;
+    QHash<QString, QHash<QString, FieldKind>> m_kinds;
+};
+
+// All-or-nothing scope: BEGIN IMMEDIATE now, ROLLBACK unless commit() was called.
+class Transaction
+{
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    Database& m_db;
+    bool m_done = false;
+};
+
+// Throws Error carrying the driver's message.
+[[noreturn]] void throwSqlError(const class QSqlError& error, const QString& context = {});

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// Reader/writer of a GBK (code page 936) initialisation file with the classic profile
+// semantics: [section] lines and key=value lines, keys matched without regard to case,
+// surrounding blanks dropped, texts at most 2047 characters, integers in decimal or hex
+// ("0x1E", "$1E"), booleans as integers, dates as date text. Every read opens the file;
+// every write rewrites it atomically (temporary file, flush, rename; mode 0600) and leaves
+// other sections and keys as they were. A refused write throws Error("Unable to write to <path>").
+class IniFile
+{
+public:
+    explicit IniFile(QString path) : m_path(std::move(path)) {}
+    QString path() const { return m_path; }
+
+    QString readText(const QString& section, const QString& key, const QString& missing = {}) const;
+    int readInt(const QString& section, const QString& key, int missing) const;
+    bool readBool(const QString& section, const QString& key, bool missing) const;
+    QDate readDate(const QString& section, const QString& key, QDate missing) const;
+
+    void writeText(const QString& section, const QString& key, const QString& value);
+    void writeInt(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void writeDate(const QString& section, const QString& key, QDate value);
+
+private:
+    QString m_path;
+};

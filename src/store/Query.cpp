@@ -1,0 +1,787 @@
+#include "store/Query.h"
+
+#include "store/DateText.h"
+#include "store/Error.h"
+#include "store/SqlDialect.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <algorithm>
+
+namespace {
+
+QString tableOf(const QString& sql)
+{
+    static const QRegularExpression from(QStringLiteral(R"(\bfrom\s+([A-Za-z_]\w*))"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto match = from.match(sql);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+// Orders stored values of one kind; empty values first.
+int compareValues(FieldKind kind, const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return int(b.isNull()) - int(a.isNull()) == 0 ? 0 : (a.isNull() ? -1 : 1);
+    switch (kind) {
+    case FieldKind::Integer:
+    case FieldKind::Bool: {
+        const qlonglong x = a.toLongLong(), y = b.toLongLong();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case FieldKind::Number: {
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case FieldKind::Date:
+        if (a.typeId() == QMetaType::QDate && b.typeId() == QMetaType::QDate) {
+            const qint64 x = a.toDate().toJulianDay(), y = b.toDate().toJulianDay();
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+        return QString::compare(a.toString(), b.toString());
+    case FieldKind::Text:
+        return QString::compare(a.toString(), b.toString());
+    }
+    return 0;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+} // namespace
+
+Query::Query(Database& db, const QString& name, QObject* parent) : QAbstractTableModel(parent), m_db(db)
+{
+    setObjectName(name);
+}
+
+void Query::setSql(const QString& statement)
+{
+    close();
+    m_sql = statement;
+    m_table = tableOf(statement);
+}
+
+void Query::close()
+{
+    if (m_state == State::Closed && m_rows.empty() && m_fields.isEmpty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    m_order.clear();
+    m_fields.clear();
+    m_kinds.clear();
+    m_editBuffer.clear();
+    m_changed.clear();
+    m_sort.clear();
+    m_current = -1;
+    m_eof = m_bof = true;
+    endResetModel();
+    setState(State::Closed);
+}
+
+void Query::readRowsInto(QSqlQuery& query, std::vector<Row>& rows)
+{
+    const int columns = int(m_fields.size());
+    while (query.next()) {
+        Row row(columns);
+        for (int c = 0; c < columns; ++c)
+            row[c] = fromStored(c, query.value(c));
+        rows.push_back(std::move(row));
+    }
+}
+
+void Query::open()
+{
+    if (isOpen())
+        return;
+    const QString sql = SqlDialect::translate(m_sql);
+    QSqlQuery query(m_db.connection());
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        throwSqlError(query.lastError(), m_sql);
+
+    beginResetModel();
+    m_fields.clear();
+    m_kinds.clear();
+    m_rows.clear();
+    m_sort.clear();
+    const QSqlRecord record = query.record();
+    const auto& declared = m_db.fieldKinds(m_table);
+    for (int c = 0; c < record.count(); ++c) {
+        const QString name = record.fieldName(c);
+        m_fields << name;
+        m_kinds.push_back(declared.value(name.toLower(), FieldKind::Text));
+    }
+    readRowsInto(query, m_rows);
+    m_order.resize(m_rows.size());
+    for (size_t i = 0; i < m_order.size(); ++i)
+        m_order[i] = int(i);
+    m_current = m_order.empty() ? -1 : 0;
+    m_eof = m_bof = m_order.empty();
+    m_state = State::Browse;
+    endResetModel();
+    emit stateChanged(m_state);
+    if (m_disabled == 0)
+        emit currentRowChanged(m_current);
+    else
+        m_cursorMovedWhileDisabled = true;
+    emit opened();
+}
+
+int Query::execute()
+{
+    close();
+    return m_db.execute(m_sql);
+}
+
+void Query::requireOpen() const
+{
+    if (!isOpen())
+        throw Error(
+            QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(objectName()));
+}
+
+int Query::fieldIndex(const QString& field) const
+{
+    for (int c = 0; c < m_fields.size(); ++c) {
+        if (m_fields[c].compare(field, Qt::CaseInsensitive) == 0)
+            return c;
+    }
+    return -1;
+}
+
+int Query::requireField(const QString& field) const
+{
+    requireOpen();
+    const int c = fieldIndex(field);
+    if (c < 0)
+        throw Error(QStringLiteral("%1: Field '%2' not found").arg(objectName(), field));
+    return c;
+}
+
+FieldKind Query::fieldKind(const QString& field) const
+{
+    const int c = fieldIndex(field);
+    return c < 0 ? FieldKind::Text : m_kinds[c];
+}
+
+QVariant Query::fromStored(int column, const QVariant& stored) const
+{
+    if (stored.isNull())
+        return {};
+    switch (m_kinds[column]) {
+    case FieldKind::Integer:
+        return stored.toInt();
+    case FieldKind::Number:
+        return stored.toDouble();
+    case FieldKind::Bool:
+        return stored.toLongLong() != 0;
+    case FieldKind::Date: {
+        const QString text = stored.toString();
+        const QDate date = QDate::fromString(text, Qt::ISODate);
+        return date.isValid() ? QVariant(date) : QVariant(text);
+    }
+    case FieldKind::Text:
+        return stored.toString();
+    }
+    return stored;
+}
+
+// Turns a value given by code or typed by the user into the stored form (empty text in a
+// non-text field is an empty value); nothing when it does not fit the field.
+std::optional<QVariant> Query::toStored(int column, const QVariant& value) const
+{
+    if (value.isNull())
+        return QVariant();
+    const bool isText = value.typeId() == QMetaType::QString;
+    const QString text = isText ? value.toString().trimmed() : QString();
+    if (isText && text.isEmpty() && m_kinds[column] != FieldKind::Text)
+        return QVariant();
+    bool ok = true;
+    switch (m_kinds[column]) {
+    case FieldKind::Integer: {
+        const int v = isText ? text.toInt(&ok) : value.toInt(&ok);
+        return ok ? std::optional<QVariant>(v) : std::nullopt;
+    }
+    case FieldKind::Number: {
+        const double v = isText ? text.toDouble(&ok) : value.toDouble(&ok);
+        return ok ? std::optional<QVariant>(v) : std::nullopt;
+    }
+    case FieldKind::Bool:
+        if (isText)
+            return QVariant(text == u"1" || text.compare(u"true", Qt::CaseInsensitive) == 0);
+        return QVariant(value.toBool());
+    case FieldKind::Date: {
+        if (value.typeId() == QMetaType::QDate)
+            return value;
+        const auto date = DateText::parse(text);
+        return date ? std::optional<QVariant>(*date) : std::nullopt;
+    }
+    case FieldKind::Text:
+        return value.toString();
+    }
+    return value;
+}
+
+const Query::Row* Query::currentData() const
+{
+    if (m_current < 0 || m_current >= int(m_order.size()))
+        return nullptr;
+    if (m_state == State::Edit || m_state == State::Insert)
+        return &m_editBuffer;
+    return &m_rows[m_order[m_current]];
+}
+
+QVariant Query::value(const QString& field) const
+{
+    const int c = requireField(field);
+    const Row* row = currentData();
+    return row ? (*row)[c] : QVariant();
+}
+
+int Query::intValue(const QString& field, int missing) const
+{
+    const QVariant v = value(field);
+    if (v.isNull())
+        return missing;
+    bool ok = false;
+    const int result = v.toInt(&ok);
+    return ok ? result : int(v.toDouble());
+}
+
+double Query::numberValue(const QString& field, double missing) const
+{
+    const QVariant v = value(field);
+    return v.isNull() ? missing : v.toDouble();
+}
+
+QString Query::textValue(const QString& field) const
+{
+    const QVariant v = value(field);
+    if (v.typeId() == QMetaType::QDate)
+        return DateText::format(v.toDate());
+    if (v.typeId() == QMetaType::Double)
+        return numberText(v.toDouble());
+    return v.toString();
+}
+
+bool Query::boolValue(const QString& field, bool missing) const
+{
+    const QVariant v = value(field);
+    return v.isNull() ? missing : v.toBool();
+}
+
+QDate Query::dateValue(const QString& field) const
+{
+    const QVariant v = value(field);
+    return v.typeId() == QMetaType::QDate ? v.toDate() : QDate();
+}
+
+QVariant Query::valueAt(int row, int column) const
+{
+    if (row < 0 || row >= int(m_order.size()) || column < 0 || column >= m_fields.size())
+        return {};
+    if (row == m_current && (m_state == State::Edit || m_state == State::Insert))
+        return m_editBuffer[column];
+    return m_rows[m_order[row]][column];
+}
+
+// -- cursor
+
+void Query::setCurrent(int row, bool notify)
+{
+    if (row == m_current)
+        return;
+    m_current = row;
+    if (!notify)
+        return;
+    if (m_disabled == 0)
+        emit currentRowChanged(m_current);
+    else
+        m_cursorMovedWhileDisabled = true;
+}
+
+void Query::moveTo(int row)
+{
+    requireOpen();
+    if (m_order.empty())
+        return;
+    row = std::clamp(row, 0, int(m_order.size()) - 1);
+    if (row != m_current && (m_state == State::Edit || m_state == State::Insert))
+        post();
+    m_eof = m_bof = false;
+    setCurrent(row);
+}
+
+void Query::first()
+{
+    requireOpen();
+    moveTo(0);
+    m_bof = true;
+}
+
+void Query::last()
+{
+    requireOpen();
+    moveTo(int(m_order.size()) - 1);
+    m_eof = true;
+}
+
+void Query::next()
+{
+    requireOpen();
+    if (m_order.empty() || m_current >= int(m_order.size()) - 1) {
+        m_eof = true;
+        return;
+    }
+    moveTo(m_current + 1);
+}
+
+void Query::prior()
+{
+    requireOpen();
+    if (m_order.empty() || m_current <= 0) {
+        m_bof = true;
+        return;
+    }
+    moveTo(m_current - 1);
+}
+
+bool Query::locate(const QString& field, const QVariant& value)
+{
+    const int c = requireField(field);
+    const QVariant wanted = toStored(c, value).value_or(value);
+    for (int pos = 0; pos < int(m_order.size()); ++pos) {
+        if (compareValues(m_kinds[c], m_rows[m_order[pos]][c], wanted) == 0 &&
+            m_rows[m_order[pos]][c].isNull() == wanted.isNull()) {
+            moveTo(pos);
+            return true;
+        }
+    }
+    return false;
+}
+
+// -- editing
+
+void Query::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void Query::edit()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        return;
+    if (m_order.empty()) { // typing into an empty list starts a new row
+        append();
+        return;
+    }
+    m_editBuffer = m_rows[m_order[m_current]];
+    m_changed.assign(m_fields.size(), false);
+    setState(State::Edit);
+}
+
+void Query::append()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const int position = int(m_order.size());
+    beginInsertRows({}, position, position);
+    m_rows.push_back(Row(m_fields.size()));
+    m_order.push_back(int(m_rows.size()) - 1);
+    endInsertRows();
+    m_editBuffer = m_rows.back();
+    m_changed.assign(m_fields.size(), false);
+    m_eof = m_bof = false;
+    m_state = State::Insert;
+    setCurrent(position);
+    emit stateChanged(m_state);
+}
+
+void Query::insert()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        post();
+    const int position = std::max(m_current, 0);
+    beginInsertRows({}, position, position);
+    m_rows.push_back(Row(m_fields.size()));
+    m_order.insert(m_order.begin() + position, int(m_rows.size()) - 1);
+    endInsertRows();
+    m_editBuffer = m_rows.back();
+    m_changed.assign(m_fields.size(), false);
+    m_eof = m_bof = false;
+    m_state = State::Insert;
+    m_current = -1; // force the notification for the new row
+    setCurrent(position);
+    emit stateChanged(m_state);
+}
+
+void Query::setValue(const QString& field, const QVariant& value)
+{
+    const int c = requireField(field);
+    if (m_state == State::Browse)
+        edit();
+    const auto stored = toStored(c, value);
+    if (!stored)
+        throw Error(QStringLiteral("'%1' is not a valid value for field '%2'").arg(value.toString(), field));
+    m_editBuffer[c] = *stored;
+    m_changed[c] = true;
+    emit dataChanged(index(m_current, c), index(m_current, c));
+}
+
+void Query::post()
+{
+    requireOpen();
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    const int idColumn = fieldIndex(QStringLiteral("id"));
+    if (m_table.isEmpty() || idColumn < 0)
+        throw Error(QStringLiteral("%1: 数据集不可修改").arg(objectName()));
+
+    QStringList columns;
+    QVariantList values;
+    for (int c = 0; c < m_fields.size(); ++c) {
+        if (!m_changed[c] || c == idColumn)
+            continue;
+        columns << m_fields[c];
+        const QVariant& v = m_editBuffer[c];
+        if (v.typeId() == QMetaType::QDate)
+            values << v.toDate().toString(Qt::ISODate);
+        else if (v.typeId() == QMetaType::Bool)
+            values << (v.toBool() ? 1 : 0);
+        else
+            values << v;
+    }
+
+    Row& stored = m_rows[m_order[m_current]];
+    if (m_state == State::Edit) {
+        if (!columns.isEmpty()) {
+            QStringList sets;
+            for (const QString& column : columns)
+                sets << column + QStringLiteral("=?");
+            values << stored[idColumn];
+            m_db.executeSql(QStringLiteral("UPDATE %1 SET %2 WHERE id=?").arg(m_table, sets.join(u',')),
+                            values);
+        }
+        stored = m_editBuffer;
+    } else {
+        const QString sql = columns.isEmpty()
+                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(m_table, columns.join(u','),
+                                           QStringList(columns.size(), QStringLiteral("?")).join(u','));
+        QSqlQuery query(m_db.connection());
+        if (!query.prepare(sql))
+            throwSqlError(query.lastError(), sql);
+        for (const QVariant& v : values)
+            query.addBindValue(v);
+        if (!query.exec())
+            throwSqlError(query.lastError(), sql);
+        const QVariant newId = query.lastInsertId();
+        // Read the row back so defaults (tf = 0, ...) show as stored.
+        QSqlQuery reread(m_db.connection());
+        reread.prepare(QStringLiteral("SELECT * FROM %1 WHERE id=?").arg(m_table));
+        reread.addBindValue(newId);
+        if (reread.exec() && reread.next()) {
+            const QSqlRecord record = reread.record();
+            for (int c = 0; c < m_fields.size(); ++c) {
+                const int source = record.indexOf(m_fields[c]);
+                stored[c] = source >= 0 ? fromStored(c, reread.value(source)) : m_editBuffer[c];
+            }
+        } else {
+            stored = m_editBuffer;
+            stored[idColumn] = newId.toInt();
+        }
+    }
+    m_editBuffer.clear();
+    m_changed.clear();
+    setState(State::Browse);
+    emit dataChanged(index(m_current, 0), index(m_current, columnCount() - 1));
+}
+
+void Query::cancel()
+{
+    if (m_state == State::Edit) {
+        m_editBuffer.clear();
+        m_changed.clear();
+        setState(State::Browse);
+        emit dataChanged(index(m_current, 0), index(m_current, columnCount() - 1));
+    } else if (m_state == State::Insert) {
+        m_editBuffer.clear();
+        m_changed.clear();
+        m_state = State::Browse;
+        removeRowAt(m_current);
+        emit stateChanged(m_state);
+    }
+}
+
+void Query::removeRowAt(int position)
+{
+    const int rowIndex = m_order[position];
+    beginRemoveRows({}, position, position);
+    m_order.erase(m_order.begin() + position);
+    m_rows.erase(m_rows.begin() + rowIndex);
+    for (int& i : m_order) {
+        if (i > rowIndex)
+            --i;
+    }
+    endRemoveRows();
+    const int next = m_order.empty() ? -1 : std::min(position, int(m_order.size()) - 1);
+    m_current = -2; // the row at this position is a different one now
+    m_eof = m_bof = m_order.empty();
+    setCurrent(next);
+}
+
+void Query::remove()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_current < 0)
+        return;
+    if (m_state == State::Edit)
+        cancel();
+    const int idColumn = fieldIndex(QStringLiteral("id"));
+    if (m_table.isEmpty() || idColumn < 0)
+        throw Error(QStringLiteral("%1: 数据集不可修改").arg(objectName()));
+    m_db.executeSql(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(m_table),
+                    {m_rows[m_order[m_current]][idColumn]});
+    removeRowAt(m_current);
+}
+
+void Query::refresh()
+{
+    requireOpen();
+    if (m_state == State::Edit || m_state == State::Insert)
+        post();
+    const int idColumn = fieldIndex(QStringLiteral("id"));
+    if (m_table.isEmpty() || idColumn < 0 || m_rows.empty())
+        return;
+
+    QHash<int, int> rowOfId;
+    rowOfId.reserve(int(m_rows.size()));
+    for (int i = 0; i < int(m_rows.size()); ++i)
+        rowOfId.insert(m_rows[i][idColumn].toInt(), i);
+
+    QSqlQuery query(m_db.connection());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT * FROM %1").arg(m_table)))
+        throwSqlError(query.lastError(), m_table);
+    const QSqlRecord record = query.record();
+    std::vector<int> sourceOf(m_fields.size());
+    for (int c = 0; c < m_fields.size(); ++c)
+        sourceOf[c] = record.indexOf(m_fields[c]);
+    const int idSource = record.indexOf(QStringLiteral("id"));
+    std::vector<bool> seen(m_rows.size(), false);
+    while (query.next()) {
+        const auto it = rowOfId.constFind(query.value(idSource).toInt());
+        if (it == rowOfId.constEnd())
+            continue;
+        Row& row = m_rows[*it];
+        seen[*it] = true;
+        for (int c = 0; c < m_fields.size(); ++c) {
+            if (sourceOf[c] >= 0)
+                row[c] = fromStored(c, query.value(sourceOf[c]));
+        }
+    }
+    // Rows deleted meanwhile leave the list; the rest keep their places.
+    if (std::find(seen.begin(), seen.end(), false) != seen.end()) {
+        const int currentRowIndex = m_current >= 0 ? m_order[m_current] : -1;
+        std::vector<int> newIndex(m_rows.size(), -1);
+        std::vector<Row> kept;
+        for (int i = 0; i < int(m_rows.size()); ++i) {
+            if (seen[i]) {
+                newIndex[i] = int(kept.size());
+                kept.push_back(std::move(m_rows[i]));
+            }
+        }
+        beginResetModel();
+        m_rows = std::move(kept);
+        std::vector<int> order;
+        int newCurrent = -1;
+        for (int pos = 0; pos < int(m_order.size()); ++pos) {
+            if (m_order[pos] == currentRowIndex ||
+                (newCurrent < 0 && pos >= m_current && newIndex[m_order[pos]] >= 0))
+                newCurrent = int(order.size());
+            if (newIndex[m_order[pos]] >= 0)
+                order.push_back(newIndex[m_order[pos]]);
+        }
+        m_order = std::move(order);
+        endResetModel();
+        m_eof = m_bof = m_order.empty();
+        m_current = -2;
+        setCurrent(m_order.empty() ? -1 : std::clamp(newCurrent, 0, int(m_order.size()) - 1));
+        return;
+    }
+    if (!m_sort.isEmpty()) {
+        const int currentRowIndex = m_current >= 0 ? m_order[m_current] : -1;
+        beginResetModel();
+        applySort();
+        endResetModel();
+        if (currentRowIndex >= 0) {
+            const int pos = int(std::find(m_order.begin(), m_order.end(), currentRowIndex) - m_order.begin());
+            m_current = -2;
+            setCurrent(pos);
+        }
+    } else if (!m_order.empty()) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+}
+
+// -- sort
+
+void Query::applySort()
+{
+    for (size_t i = 0; i < m_order.size(); ++i)
+        m_order[i] = int(i);
+    if (m_sort.isEmpty())
+        return;
+    QString field = m_sort.trimmed();
+    bool descending = false;
+    if (field.endsWith(QStringLiteral(" DESC"), Qt::CaseInsensitive)) {
+        descending = true;
+        field.chop(5);
+        field = field.trimmed();
+    }
+    const int c = fieldIndex(field);
+    if (c < 0)
+        throw Error(QStringLiteral("%1: Field '%2' not found").arg(objectName(), field));
+    const FieldKind kind = m_kinds[c];
+    std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+        const int r = compareValues(kind, m_rows[a][c], m_rows[b][c]);
+        return descending ? r > 0 : r < 0;
+    });
+}
+
+void Query::setSort(const QString& sort)
+{
+    requireOpen();
+    if (m_state == State::Edit || m_state == State::Insert)
+        post();
+    const int currentRowIndex = m_current >= 0 ? m_order[m_current] : -1;
+    const QString previous = m_sort;
+    m_sort = sort;
+    beginResetModel();
+    try {
+        applySort();
+    } catch (const Error&) {
+        m_sort = previous;
+        applySort();
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+    if (currentRowIndex >= 0) {
+        const int pos = int(std::find(m_order.begin(), m_order.end(), currentRowIndex) - m_order.begin());
+        m_current = -2;
+        setCurrent(pos);
+    }
+}
+
+// -- bound controls
+
+void Query::disableControls()
+{
+    ++m_disabled;
+}
+
+void Query::enableControls()
+{
+    if (m_disabled == 0)
+        return;
+    if (--m_disabled == 0 && m_cursorMovedWhileDisabled) {
+        m_cursorMovedWhileDisabled = false;
+        emit currentRowChanged(m_current);
+    }
+}
+
+// -- model
+
+int Query::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_order.size());
+}
+
+int Query::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_fields.size());
+}
+
+QVariant Query::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const QVariant v = valueAt(index.row(), index.column());
+    const FieldKind kind = m_kinds[index.column()];
+    switch (role) {
+    case Qt::DisplayRole:
+        if (kind == FieldKind::Bool)
+            return {};
+        [[fallthrough]];
+    case Qt::EditRole:
+        if (v.typeId() == QMetaType::QDate)
+            return DateText::format(v.toDate());
+        if (v.typeId() == QMetaType::Double)
+            return numberText(v.toDouble());
+        return v;
+    case Qt::CheckStateRole:
+        if (kind == FieldKind::Bool)
+            return v.toBool() ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case RawValueRole:
+        return v;
+    default:
+        return {};
+    }
+}
+
+bool Query::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) ||
+        (role != Qt::EditRole && role != Qt::CheckStateRole))
+        return false;
+    const auto stored = toStored(index.column(), value);
+    if (stored && *stored == valueAt(index.row(), index.column()))
+        return true; // unchanged: do not start editing
+    try {
+        if (index.row() != m_current)
+            moveTo(index.row());
+        const QVariant v = role == Qt::CheckStateRole ? QVariant(value.toInt() == Qt::Checked) : value;
+        setValue(m_fields[index.column()], v);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+QVariant Query::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation == Qt::Horizontal && section >= 0 && section < m_fields.size())
+        return m_fields[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags Query::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+    if (m_kinds[index.column()] == FieldKind::Bool)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}

@@ -1,0 +1,70 @@
+#include "store/Settings.h"
+
+#include <algorithm>
+
+const QString Settings::kSection = QStringLiteral("系统设置");
+
+QString Settings::password() const
+{
+    return m_ini.readText(kSection, QStringLiteral("pd"));
+}
+
+bool Settings::autostart() const
+{
+    return m_ini.readBool(kSection, QStringLiteral("root"), false);
+}
+
+bool Settings::passwordProtect(bool missing) const
+{
+    return m_ini.readBool(kSection, QStringLiteral("pdtf"), missing);
+}
+
+int Settings::autoMinMinutes() const
+{
+    // A hand-edited value outside what the settings page offers is bounded, not wrapped.
+    return std::clamp(m_ini.readInt(kSection, QStringLiteral("zxf"), 0), 0, 1440);
+}
+
+QString Settings::mailTo() const
+{
+    return m_ini.readText(kSection, QStringLiteral("em"));
+}
+
+int Settings::daysAhead() const
+{
+    return m_ini.readInt(kSection, QStringLiteral("dd"), 0);
+}
+
+bool Settings::mailOn() const
+{
+    return m_ini.readBool(kSection, QStringLiteral("qy"), false);
+}
+
+QDate Settings::sendDate() const
+{
+    return m_ini.readDate(kSection, QStringLiteral("senddate"), QDate(1990, 1, 1));
+}
+
+void Settings::savePassword(const QString& password)
+{
+    m_ini.writeText(kSection, QStringLiteral("pd"), password);
+}
+
+void Settings::saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes)
+{
+    m_ini.writeBool(kSection, QStringLiteral("root"), autostart);
+    m_ini.writeBool(kSection, QStringLiteral("pdtf"), passwordProtect);
+    m_ini.writeInt(kSection, QStringLiteral("zxf"), std::max(autoMinMinutes, 0));
+}
+
+void Settings::saveReminder(const QString& mailTo, int daysAhead, bool mailOn)
+{
+    m_ini.writeText(kSection, QStringLiteral("em"), mailTo);
+    m_ini.writeInt(kSection, QStringLiteral("dd"), daysAhead);
+    m_ini.writeBool(kSection, QStringLiteral("qy"), mailOn);
+}
+
+void Settings::saveSendDate(QDate date)
+{
+    m_ini.writeDate(kSection, QStringLiteral("senddate"), date);
+}

@@ -1,0 +1,129 @@
+#include "store/Database.h"
+#include "store/Error.h"
+#include "store/SqlDialect.h"
+#include "support/TempHome.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+class TestSqlDialect : public QObject
+{
+    Q_OBJECT
+private slots:
+    void translates_data();
+    void translates();
+    void programStatementsRunOnSqlite_data();
+    void programStatementsRunOnSqlite();
+    void invalidDateLiteralThrows();
+    void quotedEscapesQuotes();
+};
+
+void TestSqlDialect::translates_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("refresh update")
+        << "UPDATE Txyk SET i_zdhkje = 33,c_re_date = #2013-9-8#,c_next_re_date = "
+           "#2013-10-8#,c_jd_date=#2013-9-20#,"
+           "c_next_jd_date = #2013-10-20#,i_xyr=3,i_xf=3 where id=1"
+        << "UPDATE Txyk SET i_zdhkje = 33,c_re_date = '2013-09-08',c_next_re_date = '2013-10-08',"
+           "c_jd_date='2013-09-20',c_next_jd_date = '2013-10-20',i_xyr=3,i_xf=3 where id=1";
+    QTest::newRow("glued and") << "select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk where "
+                                  "tf=False and (i_xyr>=0and i_xyr<=2)"
+                               << "select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk where "
+                                  "tf=0 and (i_xyr>=0 and i_xyr<=2)";
+    QTest::newRow("lower-case false") << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1"
+                                      << "select i_xyr,tf from txyk where  tf=0 and i_xyr<=-1";
+    QTest::newRow("holder order") << "select * from tname  order by c_jzr\n"
+                                  << "select * from tname  order by c_name\n";
+    QTest::newRow("card order untouched") << "select * from txyk  order by c_jzr"
+                                          << "select * from txyk  order by c_jzr";
+    QTest::newRow("quoted text untouched")
+        << "select * from txyk  where  1=1  and cname='True #1# 0and' order by c_jzr"
+        << "select * from txyk  where  1=1  and cname='True #1# 0and' order by c_jzr";
+    QTest::newRow("doubled quote") << "select * from txyk where cname='O''Brien' and tf=True"
+                                   << "select * from txyk where cname='O''Brien' and tf=1";
+    QTest::newRow("identifiers with digits") << "select i_tx_num2 from x where y_m=12"
+                                             << "select i_tx_num2 from x where y_m=12";
+    QTest::newRow("decimal number") << "UPDATE t SET a = 1.5"
+                                    << "UPDATE t SET a = 1.5";
+    QTest::newRow("leading zero date") << "select * from tjz where d_post_date=#2013-09-05#"
+                                       << "select * from tjz where d_post_date='2013-09-05'";
+}
+
+void TestSqlDialect::translates()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, expected);
+    QCOMPARE(SqlDialect::translate(statement), expected);
+}
+
+// Every statement the program builds, as it builds it, must run on the SQLite schema.
+void TestSqlDialect::programStatementsRunOnSqlite_data()
+{
+    QTest::addColumn<QString>("statement");
+    const char* statements[] = {
+        "select * from txyk  order by i_xyr,tf DESC",
+        "select * from Txyk_jz",
+        "select * from tjz order by d_post_date",
+        "select * from tname  order by c_jzr\n",
+        "select * from txyk",
+        "select * from txyk  order by c_jzr",
+        "UPDATE Txyk SET i_zdhkje = 33,c_re_date = #2013-9-8#,c_next_re_date = "
+        "#2013-10-8#,c_jd_date=#2013-9-20#,"
+        "c_next_jd_date = #2013-10-20#,i_xyr=3,i_xf=3 where id=1",
+        "select i_xyr,tf from txyk where  tf=false and i_xyr=0 and i_xyr>=0",
+        "select i_xyr,tf from txyk where tf=false and i_xyr<=2 and i_xyr>=0",
+        "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1",
+        "UPDATE Txyk SET tf=False,i_hkm = 0,i_hky = 0 where (i_hkm<'9' and i_hky = '2013') or (i_hkm>'9' and "
+        "i_hky < '2013')",
+        "select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and (i_xyr>=0and "
+        "i_xyr<=2)",
+        "UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=12",
+        "UPDATE Txyk SET tf=False,i_hkm = 0 where id=12",
+        "select * from txyk  where  tf=False  and i_xyr>=0  and  tf=False  and cname='本人' and i_xyr<=3 and "
+        "i_xyr>=0 order by c_jzr",
+        "select * from txyk  where  tf=False  and i_xyr>=0  and  tf=False  and i_xyr=1 order by c_jzr",
+        "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0",
+        "select * from txyk where  tf=False  and i_xyr<=-1",
+        "UPDATE Txyk SET t_time = 3600000 where id=3",
+        "UPDATE Txyk SET tf_tx = False,i_ed=10000",
+        "delete from Tjz",
+        "delete from Txyk_jz",
+        "select * from Txyk where tf_tx=False order by c_jzr",
+        "select * from Txyk where tf_tx=True",
+        "select * from Txyk_jz where tf_tx=True and y_m=9",
+    };
+    for (const char* s : statements)
+        QTest::newRow(s) << QString::fromUtf8(s);
+}
+
+void TestSqlDialect::programStatementsRunOnSqlite()
+{
+    QFETCH(QString, statement);
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    QSqlQuery query(db.connection());
+    QVERIFY2(query.exec(SqlDialect::translate(statement)), qPrintable(query.lastError().text()));
+}
+
+void TestSqlDialect::invalidDateLiteralThrows()
+{
+    try {
+        SqlDialect::translate(QStringLiteral("UPDATE Txyk SET c_re_date = #2013-2-30# where id=1"));
+        QFAIL("no error");
+    } catch (const Error& e) {
+        QCOMPARE(e.message(), QStringLiteral("'2013-2-30' is not a valid date"));
+    }
+}
+
+void TestSqlDialect::quotedEscapesQuotes()
+{
+    QCOMPARE(SqlDialect::quoted(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
+    QCOMPARE(SqlDialect::quoted(QStringLiteral("本人")), QStringLiteral("'本人'"));
+}
+
+QTEST_GUILESS_MAIN(TestSqlDialect)
+#include "tst_sqldialect.moc"

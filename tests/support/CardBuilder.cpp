@@ -1,0 +1,44 @@
+#include "support/CardBuilder.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+CardBuilder& CardBuilder::set(const QString& field, const QVariant& value)
+{
+    m_values.insert(field, value.typeId() == QMetaType::QDate ? QVariant(value.toDate().toString(Qt::ISODate))
+                                                              : value);
+    return *this;
+}
+
+CardBuilder& CardBuilder::repaid(bool v, int month, int year)
+{
+    set(QStringLiteral("tf"), v ? 1 : 0);
+    set(QStringLiteral("i_hkm"), month);
+    return set(QStringLiteral("i_hky"), year);
+}
+
+int CardBuilder::insert()
+{
+    QStringList columns = m_values.keys();
+    QVariantList values = m_values.values();
+    const QString sql =
+        columns.isEmpty()
+            ? QStringLiteral("INSERT INTO txyk DEFAULT VALUES")
+            : QStringLiteral("INSERT INTO txyk (%1) VALUES (%2)")
+                  .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','));
+    m_db.executeSql(sql, values);
+    m_values.clear();
+    QSqlQuery q(m_db.connection());
+    q.exec(QStringLiteral("SELECT last_insert_rowid()"));
+    q.next();
+    return q.value(0).toInt();
+}
+
+int CardBuilder::addHolder(Database& db, const QString& name)
+{
+    db.executeSql(QStringLiteral("INSERT INTO tname (c_name) VALUES (?)"), {name});
+    QSqlQuery q(db.connection());
+    q.exec(QStringLiteral("SELECT last_insert_rowid()"));
+    q.next();
+    return q.value(0).toInt();
+}

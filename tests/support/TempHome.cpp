@@ -1,0 +1,29 @@
+#include "support/TempHome.h"
+
+#include <QFile>
+#include <QStringEncoder>
+
+TempHome::TempHome()
+{
+    m_hadPrevious = qEnvironmentVariableIsSet("VELMORA_HOME");
+    m_previous = qgetenv("VELMORA_HOME");
+    qputenv("VELMORA_HOME", m_dir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/.config")).toLocal8Bit());
+    home().ensureExists();
+}
+
+TempHome::~TempHome()
+{
+    if (m_hadPrevious)
+        qputenv("VELMORA_HOME", m_previous);
+    else
+        qunsetenv("VELMORA_HOME");
+}
+
+void TempHome::writeIni(const QString& text) const
+{
+    QStringEncoder gbk("GB18030");
+    QFile file(iniPath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(gbk.encode(text));
+}
