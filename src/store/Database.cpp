@@ -5,9 +5,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <memory>
+#include <sqlite3.h>
 
 namespace {
 
@@ -141,6 +145,68 @@ int Database::executeSql(const QString& sql, const QVariantList& values)
     if (!query.exec())
         throwSqlError(query.lastError(), sql);
     return query.numRowsAffected();
+}
+
+Database::Rows Database::select(const QString& sql)
+{
+    Rows result;
+    scan(
+        sql, [&](const QStringList& fields) { result.fields = fields; },
+        [&](std::vector<QVariant>& row) { result.rows.push_back(std::move(row)); });
+    return result;
+}
+
+void Database::scan(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
+                    const std::function<void(std::vector<QVariant>& row)>& onRow)
+{
+    if (!isOpen())
+        throw Error(QStringLiteral("数据库未打开。"));
+    const QVariant handle = m_db.driver()->handle();
+    sqlite3* db = handle.isValid() ? *static_cast<sqlite3* const*>(handle.constData()) : nullptr;
+    if (!db)
+        throw Error(QStringLiteral("数据库未打开。"));
+
+    sqlite3_stmt* statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(statement);
+        throw Error(sql + u'\n' + why);
+    }
+    // Finalizes the statement however this function is left.
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(statement, sqlite3_finalize);
+    QStringList fields;
+    const int columns = sqlite3_column_count(statement);
+    for (int c = 0; c < columns; ++c)
+        fields << QString::fromUtf8(sqlite3_column_name(statement, c));
+    onFields(fields);
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        std::vector<QVariant> row(columns);
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(statement, c)) {
+            case SQLITE_INTEGER:
+                row[c] = qlonglong(sqlite3_column_int64(statement, c));
+                break;
+            case SQLITE_FLOAT:
+                row[c] = sqlite3_column_double(statement, c);
+                break;
+            case SQLITE_TEXT:
+                row[c] = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
+                                           sqlite3_column_bytes(statement, c));
+                break;
+            case SQLITE_BLOB:
+                row[c] = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, c)),
+                                    sqlite3_column_bytes(statement, c));
+                break;
+            default:
+                break; // NULL
+            }
+        }
+        onRow(row);
+    }
+    if (rc != SQLITE_DONE)
+        throw Error(sql + u'\n' + QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 const QHash<QString, FieldKind>& Database::fieldKinds(const QString& table)

@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
+#include <functional>
+#include <vector>
 
 // Kind of a stored field, taken from the declared column types of the schema.
 enum class FieldKind { Integer, Number, Text, Bool, Date };
@@ -30,6 +32,19 @@ public:
     int execute(const QString& statement);
     // Runs plain SQLite with bound values; returns rows changed. Throws Error.
     int executeSql(const QString& sql, const QVariantList& values = {});
+
+    // Runs a SQLite select and returns its column names and rows (values as SQLite typed
+    // them: integer, real, text, blob or null). Reads through the C interface: several
+    // times faster than row-by-row QSqlQuery for large lists. Throws Error.
+    struct Rows
+    {
+        QStringList fields;
+        std::vector<std::vector<QVariant>> rows;
+    };
+    Rows select(const QString& sql);
+    // The same, handing each row to `onRow` as it is read instead of keeping them all.
+    void scan(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
+              const std::function<void(std::vector<QVariant>& row)>& onRow);
 
     // Declared kinds of a table's columns (lower-case names), cached.
     const QHash<QString, FieldKind>& fieldKinds(const QString& table);

@@ -35,12 +35,7 @@ int compareValues(FieldKind kind, const QVariant& a, const QVariant& b)
         const double x = a.toDouble(), y = b.toDouble();
         return x < y ? -1 : (x > y ? 1 : 0);
     }
-    case FieldKind::Date:
-        if (a.typeId() == QMetaType::QDate && b.typeId() == QMetaType::QDate) {
-            const qint64 x = a.toDate().toJulianDay(), y = b.toDate().toJulianDay();
-            return x < y ? -1 : (x > y ? 1 : 0);
-        }
-        return QString::compare(a.toString(), b.toString());
+    case FieldKind::Date: // ISO text sorts as dates do
     case FieldKind::Text:
         return QString::compare(a.toString(), b.toString());
     }
@@ -51,6 +46,23 @@ QString numberText(double value)
 {
     return QString::number(value, 'g', 15);
 }
+
+// Dates are held as their stored ISO text; callers get QDate.
+QVariant dateOf(const QVariant& stored)
+{
+    if (stored.isNull())
+        return {};
+    const QDate date = QDate::fromString(stored.toString(), Qt::ISODate);
+    return date.isValid() ? QVariant(date) : stored;
+}
+
+// A sort key per row, converted once instead of at every comparison.
+struct SortKey
+{
+    bool null = true;
+    double number = 0;
+    QString text;
+};
 
 } // namespace
 
@@ -84,40 +96,26 @@ void Query::close()
     setState(State::Closed);
 }
 
-void Query::readRowsInto(QSqlQuery& query, std::vector<Row>& rows)
-{
-    const int columns = int(m_fields.size());
-    while (query.next()) {
-        Row row(columns);
-        for (int c = 0; c < columns; ++c)
-            row[c] = fromStored(c, query.value(c));
-        rows.push_back(std::move(row));
-    }
-}
-
 void Query::open()
 {
     if (isOpen())
         return;
-    const QString sql = SqlDialect::translate(m_sql);
-    QSqlQuery query(m_db.connection());
-    query.setForwardOnly(true);
-    if (!query.exec(sql))
-        throwSqlError(query.lastError(), m_sql);
+    Database::Rows result = m_db.select(SqlDialect::translate(m_sql));
 
     beginResetModel();
-    m_fields.clear();
+    m_fields = result.fields;
     m_kinds.clear();
-    m_rows.clear();
     m_sort.clear();
-    const QSqlRecord record = query.record();
     const auto& declared = m_db.fieldKinds(m_table);
-    for (int c = 0; c < record.count(); ++c) {
-        const QString name = record.fieldName(c);
-        m_fields << name;
+    for (const QString& name : std::as_const(m_fields))
         m_kinds.push_back(declared.value(name.toLower(), FieldKind::Text));
+    for (int c = 0; c < int(m_kinds.size()); ++c) {
+        if (m_kinds[c] != FieldKind::Bool)
+            continue;
+        for (Row& row : result.rows)
+            row[c] = fromStored(c, row[c]);
     }
-    readRowsInto(query, m_rows);
+    m_rows = std::move(result.rows);
     m_order.resize(m_rows.size());
     for (size_t i = 0; i < m_order.size(); ++i)
         m_order[i] = int(i);
@@ -175,21 +173,15 @@ QVariant Query::fromStored(int column, const QVariant& stored) const
     if (stored.isNull())
         return {};
     switch (m_kinds[column]) {
-    case FieldKind::Integer:
-        return stored.toInt();
-    case FieldKind::Number:
-        return stored.toDouble();
     case FieldKind::Bool:
         return stored.toLongLong() != 0;
-    case FieldKind::Date: {
-        const QString text = stored.toString();
-        const QDate date = QDate::fromString(text, Qt::ISODate);
-        return date.isValid() ? QVariant(date) : QVariant(text);
-    }
+    case FieldKind::Integer:
+    case FieldKind::Number:
+    case FieldKind::Date:
     case FieldKind::Text:
-        return stored.toString();
+        break;
     }
-    return stored;
+    return stored; // as the driver gives it; accessors convert on use
 }
 
 // Turns a value given by code or typed by the user into the stored form (empty text in a
@@ -218,9 +210,10 @@ std::optional<QVariant> Query::toStored(int column, const QVariant& value) const
         return QVariant(value.toBool());
     case FieldKind::Date: {
         if (value.typeId() == QMetaType::QDate)
-            return value;
+            return value.toDate().isValid() ? std::optional<QVariant>(value.toDate().toString(Qt::ISODate))
+                                            : std::nullopt;
         const auto date = DateText::parse(text);
-        return date ? std::optional<QVariant>(*date) : std::nullopt;
+        return date ? std::optional<QVariant>(date->toString(Qt::ISODate)) : std::nullopt;
     }
     case FieldKind::Text:
         return value.toString();
@@ -241,7 +234,9 @@ QVariant Query::value(const QString& field) const
 {
     const int c = requireField(field);
     const Row* row = currentData();
-    return row ? (*row)[c] : QVariant();
+    if (!row)
+        return {};
+    return m_kinds[c] == FieldKind::Date ? dateOf((*row)[c]) : (*row)[c];
 }
 
 int Query::intValue(const QString& field, int missing) const
@@ -456,9 +451,7 @@ void Query::post()
             continue;
         columns << m_fields[c];
         const QVariant& v = m_editBuffer[c];
-        if (v.typeId() == QMetaType::QDate)
-            values << v.toDate().toString(Qt::ISODate);
-        else if (v.typeId() == QMetaType::Bool)
+        if (v.typeId() == QMetaType::Bool)
             values << (v.toBool() ? 1 : 0);
         else
             values << v;
@@ -576,27 +569,27 @@ void Query::refresh()
     for (int i = 0; i < int(m_rows.size()); ++i)
         rowOfId.insert(m_rows[i][idColumn].toInt(), i);
 
-    QSqlQuery query(m_db.connection());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT * FROM %1").arg(m_table)))
-        throwSqlError(query.lastError(), m_table);
-    const QSqlRecord record = query.record();
     std::vector<int> sourceOf(m_fields.size());
-    for (int c = 0; c < m_fields.size(); ++c)
-        sourceOf[c] = record.indexOf(m_fields[c]);
-    const int idSource = record.indexOf(QStringLiteral("id"));
+    int idSource = -1;
     std::vector<bool> seen(m_rows.size(), false);
-    while (query.next()) {
-        const auto it = rowOfId.constFind(query.value(idSource).toInt());
-        if (it == rowOfId.constEnd())
-            continue;
-        Row& row = m_rows[*it];
-        seen[*it] = true;
-        for (int c = 0; c < m_fields.size(); ++c) {
-            if (sourceOf[c] >= 0)
-                row[c] = fromStored(c, query.value(sourceOf[c]));
-        }
-    }
+    m_db.scan(
+        QStringLiteral("SELECT * FROM %1").arg(m_table),
+        [&](const QStringList& fields) {
+            for (int c = 0; c < m_fields.size(); ++c)
+                sourceOf[c] = int(fields.indexOf(m_fields[c]));
+            idSource = int(fields.indexOf(QStringLiteral("id")));
+        },
+        [&](std::vector<QVariant>& fresh) {
+            const auto it = rowOfId.constFind(fresh[idSource].toInt());
+            if (it == rowOfId.constEnd())
+                return;
+            Row& row = m_rows[*it];
+            seen[*it] = true;
+            for (int c = 0; c < m_fields.size(); ++c) {
+                if (sourceOf[c] >= 0)
+                    row[c] = fromStored(c, fresh[sourceOf[c]]);
+            }
+        });
     // Rows deleted meanwhile leave the list; the rest keep their places.
     if (std::find(seen.begin(), seen.end(), false) != seen.end()) {
         const int currentRowIndex = m_current >= 0 ? m_order[m_current] : -1;
@@ -660,10 +653,31 @@ void Query::applySort()
     if (c < 0)
         throw Error(QStringLiteral("%1: Field '%2' not found").arg(objectName(), field));
     const FieldKind kind = m_kinds[c];
-    std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
-        const int r = compareValues(kind, m_rows[a][c], m_rows[b][c]);
-        return descending ? r > 0 : r < 0;
-    });
+    const bool numeric = kind == FieldKind::Integer || kind == FieldKind::Number || kind == FieldKind::Bool;
+    std::vector<SortKey> keys(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const QVariant& v = m_rows[i][c];
+        if (v.isNull())
+            continue;
+        keys[i].null = false;
+        if (numeric)
+            keys[i].number = v.toDouble();
+        else
+            keys[i].text = v.toString();
+    }
+    auto less = [&](int a, int b) {
+        const SortKey& x = keys[a];
+        const SortKey& y = keys[b];
+        if (x.null || y.null)
+            return x.null && !y.null; // empty values first
+        if (numeric)
+            return x.number < y.number;
+        return QString::compare(x.text, y.text) < 0;
+    };
+    if (descending)
+        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) { return less(b, a); });
+    else
+        std::stable_sort(m_order.begin(), m_order.end(), less);
 }
 
 void Query::setSort(const QString& sort)
@@ -724,8 +738,9 @@ QVariant Query::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const QVariant v = valueAt(index.row(), index.column());
     const FieldKind kind = m_kinds[index.column()];
+    const QVariant stored = valueAt(index.row(), index.column());
+    const QVariant v = kind == FieldKind::Date ? dateOf(stored) : stored;
     switch (role) {
     case Qt::DisplayRole:
         if (kind == FieldKind::Bool)

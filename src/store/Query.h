@@ -104,7 +104,6 @@ private:
     void applySort();
     QVariant fromStored(int column, const QVariant& stored) const;
     std::optional<QVariant> toStored(int column, const QVariant& value) const;
-    void readRowsInto(class QSqlQuery& query, std::vector<Row>& rows);
     void removeRowAt(int position);
 
     Database& m_db;
