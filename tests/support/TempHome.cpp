@@ -1,7 +1,8 @@
 #include "support/TempHome.h"
 
+#include "store/Gbk.h"
+
 #include <QFile>
-#include <QStringEncoder>
 
 TempHome::TempHome()
 {
@@ -22,8 +23,7 @@ TempHome::~TempHome()
 
 void TempHome::writeIni(const QString& text) const
 {
-    QStringEncoder gbk("GB18030");
     QFile file(iniPath());
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(gbk.encode(text));
+        file.write(Gbk::encode(text));
 }
