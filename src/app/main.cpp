@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "app/CommandLine.h"
+#include "app/DemoData.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTranslator>
 
@@ -99,6 +101,22 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    if (command.demo) {
+        // A throw-away home with sample cards; the user's own home is never touched.
+        QTemporaryDir demoDir;
+        const HomeFolder demoHome(demoDir.path());
+        try {
+            demoHome.ensureExists();
+            Database db;
+            db.open(demoHome.databasePath());
+            DemoData::seed(db, Clock::system().today());
+        } catch (const Error& e) {
+            err << "velmora: " << e.message() << "\n";
+            return 1;
+        }
+        qputenv("VELMORA_HOME", demoDir.path().toLocal8Bit());
+        return runGui(app, demoHome);
+    }
     const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
     return runGui(app, home);
 }
