@@ -1,7 +1,133 @@
 #include "billing/SummaryCommand.h"
 
-int runSummaryCommand(const HomeFolder&, const Clock&, bool, QTextStream&, QTextStream& err)
+#include "billing/RefreshPass.h"
+#include "store/DataModule.h"
+#include "store/DateText.h"
+#include "store/Error.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+struct DueSoonCard
 {
-    err << "velmora: --summary is not available yet\n";
-    return 1;
+    int id;
+    QString name;
+    QString numberLast4;
+    QDate repaymentDate;
+    int daysLeft;
+    double minRepayment;
+};
+
+QString lastFour(const QString& number)
+{
+    QString digits;
+    for (const QChar c : number) {
+        if (!c.isSpace() && c != u'-')
+            digits += c;
+    }
+    return digits.right(4);
+}
+
+QList<DueSoonCard> dueSoonCards(Query& list)
+{
+    QList<DueSoonCard> cards;
+    for (list.first(); !list.eof(); list.next()) {
+        cards.append({list.intValue(QStringLiteral("id")), list.textValue(QStringLiteral("c_name")),
+                      lastFour(list.textValue(QStringLiteral("c_no"))),
+                      list.dateValue(QStringLiteral("c_re_date")), list.intValue(QStringLiteral("i_xyr")),
+                      list.numberValue(QStringLiteral("i_zdhkje"))});
+    }
+    return cards;
+}
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, QTextStream& out)
+{
+    static const char* const keys[8] = {"today",    "within2",  "within3", "within7",
+                                        "within10", "within15", "overdue", "within3_total"};
+    QJsonObject counts;
+    for (int i = 0; i < 8; ++i)
+        counts.insert(QLatin1String(keys[i]), r.counts[i]);
+    QJsonArray list;
+    for (const DueSoonCard& c : due) {
+        list.append(QJsonObject{{QStringLiteral("id"), c.id},
+                                {QStringLiteral("name"), c.name},
+                                {QStringLiteral("no_last4"), c.numberLast4},
+                                {QStringLiteral("repay_date"), DateText::format(c.repaymentDate)},
+                                {QStringLiteral("days_left"), c.daysLeft},
+                                {QStringLiteral("min_repayment"), c.minRepayment}});
+    }
+    QJsonArray skipped;
+    for (const SkippedCard& s : r.skipped)
+        skipped.append(s.id);
+    const QJsonObject root{{QStringLiteral("date"), DateText::format(r.date)},
+                           {QStringLiteral("counts"), counts},
+                           {QStringLiteral("due_soon"), list},
+                           {QStringLiteral("skipped"), skipped}};
+    out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact)) << '\n';
+}
+
+void printText(const RefreshResult& r, const QList<DueSoonCard>& due, QTextStream& out, QTextStream& err)
+{
+    out << QStringLiteral("当前日期:") << DateText::format(r.date) << '\n';
+    for (const QString& text : r.labelTexts)
+        out << text << '\n';
+    out << '\n' << r.heading << '\n';
+    for (const DueSoonCard& c : due) {
+        out << QStringLiteral("  %1  尾号%2  还款日%3  剩余%4天  最低还款%5")
+                   .arg(c.name, c.numberLast4.isEmpty() ? QStringLiteral("----") : c.numberLast4,
+                        DateText::format(c.repaymentDate), QString::number(c.daysLeft),
+                        numberText(c.minRepayment))
+            << '\n';
+    }
+    if (!r.skipped.isEmpty()) {
+        QStringList names;
+        for (const SkippedCard& s : r.skipped)
+            names << QStringLiteral("%1（编号%2）").arg(s.name, QString::number(s.id));
+        err << QStringLiteral("以下卡片的账单日或还款日缺失或不在1到31之间，未计算还款日期：")
+            << names.join(QStringLiteral("、")) << '\n';
+    }
+}
+
+} // namespace
+
+int runSummaryCommand(const HomeFolder& home, const Clock& clock, bool json, QTextStream& out,
+                      QTextStream& err)
+{
+    // A summary never creates anything: no home folder, no empty database.
+    const QString path = home.databasePath();
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        err << QStringLiteral("velmora: 找不到数据库文件 %1。请先启动一次 Velmora 并录入卡片。").arg(path)
+            << '\n';
+        return 1;
+    }
+    if (!file.isFile() || !file.isReadable()) {
+        err << QStringLiteral("velmora: 无法读取数据库文件 %1。").arg(path) << '\n';
+        return 1;
+    }
+
+    try {
+        DataModule data;
+        data.database().open(path);
+        const RefreshResult result = RefreshPass(data, clock).run();
+        const QList<DueSoonCard> due = dueSoonCards(data.dueSoon());
+        if (json)
+            printJson(result, due, out);
+        else
+            printText(result, due, out, err);
+        out.flush();
+        return 0;
+    } catch (const Error& e) {
+        err << QStringLiteral("velmora: ") << e.message() << '\n';
+        return 1;
+    }
 }

@@ -1,0 +1,159 @@
+#include "billing/CardSchedule.h"
+
+#include "store/DateText.h"
+
+#include <array>
+#include <cfenv>
+#include <cmath>
+
+namespace {
+
+// The month after (year, month).
+void advanceMonth(int& year, int& month)
+{
+    if (month < 12) {
+        ++month;
+    } else {
+        ++year;
+        month = 1;
+    }
+}
+
+// The statement text around its eight values; a date value stands between '#' signs.
+struct Piece
+{
+    const char16_t* text; // text before the value
+    bool isDate;
+};
+constexpr std::array<Piece, 8> kUpdatePieces{{
+    {u"UPDATE Txyk SET i_zdhkje = ", false},
+    {u",c_re_date = ", true},
+    {u",c_next_re_date = ", true},
+    {u",c_jd_date=", true},
+    {u",c_next_jd_date = ", true},
+    {u",i_xyr=", false},
+    {u",i_xf=", false},
+    {u" where id=", false},
+}};
+
+QString joinPieces(const std::array<QString, 8>& values)
+{
+    QString out;
+    out.reserve(200);
+    for (size_t i = 0; i < kUpdatePieces.size(); ++i) {
+        out += QStringView(kUpdatePieces[i].text);
+        if (kUpdatePieces[i].isDate)
+            out += u'#' + values[i] + u'#';
+        else
+            out += values[i];
+    }
+    return out;
+}
+
+QString wholeNumberText(double value)
+{
+    if (value == 0)
+        value = 0; // no "-0"
+    return QString::number(value, 'f', 0);
+}
+
+} // namespace
+
+bool isUsableBillingDay(int day)
+{
+    return day >= 1 && day <= 31;
+}
+
+double minimumRepayment(double amountUsed, double ratio)
+{
+    const double exact = amountUsed * ratio * 0.1;
+    // nearbyint rounds in the current mode; make sure it is to-nearest (halves to even).
+    const int previous = std::fegetround();
+    if (previous != FE_TONEAREST)
+        std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(exact);
+    if (previous != FE_TONEAREST)
+        std::fesetround(previous);
+    return rounded == 0 ? 0.0 : rounded;
+}
+
+std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, int repaymentDay, double ratio,
+                                                double amountUsed)
+{
+    if (!today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
+        return std::nullopt;
+    const double minRepayment = minimumRepayment(amountUsed, ratio);
+    if (!std::isfinite(minRepayment) || std::fabs(minRepayment) > 1e15)
+        return std::nullopt;
+
+    CardSchedule s;
+    s.minRepayment = minRepayment;
+    int year = today.year();
+    int month = today.month();
+    const int day = today.day();
+
+    // Days beyond the month's end (29-31) fall on its last day, in every month used here.
+    s.statementDate = DateText::clampedDate(year, month, statementDay);
+    s.repaymentDate = DateText::clampedDate(year, month, repaymentDay);
+
+    advanceMonth(year, month);
+    s.nextStatementDate = DateText::clampedDate(year, month, statementDay);
+
+    // When the repayment day lies in the month after the statement and this month's statement
+    // day has passed (the day itself not counted), the next repayment is two months on.
+    if (statementDay > repaymentDay && s.statementDate.day() < day) {
+        int y = year, m = month;
+        advanceMonth(y, m);
+        s.nextRepaymentDate = DateText::clampedDate(y, m, repaymentDay);
+    } else {
+        s.nextRepaymentDate = DateText::clampedDate(year, month, repaymentDay);
+    }
+
+    s.daysLeft = int(today.daysTo(s.repaymentDate));
+    const bool beforeBothDays = day < s.statementDate.day() && day < s.repaymentDate.day();
+    s.purchaseDaysLeft = int(today.daysTo(beforeBothDays ? s.repaymentDate : s.nextRepaymentDate));
+    return s;
+}
+
+QString cardUpdateStatement(int id, const CardSchedule& s)
+{
+    return joinPieces({wholeNumberText(s.minRepayment), DateText::format(s.repaymentDate),
+                       DateText::format(s.nextRepaymentDate), DateText::format(s.statementDate),
+                       DateText::format(s.nextStatementDate), QString::number(s.daysLeft),
+                       QString::number(s.purchaseDaysLeft), QString::number(id)});
+}
+
+QString cardUpdateTemplate()
+{
+    QString out;
+    for (const Piece& piece : kUpdatePieces) {
+        out += QStringView(piece.text);
+        out += u'?';
+    }
+    return out;
+}
+
+CardUpdateValues cardUpdateValues(int id, const CardSchedule& s)
+{
+    return {s.minRepayment,
+            s.repaymentDate.toString(Qt::ISODate),
+            s.nextRepaymentDate.toString(Qt::ISODate),
+            s.statementDate.toString(Qt::ISODate),
+            s.nextStatementDate.toString(Qt::ISODate),
+            s.daysLeft,
+            s.purchaseDaysLeft,
+            id};
+}
+
+QString clearCardScheduleStatement(int id)
+{
+    std::array<QString, 8> values;
+    values.fill(QStringLiteral("Null"));
+    values[7] = QString::number(id);
+    QString out;
+    for (size_t i = 0; i < kUpdatePieces.size(); ++i) {
+        out += QStringView(kUpdatePieces[i].text);
+        out += values[i];
+    }
+    return out;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <optional>
+
+// The dates and figures the refresh pass stores for one card, computed from today, the
+// card's statement day J, repayment day H, minimum-repayment ratio R and amount used X.
+struct CardSchedule
+{
+    double minRepayment = 0;  // i_zdhkje: X * R * 0.1, rounded half to even
+    QDate statementDate;      // c_jd_date: this month's statement date
+    QDate repaymentDate;      // c_re_date: this month's repayment date
+    QDate nextStatementDate;  // c_next_jd_date
+    QDate nextRepaymentDate;  // c_next_re_date
+    int daysLeft = 0;         // i_xyr: repaymentDate - today (negative once passed)
+    int purchaseDaysLeft = 0; // i_xf: days until a purchase made today falls due
+
+    bool operator==(const CardSchedule&) const = default;
+};
+
+// A statement or repayment day the pass can work with: 1..31. Days beyond a month's end
+// are taken as that month's last day.
+bool isUsableBillingDay(int day);
+
+// The card's schedule relative to `today`; nothing when a day is missing (0) or outside 1..31
+// or the amounts are not finite numbers. Pure: the card editor uses it for a freshly saved card.
+std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, int repaymentDay, double ratio,
+                                                double amountUsed);
+
+// X * R * 0.1 rounded to the nearest whole number, halves to the even neighbour.
+double minimumRepayment(double amountUsed, double ratio);
+
+// The statement that stores a schedule for card `id`, in the program's dialect:
+// "UPDATE Txyk SET i_zdhkje = 33,c_re_date = #2013-9-8#,... where id=1".
+QString cardUpdateStatement(int id, const CardSchedule& schedule);
+
+// The same statement with a "?" in place of every value, in the order of cardUpdateValues();
+// the pass prepares its translation once and binds the values of each card.
+QString cardUpdateTemplate();
+
+// The values of cardUpdateStatement() as stored (dates as ISO text), id last.
+struct CardUpdateValues
+{
+    double minRepayment;
+    QString repaymentDate, nextRepaymentDate, statementDate, nextStatementDate;
+    int daysLeft, purchaseDaysLeft, id;
+};
+CardUpdateValues cardUpdateValues(int id, const CardSchedule& schedule);
+
+// Clears the stored schedule of a card the pass cannot compute, so stale dates do not make it
+// count as due: "UPDATE Txyk SET i_zdhkje = Null,... where id=7".
+QString clearCardScheduleStatement(int id);

@@ -1,0 +1,61 @@
+#include "billing/PaidState.h"
+
+#include "billing/ControlsSuspended.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+
+namespace PaidState {
+
+QString markRepaidStatement(int id, QDate today)
+{
+    return QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = ") + QString::number(today.month()) +
+           QStringLiteral(",i_hky = ") + QString::number(today.year()) + QStringLiteral(" where id=") +
+           QString::number(id);
+}
+
+QString markUnpaidStatement(int id)
+{
+    return QStringLiteral("UPDATE Txyk SET tf=False,i_hkm = 0 where id=") + QString::number(id);
+}
+
+namespace {
+
+// A card being edited is saved first, so the command sees its id and its values.
+int currentCardId(Query& cards)
+{
+    if (cards.state() == Query::State::Edit || cards.state() == Query::State::Insert)
+        cards.post();
+    return cards.intValue(QStringLiteral("id"), 0);
+}
+
+// Runs the statement through Qxyk_temp2 keeping its statement (the due-soon list is re-read),
+// then re-reads the card list's rows in place: rows, sort and current row stay.
+void runAndRefresh(DataModule& data, const QString& statement)
+{
+    runKeepingStatement(data.dueSoon(), statement);
+    data.cards().refresh();
+}
+
+} // namespace
+
+void markCurrentRepaid(DataModule& data, const Clock& clock)
+{
+    const int id = currentCardId(data.cards());
+    runAndRefresh(data, markRepaidStatement(id, clock.today()));
+}
+
+void markCurrentUnpaid(DataModule& data)
+{
+    const int id = currentCardId(data.cards());
+    runAndRefresh(data, markUnpaidStatement(id));
+}
+
+void showAllCards(DataModule& data)
+{
+    Query& cards = data.cards();
+    ControlsSuspended suspended(cards);
+    cards.setSql(DataModule::kAllCardsStatement);
+    cards.open();
+}
+
+} // namespace PaidState

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class Clock;
+class Database;
+class DataModule;
+
+// A card the pass could not compute (statement or repayment day missing or outside 1..31).
+struct SkippedCard
+{
+    int id = 0;
+    QString name;
+    bool operator==(const SkippedCard&) const = default;
+};
+
+// What a refresh pass found; the main window and `--summary` show it.
+struct RefreshResult
+{
+    QDate date;
+    // Unpaid cards due today, within 2, 3, 7, 10, 15 days, overdue, and within 3 days again
+    // (the eight summary labels Label32..Label39 in this order).
+    std::array<int, 8> counts{};
+    QStringList labelTexts; // "1天内需还:2张", ...
+    int dueSoonCount = 0;   // rows of the due-soon list left open in Qxyk_temp2
+    QString heading;        // "3天内共需还：2张"
+    QList<SkippedCard> skipped;
+};
+
+namespace Refresh {
+
+extern const std::array<QString, 8> kCountPrefixes;
+extern const QString kDueSoonStatement;
+
+// The counting statement behind label i (0..7), exactly as it is run.
+QString countStatement(int i);
+// "UPDATE Txyk SET tf=False,i_hkm = 0,i_hky = 0 where ..." for today: clears the repaid mark
+// of every card marked in an earlier year, or in an earlier month of this year.
+QString monthlyResetStatement(QDate today);
+// "3天内共需还：2张"
+QString headingText(int dueSoonCount);
+
+// Recomputes and stores the schedule of every card of txyk (whatever the card list shows) in
+// one transaction; a failure rolls every card back and throws. Returns the cards skipped.
+QList<SkippedCard> recomputeAllCards(Database& db, QDate today);
+
+} // namespace Refresh
+
+// The refresh pass: recompute every card, reset last month's repaid marks, count the due
+// cards and open the due-soon list in Qxyk_temp2. The card list keeps its statement and is
+// reopened to show the new values. The writes are all or nothing: on an error every card is
+// left as it was, the bound controls are resumed and the error is thrown.
+class RefreshPass
+{
+public:
+    RefreshPass(DataModule& data, const Clock& clock) : m_data(data), m_clock(clock) {}
+    RefreshResult run();
+
+private:
+    DataModule& m_data;
+    const Clock& m_clock;
+};
+
+// Whether a refresh raises the reminder window by itself.
+struct ReminderDecision
+{
+    bool show = false;      // show the reminder window now
+    bool markShown = false; // set ReminderShown
+    bool operator==(const ReminderDecision&) const = default;
+};
+// Only when the due-soon list has rows and the decision was not yet taken; then the window
+// comes up unless password protection is on without a successful login at this show.
+ReminderDecision decideReminder(bool reminderShown, bool loggedIn, bool pwdProtect, int dueSoonCount);

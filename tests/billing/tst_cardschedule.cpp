@@ -1,0 +1,228 @@
+#include "billing/CardSchedule.h"
+#include "store/DataModule.h"
+#include "store/DateText.h"
+#include "store/SqlDialect.h"
+#include "support/CardBuilder.h"
+#include "support/TempHome.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+// The per-card computation: dates, days left, minimum repayment, and the statement storing them.
+class TestCardSchedule : public QObject
+{
+    Q_OBJECT
+private slots:
+    void workedExample_data();
+    void workedExample();
+    void firstRowStatement();
+    void daysBeyondMonthEnd_data();
+    void daysBeyondMonthEnd();
+    void unusableDaysGiveNothing_data();
+    void unusableDaysGiveNothing();
+    void minimumRepaymentRoundsHalfToEven_data();
+    void minimumRepaymentRoundsHalfToEven();
+    void boundStatementStoresWhatTheTextStores();
+};
+
+namespace {
+void addScheduleColumns()
+{
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<int>("j");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<double>("r");
+    QTest::addColumn<double>("x");
+    QTest::addColumn<QString>("jd");
+    QTest::addColumn<QString>("re");
+    QTest::addColumn<QString>("nextJd");
+    QTest::addColumn<QString>("nextRe");
+    QTest::addColumn<int>("xyr");
+    QTest::addColumn<int>("xf");
+    QTest::addColumn<double>("minimum");
+}
+
+void checkSchedule()
+{
+    QFETCH(QDate, today);
+    QFETCH(int, j);
+    QFETCH(int, h);
+    QFETCH(double, r);
+    QFETCH(double, x);
+    const auto s = computeCardSchedule(today, j, h, r, x);
+    QVERIFY(s);
+    QTEST(DateText::format(s->statementDate), "jd");
+    QTEST(DateText::format(s->repaymentDate), "re");
+    QTEST(DateText::format(s->nextStatementDate), "nextJd");
+    QTEST(DateText::format(s->nextRepaymentDate), "nextRe");
+    QTEST(s->daysLeft, "xyr");
+    QTEST(s->purchaseDaysLeft, "xf");
+    QTEST(s->minRepayment, "minimum");
+}
+} // namespace
+
+void TestCardSchedule::workedExample_data()
+{
+    // X is the amount used (i_yxf).
+    addScheduleColumns();
+    QTest::newRow("before both days") << QDate(2013, 9, 5) << 20 << 8 << 10.0 << 33.0 << "2013-9-20"
+                                      << "2013-9-8"
+                                      << "2013-10-20"
+                                      << "2013-10-8" << 3 << 3 << 33.0;
+    QTest::newRow("on the statement day") << QDate(2013, 9, 20) << 20 << 8 << 1.0 << 0.0 << "2013-9-20"
+                                          << "2013-9-8"
+                                          << "2013-10-20"
+                                          << "2013-10-8" << -12 << 18 << 0.0;
+    QTest::newRow("after the statement day") << QDate(2013, 9, 25) << 20 << 8 << 1.0 << 44.0 << "2013-9-20"
+                                             << "2013-9-8"
+                                             << "2013-10-20"
+                                             << "2013-11-8" << -17 << 44 << 4.0;
+    QTest::newRow("repayment day today") << QDate(2013, 9, 25) << 5 << 25 << 1.0 << 30.0 << "2013-9-5"
+                                         << "2013-9-25"
+                                         << "2013-10-5"
+                                         << "2013-10-25" << 0 << 30 << 3.0;
+    QTest::newRow("November into January") << QDate(2013, 11, 25) << 20 << 8 << 1.0 << 0.0 << "2013-11-20"
+                                           << "2013-11-8"
+                                           << "2013-12-20"
+                                           << "2014-1-8" << -17 << 44 << 0.0;
+    QTest::newRow("December into January") << QDate(2013, 12, 10) << 20 << 8 << 1.0 << 0.0 << "2013-12-20"
+                                           << "2013-12-8"
+                                           << "2014-1-20"
+                                           << "2014-1-8" << -2 << 29 << 0.0;
+}
+
+void TestCardSchedule::workedExample()
+{
+    checkSchedule();
+}
+
+void TestCardSchedule::firstRowStatement()
+{
+    const auto s = computeCardSchedule(QDate(2013, 9, 5), 20, 8, 10, 33);
+    QVERIFY(s);
+    QCOMPARE(cardUpdateStatement(1, *s),
+             QStringLiteral("UPDATE Txyk SET i_zdhkje = 33,c_re_date = #2013-9-8#,c_next_re_date = "
+                            "#2013-10-8#,c_jd_date=#2013-9-20#,c_next_jd_date = #2013-10-20#,i_xyr=3,i_xf=3 "
+                            "where id=1"));
+    // Negative days carry their minus sign.
+    const auto late = computeCardSchedule(QDate(2013, 9, 25), 20, 8, 1, 44);
+    QVERIFY(cardUpdateStatement(7, *late).endsWith(QStringLiteral(",i_xyr=-17,i_xf=44 where id=7")));
+}
+
+void TestCardSchedule::daysBeyondMonthEnd_data()
+{
+    addScheduleColumns();
+    QTest::newRow("leap February") << QDate(2012, 2, 10) << 31 << 30 << 0.0 << 0.0 << "2012-2-29"
+                                   << "2012-2-29"
+                                   << "2012-3-31"
+                                   << "2012-3-30" << 19 << 19 << 0.0;
+    QTest::newRow("common February") << QDate(2013, 2, 10) << 30 << 29 << 0.0 << 0.0 << "2013-2-28"
+                                     << "2013-2-28"
+                                     << "2013-3-30"
+                                     << "2013-3-29" << 18 << 18 << 0.0;
+    QTest::newRow("next month is February") << QDate(2013, 1, 31) << 31 << 29 << 0.0 << 0.0 << "2013-1-31"
+                                            << "2013-1-29"
+                                            << "2013-2-28"
+                                            << "2013-2-28" << -2 << 28 << 0.0;
+    QTest::newRow("30-day month") << QDate(2013, 4, 10) << 31 << 31 << 0.0 << 0.0 << "2013-4-30"
+                                  << "2013-4-30"
+                                  << "2013-5-31"
+                                  << "2013-5-31" << 20 << 20 << 0.0;
+    QTest::newRow("last day of a 30-day month") << QDate(2013, 9, 30) << 31 << 31 << 0.0 << 0.0 << "2013-9-30"
+                                                << "2013-9-30"
+                                                << "2013-10-31"
+                                                << "2013-10-31" << 0 << 31 << 0.0;
+    QTest::newRow("December to January") << QDate(2013, 12, 31) << 31 << 15 << 0.0 << 0.0 << "2013-12-31"
+                                         << "2013-12-15"
+                                         << "2014-1-31"
+                                         << "2014-1-15" << -16 << 15 << 0.0;
+    QTest::newRow("December, repayment in February")
+        << QDate(2013, 12, 31) << 30 << 29 << 0.0 << 0.0 << "2013-12-30"
+        << "2013-12-29"
+        << "2014-1-30"
+        << "2014-2-28" << -2 << 59 << 0.0;
+}
+
+void TestCardSchedule::daysBeyondMonthEnd()
+{
+    checkSchedule();
+}
+
+void TestCardSchedule::unusableDaysGiveNothing_data()
+{
+    QTest::addColumn<int>("j");
+    QTest::addColumn<int>("h");
+    QTest::newRow("missing statement day") << 0 << 8;
+    QTest::newRow("missing repayment day") << 20 << 0;
+    QTest::newRow("day 32") << 32 << 8;
+    QTest::newRow("negative day") << 20 << -1;
+}
+
+void TestCardSchedule::unusableDaysGiveNothing()
+{
+    QFETCH(int, j);
+    QFETCH(int, h);
+    QVERIFY(!computeCardSchedule(QDate(2013, 9, 5), j, h, 1, 100));
+    QVERIFY(computeCardSchedule(QDate(2013, 9, 5), 1, 31, 1, 100));
+}
+
+void TestCardSchedule::minimumRepaymentRoundsHalfToEven_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("r");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("2.5 gives 2") << 25.0 << 1.0 << 2.0;
+    QTest::newRow("3.5 gives 4") << 35.0 << 1.0 << 4.0;
+    QTest::newRow("4.4 gives 4") << 44.0 << 1.0 << 4.0;
+    QTest::newRow("fractional ratio") << 1000.0 << 0.55 << 55.0;
+    QTest::newRow("no ratio") << 5000.0 << 0.0 << 0.0;
+    QTest::newRow("-2.5 gives -2") << -25.0 << 1.0 << -2.0;
+}
+
+void TestCardSchedule::minimumRepaymentRoundsHalfToEven()
+{
+    QFETCH(double, x);
+    QFETCH(double, r);
+    QTEST(minimumRepayment(x, r), "expected");
+}
+
+// The pass binds the values of each card to the statement's shape; the row it stores must be
+// the row the statement text itself stores.
+void TestCardSchedule::boundStatementStoresWhatTheTextStores()
+{
+    TempHome home;
+    DataModule data;
+    data.database().open(home.databasePath());
+    CardBuilder builder(data.database());
+    const int byText = builder.statementDay(20).repaymentDay(8).insert();
+    const int byBinding = builder.statementDay(20).repaymentDay(8).insert();
+    const auto s = computeCardSchedule(QDate(2013, 9, 25), 20, 8, 1.5, 1234);
+    QVERIFY(s);
+
+    data.database().execute(cardUpdateStatement(byText, *s));
+    QSqlQuery update(data.database().connection());
+    QVERIFY(update.prepare(SqlDialect::translate(cardUpdateTemplate())));
+    const CardUpdateValues v = cardUpdateValues(byBinding, *s);
+    for (const QVariant& value :
+         QVariantList{v.minRepayment, v.repaymentDate, v.nextRepaymentDate, v.statementDate,
+                      v.nextStatementDate, v.daysLeft, v.purchaseDaysLeft, v.id})
+        update.addBindValue(value);
+    QVERIFY(update.exec());
+
+    auto row = [&](int id) {
+        QSqlQuery q(data.database().connection());
+        q.exec(QStringLiteral("SELECT i_zdhkje,typeof(i_zdhkje),c_re_date,c_next_re_date,c_jd_date,"
+                              "c_next_jd_date,i_xyr,i_xf FROM txyk WHERE id=%1")
+                   .arg(id));
+        q.next();
+        QStringList values;
+        for (int c = 0; c < 8; ++c)
+            values << q.value(c).toString();
+        return values;
+    };
+    QCOMPARE(row(byBinding), row(byText));
+    QCOMPARE(row(byText).at(2), QStringLiteral("2013-09-08"));
+}
+
+QTEST_GUILESS_MAIN(TestCardSchedule)
+#include "tst_cardschedule.moc"

@@ -1,0 +1,295 @@
+#include "billing/RefreshPass.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+#include "store/Error.h"
+#include "support/CardBuilder.h"
+#include "support/TempHome.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+// The refresh pass over a database: every card recomputed in one transaction, the monthly
+// reset, the counts and the due-soon list.
+class TestRefreshPass : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void recomputesEveryCardWhateverTheListShows();
+    void errorLeavesEveryCardAsItWas();
+    void skipsCardsWithoutUsableDays();
+    void countsAndLabels();
+    void countStatements_data();
+    void countStatements();
+    void resetStatement();
+    void monthlyReset_data();
+    void monthlyReset();
+    void resetComesBeforeCounting();
+    void reminderDecision_data();
+    void reminderDecision();
+
+private:
+    QVariant field(int id, const QString& name);
+    TempHome* m_home = nullptr;
+    DataModule* m_data = nullptr;
+    FixedClock m_clock{QDate(2013, 9, 5)};
+};
+
+void TestRefreshPass::init()
+{
+    m_home = new TempHome;
+    m_data = new DataModule;
+    m_data->open(m_home->databasePath());
+    m_clock.setDate(QDate(2013, 9, 5));
+}
+
+void TestRefreshPass::cleanup()
+{
+    delete m_data;
+    delete m_home;
+}
+
+QVariant TestRefreshPass::field(int id, const QString& name)
+{
+    QSqlQuery q(m_data->database().connection());
+    q.exec(QStringLiteral("SELECT %1 FROM txyk WHERE id=%2").arg(name).arg(id));
+    return q.next() ? q.value(0) : QVariant();
+}
+
+void TestRefreshPass::recomputesEveryCardWhateverTheListShows()
+{
+    CardBuilder b(m_data->database());
+    QList<int> ids;
+    for (int day = 1; day <= 6; ++day)
+        ids << b.name(QStringLiteral("卡%1").arg(day)).statementDay(day * 4).repaymentDay(day + 5).insert();
+
+    // A filter showing only some cards, with the cursor on its last row.
+    Query& cards = m_data->cards();
+    const QString filter = QStringLiteral("select * from txyk where c_jzr>12 order by c_jzr");
+    cards.setSql(filter);
+    cards.open();
+    cards.last();
+    cards.disableControls(); // a caller's own suspension survives the pass
+
+    const RefreshResult result = RefreshPass(*m_data, m_clock).run();
+    QVERIFY(result.skipped.isEmpty());
+    for (int i = 0; i < ids.size(); ++i) {
+        const int repaymentDay = i + 1 + 5;
+        QCOMPARE(field(ids[i], QStringLiteral("i_xyr")).toInt(), repaymentDay - 5);
+        QCOMPARE(field(ids[i], QStringLiteral("c_re_date")).toString(),
+                 QDate(2013, 9, repaymentDay).toString(Qt::ISODate));
+    }
+    // The list keeps its statement, is reopened at its first row and shows the new values.
+    QCOMPARE(cards.sql(), filter);
+    QVERIFY(cards.isOpen());
+    QCOMPARE(cards.recordCount(), 3);
+    QCOMPARE(cards.currentRow(), 0);
+    QCOMPARE(cards.intValue(QStringLiteral("i_xyr")), 4 + 5 - 5);
+    QVERIFY(cards.controlsDisabled());
+    cards.enableControls();
+    QVERIFY(!cards.controlsDisabled());
+    QVERIFY(!m_data->dueSoon().controlsDisabled());
+}
+
+void TestRefreshPass::errorLeavesEveryCardAsItWas()
+{
+    CardBuilder b(m_data->database());
+    QList<int> ids;
+    for (int i = 0; i < 5; ++i)
+        ids << b.statementDay(20).repaymentDay(8).daysLeft(99).repaid(true, 8, 2013).insert();
+    // The fourth card's update fails inside the engine.
+    m_data->database().executeSql(
+        QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON txyk WHEN NEW.id = %1 "
+                       "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+            .arg(ids[3]));
+    Query& cards = m_data->cards();
+    const QString statement = cards.sql();
+    cards.setSql(statement);
+    cards.open();
+    cards.last();
+
+    QVERIFY_THROWS_EXCEPTION(Error, RefreshPass(*m_data, m_clock).run());
+    for (int id : ids) {
+        QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), 99);
+        QVERIFY(field(id, QStringLiteral("c_re_date")).isNull());
+        QCOMPARE(field(id, QStringLiteral("tf")).toInt(), 1); // no reset either
+    }
+    QVERIFY(!cards.controlsDisabled());
+    QVERIFY(!m_data->dueSoon().controlsDisabled());
+    QCOMPARE(cards.sql(), statement);
+    QCOMPARE(cards.currentRow(), 4);
+
+    // The database is usable again afterwards: no transaction is left open.
+    m_data->database().executeSql(QStringLiteral("DROP TRIGGER refuse"));
+    RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(field(ids[0], QStringLiteral("i_xyr")).toInt(), 3);
+}
+
+void TestRefreshPass::skipsCardsWithoutUsableDays()
+{
+    CardBuilder b(m_data->database());
+    const int good = b.name(QStringLiteral("好卡")).statementDay(20).repaymentDay(5).insert();
+    // Stale values of an earlier pass must not keep a skipped card counted as due.
+    const int noDay = b.name(QStringLiteral("无账单日")).repaymentDay(5).daysLeft(0).insert();
+    const int day32 = b.name(QStringLiteral("三十二")).statementDay(20).repaymentDay(32).daysLeft(0).insert();
+    const int day31 = b.name(QStringLiteral("三十一")).statementDay(31).repaymentDay(31).insert();
+
+    const RefreshResult result = RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(result.skipped,
+             (QList<SkippedCard>{{noDay, QStringLiteral("无账单日")}, {day32, QStringLiteral("三十二")}}));
+    for (int id : {noDay, day32}) {
+        for (const char* f :
+             {"i_zdhkje", "c_re_date", "c_next_re_date", "c_jd_date", "c_next_jd_date", "i_xyr", "i_xf"})
+            QVERIFY2(field(id, QLatin1String(f)).isNull(), f);
+    }
+    QCOMPARE(field(good, QStringLiteral("i_xyr")).toInt(), 0);
+    QCOMPARE(field(day31, QStringLiteral("c_re_date")).toString(), QStringLiteral("2013-09-30"));
+    QCOMPARE(result.counts[0], 1);
+    QCOMPARE(result.dueSoonCount, 1);
+}
+
+void TestRefreshPass::countsAndLabels()
+{
+    CardBuilder b(m_data->database());
+    // Repayment days giving i_xyr 0, 1, 2, 7, 8, 10, 15, 16 and -1 on 2013-9-5.
+    for (int h : {5, 6, 7, 12, 13, 15, 20, 21, 4})
+        b.name(QStringLiteral("卡%1").arg(h)).statementDay(28).repaymentDay(h).insert();
+    b.name(QStringLiteral("已还")).statementDay(28).repaymentDay(5).repaid(true, 9, 2013).insert();
+
+    const RefreshResult r = RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(r.date, QDate(2013, 9, 5));
+    QCOMPARE(r.counts, (std::array<int, 8>{1, 2, 3, 4, 6, 7, 1, 3}));
+    QCOMPARE(r.labelTexts,
+             QStringList({"1天内需还:1张", "2天内需还:2张", "3天内需还:3张", "7天内需还:4张",
+                          "10天内需还:6张", "15天内需还:7张", "已经过期:1张", "3天内共需还款:3张"}));
+    QCOMPARE(r.dueSoonCount, 3);
+    QCOMPARE(r.heading, QStringLiteral("3天内共需还：3张"));
+
+    Query& list = m_data->dueSoon();
+    QCOMPARE(list.sql(), Refresh::kDueSoonStatement);
+    QVERIFY(list.isOpen());
+    QCOMPARE(list.fieldNames(),
+             QStringList({"id", "c_re_date", "c_name", "c_no", "i_xyr", "tf", "i_zdhkje", "i_xf"}));
+    QStringList names;
+    for (list.first(); !list.eof(); list.next())
+        names << list.textValue(QStringLiteral("c_name"));
+    names.sort();
+    QCOMPARE(names, QStringList({"卡5", "卡6", "卡7"}));
+
+    // Nothing due: every label shows 0.
+    m_clock.setDate(QDate(2013, 9, 25));
+    m_data->database().executeSql(QStringLiteral("DELETE FROM txyk"));
+    const RefreshResult empty = RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(empty.counts, (std::array<int, 8>{}));
+    QCOMPARE(empty.labelTexts.first(), QStringLiteral("1天内需还:0张"));
+    QCOMPARE(empty.dueSoonCount, 0);
+}
+
+void TestRefreshPass::countStatements_data()
+{
+    QTest::addColumn<int>("label");
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("Label32") << 0 << "select i_xyr,tf from txyk where  tf=false and i_xyr=0 and i_xyr>=0";
+    QTest::newRow("Label33") << 1 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=1 and i_xyr>=0";
+    QTest::newRow("Label34") << 2 << "select i_xyr,tf from txyk where tf=false and i_xyr<=2 and i_xyr>=0";
+    QTest::newRow("Label35") << 3 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=7 and i_xyr>=0";
+    QTest::newRow("Label36") << 4 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=10 and i_xyr>=0";
+    QTest::newRow("Label37") << 5 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=15 and i_xyr>=0";
+    QTest::newRow("Label38") << 6 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1";
+    QTest::newRow("Label39") << 7 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=2 and i_xyr>=0";
+}
+
+void TestRefreshPass::countStatements()
+{
+    QFETCH(int, label);
+    QTEST(Refresh::countStatement(label), "statement");
+}
+
+void TestRefreshPass::resetStatement()
+{
+    QCOMPARE(
+        Refresh::monthlyResetStatement(QDate(2013, 9, 9)),
+        QStringLiteral("UPDATE Txyk SET tf=False,i_hkm = 0,i_hky = 0 where (i_hkm<'9' and i_hky = '2013') "
+                       "or (i_hky < '2013')"));
+    QCOMPARE(
+        Refresh::kDueSoonStatement,
+        QStringLiteral("select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and "
+                       "(i_xyr>=0and i_xyr<=2)"));
+}
+
+void TestRefreshPass::monthlyReset_data()
+{
+    QTest::addColumn<int>("markMonth");
+    QTest::addColumn<int>("markYear");
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<bool>("cleared");
+    for (int month = 1; month <= 12; ++month)
+        QTest::addRow("September 2012 mark, %d/2013", month) << 9 << 2012 << QDate(2013, month, 15) << true;
+    QTest::newRow("December mark in January") << 12 << 2012 << QDate(2013, 1, 1) << true;
+    QTest::newRow("March 2012 mark in December") << 3 << 2012 << QDate(2013, 12, 31) << true;
+    QTest::newRow("earlier month this year") << 8 << 2013 << QDate(2013, 9, 1) << true;
+    QTest::newRow("October mark in December") << 10 << 2013 << QDate(2013, 12, 1) << true;
+    QTest::newRow("this month kept") << 9 << 2013 << QDate(2013, 9, 30) << false;
+    QTest::newRow("December mark kept in December") << 12 << 2013 << QDate(2013, 12, 31) << false;
+}
+
+void TestRefreshPass::monthlyReset()
+{
+    QFETCH(int, markMonth);
+    QFETCH(int, markYear);
+    QFETCH(QDate, today);
+    QFETCH(bool, cleared);
+    const int id = CardBuilder(m_data->database())
+                       .statementDay(20)
+                       .repaymentDay(8)
+                       .repaid(true, markMonth, markYear)
+                       .insert();
+    m_clock.setDate(today);
+    RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(field(id, QStringLiteral("tf")).toInt(), cleared ? 0 : 1);
+    QCOMPARE(field(id, QStringLiteral("i_hkm")).toInt(), cleared ? 0 : markMonth);
+    QCOMPARE(field(id, QStringLiteral("i_hky")).toInt(), cleared ? 0 : markYear);
+}
+
+// A card repaid last month and due today counts at the first refresh of the new month, and the
+// labels agree with the due-soon list.
+void TestRefreshPass::resetComesBeforeCounting()
+{
+    CardBuilder(m_data->database()).statementDay(20).repaymentDay(1).repaid(true, 8, 2013).insert();
+    m_clock.setDate(QDate(2013, 9, 1));
+    const RefreshResult r = RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(r.counts[0], 1);
+    QCOMPARE(r.counts[7], 1);
+    QCOMPARE(r.dueSoonCount, 1);
+}
+
+void TestRefreshPass::reminderDecision_data()
+{
+    QTest::addColumn<bool>("alreadyShown");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::addColumn<bool>("pwdProtect");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<bool>("show");
+    QTest::addColumn<bool>("mark");
+    QTest::newRow("empty list") << false << false << false << 0 << false << false;
+    QTest::newRow("no protection") << false << false << false << 2 << true << true;
+    QTest::newRow("protected, logged in") << false << true << true << 1 << true << true;
+    QTest::newRow("protected, no login") << false << false << true << 1 << false << true;
+    QTest::newRow("already decided") << true << true << false << 3 << false << false;
+}
+
+void TestRefreshPass::reminderDecision()
+{
+    QFETCH(bool, alreadyShown);
+    QFETCH(bool, loggedIn);
+    QFETCH(bool, pwdProtect);
+    QFETCH(int, listed);
+    QFETCH(bool, show);
+    QFETCH(bool, mark);
+    QCOMPARE(decideReminder(alreadyShown, loggedIn, pwdProtect, listed), (ReminderDecision{show, mark}));
+}
+
+QTEST_GUILESS_MAIN(TestRefreshPass)
+#include "tst_refreshpass.moc"
