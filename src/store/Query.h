@@ -73,6 +73,7 @@ public:
     // Client-side sort of the snapshot: "field" or "field DESC"; empty = statement order.
     void setSort(const QString& sort);
     QString sort() const { return m_sort; }
+    using QAbstractTableModel::sort; // the model-level sort(column, order) stays reachable
 
     // Suspends cursor notifications to bound controls; nests.
     void disableControls();

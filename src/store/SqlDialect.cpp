@@ -3,8 +3,6 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 
-#include <QRegularExpression>
-
 namespace SqlDialect {
 
 namespace {
@@ -25,20 +23,6 @@ QString isoLiteral(QStringView dateText)
     return u'\'' + date.toString(Qt::ISODate) + u'\'';
 }
 
-// The holder table has no c_jzr; its list is ordered by name instead.
-QString orderHoldersByName(QString sql)
-{
-    static const QRegularExpression holderOrder(
-        QStringLiteral(R"(\bfrom\s+tname\b(.*)\border\s+by\s+c_jzr\b)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const auto match = holderOrder.match(sql);
-    if (match.hasMatch()) {
-        const qsizetype end = match.capturedEnd(0);
-        sql.replace(end - 5, 5, QStringLiteral("c_name"));
-    }
-    return sql;
-}
-
 } // namespace
 
 QString translate(const QString& statement)
@@ -47,6 +31,9 @@ QString translate(const QString& statement)
     out.reserve(statement.size() + 16);
     const qsizetype n = statement.size();
     qsizetype i = 0;
+    // The holder table has no c_jzr: "from tname ... order by c_jzr" orders holders by name.
+    bool fromHolders = false;
+    QStringView previous, beforePrevious;
     while (i < n) {
         const QChar c = statement[i];
         if (c == u'\'') { // quoted text, '' inside is a quote
@@ -83,19 +70,27 @@ QString translate(const QString& statement)
             while (j < n && isWordChar(statement[j]))
                 ++j;
             const QStringView word = QStringView(statement).mid(i, j - i);
+            if (previous.compare(u"from", Qt::CaseInsensitive) == 0)
+                fromHolders = word.compare(u"tname", Qt::CaseInsensitive) == 0;
             if (word.compare(u"true", Qt::CaseInsensitive) == 0)
                 out += u'1';
             else if (word.compare(u"false", Qt::CaseInsensitive) == 0)
                 out += u'0';
+            else if (fromHolders && word.compare(u"c_jzr", Qt::CaseInsensitive) == 0 &&
+                     previous.compare(u"by", Qt::CaseInsensitive) == 0 &&
+                     beforePrevious.compare(u"order", Qt::CaseInsensitive) == 0)
+                out += QStringLiteral("c_name");
             else
                 out += word;
+            beforePrevious = previous;
+            previous = word;
             i = j;
         } else {
             out += c;
             ++i;
         }
     }
-    return orderHoldersByName(out);
+    return out;
 }
 
 QString quoted(const QString& text)

@@ -37,6 +37,9 @@ void TestSqlDialect::translates_data()
                                       << "select i_xyr,tf from txyk where  tf=0 and i_xyr<=-1";
     QTest::newRow("holder order") << "select * from tname  order by c_jzr\n"
                                   << "select * from tname  order by c_name\n";
+    QTest::newRow("holder order inside quotes untouched")
+        << "select * from txyk where cname='select * from tname  order by c_jzr'"
+        << "select * from txyk where cname='select * from tname  order by c_jzr'";
     QTest::newRow("card order untouched") << "select * from txyk  order by c_jzr"
                                           << "select * from txyk  order by c_jzr";
     QTest::newRow("quoted text untouched")
