@@ -48,6 +48,61 @@ QStringList schemaStatements()
     return statements;
 }
 
+// Checks the file header before SQLite sees the file: a database whose header is not
+// SQLite's, or whose file is shorter than the pages its header counts (a truncated copy),
+// is refused rather than opened and half-read. An empty file is a new database.
+void checkDatabaseHeader(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("无法读取数据库文件 %1：%2").arg(path, file.errorString()));
+    const qint64 size = file.size();
+    if (size == 0)
+        return;
+    const QByteArray header = file.read(100);
+    const auto refuse = [&](const QString& why) {
+        throw Error(
+            QStringLiteral("数据库文件 %1 已损坏或不是本程序的数据库（%2），未作任何改动。").arg(path, why));
+    };
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        refuse(QStringLiteral("文件头无效"));
+    const auto byteAt = [&](int i) { return quint32(quint8(header[i])); };
+    quint32 pageSize = (byteAt(16) << 8) | byteAt(17);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        refuse(QStringLiteral("页大小无效"));
+    const quint32 pageCount = (byteAt(28) << 24) | (byteAt(29) << 16) | (byteAt(30) << 8) | byteAt(31);
+    const bool countValid = header.mid(92, 4) == header.mid(96, 4) && pageCount > 0;
+    if (countValid && size < qint64(pageCount) * pageSize)
+        refuse(QStringLiteral("文件不完整"));
+}
+
+} // namespace
+
+namespace {
+// A plain Chinese sentence for the SQLite errors a user can do something about.
+QString explainSqliteError(int code)
+{
+    switch (code & 0xff) { // primary result code of an extended one
+    case SQLITE_READONLY:
+        return QStringLiteral("数据库是只读的，修改未保存。");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘空间不足，无法写入数据库，修改未保存。");
+    case SQLITE_IOERR:
+        return QStringLiteral("读写数据库时发生磁盘错误（磁盘已满或不可写），修改未保存。");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("无法打开数据库文件。");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据库文件已损坏。");
+    default:
+        return {};
+    }
+}
 } // namespace
 
 void throwSqlError(const QSqlError& error, const QString& context)
@@ -55,7 +110,10 @@ void throwSqlError(const QSqlError& error, const QString& context)
     QString text = error.text().trimmed();
     if (!context.isEmpty())
         text = context + u'\n' + text;
-    throw Error(text);
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    const QString explained = numeric ? explainSqliteError(code) : QString();
+    throw Error(explained.isEmpty() ? text : explained + u'\n' + text);
 }
 
 Database::Database() = default;
@@ -74,7 +132,9 @@ void Database::open(const QString& path)
 {
     close();
     const bool existed = QFileInfo::exists(path);
-    if (!existed) {
+    if (existed)
+        checkDatabaseHeader(path);
+    else {
         QFile file(path); // create with owner-only rights before SQLite writes anything
         if (!file.open(QIODevice::WriteOnly) ||
             !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
@@ -170,8 +230,9 @@ void Database::scan(const QString& sql, const std::function<void(const QStringLi
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
         const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+        const QString explained = explainSqliteError(sqlite3_extended_errcode(db));
         sqlite3_finalize(statement);
-        throw Error(sql + u'\n' + why);
+        throw Error((explained.isEmpty() ? QString() : explained + u'\n') + sql + u'\n' + why);
     }
     // Finalizes the statement however this function is left.
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(statement, sqlite3_finalize);
@@ -205,8 +266,11 @@ void Database::scan(const QString& sql, const std::function<void(const QStringLi
         }
         onRow(row);
     }
-    if (rc != SQLITE_DONE)
-        throw Error(sql + u'\n' + QString::fromUtf8(sqlite3_errmsg(db)));
+    if (rc != SQLITE_DONE) {
+        const QString explained = explainSqliteError(sqlite3_extended_errcode(db));
+        throw Error((explained.isEmpty() ? QString() : explained + u'\n') + sql + u'\n' +
+                    QString::fromUtf8(sqlite3_errmsg(db)));
+    }
 }
 
 const QHash<QString, FieldKind>& Database::fieldKinds(const QString& table)

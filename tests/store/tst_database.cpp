@@ -81,6 +81,24 @@ void TestDatabase::refusesFilesThatAreNoDatabase_data()
     QTest::newRow("text") << QByteArray("this is not a database\n");
     QTest::newRow("random bytes") << QByteArray(4096, '\x5a');
     QTest::newRow("zeroed header") << QByteArray(8192, '\0').replace(0, 4, "SQLi");
+    // A real database cut short: header intact, pages missing.
+    QByteArray truncated;
+    {
+        TempHome home;
+        {
+            Database db;
+            db.open(home.databasePath());
+            for (int i = 0; i < 200; ++i)
+                CardBuilder(db).name(QString(200, QChar(u'卡'))).insert();
+        }
+        QFile file(home.databasePath());
+        file.open(QIODevice::ReadOnly);
+        truncated = file.readAll();
+    }
+    QTest::newRow("truncated") << truncated.left(truncated.size() / 2);
+    QByteArray zeroedHeader = truncated;
+    zeroedHeader.replace(0, 100, QByteArray(100, '\0'));
+    QTest::newRow("real database, header zeroed") << zeroedHeader;
 }
 
 void TestDatabase::refusesFilesThatAreNoDatabase()
