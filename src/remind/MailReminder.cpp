@@ -1,0 +1,140 @@
+#include "remind/MailReminder.h"
+
+#include "remind/MailLog.h"
+#include "remind/MailMessage.h"
+#include "remind/ReminderMail.h"
+#include "store/Clock.h"
+#include "store/DateText.h"
+#include "store/Error.h"
+#include "store/Query.h"
+#include "store/Settings.h"
+
+#include <QEventLoop>
+#include <QtConcurrent/QtConcurrentRun>
+
+MailReminder::Outcome MailReminder::decide(bool mailSent, bool mailOn, const QString& mailTo, QDate sendDate,
+                                           QDate today, const Query& dueSoon)
+{
+    if (mailSent)
+        return Outcome::AlreadySent;
+    if (!mailOn)
+        return Outcome::Disabled;
+    if (mailTo.trimmed().isEmpty())
+        return Outcome::NoRecipient;
+    // Compared as date texts: a stored date in the future counts as another day.
+    if (DateText::format(sendDate) == DateText::format(today))
+        return Outcome::SentToday;
+    if (!dueSoon.isOpen())
+        return Outcome::ListNotLoaded;
+    if (dueSoon.isEmpty())
+        return Outcome::ListEmpty;
+    return Outcome::Sending;
+}
+
+MailReminder::MailReminder(Settings& settings, const Clock& clock, QString logPath, QObject* parent)
+    : QObject(parent), m_settings(settings), m_clock(clock), m_logPath(std::move(logPath))
+{
+    connect(&m_watcher, &QFutureWatcher<SmtpSender::Result>::finished, this,
+            [this] { report(m_watcher.result()); });
+}
+
+MailReminder::~MailReminder()
+{
+    if (m_cancel)
+        m_cancel->store(true);
+    m_watcher.disconnect(this);
+    m_watcher.waitForFinished();
+}
+
+MailReminder::Outcome MailReminder::prepare(bool& mailSent, bool mailOn, const QString& mailTo,
+                                            Query& dueSoon, SmtpSender::Job& job, QString* error)
+{
+    const QDate today = m_clock.today();
+    const Outcome decision = decide(mailSent, mailOn, mailTo, m_settings.sendDate(), today, dueSoon);
+    if (decision != Outcome::Sending)
+        return decision;
+
+    // The day is recorded before any attempt: a failure is not repeated today, in this run or the next.
+    mailSent = true;
+    try {
+        m_settings.saveSendDate(today);
+        const MailServerSettings server = MailServerSettings::load(m_settings.file());
+        server.validate();
+        Mail::Message message;
+        message.from = Mail::parseAddress(server.from);
+        message.to = Mail::parseAddressList(mailTo.trimmed());
+        message.subject = ReminderMail::subject(dueSoon);
+        message.htmlBody = ReminderMail::body(dueSoon);
+        message.date = m_clock.now();
+        job.server = server;
+        job.envelopeFrom = message.from.envelope();
+        QStringList shown;
+        for (const Mail::Address& a : message.to) {
+            job.recipients << a.envelope();
+            shown << a.address;
+        }
+        m_lastRecipients = shown.join(QStringLiteral(", "));
+        job.message = Mail::compose(message);
+    } catch (const Error& e) {
+        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
+        if (error)
+            *error = e.message();
+        return Outcome::Failed;
+    }
+    return Outcome::Sending;
+}
+
+MailReminder::Outcome MailReminder::check(bool& mailSent, bool mailOn, const QString& mailTo, Query& dueSoon)
+{
+    SmtpSender::Job job;
+    QString error;
+    const Outcome outcome = prepare(mailSent, mailOn, mailTo, dueSoon, job, &error);
+    if (outcome == Outcome::Failed)
+        emit failed(error);
+    if (outcome != Outcome::Sending)
+        return outcome;
+
+    m_cancel = std::make_shared<std::atomic_bool>(false);
+    m_pending = true;
+    const SmtpSender sender(m_options);
+    m_watcher.setFuture(
+        QtConcurrent::run([sender, job, cancel = m_cancel] { return sender.send(job, cancel.get()); }));
+    return Outcome::Sending;
+}
+
+MailReminder::Outcome MailReminder::checkNow(bool& mailSent, bool mailOn, const QString& mailTo,
+                                             Query& dueSoon, QString* error)
+{
+    SmtpSender::Job job;
+    const Outcome outcome = prepare(mailSent, mailOn, mailTo, dueSoon, job, error);
+    if (outcome != Outcome::Sending)
+        return outcome;
+    const SmtpSender::Result result = SmtpSender(m_options).send(job);
+    report(result);
+    if (!result.ok && error)
+        *error = result.error;
+    return result.ok ? Outcome::Sent : Outcome::Failed;
+}
+
+void MailReminder::waitForSend()
+{
+    if (!m_pending)
+        return;
+    QEventLoop loop;
+    connect(this, &MailReminder::sent, &loop, &QEventLoop::quit);
+    connect(this, &MailReminder::failed, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void MailReminder::report(const SmtpSender::Result& result)
+{
+    m_pending = false;
+    if (result.ok) {
+        MailLog::append(m_logPath, m_clock.now(),
+                        QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
+        emit sent(m_lastRecipients);
+    } else {
+        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + result.error);
+        emit failed(result.error);
+    }
+}

@@ -1,0 +1,98 @@
+#include "remind/MailServerSettings.h"
+
+#include "remind/MailMessage.h"
+#include "store/Error.h"
+
+const QString MailServerSettings::kSection = QStringLiteral("邮件服务器");
+const QString MailServerSettings::kPlaceholderHost = QStringLiteral("smtp.example.com");
+
+namespace {
+const QString kHost = QStringLiteral("smtp_host");
+const QString kPort = QStringLiteral("smtp_port");
+const QString kUser = QStringLiteral("smtp_user");
+const QString kPassword = QStringLiteral("smtp_password");
+const QString kFrom = QStringLiteral("smtp_from");
+const QString kSecurity = QStringLiteral("smtp_security");
+} // namespace
+
+MailServerSettings MailServerSettings::load(const IniFile& file)
+{
+    MailServerSettings s;
+    s.host = file.readText(kSection, kHost, s.host).trimmed();
+    s.port = file.readInt(kSection, kPort, s.port);
+    s.user = file.readText(kSection, kUser, s.user).trimmed();
+    s.password = file.readText(kSection, kPassword, s.password).trimmed();
+    s.from = file.readText(kSection, kFrom, s.from).trimmed();
+    const QString security = file.readText(kSection, kSecurity, securityName(s.security)).trimmed().toLower();
+    if (security == QStringLiteral("none") || security.isEmpty())
+        s.security = Security::None;
+    else if (security == QStringLiteral("starttls"))
+        s.security = Security::StartTls;
+    else if (security == QStringLiteral("ssl"))
+        s.security = Security::Ssl;
+    else
+        s.unknownSecurity = security;
+    return s;
+}
+
+void MailServerSettings::save(IniFile& file) const
+{
+    file.writeText(kSection, kHost, host.trimmed());
+    file.writeInt(kSection, kPort, port);
+    file.writeText(kSection, kUser, user.trimmed());
+    file.writeText(kSection, kPassword, password.trimmed());
+    file.writeText(kSection, kFrom, from.trimmed());
+    file.writeText(kSection, kSecurity, securityName(security));
+}
+
+QString MailServerSettings::securityName(Security security)
+{
+    switch (security) {
+    case Security::StartTls:
+        return QStringLiteral("starttls");
+    case Security::Ssl:
+        return QStringLiteral("ssl");
+    case Security::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+int MailServerSettings::defaultPort(Security security)
+{
+    switch (security) {
+    case Security::StartTls:
+        return 587;
+    case Security::Ssl:
+        return 465;
+    case Security::None:
+        break;
+    }
+    return 25;
+}
+
+void MailServerSettings::validate() const
+{
+    if (host.isEmpty() || host == kPlaceholderHost)
+        throw Error(
+            QStringLiteral("尚未设置发送提醒邮件的邮件服务器，请在“系统设置”中点击“邮件服务器…”填写。"));
+    for (QChar c : host) {
+        if (c.unicode() <= 32 || c == u'/' || c == u'@' || c == u'?' || c == u'#')
+            throw Error(QStringLiteral("邮件服务器地址“%1”无效。").arg(host));
+    }
+    if (port < 1 || port > 65535)
+        throw Error(QStringLiteral("邮件服务器端口%1无效，应在1到65535之间。").arg(port));
+    if (!unknownSecurity.isEmpty())
+        throw Error(QStringLiteral("邮件服务器的加密方式“%1”无效，应为 none、starttls 或 ssl。")
+                        .arg(unknownSecurity));
+    if (user.contains(u'\r') || user.contains(u'\n') || password.contains(u'\r') || password.contains(u'\n'))
+        throw Error(QStringLiteral("邮件服务器的用户名和密码中不能含有换行。"));
+    (void)Mail::parseAddress(from);
+}
+
+QString MailServerSettings::url() const
+{
+    const QString scheme = security == Security::Ssl ? QStringLiteral("smtps") : QStringLiteral("smtp");
+    const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host; // IPv6 literal
+    return QStringLiteral("%1://%2:%3").arg(scheme, shownHost).arg(port);
+}

@@ -1,0 +1,34 @@
+#include "remind/ReminderMail.h"
+
+#include "store/DateText.h"
+#include "store/Query.h"
+
+namespace ReminderMail {
+
+const QString kSeparator = QStringLiteral("<br>---------------------------------<br>");
+
+QString subject(const Query& dueSoon)
+{
+    return dueSoon.textValue(QStringLiteral("c_name")) + QStringLiteral("-还款日为:") +
+           DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date")));
+}
+
+QString body(Query& dueSoon)
+{
+    QString text;
+    dueSoon.first();
+    while (!dueSoon.eof()) {
+        text += QStringLiteral("卡名：") + dueSoon.textValue(QStringLiteral("c_name")).toHtmlEscaped() +
+                QStringLiteral("<br>") + QStringLiteral("卡号:") +
+                dueSoon.textValue(QStringLiteral("c_no")).toHtmlEscaped() + QStringLiteral("<br>") +
+                QStringLiteral("还款日期：<span class=\"STYLE3\">") +
+                DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date"))) + QStringLiteral("<br>") +
+                QStringLiteral("</span>剩下还款天数:") +
+                QString::number(dueSoon.intValue(QStringLiteral("i_xyr"))) + kSeparator;
+        dueSoon.next();
+    }
+    dueSoon.first();
+    return text;
+}
+
+} // namespace ReminderMail

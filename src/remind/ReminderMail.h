@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class Query;
+
+// Subject and body of the reminder mail, read from the due-soon list.
+namespace ReminderMail {
+
+// The separator after every card's block: "<br>" 33 hyphens "<br>".
+extern const QString kSeparator;
+
+// c_name "-还款日为:" c_re_date of the row the list stands on.
+QString subject(const Query& dueSoon);
+
+// One block per row, first to last, each followed by the separator. Walks the list's cursor
+// and leaves it on the first row. Card names and numbers are text, so they are HTML-escaped.
+QString body(Query& dueSoon);
+
+} // namespace ReminderMail

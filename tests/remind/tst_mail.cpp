@@ -1,0 +1,286 @@
+#include "remind/MailMessage.h"
+#include "remind/ReminderMail.h"
+#include "remind/SmtpSender.h"
+#include "store/DataModule.h"
+#include "store/Error.h"
+#include "support/CardBuilder.h"
+#include "support/SmtpServer.h"
+#include "support/TempHome.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+
+const QString kDueSoon = QStringLiteral("select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk "
+                                        "where tf=False and (i_xyr>=0and i_xyr<=2)");
+
+QString block(const QString& name, const QString& no, const QString& date, int days)
+{
+    return "卡名：" + name + "<br>卡号:" + no + "<br>还款日期：<span class=\"STYLE3\">" + date +
+           "<br></span>剩下还款天数:" + QString::number(days) + "<br>---------------------------------<br>";
+}
+
+MailServerSettings serverFor(const SmtpServer& server)
+{
+    MailServerSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = server.port();
+    s.user = server.options().user;
+    s.password = server.options().password;
+    s.from = QStringLiteral("Velmora提醒 <reminder@velmora.test>");
+    return s;
+}
+
+SmtpSender::Job jobFor(const MailServerSettings& server, const Mail::Message& message)
+{
+    SmtpSender::Job job;
+    job.server = server;
+    job.envelopeFrom = message.from.envelope();
+    for (const Mail::Address& a : message.to)
+        job.recipients << a.envelope();
+    job.message = Mail::compose(message);
+    return job;
+}
+
+Mail::Message simpleMessage()
+{
+    Mail::Message m;
+    m.from = Mail::parseAddress(QStringLiteral("reminder@velmora.test"));
+    m.to = Mail::parseAddressList(QStringLiteral("me@velmora.test"));
+    m.subject = QStringLiteral("A-还款日为:2013-9-5");
+    m.htmlBody = QStringLiteral("卡名：A");
+    m.date = QDateTime(QDate(2013, 9, 5), QTime(9, 0));
+    return m;
+}
+
+SmtpSender::Options fastOptions()
+{
+    SmtpSender::Options o;
+    o.connectTimeoutSeconds = 2;
+    o.responseTimeoutSeconds = 2;
+    return o;
+}
+
+} // namespace
+
+class TestMail : public QObject
+{
+    Q_OBJECT
+private slots:
+    void reminderTextWalksListAndStaysOnFirstRow();
+    void receivedMessageReadsBack_data();
+    void receivedMessageReadsBack();
+    void addresses_data();
+    void addresses();
+    void failures_data();
+    void failures();
+    void retriesRefusedData_data();
+    void retriesRefusedData();
+};
+
+void TestMail::reminderTextWalksListAndStaysOnFirstRow()
+{
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder cards(data.database());
+    cards.name("A").number("6222 0001").daysLeft(0).set("c_re_date", QDate(2013, 9, 5)).insert();
+    cards.name("X")
+        .number("1")
+        .daysLeft(1)
+        .repaid(true, 9, 2013)
+        .set("c_re_date", QDate(2013, 9, 6))
+        .insert();
+    cards.name("B<&>").number("6222 0002").daysLeft(2).set("c_re_date", QDate(2013, 9, 7)).insert();
+    cards.name("C").number("3").daysLeft(3).set("c_re_date", QDate(2013, 9, 8)).insert();
+    Query& list = data.dueSoon();
+    list.setSql(kDueSoon);
+    list.open();
+    list.next(); // the reminder window may stand on any card
+
+    QCOMPARE(ReminderMail::subject(list), QStringLiteral("B<&>-还款日为:2013-9-7"));
+    QCOMPARE(ReminderMail::body(list),
+             block("A", "6222 0001", "2013-9-5", 0) + block("B&lt;&amp;&gt;", "6222 0002", "2013-9-7", 2));
+    QCOMPARE(list.currentRow(), 0);
+}
+
+void TestMail::receivedMessageReadsBack_data()
+{
+    QTest::addColumn<QString>("cardName");
+    QTest::addColumn<QString>("charset");
+    QTest::newRow("gb2312") << "A"
+                            << "gb2312";
+    QTest::newRow("outside gb2312") << "朱镕基€卡"
+                                    << "GB18030";
+    QTest::newRow("emoji") << "卡😀"
+                           << "GB18030";
+    QTest::newRow("long name, split words") << QString(40, u'长') + "信用卡"
+                                            << "gb2312";
+    QTest::newRow("line break in name") << "A\r\nBcc: evil@velmora.test"
+                                        << "gb2312";
+}
+
+// A message composed from the due-soon list goes through a real server and an independent
+// parser reads back exactly what was meant.
+void TestMail::receivedMessageReadsBack()
+{
+    QFETCH(QString, cardName);
+    QFETCH(QString, charset);
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder cards(data.database());
+    cards.name(cardName).number("6222 0001").daysLeft(0).set("c_re_date", QDate(2013, 9, 5)).insert();
+    cards.name("B").number("6222 0002").daysLeft(2).set("c_re_date", QDate(2013, 9, 7)).insert();
+    Query& list = data.dueSoon();
+    list.setSql(kDueSoon);
+    list.open();
+
+    SmtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    Mail::Message m;
+    m.from = Mail::parseAddress(QStringLiteral("Velmora提醒 <reminder@velmora.test>"));
+    m.to = Mail::parseAddressList(QStringLiteral(" me@velmora.test , 家人 <family@velmora.test>"));
+    m.subject = ReminderMail::subject(list);
+    m.htmlBody = ReminderMail::body(list);
+    m.date = QDateTime(QDate(2013, 9, 5), QTime(9, 0));
+    const SmtpSender::Result result = SmtpSender(fastOptions()).send(jobFor(serverFor(server), m));
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.attempts, 1);
+
+    QCOMPARE(server.messageCount(), 1);
+    const QJsonObject got = server.message(0);
+    QVERIFY2(!got.contains("parse_error"), qPrintable(got.value("parse_error").toString()));
+    QCOMPARE(got.value("mail_from").toString(), QStringLiteral("reminder@velmora.test"));
+    QCOMPARE(got.value("rcpt_tos").toArray(), QJsonArray({"me@velmora.test", "family@velmora.test"}));
+    QCOMPARE(got.value("from").toArray(), QJsonArray({"reminder@velmora.test"}));
+    QCOMPARE(got.value("to").toArray(), QJsonArray({"me@velmora.test", "family@velmora.test"}));
+    QCOMPARE(got.value("subject").toString(), cardName + "-还款日为:2013-9-5");
+    QCOMPARE(got.value("body").toString(), block(cardName.toHtmlEscaped(), "6222 0001", "2013-9-5", 0) +
+                                               block("B", "6222 0002", "2013-9-7", 2));
+    QCOMPARE(got.value("content_type").toString(), QStringLiteral("text/html"));
+    QCOMPARE(got.value("charset").toString(), charset.toLower()); // the parser lowers it
+    QVERIFY(server.rawMessage(0).contains("charset=\"" + charset.toLatin1() + "\""));
+    QCOMPARE(got.value("transfer_encoding").toString(), QStringLiteral("base64"));
+    QCOMPARE(got.value("x_priority").toString(), QStringLiteral("1"));
+    QCOMPARE(got.value("importance").toString(), QStringLiteral("High"));
+    QCOMPARE(got.value("mime_version").toString(), QStringLiteral("1.0"));
+    QVERIFY(got.value("has_date").toBool());
+    QVERIFY(!got.value("message_id").toString().isEmpty());
+    QVERIFY2(got.value("longest_header_line").toInt() <= 76,
+             qPrintable(QString::number(got.value("longest_header_line").toInt())));
+    QCOMPARE(got.value("defects").toArray(), QJsonArray());
+    QVERIFY(!server.rawMessage(0).contains("\nBcc:"));
+    QCOMPARE(server.authAttempts(), QStringList({"LOGIN ok"}));
+}
+
+void TestMail::addresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected"); // empty: rejected
+    QTest::newRow("plain") << "me@velmora.test" << QStringList{"me@velmora.test"};
+    QTest::newRow("two, blanks") << " a@velmora.test ,b@velmora.test "
+                                 << QStringList{"a@velmora.test", "b@velmora.test"};
+    QTest::newRow("full-width comma")
+        << "a@velmora.test，b@velmora.test" << QStringList{"a@velmora.test", "b@velmora.test"};
+    QTest::newRow("display name") << "张三 <a@velmora.test>" << QStringList{"a@velmora.test"};
+    QTest::newRow("international domain") << "a@例子.cn" << QStringList{"a@xn--fsqu00a.cn"};
+    QTest::newRow("header injection") << "a@velmora.test\r\nBcc: b@velmora.test" << QStringList{};
+    QTest::newRow("blank inside") << "a b@velmora.test" << QStringList{};
+    QTest::newRow("no domain") << "a@" << QStringList{};
+    QTest::newRow("no at") << "velmora.test" << QStringList{};
+    QTest::newRow("non-ASCII mailbox") << "用户@velmora.test" << QStringList{};
+    QTest::newRow("smuggled bracket") << "a@velmora.test> <b@velmora.test" << QStringList{};
+    QTest::newRow("only commas") << " , ," << QStringList{};
+}
+
+void TestMail::addresses()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    try {
+        QStringList got;
+        for (const Mail::Address& a : Mail::parseAddressList(text))
+            got << a.address;
+        QVERIFY2(!expected.isEmpty(), "accepted an unusable recipient text");
+        QCOMPARE(got, expected);
+    } catch (const Error& e) {
+        QVERIFY2(expected.isEmpty(), qPrintable(e.message()));
+        QVERIFY(!e.message().isEmpty());
+    }
+}
+
+void TestMail::failures_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("server down") << "down"
+                                 << "无法连接邮件服务器";
+    QTest::newRow("wrong password") << "password"
+                                    << "拒绝登录";
+    QTest::newRow("never answers") << "silent"
+                                   << "没有及时响应";
+    QTest::newRow("TLS asked, not offered") << "starttls"
+                                            << "不支持加密连接";
+}
+
+void TestMail::failures()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, reason);
+    SmtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    MailServerSettings settings = serverFor(server);
+    QTcpServer silent; // accepts connections (in the kernel) and never says a word
+    if (mode == "down")
+        settings.port = SmtpServer::unusedPort();
+    else if (mode == "password")
+        settings.password = QStringLiteral("wrong");
+    else if (mode == "silent") {
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        settings.port = silent.serverPort();
+    } else if (mode == "starttls")
+        settings.security = MailServerSettings::Security::StartTls;
+
+    QElapsedTimer clock;
+    clock.start();
+    const SmtpSender::Result result = SmtpSender(fastOptions()).send(jobFor(settings, simpleMessage()));
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(reason), qPrintable(result.error));
+    QCOMPARE(result.attempts, 1); // none of these gets better by trying again at once
+    QVERIFY2(clock.elapsed() < 15000, "waited far longer than the time-outs");
+    QCOMPARE(server.messageCount(), 0);
+    if (mode == "starttls")
+        QCOMPARE(server.authAttempts(), QStringList()); // the password never went out in clear
+}
+
+void TestMail::retriesRefusedData_data()
+{
+    QTest::addColumn<int>("refusals");
+    QTest::addColumn<bool>("delivered");
+    QTest::newRow("two refusals, third attempt delivers") << 2 << true;
+    QTest::newRow("three refusals, gives up") << 3 << false;
+}
+
+void TestMail::retriesRefusedData()
+{
+    QFETCH(int, refusals);
+    QFETCH(bool, delivered);
+    SmtpServer::Options options;
+    options.failData = refusals;
+    SmtpServer server(options);
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    const SmtpSender::Result result =
+        SmtpSender(fastOptions()).send(jobFor(serverFor(server), simpleMessage()));
+    QCOMPARE(result.ok, delivered);
+    QCOMPARE(result.attempts, 3);
+    QCOMPARE(server.messageCount(), delivered ? 1 : 0);
+    if (!delivered)
+        QVERIFY2(result.error.contains("451"), qPrintable(result.error));
+}
+
+QTEST_GUILESS_MAIN(TestMail)
+#include "tst_mail.moc"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A real SMTP server for mail tests (tests/support/smtp_server.py on Debian's python3 with
+// aiosmtpd): listens on 127.0.0.1, requires AUTH LOGIN with the given user and password, offers
+// no TLS, and keeps every accepted message. Started by start(), stopped by the destructor.
+class SmtpServer
+{
+public:
+    struct Options
+    {
+        QString user = QStringLiteral("reminder@velmora.test");
+        QString password = QStringLiteral("s3cret-密码");
+        int failData = 0; // answer the first n DATA commands with 451
+    };
+
+    explicit SmtpServer(Options options);
+    SmtpServer() : SmtpServer(Options{}) {}
+    ~SmtpServer();
+    SmtpServer(const SmtpServer&) = delete;
+    SmtpServer& operator=(const SmtpServer&) = delete;
+
+    bool start(); // false with errorString() when the server did not come up
+    void stop();
+    QString errorString() const { return m_error; }
+    int port() const { return m_port; }
+    const Options& options() const { return m_options; }
+
+    int messageCount() const;
+    // The n-th accepted message (0-based) read by Python's email package: from, to, subject,
+    // charset, content_type, transfer_encoding, x_priority, importance, body, ... plus the
+    // envelope as mail_from and rcpt_tos.
+    QJsonObject message(int index) const;
+    QByteArray rawMessage(int index) const;
+    // One line per authentication attempt: "<mechanism> ok|denied".
+    QStringList authAttempts() const;
+
+    // A port on 127.0.0.1 that nothing listens on right now.
+    static int unusedPort();
+
+private:
+    Options m_options;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+    QString m_error;
+};
