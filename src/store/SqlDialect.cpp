@@ -49,7 +49,15 @@ QString translate(const QString& statement)
                 ++j;
             }
             const qsizetype end = std::min(j + 1, n);
-            out += QStringView(statement).mid(i, end - i);
+            const QStringView literal = QStringView(statement).mid(i, end - i);
+            if (literal.contains(QChar(0))) {
+                // SQLite ends a statement at a NUL even inside quotes: splice it in instead.
+                QString spliced = literal.toString();
+                spliced.replace(QChar(0), QStringLiteral("'||char(0)||'"));
+                out += spliced;
+            } else {
+                out += literal;
+            }
             i = end;
         } else if (c == u'#') {
             const qsizetype close = statement.indexOf(u'#', i + 1);

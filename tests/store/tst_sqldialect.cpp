@@ -47,6 +47,9 @@ void TestSqlDialect::translates_data()
         << "select * from txyk  where  1=1  and cname='True #1# 0and' order by c_jzr";
     QTest::newRow("doubled quote") << "select * from txyk where cname='O''Brien' and tf=True"
                                    << "select * from txyk where cname='O''Brien' and tf=1";
+    QTest::newRow("NUL inside quotes")
+        << (QStringLiteral("select * from txyk where cname='a") + QChar(0) + QStringLiteral("b'"))
+        << "select * from txyk where cname='a'||char(0)||'b'";
     QTest::newRow("identifiers with digits") << "select i_tx_num2 from x where y_m=12"
                                              << "select i_tx_num2 from x where y_m=12";
     QTest::newRow("decimal number") << "UPDATE t SET a = 1.5"
