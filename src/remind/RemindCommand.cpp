@@ -1,7 +1,72 @@
 #include "remind/RemindCommand.h"
 
-int runRemindCommand(const HomeFolder&, const Clock&, QTextStream&, QTextStream& err)
+#include "billing/RefreshPass.h"
+#include "remind/MailReminder.h"
+#include "store/DataModule.h"
+#include "store/DateText.h"
+#include "store/Error.h"
+#include "store/Settings.h"
+
+#include <QFileInfo>
+
+int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& out, QTextStream& err)
 {
-    err << "velmora: --remind is not available yet\n";
-    return 1;
+    // Like --summary, this never creates a home folder or an empty database.
+    const QString path = home.databasePath();
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        err << QStringLiteral("velmora: 找不到数据库文件 %1。请先启动一次 Velmora 并录入卡片。").arg(path)
+            << '\n';
+        return 1;
+    }
+    try {
+        DataModule data;
+        data.database().open(path);
+        const RefreshResult refreshed = RefreshPass(data, clock).run();
+        out << QStringLiteral("已刷新全部卡片（%1），3天内需还款：%2张。")
+                   .arg(DateText::format(refreshed.date))
+                   .arg(refreshed.dueSoonCount)
+            << '\n';
+
+        Settings settings(home.iniPath());
+        MailReminder reminder(settings, clock, home.logPath());
+        bool mailSent = false; // each run of the command is a run of its own
+        QString error;
+        const MailReminder::Outcome outcome =
+            reminder.checkNow(mailSent, settings.mailOn(), settings.mailTo(), data.dueSoon(), &error);
+        switch (outcome) {
+        case MailReminder::Outcome::Sent:
+            out << QStringLiteral("已发送还款提醒邮件（%1张卡），收件人：%2。")
+                       .arg(data.dueSoon().recordCount())
+                       .arg(reminder.lastRecipients())
+                << '\n';
+            return 0;
+        case MailReminder::Outcome::Failed:
+        case MailReminder::Outcome::Sending: // not reached: checkNow sends before it returns
+            out.flush();
+            err << QStringLiteral("velmora: 还款提醒邮件发送失败：") << error << '\n';
+            return 1;
+        case MailReminder::Outcome::Disabled:
+            out << QStringLiteral("还款提醒邮件未启用（系统设置 → 提醒设置 → 启用），未发送。") << '\n';
+            return 0;
+        case MailReminder::Outcome::NoRecipient:
+            out << QStringLiteral("没有设置收件人Email，未发送提醒邮件。") << '\n';
+            return 0;
+        case MailReminder::Outcome::SentToday:
+            out << QStringLiteral("今天（%1）已经发送过还款提醒邮件，不再发送。")
+                       .arg(DateText::format(clock.today()))
+                << '\n';
+            return 0;
+        case MailReminder::Outcome::AlreadySent:
+        case MailReminder::Outcome::ListNotLoaded:
+        case MailReminder::Outcome::ListEmpty:
+            out << QStringLiteral("3天内没有需要还款的卡，未发送提醒邮件。") << '\n';
+            return 0;
+        }
+        return 0;
+    } catch (const Error& e) {
+        out.flush();
+        err << QStringLiteral("velmora: ") << e.message() << '\n';
+        return 1;
+    }
 }
