@@ -41,7 +41,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent) : QMainWindow(paren
     setCentralWidget(m_pages);
 
     m_journalPage = new JournalPage(m_context, m_pages);
-    m_cardPage = new CardPage(m_pages);
+    m_cardPage = new CardPage(m_context, m_pages);
     m_cardPage->setObjectName(QStringLiteral("TabSheet2"));
     m_bankPage = new BankPage(m_context, m_pages);
     m_promoPage = new PromoPage(m_context, m_pages);
@@ -80,6 +80,18 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
     }
     if (m_reminder)
         connect(m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
+    // "3天还款信息" and the editor's holder button open their windows without blocking.
+    connect(m_cardPage, &CardPage::reminderRequested, this, [this] {
+        if (m_reminder) {
+            m_reminder->show();
+            m_reminder->raise();
+            m_reminder->activateWindow();
+        }
+    });
+    connect(m_cardPage, &CardPage::holderDialogRequested, this, [this] {
+        if (m_holders)
+            m_holders->showOrRaise();
+    });
 }
 
 void MainWindow::formCreate()

@@ -1,12 +1,23 @@
 #include "views/CardPage.h"
 
+#include "app/AppContext.h"
+#include "app/MessageBox.h"
 #include "store/DataModule.h"
+#include "store/Error.h"
+#include "views/CardEditor.h"
+#include "views/CardFilter.h"
+#include "views/CardGrid.h"
+#include "views/FilterBar.h"
 
+#include <QAction>
+#include <QBitmap>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QPixmap>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -34,15 +45,38 @@ QLabel* redLabel(const QString& name, int pixelSize, QWidget* parent)
     label->setStyleSheet(QStringLiteral("color: red;"));
     return label;
 }
+
+// Holds the card list's bound views still while a statement is replaced, released however
+// the reopen ends.
+class Freeze
+{
+public:
+    Freeze(Query& query, bool on) : m_query(on ? &query : nullptr)
+    {
+        if (m_query)
+            m_query->disableControls();
+    }
+    ~Freeze()
+    {
+        if (m_query)
+            m_query->enableControls();
+    }
+    Freeze(const Freeze&) = delete;
+    Freeze& operator=(const Freeze&) = delete;
+
+private:
+    Query* m_query;
+};
 } // namespace
 
-CardPage::CardPage(QWidget* parent) : QWidget(parent)
+CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    // Summary panel: the date on the left, the eight counts in four columns of two rows.
+    // Summary panel: the date on the left, the eight counts in four columns of two rows, each
+    // under a flat button that lists the cards it counts.
     m_summary = new QFrame(this);
     m_summary->setObjectName(QStringLiteral("Panel1"));
     m_summary->setFixedHeight(80);
@@ -57,8 +91,20 @@ CardPage::CardPage(QWidget* parent) : QWidget(parent)
         QLabel* label = redLabel(QStringLiteral("Label%1").arg(32 + i), 16, m_summary);
         label->setText(kCountPrefixes[i]);
         label->setMinimumWidth(i == 7 ? 171 : 131);
+        label->setMinimumHeight(29);
         m_countLabels << label;
         counts->addWidget(label, i % 2, i / 2);
+
+        auto* button = new QToolButton(m_summary);
+        button->setObjectName(QStringLiteral("SpeedButton%1").arg(5 + i));
+        button->setAutoRaise(true);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        button->setStyleSheet(QStringLiteral("QToolButton { background: transparent; border: none; }"
+                                             "QToolButton:hover { border: 1px solid #c08080; }"));
+        counts->addWidget(button, i % 2, i / 2);
+        connect(button, &QToolButton::clicked, this,
+                [this, i] { showStatement(CardFilter::quickStatement(i), /*freeze=*/false); });
     }
     summaryLayout->addLayout(counts);
     layout->addWidget(m_summary);
@@ -73,38 +119,124 @@ CardPage::CardPage(QWidget* parent) : QWidget(parent)
     m_foldButton->setObjectName(QStringLiteral("SpeedButton1"));
     m_foldButton->setAutoRaise(true);
     m_foldButton->setFixedHeight(18);
+    m_foldButton->setIconSize({16, 16});
     m_foldButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_foldButton->setCursor(Qt::PointingHandCursor);
+    m_foldButton->setIcon(shippedIcon(QStringLiteral("Arrow Right2.bmp")));
+    connect(m_foldButton, &QToolButton::clicked, this, &CardPage::toggleEditor);
     stripLayout->addWidget(m_foldButton);
     layout->addWidget(m_foldStrip);
 
     // Editor panel, folded at start.
     m_editor = new QFrame(this);
     m_editor->setObjectName(QStringLiteral("Panel2"));
+    auto* editorLayout = new QVBoxLayout(m_editor);
+    editorLayout->setContentsMargins(2, 0, 2, 0);
+    m_cardEditor = new CardEditor(m_editor);
+    editorLayout->addWidget(m_cardEditor);
     layout->addWidget(m_editor);
     setEditorHeight(0);
+    connect(m_cardEditor, &CardEditor::holderDialogRequested, this, &CardPage::holderDialogRequested);
+    if (QToolButton* holderButton = m_cardEditor->findChild<QToolButton*>(QStringLiteral("SpeedButton2")))
+        holderButton->setIcon(shippedIcon(QStringLiteral("holder.bmp")));
 
     // Filter group: filter bar above the grid.
     m_filterGroup = new QGroupBox(QStringLiteral("筛选条件"), this);
     m_filterGroup->setObjectName(QStringLiteral("GroupBox1"));
     auto* groupLayout = new QVBoxLayout(m_filterGroup);
-    m_filterBar = new QFrame(m_filterGroup);
-    m_filterBar->setObjectName(QStringLiteral("Panel4"));
-    m_filterBar->setFixedHeight(31);
+    groupLayout->setContentsMargins(4, 4, 4, 4);
+    groupLayout->setSpacing(2);
+    m_filterBar = new FilterBar(m_filterGroup);
     groupLayout->addWidget(m_filterBar);
-    m_grid = new QTableView(m_filterGroup);
-    m_grid->setObjectName(QStringLiteral("DBGridEh1"));
+    m_grid = new CardGrid(m_filterGroup);
     groupLayout->addWidget(m_grid, 1);
     layout->addWidget(m_filterGroup, 1);
+    connect(m_filterBar, &FilterBar::statementChosen, this,
+            [this](const QString& statement) { showStatement(statement, /*freeze=*/true); });
+    connect(m_filterBar, &FilterBar::reminderRequested, this, &CardPage::reminderRequested);
+
+    // Context menu of the grid.
+    m_gridMenu = new QMenu(this);
+    m_gridMenu->setObjectName(QStringLiteral("PopupMenu2"));
+    QAction* repaid = m_gridMenu->addAction(QStringLiteral("当月已还清"));
+    repaid->setObjectName(QStringLiteral("N3"));
+    QAction* notRepaid = m_gridMenu->addAction(QStringLiteral("当月未还清"));
+    notRepaid->setObjectName(QStringLiteral("N4"));
+    QAction* all = m_gridMenu->addAction(QStringLiteral("显示所有"));
+    all->setObjectName(QStringLiteral("N7"));
+    connect(repaid, &QAction::triggered, this, [this] { markCurrentCard(true); });
+    connect(notRepaid, &QAction::triggered, this, [this] { markCurrentCard(false); });
+    connect(all, &QAction::triggered, this, &CardPage::showAllCards);
+    connect(m_grid->table(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_gridMenu->popup(m_grid->table()->viewport()->mapToGlobal(pos)); });
+}
+
+QTableView* CardPage::grid() const
+{
+    return m_grid->table();
+}
+
+QIcon CardPage::shippedIcon(const QString& name) const
+{
+    QPixmap pixmap(m_context.home.shippedFile(name));
+    if (pixmap.isNull())
+        return {};
+    // Glyph convention: the bottom-left pixel's colour is transparent.
+    const QColor key = pixmap.toImage().pixelColor(0, pixmap.height() - 1);
+    pixmap.setMask(pixmap.createMaskFromColor(key, Qt::MaskInColor));
+    return QIcon(pixmap);
 }
 
 void CardPage::setEditorHeight(int height)
 {
+    m_editorHeight = height;
     m_editor->setFixedHeight(height);
     m_editor->setVisible(height > 0);
 }
 
+void CardPage::toggleEditor()
+{
+    if (m_editorHeight > 20) {
+        setEditorHeight(0);
+        m_foldButton->setIcon(shippedIcon(QStringLiteral("Arrow Right2.bmp")));
+    } else {
+        m_foldButton->setIcon(shippedIcon(QStringLiteral("Arrow Right3.bmp")));
+        setEditorHeight(kEditorOpenHeight);
+    }
+}
+
 void CardPage::attachData(DataModule& data)
 {
-    m_grid->setModel(&data.cards());
+    m_data = &data;
+    m_grid->setQuery(data.cards());
+    m_cardEditor->setQueries(data.cards(), data.holders());
+    m_filterBar->setHolders(data.holders());
+    // Moving the grid (or sorting it) first saves the card being edited.
+    m_grid->setBeforeMove([this] { return m_cardEditor->commit(); });
+}
+
+void CardPage::showStatement(const QString& statement, bool freeze)
+{
+    if (!m_data)
+        return;
+    Query& cards = m_data->cards();
+    Freeze hold(cards, freeze);
+    try {
+        cards.setSql(statement);
+        cards.open();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void CardPage::showAllCards()
+{
+    showStatement(DataModule::kAllCardsStatement, /*freeze=*/true);
+}
+
+void CardPage::markCurrentCard(bool repaid)
+{
+    if (!m_data || !m_cardEditor->commit())
+        return;
+    Q_UNUSED(repaid);
 }

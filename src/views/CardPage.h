@@ -1,44 +1,75 @@
 #pragma once
 
+#include <QIcon>
 #include <QWidget>
+#include <functional>
 
-class QLabel;
+struct AppContext;
+class CardEditor;
+class CardGrid;
+class DataModule;
+class FilterBar;
 class QFrame;
 class QGroupBox;
+class QLabel;
+class QMenu;
 class QTableView;
 class QToolButton;
-class DataModule;
 
-// The card tab: summary panel with the date and due counts, the fold-out editor strip,
-// the editor panel (folded at start) and the filter group with the card grid.
+// The card tab: summary panel with the date, due counts and quick filters; the fold-out card
+// editor; the filter group with the filter bar and the card grid.
 class CardPage : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CardPage(QWidget* parent = nullptr);
+    explicit CardPage(const AppContext& context, QWidget* parent = nullptr);
 
-    // Binds the grid and editor to the card list once the data module exists.
+    // Binds the grid, the editor and the holder boxes once the data module exists.
     void attachData(DataModule& data);
 
     QLabel* dateLabel() const { return m_dateLabel; }               // Label31
     QLabel* countLabel(int i) const { return m_countLabels.at(i); } // Label32 + i, i in 0..7
     QFrame* summaryPanel() const { return m_summary; }              // Panel1
     QFrame* editorPanel() const { return m_editor; }                // Panel2
-    QFrame* filterBar() const { return m_filterBar; }               // Panel4
-    QTableView* grid() const { return m_grid; }                     // DBGridEh1
+    FilterBar* filterBar() const { return m_filterBar; }            // Panel4
+    QTableView* grid() const;                                       // DBGridEh1
+    CardGrid* cardGrid() const { return m_grid; }
+    CardEditor* editor() const { return m_cardEditor; }
+    QMenu* gridMenu() const { return m_gridMenu; } // PopupMenu2
 
     static const QStringList kCountPrefixes; // "1天内需还:" ... "3天内共需还:"
+    static constexpr int kEditorOpenHeight = 168;
 
     void setEditorHeight(int height);
+    int editorHeight() const { return m_editorHeight; }
+    void toggleEditor(); // the fold button
+
+    // Replaces the card list's statement and reopens it; `freeze` brackets it with suspended views.
+    void showStatement(const QString& statement, bool freeze);
+
+    // Paid-state commands of the grid's menu, on the current card.
+    void markCurrentCard(bool repaid);
+    void showAllCards();
+
+signals:
+    void reminderRequested();     // "3天还款信息"
+    void holderDialogRequested(); // the editor's holder button
 
 private:
+    QIcon shippedIcon(const QString& name) const;
+
+    const AppContext& m_context;
+    DataModule* m_data = nullptr;
     QFrame* m_summary = nullptr;
     QLabel* m_dateLabel = nullptr;
     QList<QLabel*> m_countLabels;
     QFrame* m_foldStrip = nullptr;
     QToolButton* m_foldButton = nullptr;
     QFrame* m_editor = nullptr;
+    int m_editorHeight = 0;
+    CardEditor* m_cardEditor = nullptr;
     QGroupBox* m_filterGroup = nullptr;
-    QFrame* m_filterBar = nullptr;
-    QTableView* m_grid = nullptr;
+    FilterBar* m_filterBar = nullptr;
+    CardGrid* m_grid = nullptr;
+    QMenu* m_gridMenu = nullptr;
 };

@@ -1,12 +1,165 @@
 #include "views/HolderDialog.h"
 
+#include "app/MessageBox.h"
 #include "store/DataModule.h"
+#include "store/Error.h"
+#include "views/FieldColumnsModel.h"
+#include "views/QueryViewBinder.h"
+#include "views/RecordNavigator.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QVBoxLayout>
 
 HolderDialog::HolderDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QStringLiteral("持卡人维护"));
     setFixedSize(505, 364);
+    setModal(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* top = new QWidget(this);
+    top->setFixedHeight(53);
+    auto* topLayout = new QHBoxLayout(top);
+    topLayout->setContentsMargins(6, 6, 6, 6);
+    using B = RecordNavigator::Button;
+    m_navigator =
+        new RecordNavigator({B::First, B::Prior, B::Next, B::Last, B::Insert, B::Delete, B::Post}, top);
+    m_navigator->setObjectName(QStringLiteral("DBNavigator1"));
+    topLayout->addWidget(m_navigator);
+    layout->addWidget(top);
+
+    auto* middle = new QWidget(this);
+    middle->setFixedHeight(72);
+    auto* middleLayout = new QHBoxLayout(middle);
+    middleLayout->setContentsMargins(16, 0, 16, 0);
+    QFont large = font();
+    large.setPixelSize(16);
+    auto* label = new QLabel(QStringLiteral("持卡人"), middle);
+    label->setFont(large);
+    middleLayout->addWidget(label);
+    m_nameEdit = new QLineEdit(middle);
+    m_nameEdit->setObjectName(QStringLiteral("DBEdit1"));
+    m_nameEdit->setFont(large);
+    m_nameEdit->setFixedWidth(209);
+    middleLayout->addWidget(m_nameEdit);
+    middleLayout->addStretch(1);
+    layout->addWidget(middle);
+
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("DBGridEh1"));
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->verticalHeader()->setFixedWidth(12);
+    m_grid->verticalHeader()->setDefaultSectionSize(20);
+    layout->addWidget(m_grid, 1);
+    m_nameEdit->setEnabled(false);
 }
 
-void HolderDialog::attachData(DataModule&) {}
+void HolderDialog::attachData(DataModule& data)
+{
+    m_holders = &data.holders();
+    auto* model = new FieldColumnsModel({{QStringLiteral("c_name"), QStringLiteral("持卡人")}}, this);
+    model->setSourceModel(m_holders);
+    m_grid->setModel(model);
+    m_grid->horizontalHeader()->resizeSection(0, 225);
+    m_binder = new QueryViewBinder(m_grid, *m_holders, this);
+    m_navigator->setQuery(m_holders);
+    m_nameEdit->setEnabled(true);
+
+    connect(m_holders, &Query::currentRowChanged, this, &HolderDialog::populate);
+    connect(m_holders, &Query::stateChanged, this, &HolderDialog::populate);
+    connect(m_holders, &QAbstractItemModel::dataChanged, this, &HolderDialog::populate);
+    connect(m_holders, &QAbstractItemModel::modelReset, this, &HolderDialog::populate);
+    connect(m_nameEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_updating = true;
+        try {
+            m_holders->setValue(QStringLiteral("c_name"), text); // typing starts editing
+        } catch (const Error& e) {
+            MessageBox::error(this, e.message());
+        }
+        m_updating = false;
+    });
+
+    using B = RecordNavigator::Button;
+    connect(m_navigator, &RecordNavigator::clicked, this, [this](B which) {
+        switch (which) {
+        case B::First:
+            run([](Query& q) { q.first(); });
+            break;
+        case B::Prior:
+            run([](Query& q) { q.prior(); });
+            break;
+        case B::Next:
+            run([](Query& q) { q.next(); });
+            break;
+        case B::Last:
+            run([](Query& q) { q.last(); });
+            break;
+        case B::Insert:
+            run([](Query& q) { q.insert(); });
+            m_nameEdit->setFocus();
+            break;
+        case B::Delete:
+            if (m_holders->isOpen() && !m_holders->isEmpty() &&
+                MessageBox::question(this, QStringLiteral("Delete record?"), {}))
+                run([](Query& q) { q.remove(); });
+            break;
+        case B::Post:
+            run([](Query& q) { q.post(); });
+            break;
+        default:
+            break;
+        }
+    });
+    populate();
+}
+
+void HolderDialog::run(void (*action)(Query&))
+{
+    if (!m_holders)
+        return;
+    try {
+        action(*m_holders);
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void HolderDialog::populate()
+{
+    if (m_updating || !m_holders)
+        return;
+    QString text;
+    if (m_holders->isOpen() && m_holders->currentRow() >= 0 && m_holders->hasField(QStringLiteral("c_name")))
+        text = m_holders->textValue(QStringLiteral("c_name"));
+    if (m_nameEdit->text() != text)
+        m_nameEdit->setText(text);
+}
+
+void HolderDialog::showOrRaise()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void HolderDialog::hideEvent(QHideEvent* event)
+{
+    // Closing the dialog keeps what was typed: a pending holder is saved.
+    if (m_holders && m_holders->isOpen()) {
+        if (m_holders->state() == Query::State::Insert &&
+            m_holders->textValue(QStringLiteral("c_name")).isEmpty())
+            run([](Query& q) { q.cancel(); });
+        else if (m_holders->state() == Query::State::Edit || m_holders->state() == Query::State::Insert)
+            run([](Query& q) { q.post(); });
+    }
+    QDialog::hideEvent(event);
+}

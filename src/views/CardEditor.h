@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+#include <functional>
+
+class HolderListModel;
+class QComboBox;
+class QLineEdit;
+class QToolButton;
+class Query;
+class RecordNavigator;
+
+// The card editor: the record navigator DBNavigator1 over the edit fields of the current card.
+// Typing starts editing; the typed texts stay in the fields until the card is saved, so a value
+// the checks refuse is never lost. Saving (or moving to another card) checks and writes the card.
+class CardEditor : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CardEditor(QWidget* parent = nullptr);
+
+    void setQueries(Query& cards, Query& holders);
+
+    // Called with the id of a card just saved, to compute its dates and days at once.
+    void setAfterSave(std::function<void(int id)> afterSave) { m_afterSave = std::move(afterSave); }
+
+    // Saves the card being edited. `explicitSave` is the save button: a new card nothing was
+    // typed into is then checked too, while a move simply drops it. False when refused.
+    bool commit(bool explicitSave = false);
+
+    bool isDirty() const { return m_dirty; }
+    RecordNavigator* navigator() const { return m_navigator; }
+    QComboBox* holderBox() const { return m_holderBox; }
+    QLineEdit* fieldEdit(const QString& field) const;
+
+    // Navigator actions (also used by tests).
+    void first();
+    void prior();
+    void next();
+    void last();
+    void insertCard();
+    void deleteCard();
+    void editCard();
+    void cancel();
+    void refresh();
+
+signals:
+    void holderDialogRequested();
+
+private:
+    struct Field
+    {
+        QString field;
+        QLineEdit* edit;
+    };
+    void populate();
+    void showHolder();
+    void beginTyping();
+    template <typename Move> void moveBy(Move move);
+
+    Query* m_cards = nullptr;
+    Query* m_holders = nullptr;
+    RecordNavigator* m_navigator = nullptr;
+    QList<Field> m_fields;
+    QComboBox* m_holderBox = nullptr;
+    HolderListModel* m_holderModel = nullptr;
+    QToolButton* m_holderButton = nullptr;
+    std::function<void(int)> m_afterSave;
+    bool m_dirty = false;        // the fields hold typed texts not yet saved
+    bool m_holderChosen = false; // a holder was chosen in the box since the last save
+    bool m_loading = false;
+    QString m_chosenHolder;
+};

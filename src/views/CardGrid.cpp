@@ -1,0 +1,244 @@
+#include "views/CardGrid.h"
+
+#include "app/MessageBox.h"
+#include "store/Error.h"
+#include "store/Query.h"
+#include "views/CardGridModel.h"
+#include "views/QueryViewBinder.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Draws a flag as a centred check box.
+class CentredCheckDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QVariant check = index.data(Qt::CheckStateRole);
+        opt.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+        opt.text.clear();
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        if (!check.isValid())
+            return;
+        QStyleOptionViewItem indicator(opt);
+        indicator.state &= ~QStyle::State_HasFocus;
+        indicator.state |= check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+        const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, &opt, widget);
+        const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, &opt, widget);
+        indicator.rect = QRect(0, 0, w, h);
+        indicator.rect.moveCenter(opt.rect.center());
+        style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &indicator, painter, widget);
+    }
+};
+
+} // namespace
+
+// -- header
+
+SortMarkerHeader::SortMarkerHeader(const SortMarkers& markers, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent), m_markers(markers)
+{
+    setSectionsClickable(true);
+    setHighlightSections(false);
+    setSortIndicatorShown(false);
+    setDefaultAlignment(Qt::AlignCenter);
+}
+
+void SortMarkerHeader::mousePressEvent(QMouseEvent* event)
+{
+    m_modifiers = event->modifiers();
+    QHeaderView::mousePressEvent(event);
+}
+
+void SortMarkerHeader::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_modifiers = event->modifiers();
+    QHeaderView::mouseReleaseEvent(event);
+}
+
+void SortMarkerHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
+{
+    if (!rect.isValid() || !model())
+        return;
+    painter->save();
+    const QVariant background = model()->headerData(logicalIndex, orientation(), Qt::BackgroundRole);
+    painter->fillRect(rect, background.isValid() ? background.value<QColor>() : palette().button().color());
+    // Raised 3-D cell: light top-left, dark bottom-right.
+    painter->setPen(QColor(255, 255, 255));
+    painter->drawLine(rect.topLeft(), rect.topRight());
+    painter->drawLine(rect.topLeft(), rect.bottomLeft());
+    painter->setPen(QColor(128, 128, 128));
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+
+    const QVariant font = model()->headerData(logicalIndex, orientation(), Qt::FontRole);
+    if (font.isValid())
+        painter->setFont(font.value<QFont>());
+    painter->setPen(palette().windowText().color());
+    const QString title = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+    QRect textRect = rect.adjusted(2, 1, -2, -1);
+
+    const SortMarkers::Marker marker = m_markers.marker(logicalIndex);
+    if (marker != SortMarkers::Marker::None) {
+        const int size = 7;
+        const QPointF centre(rect.right() - size, rect.center().y());
+        QPainterPath triangle;
+        if (marker == SortMarkers::Marker::Down) {
+            triangle.moveTo(centre + QPointF(-size / 2.0, -size / 4.0));
+            triangle.lineTo(centre + QPointF(size / 2.0, -size / 4.0));
+            triangle.lineTo(centre + QPointF(0, size / 2.0));
+        } else {
+            triangle.moveTo(centre + QPointF(-size / 2.0, size / 4.0));
+            triangle.lineTo(centre + QPointF(size / 2.0, size / 4.0));
+            triangle.lineTo(centre + QPointF(0, -size / 2.0));
+        }
+        triangle.closeSubpath();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->fillPath(triangle, QColor(64, 64, 64));
+        textRect.setRight(textRect.right() - size - 2);
+    }
+    painter->drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap, title);
+    painter->restore();
+}
+
+// -- footer
+
+GridFooter::GridFooter(QTableView* table, CardGridModel* model, QWidget* parent)
+    : QWidget(parent), m_table(table), m_model(model)
+{
+    setObjectName(QStringLiteral("DBGridEh1Footer"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    auto repaint = [this] { update(); };
+    connect(m_model, &CardGridModel::footerChanged, this, repaint);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, repaint);
+    connect(m_table->horizontalHeader(), &QHeaderView::geometriesChanged, this, repaint);
+    connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, this, repaint);
+}
+
+QSize GridFooter::sizeHint() const
+{
+    return {100, fontMetrics().height() + 8};
+}
+
+void GridFooter::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QHeaderView* header = m_table->horizontalHeader();
+    const int left = m_table->frameWidth() + m_table->verticalHeader()->width();
+    painter.setPen(QColor(160, 160, 160));
+    painter.drawLine(0, 0, width(), 0);
+    painter.drawLine(0, height() - 1, width(), height() - 1);
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (header->isSectionHidden(column))
+            continue;
+        const QRect cell(left + header->sectionViewportPosition(column), 0, header->sectionSize(column),
+                         height());
+        if (cell.right() < left || cell.left() > width())
+            continue;
+        painter.setPen(QColor(160, 160, 160));
+        painter.drawLine(cell.topRight(), cell.bottomRight());
+        const QString text = m_model->footerText(column);
+        if (!text.isEmpty()) {
+            painter.setPen(palette().windowText().color());
+            painter.drawText(cell.adjusted(2, 0, -2, 0), Qt::AlignCenter, text);
+        }
+    }
+}
+
+// -- grid
+
+CardGrid::CardGrid(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_model = new CardGridModel(this);
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("DBGridEh1"));
+    m_header = new SortMarkerHeader(m_markers, m_table);
+    m_table->setHorizontalHeader(m_header);
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setItemDelegateForColumn(6, new CentredCheckDelegate(m_table));
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->setDefaultSectionSize(20);
+    m_table->verticalHeader()->setFixedWidth(12); // the indicator column
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_header->setSectionResizeMode(QHeaderView::Interactive);
+    m_header->setMinimumHeight(36); // room for the two-line title
+    QFont cellFont = m_table->font();
+    cellFont.setPixelSize(13);
+    m_table->setFont(cellFont);
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (CardGridModel::defaultWidth(column) > 0)
+            m_header->resizeSection(column, CardGridModel::defaultWidth(column));
+        else
+            m_header->resizeSection(column, 72);
+    }
+    connect(m_header, &QHeaderView::sectionClicked, this, [this](int column) {
+        titleClicked(column, m_header->lastClickModifiers().testFlag(Qt::ControlModifier));
+    });
+
+    m_footer = new GridFooter(m_table, m_model, this);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_footer);
+}
+
+void CardGrid::setQuery(Query& query)
+{
+    m_query = &query;
+    m_model->setSourceModel(&query);
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        m_header->resizeSection(
+            column, CardGridModel::defaultWidth(column) > 0 ? CardGridModel::defaultWidth(column) : 72);
+    m_binder = new QueryViewBinder(m_table, query, this);
+    if (m_beforeMove)
+        m_binder->setBeforeMove(m_beforeMove);
+}
+
+void CardGrid::setBeforeMove(std::function<bool()> check)
+{
+    m_beforeMove = std::move(check);
+    if (m_binder)
+        m_binder->setBeforeMove(m_beforeMove);
+}
+
+void CardGrid::titleClicked(int column, bool ctrl)
+{
+    if (!m_query || !CardGridModel::titleSorts(column))
+        return;
+    try {
+        SortMarkers next = m_markers;
+        const QString sort = next.click(column, m_model->columns().at(column).field, ctrl);
+        if (m_beforeMove && !m_beforeMove())
+            return;
+        m_query->setSort(sort);
+        m_markers = next;
+        m_header->viewport()->update();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}

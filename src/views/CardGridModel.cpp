@@ -1,0 +1,173 @@
+#include "views/CardGridModel.h"
+
+#include "store/Query.h"
+#include "views/CardRules.h"
+
+#include <QFont>
+
+const QColor CardGridModel::kDueSoon(255, 221, 221);
+const QColor CardGridModel::kDueToday(255, 128, 128);
+const QColor CardGridModel::kTitleA(255, 255, 128);
+const QColor CardGridModel::kTitleB(255, 255, 0);
+
+namespace {
+
+struct GridColumn
+{
+    const char16_t* field;
+    const char16_t* title;
+    int width; // 0: default
+    bool titleB;
+    bool sorts;
+};
+
+constexpr GridColumn kGridColumns[] = {
+    {u"c_name", u"卡名", 88, false, true},
+    {u"c_no", u"卡号", 71, false, true},
+    {u"c_yxq", u"有效期", 0, false, true},
+    {u"c_xym", u"效验码", 59, false, true},
+    {u"c_jzr", u"账单日", 46, false, true},
+    {u"c_hkr", u"还款日", 59, false, true},
+    {u"tf", u"已还款", 61, true, true},
+    {u"c_re_date", u"本月还款日期", 83, false, true},
+    {u"i_xyr", u"剩余还款天数", 85, false, true},
+    {u"i_xf", u"今天消费最长", 85, false, true},
+    {u"i_yxf", u"已消费额度", 77, false, true},
+    {u"i_zdhkje", u"最低还款金额", 94, false, true},
+    {u"i_zdhkbl", u"最低还款比例", 86, false, true},
+    {u"i_ed", u"总额度", 88, false, true},
+    {u"c_jd_date", u"本月帐单日", 83, false, true},
+    {u"c_next_jd_date", u"下期记帐日", 58, true, false},
+    {u"c_next_re_date", u"下期还款日", 71, false, true},
+    {u"i_mxr", u"最长免息日", 73, false, true},
+    {u"izdhkr", u"最短\n还款日", 0, true, false},
+};
+constexpr int kColumnCount = int(std::size(kGridColumns));
+
+QList<FieldColumnsModel::Column> gridColumns()
+{
+    QList<FieldColumnsModel::Column> columns;
+    for (const GridColumn& c : kGridColumns)
+        columns.append({QString::fromUtf16(c.field), QString::fromUtf16(c.title)});
+    return columns;
+}
+
+} // namespace
+
+CardGridModel::CardGridModel(QObject* parent) : FieldColumnsModel(gridColumns(), parent)
+{
+    // The footer covers every listed row and follows every change of the list.
+    connect(this, &QAbstractItemModel::modelReset, this, &CardGridModel::footerChanged);
+    connect(this, &QAbstractItemModel::layoutChanged, this, &CardGridModel::footerChanged);
+    connect(this, &QAbstractItemModel::rowsInserted, this, &CardGridModel::footerChanged);
+    connect(this, &QAbstractItemModel::rowsRemoved, this, &CardGridModel::footerChanged);
+    connect(this, &QAbstractItemModel::dataChanged, this, &CardGridModel::footerChanged);
+}
+
+int CardGridModel::defaultWidth(int column)
+{
+    return column >= 0 && column < kColumnCount ? kGridColumns[column].width : 0;
+}
+
+bool CardGridModel::titleSorts(int column)
+{
+    return column >= 0 && column < kColumnCount && kGridColumns[column].sorts;
+}
+
+int CardGridModel::cardCount() const
+{
+    return rowCount();
+}
+
+double CardGridModel::sumOf(const QString& field) const
+{
+    const Query* q = query();
+    if (!q)
+        return 0.0;
+    const int column = q->fieldIndex(field);
+    if (column < 0)
+        return 0.0;
+    double sum = 0.0;
+    for (int row = 0; row < q->recordCount(); ++row)
+        sum += q->valueAt(row, column).toDouble();
+    return sum;
+}
+
+QString CardGridModel::footerText(int column) const
+{
+    switch (column) {
+    case 0:
+        return QStringLiteral("总卡数");
+    case 1:
+        return QString::number(cardCount());
+    case 9:
+        return QStringLiteral("总消费");
+    case 10:
+        return CardRules::formatSum(sumOf(QStringLiteral("i_yxf")));
+    case 12:
+        return QStringLiteral("总额度");
+    case 13:
+        return CardRules::formatSum(sumOf(QStringLiteral("i_ed")));
+    default:
+        return {};
+    }
+}
+
+QVariant CardGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    case Qt::BackgroundRole: {
+        const Query* q = query();
+        if (!q)
+            return {};
+        const QVariant days = q->valueAt(index.row(), q->fieldIndex(QStringLiteral("i_xyr")));
+        const QVariant paid = q->valueAt(index.row(), q->fieldIndex(QStringLiteral("tf")));
+        switch (CardRules::rowShade(days, paid)) {
+        case CardRules::RowShade::DueSoon:
+            return kDueSoon;
+        case CardRules::RowShade::DueToday:
+            return kDueToday;
+        case CardRules::RowShade::Default:
+            return {};
+        }
+        return {};
+    }
+    case Qt::FontRole: {
+        QFont font;
+        font.setPixelSize(13);
+        return font;
+    }
+    default:
+        return FieldColumnsModel::data(index, role);
+    }
+}
+
+Qt::ItemFlags CardGridModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable; // read-only: cards change in the editor
+}
+
+QVariant CardGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && section >= 0 && section < kColumnCount) {
+        const bool titleB = kGridColumns[section].titleB;
+        switch (role) {
+        case Qt::BackgroundRole:
+            return titleB ? kTitleB : kTitleA;
+        case Qt::FontRole: {
+            QFont font;
+            font.setPixelSize(titleB ? 11 : 13);
+            return font;
+        }
+        default:
+            break;
+        }
+    }
+    return FieldColumnsModel::headerData(section, orientation, role);
+}

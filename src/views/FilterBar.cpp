@@ -1,0 +1,151 @@
+#include "views/FilterBar.h"
+
+#include "views/HolderListModel.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QToolButton>
+
+using CardFilter::FilterEvent;
+
+void CloseUpComboBox::hidePopup()
+{
+    QComboBox::hidePopup();
+    emit closedUp();
+}
+
+FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("Panel4"));
+    setFixedHeight(31);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(8);
+
+    auto radio = [&](const QString& name, const QString& text) {
+        auto* button = new QRadioButton(text, this);
+        button->setObjectName(name);
+        layout->addWidget(button);
+        return button;
+    };
+    m_all = radio(QStringLiteral("RadioButton5"), QStringLiteral("所有"));
+    m_unpaid = radio(QStringLiteral("RadioButton6"), QStringLiteral("未还款"));
+    m_paid = radio(QStringLiteral("RadioButton7"), QStringLiteral("已还款"));
+    m_overdue = radio(QStringLiteral("RadioButton8"), QStringLiteral("已逾期"));
+    auto* group = new QButtonGroup(this);
+    for (QRadioButton* b : {m_all, m_unpaid, m_paid, m_overdue})
+        group->addButton(b);
+    m_all->setChecked(true);
+
+    layout->addSpacing(8);
+    layout->addWidget(new QLabel(QStringLiteral("持卡人"), this));
+    m_holderBox = new CloseUpComboBox(this);
+    m_holderBox->setObjectName(QStringLiteral("DBLookupComboBox2"));
+    m_holderBox->setFixedWidth(140);
+    layout->addWidget(m_holderBox);
+
+    layout->addWidget(new QLabel(QStringLiteral("时间段"), this));
+    m_windowBox = new CloseUpComboBox(this);
+    m_windowBox->setObjectName(QStringLiteral("ComboBox2"));
+    m_windowBox->addItems(CardFilter::windowItems());
+    m_windowBox->setCurrentIndex(0);
+    m_windowBox->setFixedWidth(81);
+    layout->addWidget(m_windowBox);
+
+    m_hidePaid = new QCheckBox(QStringLiteral("隐藏已还款"), this);
+    m_hidePaid->setObjectName(QStringLiteral("CheckBox2"));
+    layout->addWidget(m_hidePaid);
+    m_hideOverdue = new QCheckBox(QStringLiteral("隐藏逾期"), this);
+    m_hideOverdue->setObjectName(QStringLiteral("CheckBox1"));
+    layout->addWidget(m_hideOverdue);
+    layout->addStretch(1);
+
+    m_reminderButton = new QToolButton(this);
+    m_reminderButton->setObjectName(QStringLiteral("SpeedButton4"));
+    m_reminderButton->setText(QStringLiteral("3天还款信息"));
+    m_reminderButton->setAutoRaise(true);
+    m_reminderButton->setCursor(Qt::PointingHandCursor);
+    QFont small = m_reminderButton->font();
+    small.setPixelSize(11);
+    m_reminderButton->setFont(small);
+    m_reminderButton->setStyleSheet(QStringLiteral("color: #800000;"));
+    layout->addWidget(m_reminderButton);
+    connect(m_reminderButton, &QToolButton::clicked, this, &FilterBar::reminderRequested);
+
+    // Choose events: once a choice has become the selected one (mouse or keyboard).
+    connect(m_all, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            fire(FilterEvent::AllChosen);
+    });
+    connect(m_unpaid, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            fire(FilterEvent::UnpaidChosen);
+    });
+    connect(m_paid, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            fire(FilterEvent::PaidChosen);
+    });
+    connect(m_overdue, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            fire(FilterEvent::OverdueChosen);
+    });
+    // Press events, before the selection changes.
+    m_all->installEventFilter(this);
+    m_unpaid->installEventFilter(this);
+    connect(m_hideOverdue, &QCheckBox::toggled, this, [this] { fire(FilterEvent::HideOverdueToggled); });
+    connect(m_hidePaid, &QCheckBox::toggled, this, [this] { fire(FilterEvent::HidePaidToggled); });
+    connect(m_holderBox, &CloseUpComboBox::closedUp, this, [this] { fire(FilterEvent::HolderClosed); });
+    connect(m_windowBox, &CloseUpComboBox::closedUp, this, [this] { fire(FilterEvent::WindowClosed); });
+}
+
+void FilterBar::setHolders(Query& holders)
+{
+    auto* model = new HolderListModel(holders, true, this);
+    m_holderBox->setModel(model);
+    m_holderBox->setCurrentIndex(-1); // nothing chosen at start
+    // The holder list changes under the box: keep the chosen name.
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_holderBeforeReset = m_holderBox->currentText(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_holderBox->setCurrentIndex(m_holderBeforeReset.isEmpty()
+                                         ? -1
+                                         : m_holderBox->findText(m_holderBeforeReset, Qt::MatchExactly));
+    });
+}
+
+bool FilterBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == m_unpaid)
+            fire(FilterEvent::UnpaidPressed);
+        else if (watched == m_all)
+            fire(FilterEvent::AllChosen);
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+CardFilter::FilterState FilterBar::state() const
+{
+    CardFilter::FilterState s;
+    using CardFilter::StateChoice;
+    s.choice = m_all->isChecked()       ? StateChoice::All
+               : m_unpaid->isChecked()  ? StateChoice::Unpaid
+               : m_paid->isChecked()    ? StateChoice::Paid
+               : m_overdue->isChecked() ? StateChoice::Overdue
+                                        : StateChoice::None;
+    s.hidePaid = m_hidePaid->isChecked();
+    s.hideOverdue = m_hideOverdue->isChecked();
+    s.holderText = m_holderBox->currentText();
+    s.windowText = m_windowBox->currentText();
+    s.windowIndex = m_windowBox->currentIndex();
+    return s;
+}
+
+void FilterBar::fire(FilterEvent event)
+{
+    emit statementChosen(CardFilter::statementFor(event, state()));
+}
