@@ -2,6 +2,9 @@
 
 #include "app/AppContext.h"
 #include "app/MessageBox.h"
+#include "billing/CardSchedule.h"
+#include "billing/ControlsSuspended.h"
+#include "billing/PaidState.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "views/CardEditor.h"
@@ -21,6 +24,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <optional>
 
 const QStringList CardPage::kCountPrefixes = {QStringLiteral("1天内需还:"),  QStringLiteral("2天内需还:"),
                                               QStringLiteral("3天内需还:"),  QStringLiteral("7天内需还:"),
@@ -46,27 +50,6 @@ QLabel* redLabel(const QString& name, int pixelSize, QWidget* parent)
     return label;
 }
 
-// Holds the card list's bound views still while a statement is replaced, released however
-// the reopen ends.
-class Freeze
-{
-public:
-    Freeze(Query& query, bool on) : m_query(on ? &query : nullptr)
-    {
-        if (m_query)
-            m_query->disableControls();
-    }
-    ~Freeze()
-    {
-        if (m_query)
-            m_query->enableControls();
-    }
-    Freeze(const Freeze&) = delete;
-    Freeze& operator=(const Freeze&) = delete;
-
-private:
-    Query* m_query;
-};
 } // namespace
 
 CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
@@ -213,6 +196,7 @@ void CardPage::attachData(DataModule& data)
     m_filterBar->setHolders(data.holders());
     // Moving the grid (or sorting it) first saves the card being edited.
     m_grid->setBeforeMove([this] { return m_cardEditor->commit(); });
+    m_cardEditor->setAfterSave([this](int id) { computeSavedCard(id); });
 }
 
 void CardPage::showStatement(const QString& statement, bool freeze)
@@ -220,7 +204,9 @@ void CardPage::showStatement(const QString& statement, bool freeze)
     if (!m_data)
         return;
     Query& cards = m_data->cards();
-    Freeze hold(cards, freeze);
+    std::optional<ControlsSuspended> hold; // released however the reopen ends
+    if (freeze)
+        hold.emplace(cards);
     try {
         cards.setSql(statement);
         cards.open();
@@ -231,12 +217,40 @@ void CardPage::showStatement(const QString& statement, bool freeze)
 
 void CardPage::showAllCards()
 {
-    showStatement(DataModule::kAllCardsStatement, /*freeze=*/true);
+    if (!m_data)
+        return;
+    try {
+        PaidState::showAllCards(*m_data);
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
 }
 
 void CardPage::markCurrentCard(bool repaid)
 {
+    // A card being edited is checked and saved first; a refused one stops the command.
     if (!m_data || !m_cardEditor->commit())
         return;
-    Q_UNUSED(repaid);
+    try {
+        if (repaid)
+            PaidState::markCurrentRepaid(*m_data, *m_context.clock);
+        else
+            PaidState::markCurrentUnpaid(*m_data);
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void CardPage::computeSavedCard(int id)
+{
+    // A saved card gets its dates, days left and minimum repayment at once rather than at the
+    // next refresh pass.
+    Query& cards = m_data->cards();
+    const auto schedule = computeCardSchedule(
+        m_context.clock->today(), cards.intValue(QStringLiteral("c_jzr")),
+        cards.intValue(QStringLiteral("c_hkr")), cards.numberValue(QStringLiteral("i_zdhkbl")),
+        cards.numberValue(QStringLiteral("i_yxf")));
+    m_data->database().execute(schedule ? cardUpdateStatement(id, *schedule)
+                                        : clearCardScheduleStatement(id));
+    cards.refresh();
 }

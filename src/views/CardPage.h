@@ -56,6 +56,7 @@ signals:
     void holderDialogRequested(); // the editor's holder button
 
 private:
+    void computeSavedCard(int id);
     QIcon shippedIcon(const QString& name) const;
 
     const AppContext& m_context;

@@ -1,5 +1,7 @@
 #include "app/AppContext.h"
 #include "app/MessageBox.h"
+#include "billing/CardSchedule.h"
+#include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
@@ -53,6 +55,7 @@ private slots:
     void gridAndCursorMoveTogether();
     void insertTypeSaveCreatesCard();
     void invalidDayRefusedNothingLost();
+    void paidStateCommandsFromMenu();
     void deleteAsksAndRemoves();
     void holderAddedShowsInBothBoxes();
     void chosenHolderIsSaved();
@@ -422,6 +425,52 @@ void TestCardPage::insertTypeSaveCreatesCard()
     QCOMPARE(stored(id, "i_yxf").toDouble(), 88.5);
     QCOMPARE(m_page->grid()->model()->rowCount(), 6);
     QCOMPARE(m_page->cardGrid()->model()->footerText(1), QStringLiteral("6"));
+
+    // Computed at once, as a refresh pass computes it.
+    const auto schedule = computeCardSchedule(m_clock.today(), 7, 25, 0, 88.5);
+    QVERIFY(schedule);
+    QCOMPARE(stored(id, "i_xyr").toInt(), schedule->daysLeft);
+    QCOMPARE(stored(id, "c_re_date").toString(), schedule->repaymentDate.toString(Qt::ISODate));
+    QCOMPARE(m_data->cards().intValue("i_xyr", -999), schedule->daysLeft);
+    QCOMPARE(m_data->cards().dateValue("c_next_jd_date"), schedule->nextStatementDate);
+    const QVariantList before = {stored(id, "i_xyr"), stored(id, "c_re_date"), stored(id, "c_next_re_date"),
+                                 stored(id, "i_xf"), stored(id, "i_zdhkje")};
+    RefreshPass(*m_data, m_clock).run();
+    const QVariantList after = {stored(id, "i_xyr"), stored(id, "c_re_date"), stored(id, "c_next_re_date"),
+                                stored(id, "i_xf"), stored(id, "i_zdhkje")};
+    QCOMPARE(after, before);
+}
+
+void TestCardPage::paidStateCommandsFromMenu()
+{
+    auto* menu = child<QMenu>("PopupMenu2");
+    click("RadioButton6"); // 未还款
+    m_data->cards().locate("id", m_jianhang);
+    const int row = m_data->cards().currentRow();
+    menu->findChild<QAction*>("N3")->trigger();
+    QCOMPARE(stored(m_jianhang, "tf").toInt(), 1);
+    QCOMPARE(stored(m_jianhang, "i_hkm").toInt(), 9);
+    QCOMPARE(stored(m_jianhang, "i_hky").toInt(), 2013);
+    // Still listed, now unshaded, until the next rebuild.
+    QCOMPARE(m_data->cards().currentRow(), row);
+    QVERIFY(listedNames().contains("建行"));
+    QVERIFY(!m_page->grid()->model()->index(row, 0).data(Qt::BackgroundRole).isValid());
+
+    menu->findChild<QAction*>("N4")->trigger();
+    QCOMPARE(stored(m_jianhang, "tf").toInt(), 0);
+    QCOMPARE(stored(m_jianhang, "i_hkm").toInt(), 0);
+    QCOMPARE(stored(m_jianhang, "i_hky").toInt(), 2013);
+    QCOMPARE(m_page->grid()->model()->index(row, 0).data(Qt::BackgroundRole).value<QColor>(),
+             QColor(255, 221, 221));
+
+    // A card with a refused value being edited stops the command; nothing is lost.
+    auto* day = child<QLineEdit>("DBEdit12");
+    day->selectAll();
+    type(day, "0");
+    menu->findChild<QAction*>("N3")->trigger();
+    QCOMPARE(MessageBox::shownTexts(), QStringList({"还款日必须是1到31之间的整数。"}));
+    QCOMPARE(stored(m_jianhang, "tf").toInt(), 0);
+    QCOMPARE(day->text(), QStringLiteral("0"));
 }
 
 void TestCardPage::invalidDayRefusedNothingLost()
