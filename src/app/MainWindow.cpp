@@ -7,6 +7,7 @@
 #include "app/MessageBox.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
+#include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "remind/ReminderWindow.h"
@@ -159,9 +160,44 @@ void MainWindow::runLoginGate()
 
 void MainWindow::runRefreshPass()
 {
-    m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") +
-                                     DateText::format(m_context.clock->today()));
-    // The billing refresh pass runs here.
+    const QDate today = m_context.clock->today();
+    m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") + DateText::format(today));
+    if (!m_data)
+        return;
+    try {
+        const RefreshResult result = RefreshPass(*m_data, *m_context.clock).run();
+        for (int i = 0; i < 8; ++i)
+            m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
+
+        // Cards the pass could not compute are named once, not at every refresh.
+        QList<int> skippedIds;
+        QStringList skippedNames;
+        for (const SkippedCard& card : result.skipped) {
+            skippedIds << card.id;
+            skippedNames << (card.name.isEmpty() ? QStringLiteral("（无卡名，编号%1）").arg(card.id)
+                                                 : card.name);
+        }
+        if (!skippedIds.isEmpty() && skippedIds != m_state.skippedCardsTold)
+            MessageBox::information(this, QStringLiteral("以下卡片的账单日或还款日缺失或不在1到31之间，"
+                                                         "未能计算还款日期，请在卡片资料中改正：\n") +
+                                              skippedNames.join(u'\n'));
+        m_state.skippedCardsTold = skippedIds;
+
+        if (result.dueSoonCount > 0 && m_reminder)
+            m_reminder->setHeading(result.heading);
+        if (m_state.reminderShownOn != today)
+            m_state.reminderShown = false;
+        const ReminderDecision decision =
+            decideReminder(m_state.reminderShown, m_state.loggedIn, m_state.pwdProtect, result.dueSoonCount);
+        if (decision.markShown) {
+            m_state.reminderShown = true;
+            m_state.reminderShownOn = today;
+        }
+        if (decision.show && m_reminder)
+            m_reminder->show();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
 }
 
 void MainWindow::setCardTabVisible(bool visible)

@@ -34,6 +34,11 @@ public:
         int autoMinMinutes = 0;     // zxf, 0 = off
         QString mailTo;             // em
         QDate refreshedOn;          // day of the last refresh pass
+
+        // The reminder decision is taken once per calendar day.
+        QDate reminderShownOn;
+        // Cards the user was last told the refresh pass could not compute.
+        QList<int> skippedCardsTold;
     };
 
     explicit MainWindow(AppContext& context, QWidget* parent = nullptr);

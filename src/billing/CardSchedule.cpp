@@ -50,6 +50,28 @@ QString joinPieces(const std::array<QString, 8>& values)
     return out;
 }
 
+// "2013-09-08": dates are stored as ISO text. Written by hand: the pass formats four per card.
+QString isoText(QDate date)
+{
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (y < 1 || y > 9999)
+        return date.toString(Qt::ISODate);
+    QString out(10, Qt::Uninitialized);
+    QChar* c = out.data();
+    c[0] = QChar(u'0' + y / 1000);
+    c[1] = QChar(u'0' + y / 100 % 10);
+    c[2] = QChar(u'0' + y / 10 % 10);
+    c[3] = QChar(u'0' + y % 10);
+    c[4] = u'-';
+    c[5] = QChar(u'0' + m / 10);
+    c[6] = QChar(u'0' + m % 10);
+    c[7] = u'-';
+    c[8] = QChar(u'0' + d / 10);
+    c[9] = QChar(u'0' + d % 10);
+    return out;
+}
+
 QString wholeNumberText(double value)
 {
     if (value == 0)
@@ -136,10 +158,10 @@ QString cardUpdateTemplate()
 CardUpdateValues cardUpdateValues(int id, const CardSchedule& s)
 {
     return {s.minRepayment,
-            s.repaymentDate.toString(Qt::ISODate),
-            s.nextRepaymentDate.toString(Qt::ISODate),
-            s.statementDate.toString(Qt::ISODate),
-            s.nextStatementDate.toString(Qt::ISODate),
+            isoText(s.repaymentDate),
+            isoText(s.nextRepaymentDate),
+            isoText(s.statementDate),
+            isoText(s.nextStatementDate),
             s.daysLeft,
             s.purchaseDaysLeft,
             id};

@@ -1,0 +1,179 @@
+// Times the refresh pass on generated databases of 1,000, 10,000 and 100,000 cards, next to a
+// plain prepared SQLite update of the same rows in one transaction.
+//
+//   bench_refresh [cards...]      (default: 1000 10000 100000)
+
+#include "billing/RefreshPass.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+#include "store/Database.h"
+#include "store/Error.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+constexpr double kGoalSeconds = 1.0; // 100,000 cards recomputed in under a second
+constexpr double kGoalRatio = 3.0;   // ... and within 3x the plain update
+constexpr int kRuns = 3;             // best of
+
+void fail(const char* step, const QSqlQuery& q)
+{
+    std::fprintf(stderr, "%s: %s\n", step, qPrintable(q.lastQuery()));
+    std::exit(1);
+}
+
+// Cards with days 1..31 (some beyond short months), ratios, amounts and a few repaid marks.
+void seed(Database& db, int count)
+{
+    QRandomGenerator random(20130905);
+    Transaction transaction(db);
+    QSqlQuery insert(db.connection());
+    if (!insert.prepare(
+            QStringLiteral("INSERT INTO txyk (c_name,c_no,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky) "
+                           "VALUES (?,?,?,?,?,?,?,?,?,?)")))
+        fail("prepare insert", insert);
+    for (int i = 0; i < count; ++i) {
+        const bool repaid = random.bounded(10) == 0;
+        insert.bindValue(0, QStringLiteral("卡%1").arg(i));
+        insert.bindValue(1,
+                         QStringLiteral("6225%1").arg(random.bounded(100000000), 12, 10, QLatin1Char('0')));
+        insert.bindValue(2, int(random.bounded(1, 32)));
+        insert.bindValue(3, int(random.bounded(1, 32)));
+        insert.bindValue(4, 1.0 + random.bounded(10));
+        insert.bindValue(5, double(random.bounded(50000)));
+        insert.bindValue(6, 10000);
+        insert.bindValue(7, repaid ? 1 : 0);
+        insert.bindValue(8, repaid ? int(random.bounded(1, 13)) : 0);
+        insert.bindValue(9, repaid ? 2013 : 0);
+        if (!insert.exec())
+            fail("insert", insert);
+    }
+    transaction.commit();
+}
+
+// The baseline: one prepared UPDATE of the same seven fields for every row, one transaction.
+double plainUpdateSeconds(Database& db)
+{
+    QList<int> ids;
+    {
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        q.exec(QStringLiteral("SELECT id FROM txyk"));
+        while (q.next())
+            ids << q.value(0).toInt();
+    }
+    QElapsedTimer timer;
+    timer.start();
+    Transaction transaction(db);
+    QSqlQuery update(db.connection());
+    if (!update.prepare(QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
+                                       "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?")))
+        fail("prepare update", update);
+    const QString re = QStringLiteral("2013-09-08"), nextRe = QStringLiteral("2013-10-08");
+    const QString jd = QStringLiteral("2013-09-20"), nextJd = QStringLiteral("2013-10-20");
+    for (int id : ids) {
+        update.bindValue(0, double(id % 100));
+        update.bindValue(1, re);
+        update.bindValue(2, nextRe);
+        update.bindValue(3, jd);
+        update.bindValue(4, nextJd);
+        update.bindValue(5, 3);
+        update.bindValue(6, id % 40);
+        update.bindValue(7, id);
+        if (!update.exec())
+            fail("update", update);
+    }
+    transaction.commit();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+struct Figures
+{
+    double baseline = 1e9;
+    double recompute = 1e9; // reading, computing and storing every card, one transaction
+    double pass = 1e9;      // the whole pass: recompute, reset, counts, due-soon list, card list reopened
+    int dueSoon = 0;
+};
+
+Figures measure(int count, const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/cards-%1.db").arg(count);
+    DataModule data;
+    data.database().open(path);
+    seed(data.database(), count);
+    FixedClock clock(QDate(2013, 9, 5));
+
+    Figures f;
+    for (int run = 0; run < kRuns; ++run) {
+        f.baseline = std::min(f.baseline, plainUpdateSeconds(data.database()));
+
+        QElapsedTimer timer;
+        timer.start();
+        Refresh::recomputeAllCards(data.database(), clock.today());
+        f.recompute = std::min(f.recompute, timer.nsecsElapsed() / 1e9);
+
+        timer.restart();
+        const RefreshResult result = RefreshPass(data, clock).run();
+        f.pass = std::min(f.pass, timer.nsecsElapsed() / 1e9);
+        f.dueSoon = result.dueSoonCount;
+        clock.advanceDays(1);
+    }
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QList<int> sizes;
+    for (const QString& arg : app.arguments().mid(1))
+        sizes << arg.toInt();
+    if (sizes.isEmpty())
+        sizes = {1000, 10000, 100000};
+
+    QTemporaryDir folder;
+    QTextStream out(stdout);
+    out << QStringLiteral("refresh pass, best of %1 runs (seconds)\n").arg(kRuns);
+    out << QStringLiteral("%1 %2 %3 %4 %5\n")
+               .arg(QStringLiteral("cards"), 8)
+               .arg(QStringLiteral("plain update"), 13)
+               .arg(QStringLiteral("recompute"), 10)
+               .arg(QStringLiteral("ratio"), 6)
+               .arg(QStringLiteral("whole pass"), 11);
+    bool met = true;
+    try {
+        for (int count : sizes) {
+            const Figures f = measure(count, folder.path());
+            const double ratio = f.recompute / f.baseline;
+            out << QStringLiteral("%1 %2 %3 %4 %5\n")
+                       .arg(count, 8)
+                       .arg(f.baseline, 13, 'f', 3)
+                       .arg(f.recompute, 10, 'f', 3)
+                       .arg(ratio, 6, 'f', 2)
+                       .arg(f.pass, 11, 'f', 3);
+            out.flush();
+            if (count >= 100000 && (f.recompute >= kGoalSeconds || ratio > kGoalRatio))
+                met = false;
+        }
+    } catch (const Error& e) {
+        out << QStringLiteral("error: ") << e.message() << '\n';
+        return 1;
+    }
+    out << QStringLiteral(
+               "goal: 100,000 cards recomputed in under %1 s and within %2x the plain update: %3\n")
+               .arg(kGoalSeconds)
+               .arg(kGoalRatio)
+               .arg(met ? QStringLiteral("met") : QStringLiteral("NOT met"));
+    out << QStringLiteral(
+        "(whole pass = recompute + monthly reset + eight counts + due-soon list + card list "
+        "reopened with every card)\n");
+    return 0;
+}

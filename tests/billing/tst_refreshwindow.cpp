@@ -1,0 +1,190 @@
+#include "app/AppContext.h"
+#include "app/LoginDialog.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
+#include "remind/ReminderWindow.h"
+#include "store/DataModule.h"
+#include "support/CardBuilder.h"
+#include "support/TempHome.h"
+#include "views/HolderDialog.h"
+
+#include <QLabel>
+#include <QtTest>
+
+// The refresh pass as the main window runs it at a show: labels, reminder, messages.
+class TestRefreshWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void showWritesLabelsAndRaisesReminder();
+    void newDayRaisesReminderAgain();
+    void protectedWithoutLoginKeepsReminderClosed();
+    void skippedCardsAreToldOnce();
+    void errorIsShownAndWindowComesUp();
+
+private:
+    void makeWindow();
+    QStringList labelTexts() const;
+
+    TempHome* m_home = nullptr;
+    FixedClock m_clock{QDate(2013, 9, 5)};
+    AppContext* m_context = nullptr;
+    MainWindow* m_window = nullptr;
+    LoginDialog* m_login = nullptr;
+    DataModule* m_data = nullptr;
+    ReminderWindow* m_reminder = nullptr;
+    HolderDialog* m_holders = nullptr;
+};
+
+void TestRefreshWindow::init()
+{
+    m_home = new TempHome;
+    m_home->writeIni(QStringLiteral("[系统设置]\npdtf=0\n"));
+    m_clock.setDate(QDate(2013, 9, 5));
+    MessageBox::setSuppressAll(true);
+    MessageBox::clearShownTexts();
+}
+
+void TestRefreshWindow::makeWindow()
+{
+    m_context = new AppContext(m_home->home());
+    m_context->clock = &m_clock;
+    m_window = new MainWindow(*m_context);
+    m_login = new LoginDialog(m_window);
+    m_data = new DataModule;
+    m_context->data = m_data;
+    m_data->open(m_home->databasePath());
+    m_reminder = new ReminderWindow(m_window);
+    m_holders = new HolderDialog(m_window);
+    m_window->attach(m_login, m_data, m_reminder, m_holders);
+}
+
+void TestRefreshWindow::cleanup()
+{
+    delete m_window; // owns the dialogs
+    m_window = nullptr;
+    delete m_data;
+    delete m_context;
+    delete m_home;
+    MessageBox::setSuppressAll(false);
+}
+
+QStringList TestRefreshWindow::labelTexts() const
+{
+    QStringList texts;
+    for (int i = 31; i <= 39; ++i)
+        texts << m_window->findChild<QLabel*>(QStringLiteral("Label%1").arg(i))->text();
+    return texts;
+}
+
+void TestRefreshWindow::showWritesLabelsAndRaisesReminder()
+{
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder b(seed.database());
+        b.name(QStringLiteral("今天")).statementDay(20).repaymentDay(5).insert();
+        b.name(QStringLiteral("后天")).statementDay(20).repaymentDay(7).insert();
+        b.name(QStringLiteral("过期")).statementDay(20).repaymentDay(1).insert();
+    }
+    makeWindow();
+    m_window->show();
+    QCOMPARE(labelTexts(), QStringList({"当前日期:2013-9-5", "1天内需还:1张", "2天内需还:1张",
+                                        "3天内需还:2张", "7天内需还:2张", "10天内需还:2张", "15天内需还:2张",
+                                        "已经过期:1张", "3天内共需还款:2张"}));
+    QCOMPARE(m_reminder->heading(), QStringLiteral("3天内共需还：2张"));
+    QVERIFY(m_reminder->isVisible());
+    QVERIFY(m_window->state().reminderShown);
+    QCOMPARE(m_data->dueSoon().recordCount(), 2);
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+
+    // Closing the reminder starts a new cycle: the next show refreshes, but does not raise it again.
+    m_reminder->close();
+    m_window->hide();
+    m_window->show();
+    QVERIFY(m_window->state().refreshed);
+    QVERIFY(!m_reminder->isVisible());
+}
+
+void TestRefreshWindow::newDayRaisesReminderAgain()
+{
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder(seed.database()).name(QStringLiteral("卡")).statementDay(20).repaymentDay(7).insert();
+    }
+    makeWindow();
+    m_window->show();
+    QVERIFY(m_reminder->isVisible());
+    m_reminder->close();
+    m_window->hide();
+
+    m_clock.setDate(QDate(2013, 9, 6)); // the program stayed in the tray overnight
+    m_window->show();
+    QCOMPARE(labelTexts().first(), QStringLiteral("当前日期:2013-9-6"));
+    QCOMPARE(m_reminder->heading(), QStringLiteral("3天内共需还：1张"));
+    QVERIFY(m_reminder->isVisible());
+}
+
+void TestRefreshWindow::protectedWithoutLoginKeepsReminderClosed()
+{
+    m_home->writeIni(QString()); // no pdtf: protection is on from the first refresh
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder(seed.database()).name(QStringLiteral("卡")).statementDay(20).repaymentDay(5).insert();
+    }
+    makeWindow();
+    m_window->show();
+    QCOMPARE(m_data->dueSoon().recordCount(), 1);
+    QVERIFY(!m_reminder->isVisible());
+    QVERIFY(m_window->state().reminderShown); // decided: it does not come up later in the day
+}
+
+void TestRefreshWindow::skippedCardsAreToldOnce()
+{
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder(seed.database()).name(QStringLiteral("缺日子")).repaymentDay(8).insert();
+    }
+    makeWindow();
+    m_window->show();
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    QVERIFY(MessageBox::shownTexts().first().contains(QStringLiteral("缺日子")));
+
+    m_window->state().refreshed = false;
+    m_window->hide();
+    m_window->show();
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+}
+
+void TestRefreshWindow::errorIsShownAndWindowComesUp()
+{
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder(seed.database()).statementDay(20).repaymentDay(5).daysLeft(9).insert();
+        seed.database().executeSql(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE UPDATE ON txyk BEGIN SELECT RAISE(ABORT, '磁盘已满'); END"));
+    }
+    makeWindow();
+    m_window->autoMinimizeTimer().setInterval(60000);
+    m_window->state().autoMinMinutes = 1;
+    m_window->show();
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    QVERIFY(MessageBox::shownTexts().first().contains(QStringLiteral("磁盘已满")));
+    QCOMPARE(labelTexts().at(1), QStringLiteral("1天内需还:"));
+    QVERIFY(!m_reminder->isVisible());
+    QVERIFY(m_window->autoMinimizeTimer().isActive());
+    m_data->cards().first();
+    QCOMPARE(m_data->cards().intValue(QStringLiteral("i_xyr")), 9);
+    QVERIFY(!m_data->cards().controlsDisabled());
+}
+
+QTEST_MAIN(TestRefreshWindow)
+#include "tst_refreshwindow.moc"
