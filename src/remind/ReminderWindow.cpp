@@ -1,19 +1,166 @@
 #include "remind/ReminderWindow.h"
 
+#include "app/MessageBox.h"
+#include "billing/PaidState.h"
+#include "remind/Snooze.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+#include "store/Error.h"
+
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
-ReminderWindow::ReminderWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint)
+namespace {
+
+const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_xf", "i_zdhkje"};
+
+QFont pixelFont(const QStringList& families, int pixels, bool bold = false)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+ReminderWindow::ReminderWindow(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("还款提醒"));
     setFixedSize(499, 324);
+    setAutoFillBackground(true);
+    QPalette sky = palette();
+    sky.setColor(QPalette::Window, QColor(0xA6, 0xCA, 0xF0)); // sky blue
+    setPalette(sky);
+    setFont(pixelFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")}, 16));
+
     auto* layout = new QVBoxLayout(this);
-    m_heading = new QLabel(this);
+    layout->setContentsMargins(9, 8, 10, 10);
+
+    m_heading = new QLabel(QStringLiteral("3天内需还款提醒"), this);
     m_heading->setObjectName(QStringLiteral("Panel2"));
+    m_heading->setAlignment(Qt::AlignCenter);
+    m_heading->setFrameShape(QFrame::Panel);
+    m_heading->setFrameShadow(QFrame::Raised);
+    m_heading->setFixedHeight(45);
+    m_heading->setFont(pixelFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")}, 24, true));
+    QPalette red = m_heading->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_heading->setPalette(red);
     layout->addWidget(m_heading);
-    layout->addStretch(1);
+
+    auto* card = new QFrame(this);
+    card->setObjectName(QStringLiteral("Panel1"));
+    card->setFrameShape(QFrame::Panel);
+    card->setFrameShadow(QFrame::Sunken);
+    auto* grid = new QGridLayout(card);
+    const QString labelNames[5] = {QStringLiteral("Label31"), QStringLiteral("Label1"),
+                                   QStringLiteral("Label2"), QStringLiteral("Label3"),
+                                   QStringLiteral("Label4")};
+    const QString labelTexts[5] = {QStringLiteral("卡名："), QStringLiteral("卡号："),
+                                   QStringLiteral("剩下还款天数："), QStringLiteral("已消费："),
+                                   QStringLiteral("最低还款：")};
+    const QFont labelFont = pixelFont(
+        {QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Micro Hei")}, 19);
+    QPalette maroon = palette();
+    maroon.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+    QPalette fuchsia = palette();
+    fuchsia.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0xFF));
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(labelTexts[i], card);
+        label->setObjectName(labelNames[i]);
+        label->setFont(labelFont);
+        label->setPalette(maroon);
+        m_values[i] = new QLabel(card);
+        m_values[i]->setObjectName(QStringLiteral("DBText%1").arg(i + 1));
+        m_values[i]->setPalette(fuchsia);
+        m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(label, i, 0);
+        grid->addWidget(m_values[i], i, 1);
+    }
+    grid->setColumnStretch(1, 1);
+
+    auto flatButton = [card](const QString& name, const QString& text) {
+        auto* button = new QToolButton(card);
+        button->setObjectName(name);
+        button->setText(text);
+        button->setAutoRaise(true);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setFixedSize(77, 31);
+        QPalette blue = button->palette();
+        blue.setColor(QPalette::ButtonText, Qt::blue);
+        button->setPalette(blue);
+        return button;
+    };
+    QToolButton* repaid = flatButton(QStringLiteral("SpeedButton3"), QStringLiteral("还清"));
+    QToolButton* previous = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("上一张"));
+    QToolButton* next = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("下一张"));
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(repaid);
+    buttons->addWidget(previous);
+    buttons->addWidget(next);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 0, 2, 5, 1);
+    layout->addWidget(card, 1);
+
+    auto* bottom = new QHBoxLayout;
+    m_delay = new QComboBox(this);
+    m_delay->setObjectName(QStringLiteral("ComboBox1"));
+    m_delay->setEditable(true);
+    m_delay->setInsertPolicy(QComboBox::NoInsert);
+    m_delay->addItems(Snooze::kItems);
+    m_delay->setCurrentIndex(-1);
+    m_delay->setEditText(Snooze::kItems.first());
+    m_delay->setFixedWidth(217);
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    auto* stop = new QPushButton(QStringLiteral("不再提醒"), this);
+    stop->setObjectName(QStringLiteral("BitBtn2"));
+    bottom->addSpacing(14);
+    bottom->addWidget(m_delay);
+    bottom->addStretch(1);
+    bottom->addWidget(ok);
+    bottom->addWidget(stop);
+    layout->addLayout(bottom);
+
+    connect(next, &QToolButton::clicked, this, &ReminderWindow::showNextCard);
+    connect(previous, &QToolButton::clicked, this, &ReminderWindow::showPreviousCard);
+    connect(repaid, &QToolButton::clicked, this, &ReminderWindow::markRepaid);
+    connect(ok, &QPushButton::clicked, this, &ReminderWindow::snooze);
+    connect(stop, &QPushButton::clicked, this, &ReminderWindow::dismiss);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void ReminderWindow::attach(DataModule* data, const Clock* clock, QTimer* snoozeTimer)
+{
+    m_data = data;
+    m_clock = clock;
+    m_snoozeTimer = snoozeTimer;
+    if (!m_data)
+        return;
+    Query* list = &m_data->dueSoon();
+    // The values follow the list's cursor, also while other parts reload the list.
+    connect(list, &Query::currentRowChanged, this, &ReminderWindow::showCurrentCard);
+    connect(list, &Query::opened, this, &ReminderWindow::showCurrentCard);
+    connect(list, &QAbstractItemModel::modelReset, this, &ReminderWindow::showCurrentCard);
+    connect(list, &QAbstractItemModel::dataChanged, this, &ReminderWindow::showCurrentCard);
+    showCurrentCard();
 }
 
 void ReminderWindow::setHeading(const QString& text)
@@ -24,6 +171,95 @@ void ReminderWindow::setHeading(const QString& text)
 QString ReminderWindow::heading() const
 {
     return m_heading->text();
+}
+
+int ReminderWindow::snoozeIndex() const
+{
+    return m_delay->findText(m_delay->currentText());
+}
+
+void ReminderWindow::showCurrentCard()
+{
+    const Query* list = m_data ? &m_data->dueSoon() : nullptr;
+    const bool onRow = list && list->isOpen() && list->currentRow() >= 0;
+    for (int i = 0; i < 5; ++i) {
+        QString text;
+        if (onRow) {
+            const int column = list->fieldIndex(QString::fromLatin1(kFields[i]));
+            if (column >= 0)
+                text = list->data(list->index(list->currentRow(), column)).toString();
+        }
+        m_values[i]->setText(text);
+    }
+}
+
+void ReminderWindow::showNextCard()
+{
+    try {
+        if (m_data && m_data->dueSoon().isOpen())
+            m_data->dueSoon().next();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void ReminderWindow::showPreviousCard()
+{
+    try {
+        if (m_data && m_data->dueSoon().isOpen())
+            m_data->dueSoon().prior();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void ReminderWindow::markRepaid()
+{
+    try {
+        if (!m_data || !m_data->dueSoon().isOpen())
+            return;
+        Query& list = m_data->dueSoon();
+        const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
+        // The list's own statement is put back and reopened (on its first row) even if the update fails.
+        runKeepingStatement(list, PaidState::markRepaidStatement(id, m_clock->today()));
+        if (m_data->cards().isOpen())
+            m_data->cards().refresh();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void ReminderWindow::snooze()
+{
+    try {
+        const int delay = Snooze::delayForIndex(snoozeIndex());
+        if (m_data) {
+            const Query& list = m_data->dueSoon();
+            const int id = list.isOpen() && !list.isEmpty() ? list.intValue(QStringLiteral("id")) : 0;
+            Query& scratch = m_data->scratch();
+            scratch.setSql(Snooze::statement(delay, id));
+            scratch.execute();
+        }
+        if (m_snoozeTimer)
+            Snooze::arm(*m_snoozeTimer, delay);
+        close();
+    } catch (const Error& e) {
+        // Nothing armed; the window stays open.
+        MessageBox::error(this, e.message());
+    }
+}
+
+void ReminderWindow::dismiss()
+{
+    if (m_snoozeTimer)
+        m_snoozeTimer->stop();
+    close();
+}
+
+void ReminderWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    showCurrentCard();
 }
 
 void ReminderWindow::closeEvent(QCloseEvent* event)

@@ -2,23 +2,51 @@
 
 #include <QWidget>
 
-// The stay-on-top repayment reminder "还款提醒" over the due-soon list.
+class Clock;
+class DataModule;
+class QComboBox;
+class QLabel;
+class QTimer;
+
+// The stay-on-top repayment reminder "还款提醒": one card of the due-soon list at a time,
+// with previous/next, "还清", snooze ("确定") and "不再提醒". Hidden, never destroyed, on close.
 class ReminderWindow : public QWidget
 {
     Q_OBJECT
 public:
     explicit ReminderWindow(QWidget* parent = nullptr);
 
+    // The due-soon list it shows, today's date for "还清" and the main window's snooze timer.
+    void attach(DataModule* data, const Clock* clock, QTimer* snoozeTimer);
+
     // Heading panel text, e.g. "3天内共需还：2张".
     void setHeading(const QString& text);
     QString heading() const;
+
+    // Index of the chosen delay: the item whose text the list shows, or -1.
+    int snoozeIndex() const;
+
+public slots:
+    void showNextCard();     // "下一张"
+    void showPreviousCard(); // "上一张"
+    void markRepaid();       // "还清"
+    void snooze();           // "确定"
+    void dismiss();          // "不再提醒"
 
 signals:
     void closed(); // every close; the main window clears its refresh flag on it
 
 protected:
     void closeEvent(class QCloseEvent* event) override;
+    void showEvent(class QShowEvent* event) override;
 
 private:
-    class QLabel* m_heading = nullptr;
+    void showCurrentCard();
+
+    QLabel* m_heading = nullptr;
+    QLabel* m_values[5] = {};
+    QComboBox* m_delay = nullptr;
+    DataModule* m_data = nullptr;
+    const Clock* m_clock = nullptr;
+    QTimer* m_snoozeTimer = nullptr;
 };

@@ -1,0 +1,256 @@
+#include "app/MessageBox.h"
+#include "billing/RefreshPass.h"
+#include "remind/ReminderWindow.h"
+#include "remind/Snooze.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+#include "support/CardBuilder.h"
+#include "support/TempHome.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+// The reminder window over a due-soon list of three cards A, B, C (in this order).
+class TestReminderWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void looksAsSpecified();
+    void stepsWithinTheList();
+    void snoozeRecordsDelayOnCurrentCard_data();
+    void snoozeRecordsDelayOnCurrentCard();
+    void snoozeReplacesOrKeepsPendingSnooze();
+    void dismissCancelsPendingSnooze();
+    void repaidOnSecondOfThree();
+    void emptyListStillSnoozes();
+
+private:
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QAbstractButton* button(const char* name) { return m_window->findChild<QAbstractButton*>(name); }
+    QString value(int i) { return m_window->findChild<QLabel*>(QStringLiteral("DBText%1").arg(i))->text(); }
+    QVariant field(int id, const QString& name)
+    {
+        QSqlQuery q(m_data->database().connection());
+        q.exec(QStringLiteral("select %1 from txyk where id=%2").arg(name).arg(id));
+        return q.next() ? q.value(0) : QVariant();
+    }
+
+    TempHome* m_home = nullptr;
+    DataModule* m_data = nullptr;
+    FixedClock m_clock{QDate(2013, 9, 5)};
+    QTimer* m_timer1 = nullptr;
+    ReminderWindow* m_window = nullptr;
+    QList<int> m_ids;
+};
+
+void TestReminderWindow::init()
+{
+    MessageBox::setSuppressAll(true);
+    MessageBox::clearShownTexts();
+    m_home = new TempHome;
+    m_data = new DataModule;
+    m_data->open(m_home->databasePath());
+    CardBuilder cards(m_data->database());
+    m_ids.clear();
+    m_ids << cards.name("A")
+                 .number("6222 01")
+                 .daysLeft(0)
+                 .used(1500)
+                 .set("i_xf", 1200)
+                 .set("i_zdhkje", 120.5)
+                 .set("c_re_date", QDate(2013, 9, 5))
+                 .set("t_time", 7)
+                 .insert();
+    m_ids << cards.name("B")
+                 .number("6222 02")
+                 .daysLeft(1)
+                 .set("c_re_date", QDate(2013, 9, 6))
+                 .set("t_time", 7)
+                 .insert();
+    m_ids << cards.name("C")
+                 .number("6222 03")
+                 .daysLeft(2)
+                 .set("c_re_date", QDate(2013, 9, 7))
+                 .set("t_time", 7)
+                 .insert();
+    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
+    m_data->dueSoon().open();
+    m_timer1 = new QTimer;
+    m_window = new ReminderWindow;
+    m_window->attach(m_data, &m_clock, m_timer1);
+    m_window->setHeading(Refresh::headingText(3));
+    m_window->show();
+}
+
+void TestReminderWindow::cleanup()
+{
+    delete m_window;
+    delete m_timer1;
+    delete m_data;
+    delete m_home;
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+    MessageBox::setSuppressAll(false);
+}
+
+void TestReminderWindow::looksAsSpecified()
+{
+    QCOMPARE(m_window->objectName(), QStringLiteral("TForm3"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("还款提醒"));
+    QCOMPARE(m_window->size(), QSize(499, 324));
+    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+    QVERIFY(m_window->windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(m_window->heading(), QStringLiteral("3天内共需还：3张"));
+    QStringList labels;
+    for (const char* name : {"Label31", "Label1", "Label2", "Label3", "Label4"})
+        labels << m_window->findChild<QLabel*>(name)->text();
+    QCOMPARE(labels, QStringList({"卡名：", "卡号：", "剩下还款天数：", "已消费：", "最低还款："}));
+    QCOMPARE(QStringList({value(1), value(2), value(3), value(4), value(5)}),
+             QStringList({"A", "6222 01", "0", "1200", "120.5"}));
+    QCOMPARE(button("SpeedButton3")->text(), QStringLiteral("还清"));
+    QCOMPARE(button("SpeedButton2")->text(), QStringLiteral("上一张"));
+    QCOMPARE(button("SpeedButton1")->text(), QStringLiteral("下一张"));
+    QCOMPARE(button("BitBtn1")->text(), QStringLiteral("确定"));
+    QCOMPARE(button("BitBtn2")->text(), QStringLiteral("不再提醒"));
+    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    QVERIFY(combo->isEditable());
+    QCOMPARE(combo->count(), 13);
+    QCOMPARE(combo->itemText(12), QStringLiteral("12小时后再提醒"));
+    QCOMPARE(combo->currentIndex(), -1);
+    QCOMPARE(combo->currentText(), QStringLiteral("5分钟后再提醒"));
+}
+
+void TestReminderWindow::stepsWithinTheList()
+{
+    click("SpeedButton2"); // on the first card
+    QCOMPARE(value(1), QStringLiteral("A"));
+    click("SpeedButton1");
+    QCOMPARE(value(1), QStringLiteral("B"));
+    click("SpeedButton1");
+    click("SpeedButton1"); // on the last card
+    QCOMPARE(value(1), QStringLiteral("C"));
+    QCOMPARE(m_data->dueSoon().currentRow(), 2);
+    click("SpeedButton2");
+    QCOMPARE(value(1), QStringLiteral("B"));
+}
+
+void TestReminderWindow::snoozeRecordsDelayOnCurrentCard_data()
+{
+    QTest::addColumn<int>("index"); // -1: the list untouched; -2: a typed text that is no item
+    QTest::addColumn<int>("delay");
+    QTest::newRow("untouched") << -1 << 300000;
+    QTest::newRow("5 minutes chosen") << 0 << 300000;
+    QTest::newRow("10 minutes") << 1 << 600000;
+    QTest::newRow("1 hour") << 4 << 3600000;
+    QTest::newRow("8 hours") << 10 << 28800000;
+    QTest::newRow("12 hours") << 12 << 43200000;
+    QTest::newRow("typed text") << -2 << 300000;
+}
+
+void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
+{
+    QFETCH(int, index);
+    QFETCH(int, delay);
+    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    if (index >= 0)
+        combo->setCurrentIndex(index);
+    else if (index == -2)
+        combo->setEditText("过一会儿");
+    QSignalSpy closed(m_window, &ReminderWindow::closed);
+    click("SpeedButton1"); // B is current
+    click("BitBtn1");
+    QCOMPARE(field(m_ids[1], "t_time").toInt(), delay);
+    QCOMPARE(field(m_ids[0], "t_time").toInt(), 7);
+    QCOMPARE(field(m_ids[2], "t_time").toInt(), 7);
+    QVERIFY(m_timer1->isActive());
+    QCOMPARE(m_timer1->interval(), delay);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(closed.count(), 1);
+}
+
+void TestReminderWindow::snoozeReplacesOrKeepsPendingSnooze()
+{
+    m_timer1->setTimerType(Qt::PreciseTimer); // so that remainingTime() is exact
+    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    combo->setCurrentIndex(5); // 2 hours
+    click("BitBtn1");
+    QTest::qWait(300);
+    const int pending = m_timer1->remainingTime();
+    QVERIFY(pending <= 7200000 - 250);
+
+    // The same delay again: the pending snooze keeps its due time.
+    m_window->show();
+    click("BitBtn1");
+    QVERIFY(m_timer1->isActive());
+    QVERIFY(m_timer1->remainingTime() <= pending);
+
+    // Another delay: one snooze, counted from now.
+    m_window->show();
+    combo->setCurrentIndex(0);
+    click("BitBtn1");
+    QVERIFY(m_timer1->isActive());
+    QCOMPARE(m_timer1->interval(), 300000);
+    QVERIFY(m_timer1->remainingTime() > 300000 - 250);
+}
+
+void TestReminderWindow::dismissCancelsPendingSnooze()
+{
+    click("BitBtn1");
+    QVERIFY(m_timer1->isActive());
+    m_window->show();
+    QSignalSpy closed(m_window, &ReminderWindow::closed);
+    click("BitBtn2");
+    QVERIFY(!m_timer1->isActive());
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(closed.count(), 1);
+
+    // The title bar's close box is a close too.
+    m_window->show();
+    QVERIFY(m_window->close());
+    QCOMPARE(closed.count(), 2);
+}
+
+void TestReminderWindow::repaidOnSecondOfThree()
+{
+    Query& cards = m_data->cards();
+    cards.close();
+    cards.open();
+    QVERIFY(cards.locate("id", m_ids[1]));
+    QVERIFY(!cards.boolValue("tf"));
+    click("SpeedButton1");
+    click("SpeedButton3");
+    QCOMPARE(m_data->dueSoon().recordCount(), 2);
+    QCOMPARE(m_data->dueSoon().currentRow(), 0);
+    QCOMPARE(value(1), QStringLiteral("A"));
+    QCOMPARE(m_window->heading(), QStringLiteral("3天内共需还：3张")); // not recounted here
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(field(m_ids[1], "tf").toInt(), 1);
+    QCOMPARE(field(m_ids[1], "i_hkm").toInt(), 9);
+    QCOMPARE(field(m_ids[1], "i_hky").toInt(), 2013);
+    QCOMPARE(field(m_ids[0], "tf").toInt(), 0);
+    QVERIFY(cards.boolValue("tf")); // the card list shows the new state
+    QCOMPARE(m_data->dueSoon().sql(), Refresh::kDueSoonStatement);
+}
+
+void TestReminderWindow::emptyListStillSnoozes()
+{
+    click("SpeedButton3");
+    click("SpeedButton3");
+    click("SpeedButton3");
+    QVERIFY(m_data->dueSoon().isEmpty());
+    QCOMPARE(value(1), QString());
+    click("SpeedButton3"); // nothing left to mark: no harm
+    click("SpeedButton1");
+    click("BitBtn1");
+    QVERIFY(m_timer1->isActive());
+    QCOMPARE(m_timer1->interval(), 300000);
+    QVERIFY(!m_window->isVisible());
+}
+
+QTEST_MAIN(TestReminderWindow)
+#include "tst_reminderwindow.moc"
