@@ -10,6 +10,7 @@
 #include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
+#include "remind/MailReminder.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
@@ -63,6 +64,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent) : QMainWindow(paren
         m_pages->setTabVisible(m_pages->indexOf(hidden), false);
     m_pages->setCurrentWidget(m_cardPage);
 
+    m_mailReminder = new MailReminder(m_context.settings, *m_context.clock, m_context.home.logPath(), this);
+
     formCreate();
 }
 
@@ -79,8 +82,10 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
         if (m_holders)
             m_holders->attachData(*m_data);
     }
-    if (m_reminder)
+    if (m_reminder) {
+        m_reminder->attach(m_data, m_context.clock, &m_timer1);
         connect(m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
+    }
     // "3天还款信息" and the editor's holder button open their windows without blocking.
     connect(m_cardPage, &CardPage::reminderRequested, this, [this] {
         if (m_reminder) {
@@ -93,6 +98,12 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
         if (m_holders)
             m_holders->showOrRaise();
     });
+}
+
+void MainWindow::checkDailyMail()
+{
+    if (m_data)
+        m_mailReminder->check(m_state.mailSent, m_state.mailOn, m_state.mailTo, m_data->dueSoon());
 }
 
 void MainWindow::formCreate()

@@ -11,6 +11,7 @@ class DataModule;
 class HolderDialog;
 class JournalPage;
 class LoginDialog;
+class MailReminder;
 class ParameterPage;
 class PromoPage;
 class QTabWidget;
@@ -57,6 +58,10 @@ public:
     LoginDialog* loginDialog() const { return m_login; }
     ReminderWindow* reminderWindow() const { return m_reminder; }
     HolderDialog* holderDialog() const { return m_holders; }
+    MailReminder* mailReminder() const { return m_mailReminder; }
+
+    // The daily reminder mail check, run on every hide of the window to the tray.
+    void checkDailyMail();
 
     // Shows or hides the card tab's button; a hidden current page gives way to the next tab.
     void setCardTabVisible(bool visible);
@@ -94,5 +99,6 @@ private:
     DataModule* m_data = nullptr;
     ReminderWindow* m_reminder = nullptr;
     HolderDialog* m_holders = nullptr;
+    MailReminder* m_mailReminder = nullptr;
     bool m_quitting = false;
 };
