@@ -79,6 +79,7 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
     m_holders = holders;
     if (m_data && m_data->database().isOpen()) {
         m_cardPage->attachData(*m_data);
+        m_journalPage->attachData(*m_data, *m_parameterPage);
         if (m_holders)
             m_holders->attachData(*m_data);
     }

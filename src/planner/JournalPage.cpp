@@ -1,8 +1,252 @@
 #include "planner/JournalPage.h"
 
 #include "app/AppContext.h"
+#include "app/MessageBox.h"
+#include "planner/CashFlowPlan.h"
+#include "planner/ParameterPage.h"
+#include "store/DataModule.h"
+#include "store/Error.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+struct GridColumn
+{
+    QString field;
+    QString title;
+    int width; // 0: the grid's default
+};
+
+// Shows the named fields of a data set, in the given order, under their titles; read-only.
+class GridColumns : public QSortFilterProxyModel
+{
+public:
+    GridColumns(QList<GridColumn> columns, QObject* parent)
+        : QSortFilterProxyModel(parent), m_columns(std::move(columns))
+    {}
+
+    int columnOf(const QString& field) const
+    {
+        for (int i = 0; i < m_columns.size(); ++i) {
+            if (m_columns[i].field.compare(field, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    }
+
+    const QList<GridColumn>& columns() const { return m_columns; }
+
+    // The grid section showing `field`; -1 when the data set lacks it.
+    int sectionOf(const QString& field) const
+    {
+        for (int section = 0; section < columnCount(); ++section) {
+            const QString name =
+                QSortFilterProxyModel::headerData(section, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (name.compare(field, Qt::CaseInsensitive) == 0)
+                return section;
+        }
+        return -1;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+            const int column =
+                columnOf(QSortFilterProxyModel::headerData(section, orientation, role).toString());
+            if (column >= 0)
+                return m_columns[column].title;
+        }
+        return QSortFilterProxyModel::headerData(section, orientation, role);
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return QSortFilterProxyModel::flags(index) & ~(Qt::ItemIsEditable | Qt::ItemIsUserCheckable);
+    }
+
+protected:
+    bool filterAcceptsColumn(int sourceColumn, const QModelIndex&) const override
+    {
+        return columnOf(sourceModel()->headerData(sourceColumn, Qt::Horizontal).toString()) >= 0;
+    }
+
+private:
+    QList<GridColumn> m_columns;
+};
+
+QTableView* makeGrid(const QString& name, QWidget* parent)
+{
+    auto* grid = new QTableView(parent);
+    grid->setObjectName(name);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setFrameShape(QFrame::NoFrame);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    return grid;
+}
+
+// Puts the columns in their order with their widths; the header forgets both when the data set
+// is reopened.
+void arrangeColumns(QTableView* grid, const GridColumns* model)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    int visual = 0;
+    for (const GridColumn& column : model->columns()) {
+        const int section = model->sectionOf(column.field);
+        if (section < 0)
+            continue;
+        header->moveSection(header->visualIndex(section), visual++);
+        header->resizeSection(section, column.width > 0 ? column.width : header->defaultSectionSize());
+    }
+}
+
+void bindGrid(QTableView* grid, Query& query, const QList<GridColumn>& columns)
+{
+    auto* model = new GridColumns(columns, grid);
+    model->setSourceModel(&query);
+    grid->setModel(model);
+    QObject::connect(model, &QAbstractItemModel::modelReset, grid,
+                     [grid, model] { arrangeColumns(grid, model); });
+    arrangeColumns(grid, model);
+}
+
+QLabel* label(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QComboBox* comboBox(const QString& name, QWidget* parent)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->setMinimumWidth(60);
+    return box;
+}
+
+} // namespace
 
 JournalPage::JournalPage(AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("TabSheet1"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Parameter panel. Only the button does something; the other controls are placeholders.
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("pp"));
+    panel->setFixedHeight(89);
+    panel->setFrameShape(QFrame::StyledPanel);
+    auto* panelLayout = new QVBoxLayout(panel);
+    auto* firstLine = new QHBoxLayout;
+    auto* cardBox = comboBox(QStringLiteral("ComboBox1"), panel);
+    cardBox->setEditable(true);
+    cardBox->setEditText(QStringLiteral("ComboBox1"));
+    cardBox->setMinimumWidth(145);
+    firstLine->addWidget(label(QStringLiteral("Label24"), QStringLiteral("信用卡"), panel));
+    firstLine->addWidget(cardBox);
+    firstLine->addWidget(label(QStringLiteral("Label2"), QStringLiteral("年"), panel));
+    firstLine->addWidget(comboBox(QStringLiteral("DBComboBox1"), panel));
+    firstLine->addWidget(label(QStringLiteral("Label3"), QStringLiteral("月"), panel));
+    firstLine->addWidget(comboBox(QStringLiteral("DBComboBox2"), panel));
+    firstLine->addWidget(label(QStringLiteral("Label4"), QStringLiteral("日"), panel));
+    firstLine->addWidget(comboBox(QStringLiteral("DBComboBox3"), panel));
+    m_run = new QPushButton(QStringLiteral("计算"), panel);
+    m_run->setObjectName(QStringLiteral("Button1"));
+    firstLine->addWidget(m_run);
+    firstLine->addStretch(1);
+    panelLayout->addLayout(firstLine);
+
+    auto* secondLine = new QHBoxLayout;
+    const QStringList kinds = {QStringLiteral("所有"), QStringLiteral("提现"), QStringLiteral("还款"),
+                               QStringLiteral("贷款")};
+    for (int i = 0; i < kinds.size(); ++i) {
+        auto* radio = new QRadioButton(kinds[i], panel);
+        radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+        secondLine->addWidget(radio);
+    }
+    secondLine->addSpacing(40);
+    QLabel* owing = label(QStringLiteral("Label25"), QStringLiteral("本月共欠X张信用卡"), panel);
+    owing->setStyleSheet(QStringLiteral("color: red;"));
+    secondLine->addWidget(owing);
+    secondLine->addStretch(1);
+    panelLayout->addLayout(secondLine);
+    layout->addWidget(panel);
+
+    auto* journalGroup = new QGroupBox(QStringLiteral("流水帐"), this);
+    journalGroup->setObjectName(QStringLiteral("GroupBox3"));
+    auto* journalLayout = new QVBoxLayout(journalGroup);
+    m_journalGrid = makeGrid(QStringLiteral("DBGridEh2"), journalGroup);
+    journalLayout->addWidget(m_journalGrid);
+    layout->addWidget(journalGroup, 1);
+
+    auto* planGroup = new QGroupBox(QStringLiteral("信用卡状态"), this);
+    planGroup->setObjectName(QStringLiteral("GroupBox4"));
+    planGroup->setFixedHeight(236);
+    auto* planLayout = new QVBoxLayout(planGroup);
+    m_planGrid = makeGrid(QStringLiteral("DBGridEh3"), planGroup);
+    planLayout->addWidget(m_planGrid);
+    layout->addWidget(planGroup);
+
+    connect(m_run, &QPushButton::clicked, this, &JournalPage::runSimulation);
+}
+
+void JournalPage::attachData(DataModule& data, ParameterPage& parameters)
+{
+    m_data = &data;
+    m_parameters = &parameters;
+    bindGrid(m_journalGrid, data.journal(),
+             {{QStringLiteral("d_post_date"), QStringLiteral("日期"), 110},
+              {QStringLiteral("c_name_tx"), QStringLiteral("提现卡"), 144},
+              {QStringLiteral("c_name_hk"), QStringLiteral("还款卡"), 129},
+              {QStringLiteral("i_ed"), QStringLiteral(" 金额"), 85},
+              {QStringLiteral("TF"), QStringLiteral("提款/还款/还贷"), 99},
+              {QStringLiteral("i_tx_num"), QStringLiteral("提现数"), 70},
+              {QStringLiteral("i_hk_num"), QStringLiteral("还款数"), 71}});
+    bindGrid(m_planGrid, data.planRows(),
+             {{QStringLiteral("c_name"), QStringLiteral("卡名"), 133},
+              {QStringLiteral("c_post_date"), QStringLiteral("提现日期"), 0},
+              {QStringLiteral("c_re_date"), QStringLiteral("还款日期"), 0},
+              {QStringLiteral("i_ed"), QStringLiteral("总额度"), 71},
+              {QStringLiteral("i_yyed"), QStringLiteral("已用额度"), 0},
+              {QStringLiteral("i_mxr"), QStringLiteral("免息天数"), 92},
+              {QStringLiteral("i_sum_ed"), QStringLiteral("累计提现金额"), 84},
+              {QStringLiteral("i_tx_num"), QStringLiteral("提现次数"), 0},
+              {QStringLiteral("tf_tx"), QStringLiteral("是否提现"), 70}});
+}
+
+void JournalPage::runSimulation()
+{
+    try {
+        if (!m_data || !m_parameters || !m_data->database().isOpen())
+            throw Error(QStringLiteral("数据库未打开，无法计算。"));
+        const CashFlow::Parameters parameters = m_parameters->parameters();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            const CashFlow::Result result = CashFlow::run(*m_data, parameters);
+            QApplication::restoreOverrideCursor();
+            m_parameters->showResult(result);
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
 }

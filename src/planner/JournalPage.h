@@ -3,14 +3,33 @@
 #include <QWidget>
 
 struct AppContext;
+class DataModule;
+class ParameterPage;
+class QPushButton;
+class QTableView;
 
-// The (hidden) journal tab of the cash-flow planner.
+// The (hidden) journal tab of the cash-flow planner: the parameter panel with the "计算"
+// button, the journal grid and the per-card plan grid.
 class JournalPage : public QWidget
 {
     Q_OBJECT
 public:
     explicit JournalPage(AppContext& context, QWidget* parent = nullptr);
 
+    // Binds the grids to the journal and plan lists; the run reads its parameters from
+    // `parameters` and writes its results there.
+    void attachData(DataModule& data, ParameterPage& parameters);
+
+    QTableView* journalGrid() const { return m_journalGrid; } // DBGridEh2
+    QTableView* planGrid() const { return m_planGrid; }       // DBGridEh3
+
 private:
+    void runSimulation(); // Button1
+
     AppContext& m_context;
+    DataModule* m_data = nullptr;
+    ParameterPage* m_parameters = nullptr;
+    QPushButton* m_run = nullptr;
+    QTableView* m_journalGrid = nullptr;
+    QTableView* m_planGrid = nullptr;
 };

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// The due-date calculator: a withdrawal date plus a number of interest-free days.
+namespace DueDateCalculator {
+
+// The range of dates the date fields can show.
+QDate earliestDate();
+QDate latestDate();
+
+// `withdrawal` plus the whole number in `daysText` (a leading minus sign is allowed).
+// Throws Error("'<text>' is not a valid integer value") for text that is no integer and
+// Error("Failed to set calendar date or time") when the sum lies outside the shown range.
+QDate repaymentDate(QDate withdrawal, const QString& daysText);
+
+} // namespace DueDateCalculator
