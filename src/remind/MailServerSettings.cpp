@@ -3,6 +3,8 @@
 #include "remind/MailMessage.h"
 #include "store/Error.h"
 
+#include <QFile>
+
 const QString MailServerSettings::kSection = QStringLiteral("邮件服务器");
 const QString MailServerSettings::kPlaceholderHost = QStringLiteral("smtp.example.com");
 
@@ -43,6 +45,12 @@ void MailServerSettings::save(IniFile& file) const
     file.writeText(kSection, kPassword, password.trimmed());
     file.writeText(kSection, kFrom, from.trimmed());
     file.writeText(kSection, kSecurity, securityName(security));
+    // The file now holds a mail password: whatever mode it had, only its owner may read it.
+    const QFileDevice::Permissions mode = QFile::permissions(file.path());
+    const QFileDevice::Permissions ownerOnly = mode & (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ReadUser | QFileDevice::WriteUser);
+    if (mode != ownerOnly)
+        QFile::setPermissions(file.path(), ownerOnly);
 }
 
 QString MailServerSettings::securityName(Security security)

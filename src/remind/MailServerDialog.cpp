@@ -1,0 +1,111 @@
+#include "remind/MailServerDialog.h"
+
+#include "app/MessageBox.h"
+#include "remind/MailMessage.h"
+#include "store/Error.h"
+#include "store/IniFile.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(parent), m_file(file)
+{
+    setObjectName(QStringLiteral("MailServerDialog"));
+    setWindowTitle(QStringLiteral("邮件服务器"));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* hint =
+        new QLabel(QStringLiteral("还款提醒邮件从这个邮箱发出。请填写您的邮箱服务商提供的SMTP服务器信息"
+                                  "（很多邮箱需要使用“授权码”代替登录密码）。"),
+                   this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
+
+    auto* form = new QFormLayout;
+    m_host = new QLineEdit(this);
+    m_host->setObjectName(QStringLiteral("SmtpHostEdit"));
+    m_port = new QSpinBox(this);
+    m_port->setObjectName(QStringLiteral("SmtpPortSpin"));
+    m_port->setRange(1, 65535);
+    m_security = new QComboBox(this);
+    m_security->setObjectName(QStringLiteral("SmtpSecurityCombo"));
+    m_security->addItem(QStringLiteral("不加密"), int(MailServerSettings::Security::None));
+    m_security->addItem(QStringLiteral("STARTTLS"), int(MailServerSettings::Security::StartTls));
+    m_security->addItem(QStringLiteral("SSL/TLS"), int(MailServerSettings::Security::Ssl));
+    m_user = new QLineEdit(this);
+    m_user->setObjectName(QStringLiteral("SmtpUserEdit"));
+    m_password = new QLineEdit(this);
+    m_password->setObjectName(QStringLiteral("SmtpPasswordEdit"));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_from = new QLineEdit(this);
+    m_from->setObjectName(QStringLiteral("SmtpFromEdit"));
+    form->addRow(QStringLiteral("SMTP服务器："), m_host);
+    form->addRow(QStringLiteral("端口："), m_port);
+    form->addRow(QStringLiteral("加密方式："), m_security);
+    form->addRow(QStringLiteral("用户名："), m_user);
+    form->addRow(QStringLiteral("密码："), m_password);
+    form->addRow(QStringLiteral("发件人Email："), m_from);
+    layout->addLayout(form);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* save = buttons->addButton(QStringLiteral("保存"), QDialogButtonBox::AcceptRole);
+    save->setObjectName(QStringLiteral("SaveButton"));
+    QPushButton* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    layout->addWidget(buttons);
+    connect(save, &QPushButton::clicked, this, &MailServerDialog::save);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // Switching the encryption moves the port along while it is still a standard one.
+    connect(m_security, &QComboBox::currentIndexChanged, this, [this] {
+        const int port = m_port->value();
+        if (port == 25 || port == 465 || port == 587)
+            m_port->setValue(MailServerSettings::defaultPort(
+                MailServerSettings::Security(m_security->currentData().toInt())));
+    });
+
+    showValues(MailServerSettings::load(m_file));
+}
+
+void MailServerDialog::showValues(const MailServerSettings& s)
+{
+    m_host->setText(s.host);
+    m_user->setText(s.user);
+    m_password->setText(s.password);
+    m_from->setText(s.from);
+    m_security->setCurrentIndex(m_security->findData(int(s.security)));
+    m_port->setValue(s.port >= 1 && s.port <= 65535 ? s.port : MailServerSettings::defaultPort(s.security));
+}
+
+MailServerSettings MailServerDialog::values() const
+{
+    MailServerSettings s;
+    s.host = m_host->text().trimmed();
+    s.port = m_port->value();
+    s.security = MailServerSettings::Security(m_security->currentData().toInt());
+    s.user = m_user->text().trimmed();
+    s.password = m_password->text().trimmed();
+    s.from = m_from->text().trimmed();
+    return s;
+}
+
+void MailServerDialog::save()
+{
+    try {
+        const MailServerSettings s = values();
+        if (s.host.isEmpty())
+            throw Error(QStringLiteral("请填写SMTP服务器。"));
+        (void)Mail::parseAddress(s.from);
+        s.save(m_file);
+        MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。"));
+        accept();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "remind/MailServerSettings.h"
+
+#include <QDialog>
+
+class IniFile;
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
+
+// "邮件服务器": the mailbox the reminder mail is sent from (section "邮件服务器" of System.ini).
+class MailServerDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    MailServerDialog(IniFile& file, QWidget* parent = nullptr);
+
+    MailServerSettings values() const; // what the fields hold
+
+public slots:
+    void save(); // checks, writes, closes; a problem is shown and the dialog stays
+
+private:
+    void showValues(const MailServerSettings& s);
+
+    IniFile& m_file;
+    QLineEdit* m_host = nullptr;
+    QSpinBox* m_port = nullptr;
+    QComboBox* m_security = nullptr;
+    QLineEdit* m_user = nullptr;
+    QLineEdit* m_password = nullptr;
+    QLineEdit* m_from = nullptr;
+};
