@@ -161,6 +161,9 @@ void Database::open(const QString& path)
             QStringLiteral("数据库文件 %1 已损坏或不是本程序的数据库，未作任何改动。\n%2").arg(path, why));
     }
     probe.finish();
+    // The refresh pass rewrites every card in one transaction: a page cache that can hold a large
+    // card file (up to 16 MiB, taken only as pages are read) spares it re-reading pages.
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size=-16384"));
 
     try {
         for (const QString& statement : schemaStatements())
