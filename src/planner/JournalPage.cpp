@@ -6,6 +6,8 @@
 #include "planner/ParameterPage.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "views/FieldColumnsModel.h"
+#include "views/QueryViewBinder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,7 +18,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -29,61 +30,17 @@ struct GridColumn
     int width; // 0: the grid's default
 };
 
-// Shows the named fields of a data set, in the given order, under their titles; read-only.
-class GridColumns : public QSortFilterProxyModel
+// The planner's grids only show what a run wrote: no cell can be edited or ticked.
+class ReadOnlyColumns : public FieldColumnsModel
 {
 public:
-    GridColumns(QList<GridColumn> columns, QObject* parent)
-        : QSortFilterProxyModel(parent), m_columns(std::move(columns))
-    {}
-
-    int columnOf(const QString& field) const
-    {
-        for (int i = 0; i < m_columns.size(); ++i) {
-            if (m_columns[i].field.compare(field, Qt::CaseInsensitive) == 0)
-                return i;
-        }
-        return -1;
-    }
-
-    const QList<GridColumn>& columns() const { return m_columns; }
-
-    // The grid section showing `field`; -1 when the data set lacks it.
-    int sectionOf(const QString& field) const
-    {
-        for (int section = 0; section < columnCount(); ++section) {
-            const QString name =
-                QSortFilterProxyModel::headerData(section, Qt::Horizontal, Qt::DisplayRole).toString();
-            if (name.compare(field, Qt::CaseInsensitive) == 0)
-                return section;
-        }
-        return -1;
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-            const int column =
-                columnOf(QSortFilterProxyModel::headerData(section, orientation, role).toString());
-            if (column >= 0)
-                return m_columns[column].title;
-        }
-        return QSortFilterProxyModel::headerData(section, orientation, role);
-    }
+    using FieldColumnsModel::FieldColumnsModel;
 
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
-        return QSortFilterProxyModel::flags(index) & ~(Qt::ItemIsEditable | Qt::ItemIsUserCheckable);
+        return FieldColumnsModel::flags(index) & ~(Qt::ItemIsEditable | Qt::ItemIsUserCheckable);
     }
-
-protected:
-    bool filterAcceptsColumn(int sourceColumn, const QModelIndex&) const override
-    {
-        return columnOf(sourceModel()->headerData(sourceColumn, Qt::Horizontal).toString()) >= 0;
-    }
-
-private:
-    QList<GridColumn> m_columns;
+    bool setData(const QModelIndex&, const QVariant&, int) override { return false; }
 };
 
 QTableView* makeGrid(const QString& name, QWidget* parent)
@@ -99,29 +56,23 @@ QTableView* makeGrid(const QString& name, QWidget* parent)
     return grid;
 }
 
-// Puts the columns in their order with their widths; the header forgets both when the data set
-// is reopened.
-void arrangeColumns(QTableView* grid, const GridColumns* model)
-{
-    QHeaderView* header = grid->horizontalHeader();
-    int visual = 0;
-    for (const GridColumn& column : model->columns()) {
-        const int section = model->sectionOf(column.field);
-        if (section < 0)
-            continue;
-        header->moveSection(header->visualIndex(section), visual++);
-        header->resizeSection(section, column.width > 0 ? column.width : header->defaultSectionSize());
-    }
-}
-
 void bindGrid(QTableView* grid, Query& query, const QList<GridColumn>& columns)
 {
-    auto* model = new GridColumns(columns, grid);
+    QList<FieldColumnsModel::Column> shown;
+    for (const GridColumn& column : columns)
+        shown.append({column.field, column.title});
+    auto* model = new ReadOnlyColumns(shown, grid);
     model->setSourceModel(&query);
     grid->setModel(model);
-    QObject::connect(model, &QAbstractItemModel::modelReset, grid,
-                     [grid, model] { arrangeColumns(grid, model); });
-    arrangeColumns(grid, model);
+    new QueryViewBinder(grid, query, grid);
+    // The header forgets the widths whenever the data set is reopened.
+    const auto applyWidths = [grid, columns] {
+        QHeaderView* header = grid->horizontalHeader();
+        for (int i = 0; i < columns.size() && i < header->count(); ++i)
+            header->resizeSection(i, columns[i].width > 0 ? columns[i].width : header->defaultSectionSize());
+    };
+    QObject::connect(model, &QAbstractItemModel::modelReset, grid, applyWidths);
+    applyWidths();
 }
 
 QLabel* label(const QString& name, const QString& text, QWidget* parent)
