@@ -191,6 +191,7 @@ void CardPage::toggleEditor()
 void CardPage::attachData(DataModule& data)
 {
     m_data = &data;
+    connect(&data, &QObject::destroyed, this, [this] { m_data = nullptr; });
     m_grid->setQuery(data.cards());
     m_cardEditor->setQueries(data.cards(), data.holders());
     m_filterBar->setHolders(data.holders());

@@ -2,6 +2,7 @@
 
 #include "views/HolderListModel.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
@@ -14,8 +15,11 @@ using CardFilter::FilterEvent;
 
 void CloseUpComboBox::hidePopup()
 {
+    // Hiding the window hides the box too; only a list that was open counts as closed up.
+    const bool wasOpen = view() && view()->isVisible();
     QComboBox::hidePopup();
-    emit closedUp();
+    if (wasOpen)
+        emit closedUp();
 }
 
 FilterBar::FilterBar(QWidget* parent) : QFrame(parent)

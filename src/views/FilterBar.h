@@ -10,7 +10,7 @@ class QRadioButton;
 class QToolButton;
 class Query;
 
-// A drop-down list that reports each closing of its list, changed or not.
+// A drop-down list that reports each closing of its open list, changed or not.
 class CloseUpComboBox : public QComboBox
 {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
 #include "views/CardEditor.h"
+#include "views/CardFilter.h"
 #include "views/CardGrid.h"
 #include "views/CardGridModel.h"
 #include "views/CardPage.h"
@@ -34,6 +35,13 @@ void type(QWidget* widget, const QString& text)
     QInputMethodEvent event;
     event.setCommitString(text);
     QApplication::sendEvent(widget, &event);
+}
+
+// Opens a drop-down list and closes it again, as a click on a choice does.
+void closeUp(QComboBox* box)
+{
+    box->showPopup();
+    box->hidePopup();
 }
 } // namespace
 
@@ -273,7 +281,7 @@ void TestCardPage::filterChoiceChangesListedRows()
     // The window "今天" lists the card due today.
     auto* window = child<QComboBox>("ComboBox2");
     window->setCurrentIndex(1);
-    window->hidePopup();
+    closeUp(window);
     QCOMPARE(listedNames(), QStringList({"招行"}));
 
     // "所有" lists every card and leaves the other controls as they are.
@@ -298,16 +306,16 @@ void TestCardPage::holderFilterWithQuoteAndBackToAll()
     QCOMPARE(holders->currentIndex(), -1);
     QCOMPARE(holders->itemText(0), QStringLiteral("所有"));
     holders->setCurrentIndex(holders->findText("O'Brien"));
-    holders->hidePopup();
+    closeUp(holders);
     QVERIFY(MessageBox::shownTexts().isEmpty());
     QCOMPARE(listedNames(), QStringList({"工行"}));
 
     holders->setCurrentIndex(holders->findText("本人"));
-    holders->hidePopup();
+    closeUp(holders);
     QCOMPARE(listedNames(), QStringList({"招行", "建行"}));
 
     holders->setCurrentIndex(0); // 所有
-    holders->hidePopup();
+    closeUp(holders);
     QCOMPARE(m_data->cards().sql(), QStringLiteral("select * from txyk  where  1=1  order by c_jzr"));
     QCOMPARE(listedNames().size(), 5);
 }
@@ -327,6 +335,11 @@ void TestCardPage::quickButtonsListCountedCards()
     click("SpeedButton10"); // 0 to 15 days, unpaid only
     QCOMPARE(listedNames(), QStringList({"招行", "建行", "农行"}));
 
+    // Hiding the window (to the tray) hides the drop-downs too; that is no filter event.
+    m_page->hide();
+    QCOMPARE(m_data->cards().sql(), CardFilter::quickStatement(5));
+    m_page->show();
+
     QSignalSpy reminder(m_page, &CardPage::reminderRequested);
     click("SpeedButton4");
     QCOMPARE(reminder.count(), 1);
@@ -344,7 +357,7 @@ void TestCardPage::footerFollowsFilter()
 
     auto* holders = child<QComboBox>("DBLookupComboBox2");
     holders->setCurrentIndex(holders->findText("张三"));
-    holders->hidePopup();
+    closeUp(holders);
     QCOMPARE(model->footerText(1), QStringLiteral("2"));
     QCOMPARE(model->footerText(10), QStringLiteral("300"));
     QCOMPARE(model->footerText(13), QStringLiteral("38000"));

@@ -1,0 +1,50 @@
+// Writes a picture of the card tab with the sample cards: card_tab_screenshot <file.png>
+// Runs offscreen; used for the README's screenshot.
+#include "app/AppContext.h"
+#include "app/DemoData.h"
+#include "app/MainWindow.h"
+#include "billing/RefreshPass.h"
+#include "store/DataModule.h"
+#include "support/TempHome.h"
+#include "views/CardPage.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTableView>
+#include <QTest>
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Velmora"));
+    if (argc < 2) {
+        qWarning("usage: card_tab_screenshot <file.png>");
+        return 2;
+    }
+
+    TempHome home;
+    FixedClock clock(QDate(2013, 9, 5));
+    AppContext context(home.home());
+    context.clock = &clock;
+    MainWindow window(context);
+    DataModule data;
+    context.data = &data;
+    data.open(home.databasePath());
+    DemoData::seed(data.database(), clock.today());
+    data.holders().close(); // opened before the sample holders went in
+    data.holders().open();
+    const RefreshResult result = RefreshPass(data, clock).run();
+    window.attach(nullptr, &data, nullptr, nullptr);
+
+    CardPage* page = window.cardPage();
+    for (int i = 0; i < 8 && i < result.labelTexts.size(); ++i)
+        page->countLabel(i)->setText(result.labelTexts.at(i));
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    page->toggleEditor();
+    data.cards().moveTo(1);
+    QTest::qWait(50);
+    return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
