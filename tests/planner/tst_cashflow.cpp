@@ -204,6 +204,30 @@ void TestCashFlow::journalScenarios()
     QCOMPARE(result.periodsRun, parameters.periods);
     QCOMPARE(result.loanTotal, qint64(loanTotal));
     QCOMPARE(result.selfRaised, qint64(selfRaised));
+
+    // The same through the database: the journal list shows the rows by date.
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    for (const Card& card : cardsOf(cards)) {
+        CardBuilder(data.database())
+            .name(card.name)
+            .statementDay(card.statementDay)
+            .repaymentDay(card.repaymentDay)
+            .set("i_tx_num", card.withdrawals)
+            .insert();
+    }
+    const Result stored = run(data, parameters);
+    QCOMPARE(stored.loanTotal, qint64(loanTotal));
+    QCOMPARE(stored.selfRaised, qint64(selfRaised));
+    QStringList shown = journalTexts(data.journal());
+    const int dateColumn = data.journal().fieldIndex("d_post_date");
+    for (int i = 1; i < shown.size(); ++i)
+        QVERIFY(data.journal().valueAt(i - 1, dateColumn).toDate() <=
+                data.journal().valueAt(i, dateColumn).toDate());
+    shown.sort();
+    journal.sort();
+    QCOMPARE(shown, journal);
 }
 
 void TestCashFlow::threeCardsExample()
