@@ -1,7 +1,9 @@
 #include "app/AppContext.h"
+#include "app/MainWindow.h"
 #include "app/MessageBox.h"
 #include "billing/CardSchedule.h"
 #include "billing/RefreshPass.h"
+#include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
@@ -65,7 +67,9 @@ private slots:
     void invalidDayRefusedNothingLost();
     void paidStateCommandsFromMenu();
     void deleteAsksAndRemoves();
+    void typingIntoEmptyListStartsCard();
     void holderAddedShowsInBothBoxes();
+    void buttonsOpenWindowsWithoutBlocking();
     void chosenHolderIsSaved();
     void foldButtonTogglesEditor();
     void showAllFromMenuKeepsFilterBar();
@@ -536,6 +540,29 @@ void TestCardPage::deleteAsksAndRemoves()
     QVERIFY(!listedNames().contains("农行"));
 }
 
+void TestCardPage::typingIntoEmptyListStartsCard()
+{
+    click("RadioButton7"); // 已还款: one card
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    navigate("nbDelete");
+    QCOMPARE(m_page->grid()->model()->rowCount(), 0);
+    QVERIFY(child<QLineEdit>("DBEdit1")->text().isEmpty());
+    QVERIFY(child<QLineEdit>("DBEdit11")->text().isEmpty());
+
+    type(child<QLineEdit>("DBEdit1"), "浦发");
+    QCOMPARE(m_data->cards().state(), Query::State::Insert);
+    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("浦发"));
+    type(child<QLineEdit>("DBEdit3"), "9");
+    type(child<QLineEdit>("DBEdit12"), "27");
+    navigate("nbPost");
+    QVERIFY2(MessageBox::shownTexts() == QStringList({"Delete record?"}),
+             qPrintable(MessageBox::shownTexts().join('|')));
+    // Shown although it does not match the filter, until the next rebuild.
+    QCOMPARE(listedNames(), QStringList({"浦发"}));
+    click("RadioButton5");
+    QCOMPARE(listedNames().size(), 5);
+}
+
 void TestCardPage::holderAddedShowsInBothBoxes()
 {
     HolderDialog dialog;
@@ -617,6 +644,24 @@ void TestCardPage::rejectedStatementReleasesFreeze()
     QCOMPARE(MessageBox::shownTexts().size(), 2);
     click("RadioButton7");
     QCOMPARE(listedNames(), QStringList({"中行"}));
+}
+
+void TestCardPage::buttonsOpenWindowsWithoutBlocking()
+{
+    MainWindow window(*m_context);
+    ReminderWindow reminder(&window);
+    HolderDialog holders(&window);
+    window.attach(nullptr, m_data, &reminder, &holders);
+    CardPage* page = window.cardPage();
+
+    page->findChild<QToolButton*>("SpeedButton4")->click();
+    QVERIFY(reminder.isVisible());
+    page->findChild<QToolButton*>("SpeedButton4")->click(); // open already: comes to the front
+    QVERIFY(reminder.isVisible());
+
+    page->findChild<QToolButton*>("SpeedButton2")->click();
+    QVERIFY(holders.isVisible());
+    QVERIFY(!holders.isModal());
 }
 
 QTEST_MAIN(TestCardPage)
