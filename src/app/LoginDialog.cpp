@@ -1,9 +1,13 @@
 #include "app/LoginDialog.h"
 
+#include "app/LoginGate.h"
+#include "app/MessageBox.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 {
@@ -34,4 +38,22 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
     layout->addWidget(m_note, 1, 1);
     layout->addWidget(m_button, 2, 1, Qt::AlignRight);
     setFixedSize(409, 143);
+    connect(m_button, &QPushButton::clicked, this, &LoginDialog::tryLogin);
+}
+
+void LoginDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    m_edit->clear();
+    m_edit->setFocus();
+}
+
+void LoginDialog::tryLogin()
+{
+    if (m_gate && m_gate->accepts(m_edit->text())) {
+        accept();
+        return;
+    }
+    // The typed text stays in place for another try.
+    MessageBox::information(this, QStringLiteral("密码错误，请重新登录！"));
 }

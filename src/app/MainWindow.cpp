@@ -4,10 +4,12 @@
 #include "app/Autostart.h"
 #include "app/BankPage.h"
 #include "app/LoginDialog.h"
+#include "app/LoopTimer.h"
 #include "app/MessageBox.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
 #include "billing/RefreshPass.h"
+#include "app/TrayController.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "remind/MailReminder.h"
@@ -24,7 +26,8 @@
 #include <QScreen>
 #include <QTabWidget>
 
-MainWindow::MainWindow(AppContext& context, QWidget* parent) : QMainWindow(parent), m_context(context)
+MainWindow::MainWindow(AppContext& context, QWidget* parent)
+    : QMainWindow(parent), m_context(context), m_loginGate(context.settings)
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("VelmoraV2.0"));
@@ -63,6 +66,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent) : QMainWindow(paren
          {static_cast<QWidget*>(m_journalPage), static_cast<QWidget*>(m_parameterPage), m_bankPhonePage})
         m_pages->setTabVisible(m_pages->indexOf(hidden), false);
     m_pages->setCurrentWidget(m_cardPage);
+    setWindowIcon(TrayController::programIcon());
+    m_tray = new TrayController(*this);
 
     m_mailReminder = new MailReminder(m_context.settings, *m_context.clock, m_context.home.logPath(), this);
 
@@ -74,6 +79,8 @@ MainWindow::~MainWindow() = default;
 void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* reminder, HolderDialog* holders)
 {
     m_login = login;
+    if (m_login)
+        m_login->setGate(&m_loginGate);
     m_data = data;
     m_reminder = reminder;
     m_holders = holders;
@@ -109,6 +116,7 @@ void MainWindow::checkDailyMail()
 
 void MainWindow::formCreate()
 {
+    m_bankPage->load();
     m_state.loggedIn = false;
     m_state.mailSent = false;
 
@@ -118,7 +126,9 @@ void MainWindow::formCreate()
     m_state.autoMinMinutes = settings.autoMinMinutes();
     m_state.mailTo = settings.mailTo();
     m_state.mailOn = settings.mailOn();
-    m_timer2.setInterval(m_state.autoMinMinutes * 60000);
+    LoopTimer::setInterval(m_timer2, m_state.autoMinMinutes * 60000);
+    m_settingsPage->showValues(autostart, m_state.pwdProtect, m_state.autoMinMinutes, m_state.mailOn,
+                               m_state.mailTo);
 
     if (autostart && !m_context.executablePath.isEmpty()) {
         try {
@@ -161,13 +171,21 @@ void MainWindow::formShow()
         runRefreshPass();
     }
 
-    if (m_state.autoMinMinutes > 0 && !m_timer2.isActive())
-        m_timer2.start();
+    if (m_state.autoMinMinutes > 0)
+        LoopTimer::enable(m_timer2); // a running countdown is kept
 }
 
 void MainWindow::runLoginGate()
 {
-    // Filled in by the login gate.
+    if (!m_login)
+        return;
+    setCardTabVisible(false);
+    // Closing the dialog without a correct password leaves the card tab hidden.
+    if (m_login->exec() == QDialog::Accepted) {
+        setCardTabVisible(true);
+        m_pages->setCurrentWidget(m_cardPage);
+        m_state.loggedIn = true;
+    }
 }
 
 void MainWindow::runRefreshPass()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/LoginGate.h"
+
 #include <QDate>
 #include <QMainWindow>
 #include <QTimer>
@@ -17,6 +19,7 @@ class PromoPage;
 class QTabWidget;
 class ReminderWindow;
 class SettingsPage;
+class TrayController;
 
 // The main window "VelmoraV2.0": one page control carrying the whole interface. It owns the
 // run's state flags and orders the show handling (login gate, refresh pass, auto-minimize).
@@ -62,6 +65,10 @@ public:
 
     // The daily reminder mail check, run on every hide of the window to the tray.
     void checkDailyMail();
+    TrayController* tray() const { return m_tray; }
+
+    // The show handling, for a window that comes back from a minimized state without a new show.
+    void runShowHandling() { formShow(); }
 
     // Shows or hides the card tab's button; a hidden current page gives way to the next tab.
     void setCardTabVisible(bool visible);
@@ -100,5 +107,7 @@ private:
     ReminderWindow* m_reminder = nullptr;
     HolderDialog* m_holders = nullptr;
     MailReminder* m_mailReminder = nullptr;
+    TrayController* m_tray = nullptr;
+    LoginGate m_loginGate;
     bool m_quitting = false;
 };

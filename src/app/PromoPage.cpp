@@ -1,8 +1,47 @@
 #include "app/PromoPage.h"
 
-#include "app/AppContext.h"
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
 
-PromoPage::PromoPage(AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
+const QUrl PromoPage::kApplicationPage(QStringLiteral("https://creditcard.cmbchina.com/"));
+
+PromoPage::PromoPage(AppContext&, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("TabSheet6"));
+
+    // The picture (1024 x 842 JPEG) is stretched into its box.
+    m_picture = new QLabel(this);
+    m_picture->setObjectName(QStringLiteral("Image1"));
+    m_picture->setGeometry(16, 16, 177, 153);
+    m_picture->setScaledContents(true);
+    m_picture->setPixmap(QPixmap(QStringLiteral(":/promo.jpg")));
+    m_picture->setCursor(Qt::PointingHandCursor);
+    m_picture->setToolTip(QStringLiteral("在线申请信用卡"));
+    m_picture->installEventFilter(this);
+
+    auto* caption = new QLabel(QStringLiteral("最快当天下卡"), this);
+    caption->setObjectName(QStringLiteral("Label43"));
+    caption->setGeometry(40, 176, 169, 24);
+    QFont f = caption->font();
+    f.setPixelSize(16);
+    caption->setFont(f);
+    caption->setStyleSheet(QStringLiteral("color: red;"));
+}
+
+bool PromoPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_picture && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        m_picture->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        openApplicationPage();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PromoPage::openApplicationPage()
+{
+    QDesktopServices::openUrl(kApplicationPage); // the outcome is the browser's business
 }

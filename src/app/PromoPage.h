@@ -1,16 +1,28 @@
 #pragma once
 
+#include <QUrl>
 #include <QWidget>
 
 struct AppContext;
+class QLabel;
 
-// The promotion tab: a clickable picture and the caption "最快当天下卡".
+// The promotion tab "在线申请信用卡": a picture (Image1) that opens a bank's online credit-card
+// application page in the desktop's browser, and the red caption "最快当天下卡" (Label43),
+// which does nothing.
 class PromoPage : public QWidget
 {
     Q_OBJECT
 public:
     explicit PromoPage(AppContext& context, QWidget* parent = nullptr);
 
+    static const QUrl kApplicationPage;
+
+    QLabel* picture() const { return m_picture; } // Image1
+    void openApplicationPage();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    AppContext& m_context;
+    QLabel* m_picture = nullptr;
 };

@@ -1,8 +1,210 @@
 #include "app/SettingsPage.h"
 
 #include "app/AppContext.h"
+#include "app/LoginGate.h"
+#include "app/MessageBox.h"
+#include "store/Error.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+const QString kSaved = QStringLiteral("参数设置成功，重启软件后生效!");
+
+QGroupBox* group(const char* name, const QString& title, QSize size, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setMinimumSize(size);
+    return box;
+}
+
+QPushButton* button(const char* name, const QString& text, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+QLineEdit* edit(const char* name, QWidget* parent, bool masked = false)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    if (masked)
+        e->setEchoMode(QLineEdit::Password);
+    return e;
+}
+
+QCheckBox* check(const char* name, const QString& text, QWidget* parent)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(QLatin1String(name));
+    return c;
+}
+
+QSpinBox* spin(const char* name, QWidget* parent)
+{
+    auto* s = new QSpinBox(parent);
+    s->setObjectName(QLatin1String(name));
+    s->setRange(0, 1440);
+    return s;
+}
+
+QLabel* lines(const QStringList& texts, QWidget* parent)
+{
+    auto* label = new QLabel(texts.join(u'\n'), parent);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+} // namespace
 
 SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("TabSheet7"));
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel5"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(panel);
+
+    // 密码设置
+    auto* passwordBox = group("GroupBox6", QStringLiteral("密码设置"), {257, 161}, panel);
+    m_password = edit("Edit2", passwordBox, true);
+    m_passwordAgain = edit("Edit3", passwordBox, true);
+    auto* savePasswordButton = button("Button5", QStringLiteral("确定"), passwordBox);
+    auto* passwordLayout = new QGridLayout(passwordBox);
+    passwordLayout->addWidget(new QLabel(QStringLiteral("密码"), passwordBox), 0, 0);
+    passwordLayout->addWidget(m_password, 0, 1);
+    passwordLayout->addWidget(new QLabel(QStringLiteral("重复密码"), passwordBox), 1, 0);
+    passwordLayout->addWidget(m_passwordAgain, 1, 1);
+    passwordLayout->addWidget(savePasswordButton, 2, 1, Qt::AlignRight);
+
+    // 其它设置
+    auto* generalBox = group("GroupBox7", QStringLiteral("其它设置"), {337, 161}, panel);
+    m_autostart = check("CheckBox4", QStringLiteral("随系统启动"), generalBox);
+    m_protect = check("CheckBox3", QStringLiteral("开启密码保护"), generalBox);
+    m_autoMinutes = spin("SpinEdit6", generalBox);
+    auto* saveGeneralButton = button("Button7", QStringLiteral("确定"), generalBox);
+    auto* minutesRow = new QHBoxLayout;
+    minutesRow->addWidget(m_autoMinutes);
+    minutesRow->addWidget(new QLabel(QStringLiteral("分钟自动最小化（0表示关闭此功能）"), generalBox));
+    minutesRow->addStretch();
+    auto* generalLayout = new QVBoxLayout(generalBox);
+    generalLayout->addWidget(m_autostart);
+    generalLayout->addWidget(m_protect);
+    generalLayout->addLayout(minutesRow);
+    generalLayout->addWidget(saveGeneralButton, 0, Qt::AlignRight);
+
+    // 提醒设置
+    auto* reminderBox = group("GroupBox10", QStringLiteral("提醒设置"), {337, 161}, panel);
+    m_mailOn = check("CheckBox5", QStringLiteral("启用"), reminderBox);
+    m_mailTo = edit("Edit34", reminderBox);
+    m_daysAhead = spin("SpinEdit7", reminderBox);
+    m_daysAhead->setVisible(false);
+    auto* daysLabel = new QLabel(QStringLiteral("提前　　　　　天提醒"), reminderBox);
+    daysLabel->setVisible(false);
+    auto* saveReminderButton = button("Button9", QStringLiteral("确定"), reminderBox);
+    auto* mailServerButton = button("MailServerButton", QStringLiteral("邮件服务器…"), reminderBox);
+    auto* mailRow = new QHBoxLayout;
+    mailRow->addWidget(new QLabel(QStringLiteral("收件人Email："), reminderBox));
+    mailRow->addWidget(m_mailTo);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(mailServerButton);
+    buttonRow->addStretch();
+    buttonRow->addWidget(saveReminderButton);
+    auto* reminderLayout = new QVBoxLayout(reminderBox);
+    reminderLayout->addWidget(m_mailOn);
+    reminderLayout->addLayout(mailRow);
+    reminderLayout->addWidget(daysLabel);
+    reminderLayout->addWidget(m_daysAhead);
+    reminderLayout->addLayout(buttonRow);
+
+    // Information groups: static text.
+    auto* contactBox = group("GroupBox8", QStringLiteral("联系方式"), {257, 153}, panel);
+    auto* contactLayout = new QVBoxLayout(contactBox);
+    contactLayout->addWidget(
+        lines({QStringLiteral("Velmora 信用卡管家 V2.0"), QStringLiteral("开发：Velmora 项目组"),
+               QStringLiteral("问题与建议：请在项目的问题跟踪中提出"),
+               QStringLiteral("数据只保存在本机，不会上传")},
+              contactBox));
+    auto* adBox = group("GroupBox9", QStringLiteral("广告位招租"), {337, 153}, panel);
+    auto* adLayout = new QVBoxLayout(adBox);
+    adLayout->addWidget(lines({QStringLiteral("广告位招租")}, adBox));
+
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(24, 24, 24, 24);
+    grid->setHorizontalSpacing(20);
+    grid->setVerticalSpacing(16);
+    grid->addWidget(passwordBox, 0, 0);
+    grid->addWidget(generalBox, 0, 1);
+    grid->addWidget(reminderBox, 0, 2);
+    grid->addWidget(contactBox, 1, 0);
+    grid->addWidget(adBox, 1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(2, 1);
+
+    connect(savePasswordButton, &QPushButton::clicked, this, &SettingsPage::savePassword);
+    connect(saveGeneralButton, &QPushButton::clicked, this, &SettingsPage::saveGeneral);
+    connect(saveReminderButton, &QPushButton::clicked, this, &SettingsPage::saveReminder);
+    connect(mailServerButton, &QPushButton::clicked, this, &SettingsPage::mailServerRequested);
+}
+
+void SettingsPage::showValues(bool autostart, bool passwordProtect, int autoMinMinutes, bool mailOn,
+                              const QString& mailTo)
+{
+    m_autostart->setChecked(autostart);
+    m_protect->setChecked(passwordProtect);
+    m_autoMinutes->setValue(autoMinMinutes); // bounded to 0..1440 by the field
+    m_mailOn->setChecked(mailOn);
+    m_mailTo->setText(mailTo);
+}
+
+void SettingsPage::savePassword()
+{
+    try {
+        const QString password = trimEntry(m_password->text());
+        if (password != trimEntry(m_passwordAgain->text())) {
+            MessageBox::information(this, QStringLiteral("对不起，2次输入密码不一致，请重新输入!"));
+            return;
+        }
+        m_context.settings.savePassword(password);
+        MessageBox::information(this, QStringLiteral("密码设置成功，重启软件后生效!"));
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void SettingsPage::saveGeneral()
+{
+    try {
+        if (m_autoMinutes->value() < 0)
+            m_autoMinutes->setValue(0);
+        m_context.settings.saveGeneral(m_autostart->isChecked(), m_protect->isChecked(),
+                                       m_autoMinutes->value());
+        MessageBox::information(this, kSaved);
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void SettingsPage::saveReminder()
+{
+    try {
+        m_context.settings.saveReminder(trimEntry(m_mailTo->text()), m_daysAhead->value(),
+                                        m_mailOn->isChecked());
+        MessageBox::information(this, kSaved);
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
 }

@@ -3,14 +3,40 @@
 #include <QWidget>
 
 struct AppContext;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
 
-// The settings tab: password, autostart and protection, auto-minimize, reminder e-mail.
+// The settings tab "系统设置": the groups "密码设置", "其它设置" and "提醒设置", each saved by
+// its own "确定" into System.ini, and the two information groups. Saved values apply at the
+// next start (the password at the next login), as the confirmations say.
 class SettingsPage : public QWidget
 {
     Q_OBJECT
 public:
     explicit SettingsPage(AppContext& context, QWidget* parent = nullptr);
 
+    // Fills the controls with the values the main window read at start-up.
+    void showValues(bool autostart, bool passwordProtect, int autoMinMinutes, bool mailOn,
+                    const QString& mailTo);
+
+    void savePassword(); // Button5
+    void saveGeneral();  // Button7
+    void saveReminder(); // Button9
+
+signals:
+    // "邮件服务器…" in the reminder group: the mail server settings are asked for.
+    void mailServerRequested();
+
 private:
     AppContext& m_context;
+    QLineEdit* m_password = nullptr;      // Edit2
+    QLineEdit* m_passwordAgain = nullptr; // Edit3
+    QCheckBox* m_autostart = nullptr;     // CheckBox4
+    QCheckBox* m_protect = nullptr;       // CheckBox3
+    QSpinBox* m_autoMinutes = nullptr;    // SpinEdit6
+    QCheckBox* m_mailOn = nullptr;        // CheckBox5
+    QLineEdit* m_mailTo = nullptr;        // Edit34
+    QSpinBox* m_daysAhead = nullptr;      // SpinEdit7 (hidden)
 };

@@ -4,6 +4,8 @@
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
+#include "app/SingleInstance.h"
+#include "app/TrayController.h"
 #include "billing/SummaryCommand.h"
 #include "remind/RemindCommand.h"
 #include "remind/ReminderWindow.h"
@@ -42,6 +44,14 @@ int runGui(QApplication& app, const HomeFolder& home)
         return 1;
     }
 
+    // One program per home folder: a second start brings the running window forward and ends.
+    SingleInstance instance(home.path());
+    if (!instance.claim())
+        return 0;
+    // The window lives hidden in the notification area; closing a dialog must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(TrayController::programIcon());
+
     AppContext context(home);
     context.executablePath = QCoreApplication::applicationFilePath();
 
@@ -58,6 +68,9 @@ int runGui(QApplication& app, const HomeFolder& home)
     ReminderWindow reminder(&mainWindow);
     HolderDialog holders(&mainWindow);
     mainWindow.attach(&login, &data, &reminder, &holders);
+
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
+                     [&mainWindow] { mainWindow.tray()->restore(TrayController::Restore::Activation); });
 
     mainWindow.show();
     return app.exec();

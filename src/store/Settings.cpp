@@ -1,5 +1,7 @@
 #include "store/Settings.h"
 
+#include "store/PasswordHash.h"
+
 #include <algorithm>
 
 const QString Settings::kSection = QStringLiteral("系统设置");
@@ -45,9 +47,16 @@ QDate Settings::sendDate() const
     return m_ini.readDate(kSection, QStringLiteral("senddate"), QDate(1990, 1, 1));
 }
 
+bool Settings::checkPassword(const QString& typed) const
+{
+    return PasswordHash::matches(password(), typed);
+}
+
 void Settings::savePassword(const QString& password)
 {
-    m_ini.writeText(kSection, QStringLiteral("pd"), password);
+    // The empty password stays an empty value: "首次登录密码为空" keeps its meaning.
+    m_ini.writeText(kSection, QStringLiteral("pd"),
+                    password.isEmpty() ? QString() : PasswordHash::make(password));
 }
 
 void Settings::saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes)

@@ -1,6 +1,7 @@
 #include "app/AppContext.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
+#include "app/TrayController.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/TempHome.h"
@@ -72,12 +73,13 @@ void TestMainWindow::closeBoxKeepsWindowAndStopsAutoMinimize()
     TempHome home;
     AppContext context(home.home());
     MainWindow window(context);
+    window.tray()->overrideTrayAvailable(true);
     window.autoMinimizeTimer().setInterval(60000);
     window.show();
     window.autoMinimizeTimer().start();
     QSignalSpy closeSpy(&window, &MainWindow::closeRequested);
     QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
+    QVERIFY(window.tray()->isHidden()); // in the notification area, still running
     QVERIFY(!window.autoMinimizeTimer().isActive());
     QCOMPARE(closeSpy.count(), 1);
 }

@@ -1,0 +1,19 @@
+#include "app/LoginGate.h"
+
+#include "store/Settings.h"
+
+QString trimEntry(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin).toString();
+}
+
+bool LoginGate::accepts(const QString& typed) const
+{
+    return m_settings.checkPassword(trimEntry(typed));
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class Settings;
+
+// Blanks and control characters at both ends removed, as typed entries are compared and saved
+// (a full-width space is text, not a blank).
+QString trimEntry(QStringView text);
+
+// The check behind the login button: the typed text, trimmed, against the stored password,
+// which is read again at every attempt so a password saved a moment ago already applies.
+class LoginGate
+{
+public:
+    explicit LoginGate(const Settings& settings) : m_settings(settings) {}
+    bool accepts(const QString& typed) const;
+
+private:
+    const Settings& m_settings;
+};

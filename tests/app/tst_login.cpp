@@ -1,0 +1,185 @@
+#include "app/AppContext.h"
+#include "app/LoginDialog.h"
+#include "app/LoginGate.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
+#include "store/PasswordHash.h"
+#include "support/TempHome.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+class TestLogin : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void gate_data();
+    void gate();
+    void passwordIsStoredAsSaltedDigest();
+    void correctPasswordOpensCardTab();
+    void closingWithoutLoginKeepsCardTabHidden();
+    void newPasswordAppliesAtNextLogin();
+};
+
+void TestLogin::init()
+{
+    MessageBox::clearShownTexts();
+    MessageBox::setSuppressAll(true);
+}
+
+// stored: "-" = no pd key; "hash:<pw>" = saved by the settings page; else the plain file value.
+void TestLogin::gate_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("no pd, empty field") << "-"
+                                        << "" << true;
+    QTest::newRow("no pd, blanks only") << "-"
+                                        << "  \t " << true;
+    QTest::newRow("no pd, some text") << "-"
+                                      << "abc" << false;
+    QTest::newRow("plain, exact") << "abc"
+                                  << "abc" << true;
+    QTest::newRow("plain, blanks around") << "abc"
+                                          << " abc\t" << true;
+    QTest::newRow("plain, other case") << "abc"
+                                       << "ABC" << false;
+    QTest::newRow("plain with blanks in file") << "  abc  "
+                                               << "abc" << true;
+    QTest::newRow("full-width space is text") << "abc"
+                                              << "abc　" << false;
+    QTest::newRow("digest, exact") << "hash:信用卡"
+                                   << "信用卡" << true;
+    QTest::newRow("digest, blanks around") << "hash:abc"
+                                           << "  abc " << true;
+    QTest::newRow("digest, other case") << "hash:abc"
+                                        << "Abc" << false;
+    QTest::newRow("digest, empty field") << "hash:abc"
+                                         << "" << false;
+    QTest::newRow("empty pd key") << ""
+                                  << "" << true;
+}
+
+void TestLogin::gate()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    TempHome home;
+    Settings settings(home.iniPath());
+    if (stored.startsWith(QLatin1String("hash:")))
+        settings.savePassword(stored.mid(5));
+    else if (stored != u"-")
+        home.writeIni(QStringLiteral("[系统设置]\npd=%1\n").arg(stored));
+    QCOMPARE(LoginGate(settings).accepts(typed), accepted);
+}
+
+void TestLogin::passwordIsStoredAsSaltedDigest()
+{
+    TempHome home;
+    Settings settings(home.iniPath());
+    settings.savePassword(QStringLiteral("secret"));
+    const QString first = settings.password();
+    QVERIFY(first.startsWith(QLatin1String("pbkdf2-sha256$")));
+    QVERIFY(!first.contains(QLatin1String("secret")));
+    settings.savePassword(QStringLiteral("secret"));
+    QVERIFY(settings.password() != first); // a fresh salt each time
+    QVERIFY(settings.checkPassword(QStringLiteral("secret")));
+    settings.savePassword(QString()); // the empty password stays empty: "首次登录密码为空"
+    QCOMPARE(settings.password(), QString());
+    QVERIFY(settings.checkPassword(QString()));
+}
+
+namespace {
+// A protected main window with its login dialog, as start-up builds them.
+struct ProtectedWindow
+{
+    TempHome home;
+    AppContext context{home.home()};
+    std::unique_ptr<MainWindow> window;
+    LoginDialog* login = nullptr;
+
+    explicit ProtectedWindow(const QString& password)
+    {
+        home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
+        context.settings.savePassword(password);
+        window = std::make_unique<MainWindow>(context);
+        login = new LoginDialog(window.get());
+        window->attach(login, nullptr, nullptr, nullptr);
+    }
+    QTabWidget* pages() const { return window->pages(); }
+    // Runs `steps` once the modal login dialog is up.
+    void whenDialogOpens(std::function<void()> steps)
+    {
+        QTimer::singleShot(0, login, [this, steps] {
+            QVERIFY(login->isVisible());
+            steps();
+        });
+    }
+    void type(const QString& text)
+    {
+        login->passwordField()->setText(text);
+        login->loginButton()->click();
+    }
+};
+} // namespace
+
+void TestLogin::correctPasswordOpensCardTab()
+{
+    ProtectedWindow w(QStringLiteral("abc"));
+    QCOMPARE(w.login->windowTitle(), QStringLiteral("登录"));
+    QCOMPARE(w.login->passwordField()->echoMode(), QLineEdit::Password);
+    QVERIFY(w.login->loginButton()->isDefault());
+    bool tabHiddenWhileAsking = false;
+    w.whenDialogOpens([&] {
+        tabHiddenWhileAsking = !w.window->isCardTabVisible();
+        w.type(QStringLiteral("ABC"));
+        QVERIFY(w.login->isVisible()); // another try
+        QCOMPARE(w.login->passwordField()->text(), QStringLiteral("ABC"));
+        w.type(QStringLiteral(" abc "));
+    });
+    w.window->show();
+    QVERIFY(tabHiddenWhileAsking);
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("密码错误，请重新登录！")});
+    QVERIFY(w.window->isCardTabVisible());
+    QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
+    QVERIFY(w.window->state().loggedIn);
+}
+
+void TestLogin::closingWithoutLoginKeepsCardTabHidden()
+{
+    ProtectedWindow w{QString()}; // no password set yet
+    w.whenDialogOpens([&] { w.login->reject(); });
+    w.window->show();
+    QVERIFY(!w.window->isCardTabVisible());
+    QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
+    QVERIFY(!w.window->state().loggedIn);
+    QVERIFY(w.window->state().refreshed); // the refresh pass runs whatever the outcome
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+}
+
+void TestLogin::newPasswordAppliesAtNextLogin()
+{
+    ProtectedWindow w(QStringLiteral("old"));
+    w.whenDialogOpens([&] { w.type(QStringLiteral("old")); });
+    w.window->show();
+    QVERIFY(w.window->state().loggedIn);
+
+    w.context.settings.savePassword(QStringLiteral("new"));
+    w.window->hide();
+    w.whenDialogOpens([&] {
+        QCOMPARE(w.login->passwordField()->text(), QString()); // emptied at every opening
+        w.type(QStringLiteral("old"));
+        w.type(QStringLiteral("new"));
+    });
+    w.window->show();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("密码错误，请重新登录！")});
+    QVERIFY(w.window->state().loggedIn);
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,168 @@
+#include "app/AppContext.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
+#include "app/SettingsPage.h"
+#include "store/Gbk.h"
+#include "support/TempHome.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestSettingsPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void saves_data();
+    void saves();
+    void refusedWriteShowsFileError_data();
+    void refusedWriteShowsFileError();
+    void showsStartupValues();
+    void mailServerButtonAsks();
+};
+
+void TestSettingsPage::init()
+{
+    MessageBox::clearShownTexts();
+    MessageBox::setSuppressAll(true);
+}
+
+// One save command per row: what is typed, what System.ini holds afterwards (UTF-8 here;
+// "pd=<digest of X>" stands for a salted digest of X), and the messages shown.
+void TestSettingsPage::saves_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("typed"); // Edit2, Edit3 | minutes | Edit34
+    QTest::addColumn<bool>("ticked");       // CheckBox4 and CheckBox5; CheckBox3 is the opposite
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+
+    const QString ok = QStringLiteral("参数设置成功，重启软件后生效!");
+    QTest::newRow("password, trimmed equal")
+        << "Button5" << QStringList{"abc", "abc "} << false << "[系统设置]\npd=<digest of abc>\n"
+        << "密码设置成功，重启软件后生效!";
+    QTest::newRow("password, case differs") << "Button5" << QStringList{"abc", "ABC"} << false << ""
+                                            << "对不起，2次输入密码不一致，请重新输入!";
+    QTest::newRow("password, both empty")
+        << "Button5" << QStringList{"", "  "} << false << "[系统设置]\npd=\n"
+        << "密码设置成功，重启软件后生效!";
+    QTest::newRow("general") << "Button7" << QStringList{"30"} << true
+                             << "[系统设置]\nroot=1\npdtf=0\nzxf=30\n"
+                             << ok;
+    QTest::newRow("general, off") << "Button7" << QStringList{"0"} << false
+                                  << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n"
+                                  << ok;
+    QTest::newRow("reminder, blanks around address") << "Button9" << QStringList{"  张三@example.cn \t"}
+                                                     << true << "[系统设置]\nem=张三@example.cn\ndd=0\nqy=1\n"
+                                                     << ok;
+}
+
+void TestSettingsPage::saves()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, typed);
+    QFETCH(bool, ticked);
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+
+    TempHome home;
+    AppContext context(home.home());
+    SettingsPage page(context);
+    if (button == u"Button5") {
+        page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(typed[0]);
+        page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(typed[1]);
+    } else if (button == u"Button7") {
+        page.findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->setChecked(ticked);
+        page.findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(!ticked);
+        page.findChild<QSpinBox*>(QStringLiteral("SpinEdit6"))->setValue(typed[0].toInt());
+    } else {
+        page.findChild<QCheckBox*>(QStringLiteral("CheckBox5"))->setChecked(ticked);
+        page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->setText(typed[0]);
+    }
+    page.findChild<QPushButton*>(button)->click();
+
+    QCOMPARE(MessageBox::shownTexts(), QStringList{message});
+    const QRegularExpression digest(QStringLiteral("<digest of (.*)>"));
+    if (const auto m = digest.match(file); m.hasMatch()) {
+        QVERIFY(context.settings.checkPassword(m.captured(1)));
+        file.replace(digest, context.settings.password());
+    }
+    QCOMPARE(Gbk::decode(fileBytes(home.iniPath())), file);
+    // The fields keep their text after either outcome.
+    if (button == u"Button5")
+        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->text(), typed[1]);
+}
+
+void TestSettingsPage::refusedWriteShowsFileError_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("password") << "Button5";
+    QTest::newRow("general") << "Button7";
+    QTest::newRow("reminder") << "Button9";
+}
+
+void TestSettingsPage::refusedWriteShowsFileError()
+{
+    QFETCH(QString, button);
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\nqy=0\n"));
+    const QByteArray before = fileBytes(home.iniPath());
+    QFile::setPermissions(home.iniPath(), QFileDevice::ReadOwner);
+    AppContext context(home.home());
+    SettingsPage page(context);
+    page.findChild<QPushButton*>(button)->click();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("Unable to write to ") + home.iniPath()});
+    QCOMPARE(fileBytes(home.iniPath()), before);
+}
+
+void TestSettingsPage::showsStartupValues()
+{
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\nroot=1\npdtf=1\nzxf=5000\nem= a@b.cn \nqy=1\npd=abc\n"));
+    AppContext context(home.home());
+    MainWindow window(context);
+    auto* page = window.findChild<SettingsPage*>(QStringLiteral("TabSheet7"));
+    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->isChecked());
+    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->isChecked());
+    QCOMPARE(page->findChild<QSpinBox*>(QStringLiteral("SpinEdit6"))->value(), 1440);
+    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox5"))->isChecked());
+    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit34"))->text(), QStringLiteral("a@b.cn"));
+    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
+    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->echoMode(), QLineEdit::Password);
+    QVERIFY(page->findChild<QSpinBox*>(QStringLiteral("SpinEdit7"))->isHidden());
+    QStringList groups;
+    for (const char* name : {"GroupBox6", "GroupBox7", "GroupBox10", "GroupBox8", "GroupBox9"})
+        groups << page->findChild<QGroupBox*>(QLatin1String(name))->title();
+    QCOMPARE(groups, QStringList({"密码设置", "其它设置", "提醒设置", "联系方式", "广告位招租"}));
+}
+
+void TestSettingsPage::mailServerButtonAsks()
+{
+    TempHome home;
+    AppContext context(home.home());
+    SettingsPage page(context);
+    QSignalSpy spy(&page, &SettingsPage::mailServerRequested);
+    auto* button = page.findChild<QPushButton*>(QStringLiteral("MailServerButton"));
+    QCOMPARE(button->parentWidget()->objectName(), QStringLiteral("GroupBox10"));
+    button->click();
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(!QFile::exists(home.iniPath()));
+}
+
+QTEST_MAIN(TestSettingsPage)
+#include "tst_settingspage.moc"

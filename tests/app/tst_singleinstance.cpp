@@ -1,0 +1,38 @@
+#include "app/SingleInstance.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+private slots:
+    void secondStartAsksFirstToComeForward();
+    void otherHomeRunsSeparately();
+};
+
+void TestSingleInstance::secondStartAsksFirstToComeForward()
+{
+    QTemporaryDir home;
+    SingleInstance first(home.path());
+    QVERIFY(first.claim());
+    QSignalSpy forward(&first, &SingleInstance::activationRequested);
+
+    SingleInstance second(home.path());
+    QVERIFY(!second.claim());
+    QTRY_COMPARE(forward.count(), 1);
+}
+
+void TestSingleInstance::otherHomeRunsSeparately()
+{
+    QTemporaryDir homeA, homeB;
+    SingleInstance a(homeA.path());
+    SingleInstance b(homeB.path());
+    QVERIFY(a.claim());
+    QVERIFY(b.claim());
+    QVERIFY(SingleInstance::serverName(homeA.path()) != SingleInstance::serverName(homeB.path()));
+}
+
+QTEST_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"

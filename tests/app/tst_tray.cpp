@@ -1,0 +1,310 @@
+#include "app/AppContext.h"
+#include "app/Autostart.h"
+#include "app/LoopTimer.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
+#include "app/TrayController.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+namespace {
+// A timer's tick, at once.
+void tick(QTimer& timer)
+{
+    QMetaObject::invokeMethod(&timer, "timeout");
+}
+
+// A shown main window whose tray controller behaves as on a desktop with a notification area
+// (or without one), with the signals it raises recorded.
+struct Shell
+{
+    TempHome home;
+    AppContext context{home.home()};
+    MainWindow window{context};
+    TrayController& tray = *window.tray();
+    QSignalSpy minimized{&tray, &TrayController::minimized};
+    QSignalSpy balloons{&tray, &TrayController::balloonShown};
+
+    explicit Shell(bool trayAvailable = true)
+    {
+        tray.overrideTrayAvailable(trayAvailable);
+        window.show();
+    }
+    QAction* item(const char* name) const { return tray.menu()->findChild<QAction*>(QLatin1String(name)); }
+    void minimizeButton() { window.setWindowState(window.windowState() | Qt::WindowMinimized); }
+    void doubleClick() { emit tray.icon()->activated(QSystemTrayIcon::DoubleClick); }
+};
+} // namespace
+
+class TestTray : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void iconAndMenu();
+    void hides_data();
+    void hides();
+    void restores_data();
+    void restores();
+    void minimizeNotificationOncePerHide();
+    void timerSemantics();
+    void exitAsksFirst();
+    void autostartItemRemovesEntry();
+    void withoutTrayWindowIsMinimizedNotLost();
+    void secondStartBringsWindowForward();
+};
+
+void TestTray::init()
+{
+    MessageBox::clearShownTexts();
+    MessageBox::setSuppressAll(true);
+}
+
+void TestTray::iconAndMenu()
+{
+    Shell s;
+    QCOMPARE(s.tray.icon()->toolTip(), QStringLiteral("Velmora"));
+    QVERIFY(!s.tray.icon()->isVisible()); // absent until the first hide
+    QStringList names, texts;
+    for (QAction* action : s.tray.menu()->actions()) {
+        names << action->objectName();
+        texts << action->text();
+    }
+    QCOMPARE(s.tray.menu()->objectName(), QStringLiteral("PopupMenu1"));
+    QCOMPARE(names, QStringList({"N1", "N5", "N8", "N6", "N2"}));
+    QCOMPARE(texts, QStringList({"显示主界面", "关于软件", "关闭开机启动", "使用帮助", "退出软件"}));
+    for (int size : {16, 32, 48})
+        QCOMPARE(s.tray.icon()->icon().pixmap(size).size(), QSize(size, size));
+
+    s.minimizeButton();
+    QTRY_VERIFY(!s.window.isVisible());
+    QVERIFY(s.tray.icon()->isVisible());
+    s.doubleClick();
+    QVERIFY(s.window.isVisible());
+    QVERIFY(s.tray.icon()->isVisible()); // stays once shown
+
+    // "关于软件" and "使用帮助" do nothing.
+    s.item("N5")->trigger();
+    s.item("N6")->trigger();
+    QVERIFY(s.window.isVisible());
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+}
+
+void TestTray::hides_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("balloon");
+    QTest::addColumn<bool>("autoMinimizeRunsOn");
+    QTest::newRow("minimize button") << "minimize" << true << true;
+    QTest::newRow("close box") << "close" << true << false;
+    QTest::newRow("Timer2 tick") << "timer2" << false << false;
+}
+
+void TestTray::hides()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, balloon);
+    QFETCH(bool, autoMinimizeRunsOn);
+    Shell s;
+    s.window.autoMinimizeTimer().setInterval(5 * 60000);
+    s.window.autoMinimizeTimer().start();
+    if (how == u"minimize")
+        s.minimizeButton();
+    else if (how == u"close")
+        QVERIFY(!s.window.close());
+    else
+        tick(s.window.autoMinimizeTimer());
+    QTRY_VERIFY(s.tray.isHidden());
+    QVERIFY(!s.window.isVisible());
+    QVERIFY(s.tray.icon()->isVisible());
+    QCOMPARE(s.minimized.count(), 1);
+    QCOMPARE(s.window.autoMinimizeTimer().isActive(), autoMinimizeRunsOn);
+    QCOMPARE(s.balloons.count(), balloon ? 1 : 0);
+    if (balloon) {
+        const QList<QVariant> args = s.balloons.first();
+        QCOMPARE(args[0].toString(), QStringLiteral("温馨提示:"));
+        QCOMPARE(args[1].toString(), QStringLiteral("Velmora正在运行中....."));
+        QCOMPARE(args[2].toInt(), 10000);
+    }
+    QVERIFY(MessageBox::shownTexts().isEmpty()); // the program keeps running
+}
+
+void TestTray::restores_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("stillMaximized");
+    QTest::addColumn<bool>("cardTabVisible"); // with password protection on
+    QTest::addColumn<bool>("snoozeRunsOn");
+    QTest::newRow("double click") << "double click" << true << false << true;
+    QTest::newRow("menu 显示主界面") << "menu" << false << false << true;
+    QTest::newRow("Timer1 tick") << "timer1" << false << true << false;
+}
+
+void TestTray::restores()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, stillMaximized);
+    QFETCH(bool, cardTabVisible);
+    QFETCH(bool, snoozeRunsOn);
+    Shell s;
+    s.window.setWindowState(Qt::WindowMaximized);
+    s.window.state().pwdProtect = true; // no login dialog is attached: the gate leaves the tab as it is
+    s.tray.hideToTray();
+    QVERIFY(!s.window.isVisible());
+    LoopTimer::arm(s.window.snoozeTimer(), 3600000);
+    s.window.state().refreshed = false; // as after the reminder window closed
+
+    if (how == u"double click")
+        s.doubleClick();
+    else if (how == u"menu")
+        s.item("N1")->trigger();
+    else
+        tick(s.window.snoozeTimer());
+
+    QVERIFY(s.window.isVisible());
+    QVERIFY(!s.tray.isHidden());
+    QCOMPARE(s.window.isMaximized(), stillMaximized);
+    QCOMPARE(s.window.isCardTabVisible(), cardTabVisible);
+    QCOMPARE(s.window.snoozeTimer().isActive(), snoozeRunsOn);
+    QVERIFY(s.window.state().refreshed); // the show handling ran
+}
+
+void TestTray::minimizeNotificationOncePerHide()
+{
+    Shell s;
+    s.minimizeButton();
+    QTRY_VERIFY(s.tray.isHidden());
+    tick(s.window.autoMinimizeTimer()); // a tick while hidden: nothing new
+    s.tray.hideByCommand();             // nor a second command
+    QCOMPARE(s.minimized.count(), 1);
+    s.doubleClick();
+    s.window.close();
+    s.item("N1")->trigger();
+    tick(s.window.autoMinimizeTimer());
+    QCOMPARE(s.minimized.count(), 3);
+
+    // A double click or the menu while the window is shown runs no show handling and hides
+    // nothing: the card tab only goes under protection.
+    s.item("N1")->trigger();
+    s.window.state().pwdProtect = true;
+    s.window.state().refreshed = false;
+    s.doubleClick();
+    QVERIFY(!s.window.isCardTabVisible());
+    QVERIFY(!s.window.state().refreshed);
+    QCOMPARE(s.minimized.count(), 3);
+}
+
+void TestTray::timerSemantics()
+{
+    QTimer timer;
+    LoopTimer::arm(timer, 60000);
+    QVERIFY(timer.isActive());
+    QTest::qWait(50);
+    const int before = timer.remainingTime();
+    LoopTimer::enable(timer); // running: the countdown goes on
+    QVERIFY(timer.remainingTime() <= before);
+    LoopTimer::arm(timer, 60000); // same interval: unchanged
+    QVERIFY(timer.remainingTime() <= before);
+    LoopTimer::arm(timer, 120000); // a different interval restarts it
+    QVERIFY(timer.remainingTime() > 60000);
+    timer.stop();
+    LoopTimer::setInterval(timer, 1000); // setting an interval does not switch a timer on
+    QVERIFY(!timer.isActive());
+    LoopTimer::arm(timer, 0); // zero never fires
+    QVERIFY(!timer.isActive());
+
+    // The main window's show keeps a running Timer2 counting from the earlier show.
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\nzxf=5\n"));
+    AppContext context(home.home());
+    MainWindow window(context);
+    window.tray()->overrideTrayAvailable(true);
+    QCOMPARE(window.autoMinimizeTimer().interval(), 5 * 60000);
+    QVERIFY(!window.autoMinimizeTimer().isActive());
+    window.show();
+    QVERIFY(window.autoMinimizeTimer().isActive());
+    QTest::qWait(50);
+    const int countdown = window.autoMinimizeTimer().remainingTime();
+    window.setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!window.isVisible());
+    window.tray()->restore(TrayController::Restore::DoubleClick);
+    QVERIFY(window.autoMinimizeTimer().remainingTime() <= countdown);
+}
+
+void TestTray::exitAsksFirst()
+{
+    Shell s;
+    s.window.autoMinimizeTimer().start(60000);
+    s.window.snoozeTimer().start(60000);
+    MessageBox::setNextAnswer(QMessageBox::No);
+    s.item("N2")->trigger();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("您真的要退出吗？")});
+    QVERIFY(s.window.autoMinimizeTimer().isActive());
+    QVERIFY(s.window.snoozeTimer().isActive());
+    QVERIFY(s.window.isVisible());
+
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    s.item("N2")->trigger();
+    QVERIFY(!s.window.autoMinimizeTimer().isActive());
+    QVERIFY(!s.window.snoozeTimer().isActive());
+    QVERIFY(!s.tray.icon()->isVisible());
+}
+
+void TestTray::autostartItemRemovesEntry()
+{
+    Shell s;
+    s.home.writeIni(QStringLiteral("[系统设置]\nroot=1\n"));
+    Autostart::write(QStringLiteral("/usr/bin/velmora"));
+    QVERIFY(QFile::exists(Autostart::entryPath()));
+    s.item("N8")->trigger();
+    QVERIFY(!QFile::exists(Autostart::entryPath()));
+    QVERIFY(s.context.settings.autostart()); // the setting stays
+    s.item("N8")->trigger();                 // nothing to remove: no message
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+}
+
+void TestTray::withoutTrayWindowIsMinimizedNotLost()
+{
+    Shell s(false);
+    s.window.autoMinimizeTimer().setInterval(60000);
+    tick(s.window.autoMinimizeTimer());
+    QVERIFY(s.window.isVisible());
+    QVERIFY(s.window.isMinimized());
+    QCOMPARE(s.minimized.count(), 1); // the mail reminder still gets its notification
+    QVERIFY(!s.tray.icon()->isVisible());
+
+    // Brought back from the taskbar: the show handling runs as for a restore from the tray.
+    s.window.state().pwdProtect = true;
+    s.window.state().refreshed = false;
+    s.window.setWindowState(Qt::WindowNoState);
+    QTRY_VERIFY(s.window.state().refreshed);
+    QVERIFY(!s.window.isCardTabVisible());
+    QVERIFY(!s.tray.isHidden());
+
+    // The close box is the only way out here, so it asks; No keeps the window.
+    MessageBox::setNextAnswer(QMessageBox::No);
+    QVERIFY(!s.window.close());
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("您真的要退出吗？")});
+    QVERIFY(s.window.isVisible());
+}
+
+void TestTray::secondStartBringsWindowForward()
+{
+    Shell s;
+    s.window.state().pwdProtect = true;
+    s.tray.restore(TrayController::Restore::Activation); // already shown: only brought forward
+    QVERIFY(s.window.isCardTabVisible());
+    s.tray.hideToTray();
+    s.tray.restore(TrayController::Restore::Activation);
+    QVERIFY(s.window.isVisible());
+    QVERIFY(!s.window.isCardTabVisible());
+}
+
+QTEST_MAIN(TestTray)
+#include "tst_tray.moc"
