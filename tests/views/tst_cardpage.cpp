@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
@@ -72,6 +73,7 @@ private slots:
     void buttonsOpenWindowsWithoutBlocking();
     void chosenHolderIsSaved();
     void foldButtonTogglesEditor();
+    void editorKeyboardOrderAndHints();
     void showAllFromMenuKeepsFilterBar();
     void rejectedStatementReleasesFreeze();
 
@@ -617,6 +619,35 @@ void TestCardPage::foldButtonTogglesEditor()
     m_page->setEditorHeight(20); // 20 still counts as folded
     click("SpeedButton1");
     QCOMPARE(m_page->editorHeight(), 168);
+}
+
+void TestCardPage::editorKeyboardOrderAndHints()
+{
+    const QStringList order = {"DBEdit1",  "DBEdit2",           "DBEdit3", "DBEdit4", "DBEdit5",
+                               "DBEdit6",  "DBEdit7",           "DBEdit8", "DBEdit9", "DBEdit10",
+                               "DBEdit11", "DBLookupComboBox1", "DBEdit12"};
+    QWidget* widget = child<QWidget>(order.first());
+    for (const QString& next : order.mid(1)) {
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus) || widget->objectName().isEmpty());
+        QCOMPARE(widget->objectName(), next);
+    }
+
+    QWidget* navigator = child<QWidget>("DBNavigator1");
+    QCOMPARE(navigator->toolTip(), QStringLiteral("增加/修改/删除"));
+    QStringList hints;
+    for (QToolButton* button : navigator->findChildren<QToolButton*>())
+        hints << button->toolTip();
+    QCOMPARE(hints, QStringList({"首条", "上一条", "下一条", "尾条", "增加", "删除", "编辑", "保存", "取消",
+                                 "刷新"}));
+
+    QStringList red;
+    for (QLabel* label : child<QWidget>("GroupBox2")->findChildren<QLabel*>()) {
+        if (label->styleSheet().contains("red"))
+            red << label->text();
+    }
+    QCOMPARE(red, QStringList({"卡名*", "账单日*", "还款日*"}));
 }
 
 void TestCardPage::showAllFromMenuKeepsFilterBar()
