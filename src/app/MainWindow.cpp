@@ -8,11 +8,12 @@
 #include "app/MessageBox.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
-#include "billing/RefreshPass.h"
 #include "app/TrayController.h"
+#include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "remind/MailReminder.h"
+#include "remind/MailServerDialog.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
@@ -24,6 +25,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
@@ -69,7 +71,19 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     setWindowIcon(TrayController::programIcon());
     m_tray = new TrayController(*this);
 
+    // The daily reminder mail hangs on every hide to the tray; a failure is told by a balloon.
     m_mailReminder = new MailReminder(m_context.settings, *m_context.clock, m_context.home.logPath(), this);
+    connect(m_tray, &TrayController::minimized, this, &MainWindow::checkDailyMail);
+    connect(m_mailReminder, &MailReminder::failed, this, [this](const QString& reason) {
+        if (m_tray->trayAvailable() && m_tray->icon())
+            m_tray->icon()->showMessage(QStringLiteral("还款提醒邮件发送失败"), reason,
+                                        QSystemTrayIcon::Warning, 10000);
+    });
+    connect(m_settingsPage, &SettingsPage::mailServerRequested, this, [this] {
+        auto* dialog = new MailServerDialog(m_context.settings.file(), this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
 
     formCreate();
 }

@@ -1,5 +1,6 @@
 #include "remind/ReminderWindow.h"
 
+#include "app/LoopTimer.h"
 #include "app/MessageBox.h"
 #include "billing/PaidState.h"
 #include "remind/Snooze.h"
@@ -241,7 +242,7 @@ void ReminderWindow::snooze()
             scratch.execute();
         }
         if (m_snoozeTimer)
-            Snooze::arm(*m_snoozeTimer, delay);
+            LoopTimer::arm(*m_snoozeTimer, delay); // same delay: a pending snooze keeps its due time
         close();
     } catch (const Error& e) {
         // Nothing armed; the window stays open.

@@ -1,6 +1,6 @@
 #include "remind/Snooze.h"
 
-#include <QTimer>
+#include <iterator>
 
 namespace Snooze {
 
@@ -24,14 +24,6 @@ QString statement(int delayMs, int id)
 {
     return QStringLiteral("UPDATE Txyk SET t_time = ") + QString::number(delayMs) +
            QStringLiteral(" where id=") + QString::number(id);
-}
-
-void arm(QTimer& timer, int delayMs)
-{
-    if (timer.interval() != delayMs)
-        timer.setInterval(delayMs); // restarts a running timer with the new interval
-    if (!timer.isActive())
-        timer.start();
 }
 
 } // namespace Snooze

@@ -3,10 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class QTimer;
-
-// Snoozing the repayment reminder: the delays offered, the card's record of the chosen delay
-// and the arming of the main window's snooze timer (Timer1).
+// Snoozing the repayment reminder: the delays offered and the card's record of the chosen delay.
 namespace Snooze {
 
 // The thirteen items of the delay list, "5分钟后再提醒" ... "12小时后再提醒".
@@ -18,10 +15,5 @@ int delayForIndex(int index);
 
 // "UPDATE Txyk SET t_time = 300000 where id=12"
 QString statement(int delayMs, int id);
-
-// Arms the timer the way a message-loop timer behaves: a different interval restarts the
-// count, enabling a stopped timer starts it, and the same interval on a running timer
-// leaves its due time as it was.
-void arm(QTimer& timer, int delayMs);
 
 } // namespace Snooze

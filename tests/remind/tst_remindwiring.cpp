@@ -1,0 +1,80 @@
+#include "app/AppContext.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
+#include "app/TrayController.h"
+#include "remind/MailReminder.h"
+#include "remind/ReminderWindow.h"
+#include "store/DataModule.h"
+#include "support/CardBuilder.h"
+#include "support/SmtpServer.h"
+#include "support/TempHome.h"
+
+#include <QDialog>
+#include <QPushButton>
+#include <QtTest>
+
+// The reminder parts as the main window wires them: the daily mail on hiding to the tray,
+// the mail server dialog from the settings tab.
+class TestRemindWiring : public QObject
+{
+    Q_OBJECT
+private slots:
+    void hidingToTrayMailsOncePerDay();
+};
+
+void TestRemindWiring::hidingToTrayMailsOncePerDay()
+{
+    SmtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n"
+                                 "[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\n"
+                                 "smtp_user=reminder@velmora.test\r\nsmtp_password=%2\r\n"
+                                 "smtp_from=reminder@velmora.test\r\n")
+                      .arg(server.port())
+                      .arg(server.options().password));
+    {
+        Database db;
+        db.open(home.databasePath());
+        // Repayment on the 7th: due in two days on 2013-9-5.
+        CardBuilder(db).name("A").number("1").statementDay(20).repaymentDay(7).ratio(0.1).used(1000).insert();
+    }
+    MessageBox::setSuppressAll(true);
+    FixedClock clock(QDate(2013, 9, 5));
+    AppContext context(home.home());
+    context.clock = &clock;
+    MainWindow window(context);
+    window.tray()->overrideTrayAvailable(true);
+    DataModule data;
+    context.data = &data;
+    data.open(home.databasePath());
+    ReminderWindow reminder(&window);
+    window.attach(nullptr, &data, &reminder, nullptr);
+
+    window.show(); // the refresh pass loads the due-soon list
+    QCOMPARE(data.dueSoon().recordCount(), 1);
+    QCOMPARE(reminder.heading(), QStringLiteral("3天内共需还：1张"));
+
+    window.tray()->hideToTray();
+    QVERIFY(window.mailReminder()->isSending());
+    window.mailReminder()->waitForSend();
+    QCOMPARE(server.messageCount(), 1);
+    QCOMPARE(server.message(0).value("subject").toString(), QStringLiteral("A-还款日为:2013-9-7"));
+
+    window.tray()->restore(TrayController::Restore::DoubleClick);
+    window.tray()->hideToTray();
+    QVERIFY(!window.mailReminder()->isSending());
+    QCOMPARE(server.messageCount(), 1);
+
+    // The settings tab's "邮件服务器…" opens the dialog without blocking.
+    window.tray()->restore(TrayController::Restore::DoubleClick);
+    QTest::mouseClick(window.findChild<QPushButton*>("MailServerButton"), Qt::LeftButton);
+    auto* dialog = window.findChild<QDialog*>("MailServerDialog");
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    dialog->reject();
+    MessageBox::setSuppressAll(false);
+}
+
+QTEST_MAIN(TestRemindWiring)
+#include "tst_remindwiring.moc"
