@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
 #include "app/SingleInstance.h"
+#include "app/StartupProbe.h"
 #include "app/TrayController.h"
 #include "billing/SummaryCommand.h"
 #include "remind/RemindCommand.h"
@@ -55,10 +56,12 @@ int runGui(QApplication& app, const HomeFolder& home)
     AppContext context(home);
     context.executablePath = QCoreApplication::applicationFilePath();
 
-    // Creation order: main window, login dialog, data module, reminder window, holder dialog.
+    // The data module object outlives every window bound to its lists (declared first, so
+    // destroyed last); it connects in its place in the creation order: main window, login
+    // dialog, data module, reminder window, holder dialog.
+    DataModule data;
     MainWindow mainWindow(context);
     LoginDialog login(&mainWindow);
-    DataModule data;
     context.data = &data;
     try {
         data.open(home.databasePath());
@@ -72,6 +75,7 @@ int runGui(QApplication& app, const HomeFolder& home)
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
                      [&mainWindow] { mainWindow.tray()->restore(TrayController::Restore::Activation); });
 
+    installStartupProbe(&mainWindow);
     mainWindow.show();
     return app.exec();
 }
