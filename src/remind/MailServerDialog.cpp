@@ -18,6 +18,7 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
 {
     setObjectName(QStringLiteral("MailServerDialog"));
     setWindowTitle(QStringLiteral("邮件服务器"));
+    setMinimumWidth(440);
 
     auto* layout = new QVBoxLayout(this);
     auto* hint =
