@@ -21,7 +21,7 @@ class TestReminderWindow : public QObject
 private slots:
     void init();
     void cleanup();
-    void looksAsSpecified();
+    void showsCardAndControls();
     void stepsWithinTheList();
     void snoozeRecordsDelayOnCurrentCard_data();
     void snoozeRecordsDelayOnCurrentCard();
@@ -98,7 +98,7 @@ void TestReminderWindow::cleanup()
     MessageBox::setSuppressAll(false);
 }
 
-void TestReminderWindow::looksAsSpecified()
+void TestReminderWindow::showsCardAndControls()
 {
     QCOMPARE(m_window->objectName(), QStringLiteral("TForm3"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("还款提醒"));
