@@ -13,13 +13,18 @@
 
 using CardFilter::FilterEvent;
 
-void CloseUpComboBox::hidePopup()
+CloseUpComboBox::CloseUpComboBox(QWidget* parent) : QComboBox(parent)
 {
-    // Hiding the window hides the box too; only a list that was open counts as closed up.
-    const bool wasOpen = view() && view()->isVisible();
-    QComboBox::hidePopup();
-    if (wasOpen)
+    // The list's pop-up window hides however the list closes: a choice, Escape, a click
+    // elsewhere. Hiding the main window does not hide it again, so that is no close-up.
+    view()->window()->installEventFilter(this);
+}
+
+bool CloseUpComboBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Hide && watched == view()->window())
         emit closedUp();
+    return QComboBox::eventFilter(watched, event);
 }
 
 FilterBar::FilterBar(QWidget* parent) : QFrame(parent)

@@ -15,8 +15,10 @@ class CloseUpComboBox : public QComboBox
 {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
-    void hidePopup() override;
+    explicit CloseUpComboBox(QWidget* parent = nullptr);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void closedUp();
