@@ -31,7 +31,13 @@ QString SingleInstance::serverName(const QString& homePath)
 bool SingleInstance::claim()
 {
     if (!m_lock.tryLock(0)) {
-        notifyRunning();
+        if (m_lock.error() != QLockFile::LockFailedError) {
+            // A home folder we cannot write a lock into (read-only medium): run without the guard.
+            qWarning("Velmora: cannot create %s; not checking for a running program",
+                     qPrintable(QDir(m_home).filePath(QStringLiteral("velmora.lock"))));
+            return true;
+        }
+        m_notified = notifyRunning();
         return false;
     }
     m_server = new QLocalServer(this);

@@ -21,6 +21,9 @@ public:
     // later starts). False when another one runs; it has been asked to come forward.
     bool claim();
 
+    // After a refused claim: whether the running program got the request to come forward.
+    bool notified() const { return m_notified; }
+
     static QString serverName(const QString& homePath);
 
 signals:
@@ -32,4 +35,5 @@ private:
     QString m_home;
     QLockFile m_lock;
     QLocalServer* m_server = nullptr;
+    bool m_notified = false;
 };

@@ -47,8 +47,11 @@ int runGui(QApplication& app, const HomeFolder& home)
 
     // One program per home folder: a second start brings the running window forward and ends.
     SingleInstance instance(home.path());
-    if (!instance.claim())
+    if (!instance.claim()) {
+        if (!instance.notified())
+            MessageBox::information(nullptr, QStringLiteral("Velmora已经在运行中。"));
         return 0;
+    }
     // The window lives hidden in the notification area; closing a dialog must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(TrayController::programIcon());

@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,6 +11,7 @@ class TestSingleInstance : public QObject
 private slots:
     void secondStartAsksFirstToComeForward();
     void otherHomeRunsSeparately();
+    void unlockableHomeStillStarts();
 };
 
 void TestSingleInstance::secondStartAsksFirstToComeForward()
@@ -32,6 +34,18 @@ void TestSingleInstance::otherHomeRunsSeparately()
     QVERIFY(a.claim());
     QVERIFY(b.claim());
     QVERIFY(SingleInstance::serverName(homeA.path()) != SingleInstance::serverName(homeB.path()));
+}
+
+void TestSingleInstance::unlockableHomeStillStarts()
+{
+    // No lock file can be made inside a "folder" that is a file (a read-only medium behaves alike).
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("not-a-folder"));
+    QFile file(home);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    SingleInstance instance(home);
+    QVERIFY(instance.claim());
 }
 
 QTEST_MAIN(TestSingleInstance)
