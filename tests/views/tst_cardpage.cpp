@@ -591,6 +591,18 @@ void TestCardPage::holderAddedShowsInBothBoxes()
     dialog.navigator()->findChild<QToolButton*>("nbPost")->click();
     QVERIFY(filterBox->findText("李四四") >= 0);
     QCOMPARE(filterBox->findText("李四"), -1);
+
+    // Closing the dialog keeps a holder typed but not yet saved; an empty new row is dropped.
+    dialog.navigator()->findChild<QToolButton*>("nbInsert")->click();
+    type(dialog.findChild<QLineEdit*>("DBEdit1"), "王五");
+    dialog.close();
+    QVERIFY(filterBox->findText("王五") >= 0);
+    dialog.showOrRaise();
+    const int holders = m_data->holders().recordCount();
+    dialog.navigator()->findChild<QToolButton*>("nbInsert")->click();
+    dialog.close();
+    QCOMPARE(m_data->holders().recordCount(), holders);
+    QCOMPARE(m_data->holders().state(), Query::State::Browse);
 }
 
 void TestCardPage::chosenHolderIsSaved()
