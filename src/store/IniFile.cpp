@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -277,6 +278,13 @@ void IniFile::writeText(const QString& section, const QString& key, const QStrin
     if (info.isSymLink())
         target = info.symLinkTarget();
     target = QFileInfo(target).absoluteFilePath();
+
+    // The window and a scheduled "--remind" may write at the same moment; each rewrites the
+    // whole file, so they take turns or one of them would undo the other's key.
+    QLockFile turn(target + QStringLiteral(".lock"));
+    turn.setStaleLockTime(10000);
+    if (!turn.tryLock(5000))
+        refuse(target);
 
     QByteArray old;
     std::optional<mode_t> keepMode;

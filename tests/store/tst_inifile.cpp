@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -66,6 +67,7 @@ private slots:
     void refusedWriteKeepsOldFile_data();
     void refusedWriteKeepsOldFile();
     void unencodableTextIsRefused();
+    void concurrentWritersLoseNothing();
     void pythonReadsOurFile();
     void weReadPythonsFile();
 };
@@ -360,6 +362,29 @@ void TestIniFile::unencodableTextIsRefused()
     QCOMPARE(readBytes(home.iniPath()), before);
     QVERIFY_THROWS_EXCEPTION(Error, ini.writeText(kSection, QStringLiteral("em"), QStringLiteral("a\nb")));
     QCOMPARE(readBytes(home.iniPath()), before);
+}
+
+void TestIniFile::concurrentWritersLoseNothing()
+{
+    TempHome home;
+    const QString path = home.iniPath();
+    auto writer = [path](QChar prefix) {
+        return QThread::create([path, prefix] {
+            IniFile ini(path);
+            for (int i = 0; i < 40; ++i)
+                ini.writeInt(kSection, prefix + QString::number(i), i);
+        });
+    };
+    std::unique_ptr<QThread> a(writer(u'a')), b(writer(u'b'));
+    a->start();
+    b->start();
+    QVERIFY(a->wait(60000) && b->wait(60000));
+    const IniFile ini(path);
+    for (int i = 0; i < 40; ++i) {
+        QCOMPARE(ini.readInt(kSection, QStringLiteral("a%1").arg(i), -1), i);
+        QCOMPARE(ini.readInt(kSection, QStringLiteral("b%1").arg(i), -1), i);
+    }
+    QCOMPARE(QDir(home.path()).entryList(QDir::Files), QStringList{QStringLiteral("System.ini")});
 }
 
 void TestIniFile::pythonReadsOurFile()
