@@ -26,8 +26,6 @@ QIcon TrayController::programIcon()
 
 TrayController::TrayController(MainWindow& window) : QObject(&window), m_window(window)
 {
-    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-
     m_menu = new QMenu(&m_window);
     m_menu->setObjectName(QStringLiteral("PopupMenu1"));
     auto item = [this](const char* name, const QString& text) {
@@ -64,7 +62,7 @@ TrayController::TrayController(MainWindow& window) : QObject(&window), m_window(
     });
     connect(&m_window.snoozeTimer(), &QTimer::timeout, this, [this] { restore(Restore::SnoozeTick); });
     connect(&m_window, &MainWindow::closeRequested, this, [this] {
-        if (m_trayAvailable)
+        if (trayAvailable())
             hideByCommand();
         else
             requestExit(); // without a notification area the close box is the only way out
@@ -109,11 +107,17 @@ void TrayController::onWindowStateChanged(Qt::WindowStates oldState)
     }
 }
 
+bool TrayController::trayAvailable() const
+{
+    // Asked at every hide: a panel started after the program (autostart) brings its tray late.
+    return m_trayOverride.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
 void TrayController::hideToTray()
 {
     const bool wasShown = !m_hidden;
     m_hidden = true;
-    if (m_trayAvailable) {
+    if (trayAvailable()) {
         m_icon->show(); // from the first hide on, and it stays
         m_window.hide();
     } else if (!(m_window.windowState() & Qt::WindowMinimized)) {
@@ -127,7 +131,7 @@ void TrayController::hideToTray()
 void TrayController::hideByCommand()
 {
     hideToTray();
-    if (m_trayAvailable && m_icon->isVisible())
+    if (trayAvailable() && m_icon->isVisible())
         m_icon->showMessage(kBalloonTitle, kBalloonText, QSystemTrayIcon::Information, kBalloonMsecs);
     emit balloonShown(kBalloonTitle, kBalloonText, kBalloonMsecs);
 }

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class MainWindow;
 class QAction;
 class QMenu;
@@ -45,12 +47,12 @@ public:
     void disableAutostart();
 
     bool isHidden() const { return m_hidden; }
-    bool trayAvailable() const { return m_trayAvailable; }
+    bool trayAvailable() const;
     QSystemTrayIcon* icon() const { return m_icon; }
     QMenu* menu() const { return m_menu; }
 
     // Tests drive the tray state machine on platforms without a notification area.
-    void overrideTrayAvailable(bool available) { m_trayAvailable = available; }
+    void overrideTrayAvailable(bool available) { m_trayOverride = available; }
 
 signals:
     void minimized(); // the application's minimize notification
@@ -66,6 +68,6 @@ private:
     MainWindow& m_window;
     QSystemTrayIcon* m_icon = nullptr;
     QMenu* m_menu = nullptr;
-    bool m_trayAvailable = false;
+    std::optional<bool> m_trayOverride;
     bool m_hidden = false;
 };
