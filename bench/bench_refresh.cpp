@@ -3,6 +3,7 @@
 //
 //   bench_refresh [cards...]      (default: 1000 10000 100000)
 
+#include "BenchSeed.h"
 #include "billing/RefreshPass.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
@@ -29,34 +30,7 @@ void fail(const char* step, const QSqlQuery& q)
     std::exit(1);
 }
 
-// Cards with days 1..31 (some beyond short months), ratios, amounts and a few repaid marks.
-void seed(Database& db, int count)
-{
-    QRandomGenerator random(20130905);
-    Transaction transaction(db);
-    QSqlQuery insert(db.connection());
-    if (!insert.prepare(
-            QStringLiteral("INSERT INTO txyk (c_name,c_no,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky) "
-                           "VALUES (?,?,?,?,?,?,?,?,?,?)")))
-        fail("prepare insert", insert);
-    for (int i = 0; i < count; ++i) {
-        const bool repaid = random.bounded(10) == 0;
-        insert.bindValue(0, QStringLiteral("卡%1").arg(i));
-        insert.bindValue(1,
-                         QStringLiteral("6225%1").arg(random.bounded(100000000), 12, 10, QLatin1Char('0')));
-        insert.bindValue(2, int(random.bounded(1, 32)));
-        insert.bindValue(3, int(random.bounded(1, 32)));
-        insert.bindValue(4, 1.0 + random.bounded(10));
-        insert.bindValue(5, double(random.bounded(50000)));
-        insert.bindValue(6, 10000);
-        insert.bindValue(7, repaid ? 1 : 0);
-        insert.bindValue(8, repaid ? int(random.bounded(1, 13)) : 0);
-        insert.bindValue(9, repaid ? 2013 : 0);
-        if (!insert.exec())
-            fail("insert", insert);
-    }
-    transaction.commit();
-}
+using BenchSeed::seed;
 
 // The baseline: one prepared UPDATE of the same seven fields for every row, one transaction.
 double plainUpdateSeconds(Database& db)

@@ -35,7 +35,12 @@ int compareValues(FieldKind kind, const QVariant& a, const QVariant& b)
         const double x = a.toDouble(), y = b.toDouble();
         return x < y ? -1 : (x > y ? 1 : 0);
     }
-    case FieldKind::Date: // ISO text sorts as dates do
+    case FieldKind::Date:
+        if (a.typeId() == QMetaType::QDate && b.typeId() == QMetaType::QDate) {
+            const qint64 x = a.toDate().toJulianDay(), y = b.toDate().toJulianDay();
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+        return QString::compare(a.toString(), b.toString());
     case FieldKind::Text:
         return QString::compare(a.toString(), b.toString());
     }
@@ -47,13 +52,23 @@ QString numberText(double value)
     return QString::number(value, 'g', 15);
 }
 
-// Dates are held as their stored ISO text; callers get QDate.
-QVariant dateOf(const QVariant& stored)
+// "2013-09-05" as stored; an invalid date when the text is anything else.
+QDate isoDate(const QString& text)
 {
-    if (stored.isNull())
+    if (text.size() != 10 || text[4] != u'-' || text[7] != u'-')
         return {};
-    const QDate date = QDate::fromString(stored.toString(), Qt::ISODate);
-    return date.isValid() ? QVariant(date) : stored;
+    const auto digits = [&](int from, int count) {
+        int v = 0;
+        for (int i = from; i < from + count; ++i) {
+            const char16_t ch = text[i].unicode();
+            if (ch < u'0' || ch > u'9')
+                return -1;
+            v = v * 10 + (ch - u'0');
+        }
+        return v;
+    };
+    const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+    return y < 0 || m < 0 || d < 0 ? QDate() : QDate(y, m, d);
 }
 
 // A sort key per row, converted once instead of at every comparison.
@@ -63,6 +78,21 @@ struct SortKey
     double number = 0;
     QString text;
 };
+
+// A value as SQLite gave it, in the type the program reads: flags as bool, dates as QDate
+// (text that is no ISO date stays text), everything else as it came.
+QVariant storedAs(FieldKind kind, const QVariant& stored)
+{
+    if (stored.isNull())
+        return {};
+    if (kind == FieldKind::Bool)
+        return stored.toLongLong() != 0;
+    if (kind == FieldKind::Date && stored.typeId() == QMetaType::QString) {
+        const QDate date = isoDate(stored.toString());
+        return date.isValid() ? QVariant(date) : stored;
+    }
+    return stored;
+}
 
 } // namespace
 
@@ -100,23 +130,33 @@ void Query::open()
 {
     if (isOpen())
         return;
-    Database::Rows result = m_db.select(SqlDialect::translate(m_sql));
+    const QString sql = SqlDialect::translate(m_sql);
+    QStringList fields;
+    std::vector<FieldKind> kinds;
+    RowStore rows;
+    m_db.scan(
+        sql,
+        [&](const QStringList& names) {
+            fields = names;
+            const auto& declared = m_db.fieldKinds(m_table);
+            for (const QString& name : names)
+                kinds.push_back(declared.value(name.toLower(), FieldKind::Text));
+            rows = RowStore(int(names.size()));
+        },
+        [&](std::vector<QVariant>& row) {
+            for (size_t c = 0; c < row.size(); ++c) {
+                if (kinds[c] == FieldKind::Date || kinds[c] == FieldKind::Bool)
+                    row[c] = storedAs(kinds[c], row[c]);
+            }
+            rows.appendRow(row);
+        });
 
     beginResetModel();
-    m_fields = result.fields;
-    m_kinds.clear();
+    m_fields = fields;
+    m_kinds = std::move(kinds);
     m_sort.clear();
-    const auto& declared = m_db.fieldKinds(m_table);
-    for (const QString& name : std::as_const(m_fields))
-        m_kinds.push_back(declared.value(name.toLower(), FieldKind::Text));
-    for (int c = 0; c < int(m_kinds.size()); ++c) {
-        if (m_kinds[c] != FieldKind::Bool)
-            continue;
-        for (Row& row : result.rows)
-            row[c] = fromStored(c, row[c]);
-    }
-    m_rows = std::move(result.rows);
-    m_order.resize(m_rows.size());
+    m_rows = std::move(rows);
+    m_order.resize(size_t(m_rows.size()));
     for (size_t i = 0; i < m_order.size(); ++i)
         m_order[i] = int(i);
     m_current = m_order.empty() ? -1 : 0;
@@ -170,18 +210,7 @@ FieldKind Query::fieldKind(const QString& field) const
 
 QVariant Query::fromStored(int column, const QVariant& stored) const
 {
-    if (stored.isNull())
-        return {};
-    switch (m_kinds[column]) {
-    case FieldKind::Bool:
-        return stored.toLongLong() != 0;
-    case FieldKind::Integer:
-    case FieldKind::Number:
-    case FieldKind::Date:
-    case FieldKind::Text:
-        break;
-    }
-    return stored; // as the driver gives it; accessors convert on use
+    return storedAs(m_kinds[column], stored);
 }
 
 // Turns a value given by code or typed by the user into the stored form (empty text in a
@@ -210,10 +239,9 @@ std::optional<QVariant> Query::toStored(int column, const QVariant& value) const
         return QVariant(value.toBool());
     case FieldKind::Date: {
         if (value.typeId() == QMetaType::QDate)
-            return value.toDate().isValid() ? std::optional<QVariant>(value.toDate().toString(Qt::ISODate))
-                                            : std::nullopt;
+            return value.toDate().isValid() ? std::optional<QVariant>(value) : std::nullopt;
         const auto date = DateText::parse(text);
-        return date ? std::optional<QVariant>(date->toString(Qt::ISODate)) : std::nullopt;
+        return date ? std::optional<QVariant>(*date) : std::nullopt;
     }
     case FieldKind::Text:
         return value.toString();
@@ -221,22 +249,23 @@ std::optional<QVariant> Query::toStored(int column, const QVariant& value) const
     return value;
 }
 
-const Query::Row* Query::currentData() const
+bool Query::editingCurrent() const
+{
+    return m_state == State::Edit || m_state == State::Insert;
+}
+
+QVariant Query::currentValue(int column) const
 {
     if (m_current < 0 || m_current >= int(m_order.size()))
-        return nullptr;
-    if (m_state == State::Edit || m_state == State::Insert)
-        return &m_editBuffer;
-    return &m_rows[m_order[m_current]];
+        return {};
+    if (editingCurrent())
+        return m_editBuffer[size_t(column)];
+    return m_rows.get(m_order[size_t(m_current)], column);
 }
 
 QVariant Query::value(const QString& field) const
 {
-    const int c = requireField(field);
-    const Row* row = currentData();
-    if (!row)
-        return {};
-    return m_kinds[c] == FieldKind::Date ? dateOf((*row)[c]) : (*row)[c];
+    return currentValue(requireField(field));
 }
 
 int Query::intValue(const QString& field, int missing) const
@@ -283,7 +312,7 @@ QVariant Query::valueAt(int row, int column) const
         return {};
     if (row == m_current && (m_state == State::Edit || m_state == State::Insert))
         return m_editBuffer[column];
-    return m_rows[m_order[row]][column];
+    return m_rows.get(m_order[size_t(row)], column);
 }
 
 // -- cursor
@@ -352,8 +381,8 @@ bool Query::locate(const QString& field, const QVariant& value)
     const int c = requireField(field);
     const QVariant wanted = toStored(c, value).value_or(value);
     for (int pos = 0; pos < int(m_order.size()); ++pos) {
-        if (compareValues(m_kinds[c], m_rows[m_order[pos]][c], wanted) == 0 &&
-            m_rows[m_order[pos]][c].isNull() == wanted.isNull()) {
+        const QVariant candidate = m_rows.get(m_order[size_t(pos)], c);
+        if (compareValues(m_kinds[c], candidate, wanted) == 0 && candidate.isNull() == wanted.isNull()) {
             moveTo(pos);
             return true;
         }
@@ -380,7 +409,7 @@ void Query::edit()
         append();
         return;
     }
-    m_editBuffer = m_rows[m_order[m_current]];
+    m_editBuffer = m_rows.row(m_order[size_t(m_current)]);
     m_changed.assign(m_fields.size(), false);
     setState(State::Edit);
 }
@@ -392,10 +421,9 @@ void Query::append()
         post();
     const int position = int(m_order.size());
     beginInsertRows({}, position, position);
-    m_rows.push_back(Row(m_fields.size()));
-    m_order.push_back(int(m_rows.size()) - 1);
+    m_order.push_back(m_rows.appendRow(Row(m_fields.size())));
     endInsertRows();
-    m_editBuffer = m_rows.back();
+    m_editBuffer = Row(m_fields.size());
     m_changed.assign(m_fields.size(), false);
     m_eof = m_bof = false;
     m_state = State::Insert;
@@ -410,10 +438,9 @@ void Query::insert()
         post();
     const int position = std::max(m_current, 0);
     beginInsertRows({}, position, position);
-    m_rows.push_back(Row(m_fields.size()));
-    m_order.insert(m_order.begin() + position, int(m_rows.size()) - 1);
+    m_order.insert(m_order.begin() + position, m_rows.appendRow(Row(m_fields.size())));
     endInsertRows();
-    m_editBuffer = m_rows.back();
+    m_editBuffer = Row(m_fields.size());
     m_changed.assign(m_fields.size(), false);
     m_eof = m_bof = false;
     m_state = State::Insert;
@@ -451,23 +478,25 @@ void Query::post()
             continue;
         columns << m_fields[c];
         const QVariant& v = m_editBuffer[c];
-        if (v.typeId() == QMetaType::Bool)
+        if (v.typeId() == QMetaType::QDate)
+            values << v.toDate().toString(Qt::ISODate);
+        else if (v.typeId() == QMetaType::Bool)
             values << (v.toBool() ? 1 : 0);
         else
             values << v;
     }
 
-    Row& stored = m_rows[m_order[m_current]];
+    const int stored = m_order[size_t(m_current)];
     if (m_state == State::Edit) {
         if (!columns.isEmpty()) {
             QStringList sets;
             for (const QString& column : columns)
                 sets << column + QStringLiteral("=?");
-            values << stored[idColumn];
+            values << m_rows.get(stored, idColumn);
             m_db.executeSql(QStringLiteral("UPDATE %1 SET %2 WHERE id=?").arg(m_table, sets.join(u',')),
                             values);
         }
-        stored = m_editBuffer;
+        m_rows.setRow(stored, m_editBuffer);
     } else {
         const QString sql = columns.isEmpty()
                                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
@@ -490,11 +519,11 @@ void Query::post()
             const QSqlRecord record = reread.record();
             for (int c = 0; c < m_fields.size(); ++c) {
                 const int source = record.indexOf(m_fields[c]);
-                stored[c] = source >= 0 ? fromStored(c, reread.value(source)) : m_editBuffer[c];
+                m_rows.set(stored, c, source >= 0 ? fromStored(c, reread.value(source)) : m_editBuffer[c]);
             }
         } else {
-            stored = m_editBuffer;
-            stored[idColumn] = newId.toInt();
+            m_rows.setRow(stored, m_editBuffer);
+            m_rows.set(stored, idColumn, newId.toInt());
         }
     }
     m_editBuffer.clear();
@@ -524,7 +553,7 @@ void Query::removeRowAt(int position)
     const int rowIndex = m_order[position];
     beginRemoveRows({}, position, position);
     m_order.erase(m_order.begin() + position);
-    m_rows.erase(m_rows.begin() + rowIndex);
+    m_rows.removeRow(rowIndex);
     for (int& i : m_order) {
         if (i > rowIndex)
             --i;
@@ -551,7 +580,7 @@ void Query::remove()
     if (m_table.isEmpty() || idColumn < 0)
         throw Error(QStringLiteral("%1: 数据集不可修改").arg(objectName()));
     m_db.executeSql(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(m_table),
-                    {m_rows[m_order[m_current]][idColumn]});
+                    {m_rows.get(m_order[size_t(m_current)], idColumn)});
     removeRowAt(m_current);
 }
 
@@ -566,12 +595,12 @@ void Query::refresh()
 
     QHash<int, int> rowOfId;
     rowOfId.reserve(int(m_rows.size()));
-    for (int i = 0; i < int(m_rows.size()); ++i)
-        rowOfId.insert(m_rows[i][idColumn].toInt(), i);
+    for (int i = 0; i < m_rows.size(); ++i)
+        rowOfId.insert(m_rows.get(i, idColumn).toInt(), i);
 
     std::vector<int> sourceOf(m_fields.size());
     int idSource = -1;
-    std::vector<bool> seen(m_rows.size(), false);
+    std::vector<bool> seen(size_t(m_rows.size()), false);
     m_db.scan(
         QStringLiteral("SELECT * FROM %1").arg(m_table),
         [&](const QStringList& fields) {
@@ -583,26 +612,23 @@ void Query::refresh()
             const auto it = rowOfId.constFind(fresh[idSource].toInt());
             if (it == rowOfId.constEnd())
                 return;
-            Row& row = m_rows[*it];
-            seen[*it] = true;
+            seen[size_t(*it)] = true;
             for (int c = 0; c < m_fields.size(); ++c) {
                 if (sourceOf[c] >= 0)
-                    row[c] = fromStored(c, fresh[sourceOf[c]]);
+                    m_rows.set(*it, c, fromStored(c, fresh[size_t(sourceOf[c])]));
             }
         });
     // Rows deleted meanwhile leave the list; the rest keep their places.
     if (std::find(seen.begin(), seen.end(), false) != seen.end()) {
         const int currentRowIndex = m_current >= 0 ? m_order[m_current] : -1;
-        std::vector<int> newIndex(m_rows.size(), -1);
-        std::vector<Row> kept;
-        for (int i = 0; i < int(m_rows.size()); ++i) {
-            if (seen[i]) {
-                newIndex[i] = int(kept.size());
-                kept.push_back(std::move(m_rows[i]));
-            }
+        std::vector<int> newIndex(size_t(m_rows.size()), -1);
+        int kept = 0;
+        for (int i = 0; i < m_rows.size(); ++i) {
+            if (seen[size_t(i)])
+                newIndex[size_t(i)] = kept++;
         }
         beginResetModel();
-        m_rows = std::move(kept);
+        m_rows.keepRows(seen);
         std::vector<int> order;
         int newCurrent = -1;
         for (int pos = 0; pos < int(m_order.size()); ++pos) {
@@ -638,6 +664,7 @@ void Query::refresh()
 
 void Query::applySort()
 {
+    m_order.resize(size_t(m_rows.size()));
     for (size_t i = 0; i < m_order.size(); ++i)
         m_order[i] = int(i);
     if (m_sort.isEmpty())
@@ -653,17 +680,17 @@ void Query::applySort()
     if (c < 0)
         throw Error(QStringLiteral("%1: Field '%2' not found").arg(objectName(), field));
     const FieldKind kind = m_kinds[c];
-    const bool numeric = kind == FieldKind::Integer || kind == FieldKind::Number || kind == FieldKind::Bool;
-    std::vector<SortKey> keys(m_rows.size());
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        const QVariant& v = m_rows[i][c];
-        if (v.isNull())
+    const bool numeric = kind != FieldKind::Text; // dates by their day number
+    std::vector<SortKey> keys(size_t(m_rows.size()));
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (m_rows.isNull(i, c))
             continue;
-        keys[i].null = false;
+        SortKey& key = keys[size_t(i)];
+        key.null = false;
         if (numeric)
-            keys[i].number = v.toDouble();
+            key.number = m_rows.number(i, c);
         else
-            keys[i].text = v.toString();
+            key.text = m_rows.text(i, c);
     }
     auto less = [&](int a, int b) {
         const SortKey& x = keys[a];
@@ -739,8 +766,7 @@ QVariant Query::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const FieldKind kind = m_kinds[index.column()];
-    const QVariant stored = valueAt(index.row(), index.column());
-    const QVariant v = kind == FieldKind::Date ? dateOf(stored) : stored;
+    const QVariant v = valueAt(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
         if (kind == FieldKind::Bool)

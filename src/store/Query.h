@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/RowStore.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
@@ -99,7 +100,8 @@ private:
     using Row = std::vector<QVariant>;
     void requireOpen() const;
     int requireField(const QString& field) const;
-    const Row* currentData() const;
+    bool editingCurrent() const;
+    QVariant currentValue(int column) const;
     void setCurrent(int row, bool notify = true);
     void setState(State state);
     void applySort();
@@ -113,7 +115,7 @@ private:
     QString m_table;
     QStringList m_fields;
     std::vector<FieldKind> m_kinds;
-    std::vector<Row> m_rows;  // snapshot, statement order
+    RowStore m_rows;          // snapshot, statement order
     std::vector<int> m_order; // view position -> index into m_rows
     int m_current = -1;       // view position
     bool m_eof = true;

@@ -1,0 +1,11 @@
+#pragma once
+
+class Database;
+
+namespace BenchSeed {
+
+// Cards with days 1..31 (some beyond short months), ratios, amounts and a few repaid marks;
+// the same cards for the same count on every run.
+void seed(Database& db, int count);
+
+} // namespace BenchSeed
