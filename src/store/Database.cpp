@@ -219,8 +219,76 @@ Database::Rows Database::select(const QString& sql)
     return result;
 }
 
+RawRow::Type RawRow::type(int column) const
+{
+    switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_INTEGER:
+        return Integer;
+    case SQLITE_FLOAT:
+        return Real;
+    case SQLITE_TEXT:
+        return Text;
+    case SQLITE_BLOB:
+        return Blob;
+    default:
+        return Null;
+    }
+}
+
+qint64 RawRow::integer(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
+
+double RawRow::real(int column) const
+{
+    return sqlite3_column_double(m_statement, column);
+}
+
+QByteArrayView RawRow::utf8(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_statement, column));
+}
+
+QVariant RawRow::value(int column) const
+{
+    switch (type(column)) {
+    case Integer:
+        return qlonglong(integer(column));
+    case Real:
+        return real(column);
+    case Text:
+        return QString::fromUtf8(utf8(column));
+    case Blob:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
+                          sqlite3_column_bytes(m_statement, column));
+    case Null:
+        break;
+    }
+    return {};
+}
+
 void Database::scan(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
                     const std::function<void(std::vector<QVariant>& row)>& onRow)
+{
+    int columns = 0;
+    scanRaw(
+        sql,
+        [&](const QStringList& fields) {
+            columns = int(fields.size());
+            onFields(fields);
+        },
+        [&](const RawRow& raw) {
+            std::vector<QVariant> row(static_cast<size_t>(columns));
+            for (int c = 0; c < columns; ++c)
+                row[size_t(c)] = raw.value(c);
+            onRow(row);
+        });
+}
+
+void Database::scanRaw(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
+                       const std::function<void(const RawRow& row)>& onRow)
 {
     if (!isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
@@ -244,31 +312,10 @@ void Database::scan(const QString& sql, const std::function<void(const QStringLi
     for (int c = 0; c < columns; ++c)
         fields << QString::fromUtf8(sqlite3_column_name(statement, c));
     onFields(fields);
+    const RawRow row(statement);
     int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        std::vector<QVariant> row(columns);
-        for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(statement, c)) {
-            case SQLITE_INTEGER:
-                row[c] = qlonglong(sqlite3_column_int64(statement, c));
-                break;
-            case SQLITE_FLOAT:
-                row[c] = sqlite3_column_double(statement, c);
-                break;
-            case SQLITE_TEXT:
-                row[c] = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
-                                           sqlite3_column_bytes(statement, c));
-                break;
-            case SQLITE_BLOB:
-                row[c] = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, c)),
-                                    sqlite3_column_bytes(statement, c));
-                break;
-            default:
-                break; // NULL
-            }
-        }
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
         onRow(row);
-    }
     if (rc != SQLITE_DONE) {
         const QString explained = explainSqliteError(sqlite3_extended_errcode(db));
         throw Error((explained.isEmpty() ? QString() : explained + u'\n') + sql + u'\n' +

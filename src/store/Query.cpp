@@ -134,7 +134,7 @@ void Query::open()
     QStringList fields;
     std::vector<FieldKind> kinds;
     RowStore rows;
-    m_db.scan(
+    m_db.scanRaw(
         sql,
         [&](const QStringList& names) {
             fields = names;
@@ -143,13 +143,7 @@ void Query::open()
                 kinds.push_back(declared.value(name.toLower(), FieldKind::Text));
             rows = RowStore(int(names.size()));
         },
-        [&](std::vector<QVariant>& row) {
-            for (size_t c = 0; c < row.size(); ++c) {
-                if (kinds[c] == FieldKind::Date || kinds[c] == FieldKind::Bool)
-                    row[c] = storedAs(kinds[c], row[c]);
-            }
-            rows.appendRow(row);
-        });
+        [&](const RawRow& row) { rows.appendRaw(row, kinds); });
 
     beginResetModel();
     m_fields = fields;

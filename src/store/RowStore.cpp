@@ -40,12 +40,89 @@ RowStore::Cell RowStore::toCell(const QVariant& value)
         c.integer = value.toDate().toJulianDay();
         break;
     default:
-        c.type = Text;
-        c.integer = qint64(m_texts.size());
-        m_texts.push_back(value.toString());
-        break;
+        return textCell(value.toString());
     }
     return c;
+}
+
+RowStore::Cell RowStore::textCell(QString text)
+{
+    Cell c;
+    c.type = Text;
+    c.integer = qint64(m_texts.size());
+    m_texts.push_back(std::move(text));
+    return c;
+}
+
+namespace {
+// "2013-09-05" as stored, as a Julian day; -1 for anything else.
+qint64 isoJulianDay(QByteArrayView text)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return -1;
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            parts[p] = parts[p] * 10 + (text[i] - '0');
+        }
+    }
+    const QDate date(parts[0], parts[1], parts[2]);
+    return date.isValid() ? date.toJulianDay() : -1;
+}
+} // namespace
+
+int RowStore::newRow()
+{
+    const int index = m_rows;
+    if (index % kBlockRows == 0)
+        m_blocks.push_back(std::make_unique<Cell[]>(size_t(kBlockRows) * size_t(m_columns)));
+    ++m_rows;
+    return index;
+}
+
+void RowStore::appendRaw(const RawRow& row, const std::vector<FieldKind>& kinds)
+{
+    const int index = newRow();
+    for (int c = 0; c < m_columns; ++c) {
+        Cell& target = cell(index, c);
+        target = Cell();
+        switch (row.type(c)) {
+        case RawRow::Null:
+            break;
+        case RawRow::Integer:
+            target.type = kinds[size_t(c)] == FieldKind::Bool ? Flag : Integer;
+            target.integer = row.integer(c);
+            if (target.type == Flag)
+                target.integer = target.integer != 0;
+            break;
+        case RawRow::Real:
+            if (kinds[size_t(c)] == FieldKind::Bool) {
+                target.type = Flag;
+                target.integer = row.real(c) != 0;
+            } else {
+                target.type = Real;
+                target.real = row.real(c);
+            }
+            break;
+        case RawRow::Text:
+        case RawRow::Blob: {
+            const QByteArrayView text = row.utf8(c);
+            if (kinds[size_t(c)] == FieldKind::Date) {
+                const qint64 day = isoJulianDay(text);
+                if (day >= 0) {
+                    target.type = Date;
+                    target.integer = day;
+                    break;
+                }
+            }
+            target = textCell(QString::fromUtf8(text));
+            break;
+        }
+        }
+    }
 }
 
 QVariant RowStore::get(int row, int column) const
@@ -107,10 +184,7 @@ void RowStore::setRow(int row, const std::vector<QVariant>& values)
 
 int RowStore::appendRow(const std::vector<QVariant>& values)
 {
-    const int index = m_rows;
-    if (index % kBlockRows == 0)
-        m_blocks.push_back(std::make_unique<Cell[]>(size_t(kBlockRows) * size_t(m_columns)));
-    ++m_rows;
+    const int index = newRow();
     for (int c = 0; c < m_columns; ++c)
         cell(index, c) = c < int(values.size()) ? toCell(values[size_t(c)]) : Cell();
     return index;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Database.h"
+
 #include <QDate>
 #include <QString>
 #include <QVariant>
@@ -29,6 +31,8 @@ public:
     std::vector<QVariant> row(int row) const;
     void setRow(int row, const std::vector<QVariant>& values);
     int appendRow(const std::vector<QVariant>& values); // returns the new row's index
+    // Appends a row straight from SQLite: flags as flags, ISO dates as dates, by field kind.
+    void appendRaw(const RawRow& row, const std::vector<FieldKind>& kinds);
     void removeRow(int row);
     // Keeps the rows whose flag is set, in their order; the text pool is compacted.
     void keepRows(const std::vector<bool>& keep);
@@ -58,6 +62,8 @@ private:
                        [size_t(row % kBlockRows) * size_t(m_columns) + size_t(column)];
     }
     Cell toCell(const QVariant& value);
+    Cell textCell(QString text);
+    int newRow();
 
     int m_columns = 0;
     int m_rows = 0;
