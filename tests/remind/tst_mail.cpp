@@ -79,6 +79,8 @@ private slots:
     void failures();
     void retriesRefusedData_data();
     void retriesRefusedData();
+    void misbehavingServers_data();
+    void misbehavingServers();
 };
 
 void TestMail::reminderTextWalksListAndStaysOnFirstRow()
@@ -280,6 +282,42 @@ void TestMail::retriesRefusedData()
     QCOMPARE(server.messageCount(), delivered ? 1 : 0);
     if (!delivered)
         QVERIFY2(result.error.contains("451"), qPrintable(result.error));
+}
+
+// Servers that go wrong mid-conversation: never a success reported for a mail that did not
+// go out, and never a long hang.
+void TestMail::misbehavingServers_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("delivered");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("connection dropped mid-DATA") << "drop-data" << false << "";
+    QTest::newRow("4xx reply to RCPT") << "rcpt-4xx" << false << "450";
+    QTest::newRow("no AUTH offered") << "no-auth" << true << "";
+}
+
+void TestMail::misbehavingServers()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, delivered);
+    QFETCH(QString, reason);
+    SmtpServer::Options options;
+    options.fault = fault;
+    SmtpServer server(options);
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QElapsedTimer clock;
+    clock.start();
+    const SmtpSender::Result result =
+        SmtpSender(fastOptions()).send(jobFor(serverFor(server), simpleMessage()));
+    QVERIFY2(clock.elapsed() < 20000, "waited far longer than the time-outs");
+    QCOMPARE(result.ok, delivered);
+    QCOMPARE(server.messageCount(), delivered ? 1 : 0);
+    if (!delivered) {
+        QVERIFY(!result.error.isEmpty());
+        QVERIFY2(result.error.contains(reason), qPrintable(result.error));
+    }
+    if (fault == "no-auth")
+        QCOMPARE(server.authAttempts(), QStringList()); // the password is not offered unasked
 }
 
 QTEST_GUILESS_MAIN(TestMail)

@@ -26,7 +26,8 @@ bool SmtpServer::start()
     m_process.start(kPython,
                     {script("smtp_server.py"), QStringLiteral("--dir"), m_dir.path(),
                      QStringLiteral("--user"), m_options.user, QStringLiteral("--password"),
-                     m_options.password, QStringLiteral("--fail-data"), QString::number(m_options.failData)});
+                     m_options.password, QStringLiteral("--fail-data"), QString::number(m_options.failData),
+                     QStringLiteral("--fault"), m_options.fault});
     if (!m_process.waitForStarted(10000)) {
         m_error = m_process.errorString();
         return false;

@@ -17,6 +17,9 @@ public:
         QString user = QStringLiteral("reminder@velmora.test");
         QString password = QStringLiteral("s3cret-密码");
         int failData = 0; // answer the first n DATA commands with 451
+        // "" (well-behaved), "drop-data" (hang up after the message, before replying),
+        // "rcpt-4xx" (every RCPT answered 450), "no-auth" (no AUTH offered at all)
+        QString fault;
     };
 
     explicit SmtpServer(Options options);

@@ -25,12 +25,23 @@ def free_port():
 
 
 class Handler:
-    def __init__(self, folder, fail_data):
+    def __init__(self, folder, fail_data, fault):
         self.folder = folder
         self.fail_data = fail_data
+        self.fault = fault
         self.count = 0
 
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if self.fault == "rcpt-4xx":
+            return "450 Mailbox busy, try later"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
+        if self.fault == "drop-data":
+            # The message arrived; the connection goes away before any reply.
+            server.transport.close()
+            return None
         if self.fail_data > 0:
             self.fail_data -= 1
             return "451 Requested action aborted: try again"
@@ -49,6 +60,7 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--fail-data", type=int, default=0)
+    parser.add_argument("--fault", default="", choices=["", "drop-data", "rcpt-4xx", "no-auth"])
     args = parser.parse_args()
     # AUTH without TLS is what these tests want; keep the server quiet about it.
     warnings.simplefilter("ignore")
@@ -63,8 +75,12 @@ def main():
         return AuthResult(success=ok, handled=False)
 
     port = free_port()
-    controller = Controller(Handler(args.dir, args.fail_data), hostname="127.0.0.1", port=port,
-                            authenticator=authenticator, auth_required=True, auth_require_tls=False)
+    handler = Handler(args.dir, args.fail_data, args.fault)
+    if args.fault == "no-auth":  # a server that offers no AUTH at all
+        controller = Controller(handler, hostname="127.0.0.1", port=port)
+    else:
+        controller = Controller(handler, hostname="127.0.0.1", port=port,
+                                authenticator=authenticator, auth_required=True, auth_require_tls=False)
     controller.start()
     print("READY %d" % port, flush=True)
     try:
