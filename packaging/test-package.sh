@@ -23,6 +23,9 @@ trap '$sudo apt-get remove -y -qq velmora >/dev/null 2>&1 || true' EXIT
 test -x /usr/bin/velmora
 test -f /usr/share/applications/velmora.desktop
 test -f /usr/share/metainfo/org.velmora.Velmora.metainfo.xml
+test -f /usr/share/icons/hicolor/48x48/apps/velmora.png
+test -f /usr/share/icons/hicolor/scalable/apps/velmora.svg
+test -f /usr/share/velmora/3.html
 /usr/bin/velmora --version
 
 # Start the installed program on demo data and check that it stays up with its window.
