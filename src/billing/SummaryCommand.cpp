@@ -5,7 +5,6 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -102,22 +101,9 @@ void printText(const RefreshResult& r, const QList<DueSoonCard>& due, QTextStrea
 int runSummaryCommand(const HomeFolder& home, const Clock& clock, bool json, QTextStream& out,
                       QTextStream& err)
 {
-    // A summary never creates anything: no home folder, no empty database.
-    const QString path = home.databasePath();
-    const QFileInfo file(path);
-    if (!file.exists()) {
-        err << QStringLiteral("velmora: 找不到数据库文件 %1。请先启动一次 Velmora 并录入卡片。").arg(path)
-            << '\n';
-        return 1;
-    }
-    if (!file.isFile() || !file.isReadable()) {
-        err << QStringLiteral("velmora: 无法读取数据库文件 %1。").arg(path) << '\n';
-        return 1;
-    }
-
     try {
         DataModule data;
-        data.database().open(path);
+        data.database().open(home.existingDatabasePath());
         const RefreshResult result = RefreshPass(data, clock).run();
         const QList<DueSoonCard> due = dueSoonCards(data.dueSoon());
         if (json)

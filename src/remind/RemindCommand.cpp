@@ -7,21 +7,11 @@
 #include "store/Error.h"
 #include "store/Settings.h"
 
-#include <QFileInfo>
-
 int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& out, QTextStream& err)
 {
-    // Like --summary, this never creates a home folder or an empty database.
-    const QString path = home.databasePath();
-    const QFileInfo file(path);
-    if (!file.exists()) {
-        err << QStringLiteral("velmora: 找不到数据库文件 %1。请先启动一次 Velmora 并录入卡片。").arg(path)
-            << '\n';
-        return 1;
-    }
     try {
         DataModule data;
-        data.database().open(path);
+        data.database().open(home.existingDatabasePath());
         const RefreshResult refreshed = RefreshPass(data, clock).run();
         out << QStringLiteral("已刷新全部卡片（%1），3天内需还款：%2张。")
                    .arg(DateText::format(refreshed.date))

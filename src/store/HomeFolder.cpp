@@ -57,6 +57,17 @@ QString HomeFolder::logPath() const
     return QDir(m_path).filePath(QStringLiteral("velmora.log"));
 }
 
+QString HomeFolder::existingDatabasePath() const
+{
+    const QString path = databasePath();
+    const QFileInfo file(path);
+    if (!file.exists())
+        throw Error(QStringLiteral("找不到数据库文件 %1。请先启动一次 Velmora 并录入卡片。").arg(path));
+    if (!file.isFile() || !file.isReadable())
+        throw Error(QStringLiteral("无法读取数据库文件 %1。").arg(path));
+    return path;
+}
+
 QString HomeFolder::shippedFile(const QString& name) const
 {
     const QString local = QDir(m_path).filePath(name);

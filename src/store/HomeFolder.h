@@ -20,6 +20,10 @@ public:
     QString databasePath() const; // Data/Data.db
     QString logPath() const;      // velmora.log
 
+    // For headless commands, which never create anything: the database path when the file
+    // exists and can be read; otherwise throws Error with a message saying which.
+    QString existingDatabasePath() const;
+
     // A shipped file: the home folder's copy when present, else the built-in resource.
     QString shippedFile(const QString& name) const;
 
