@@ -15,3 +15,7 @@ if(VELMORA_SANITIZE)
   target_compile_options(velmora_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(velmora_settings INTERFACE -fsanitize=address,undefined)
 endif()
+if(VELMORA_FUZZ)
+  # Coverage feedback from the program's own code, not only from the fuzz targets.
+  target_compile_options(velmora_settings INTERFACE -fsanitize=fuzzer-no-link)
+endif()
