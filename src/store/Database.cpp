@@ -210,15 +210,6 @@ int Database::executeSql(const QString& sql, const QVariantList& values)
     return query.numRowsAffected();
 }
 
-Database::Rows Database::select(const QString& sql)
-{
-    Rows result;
-    scan(
-        sql, [&](const QStringList& fields) { result.fields = fields; },
-        [&](std::vector<QVariant>& row) { result.rows.push_back(std::move(row)); });
-    return result;
-}
-
 RawRow::Type RawRow::type(int column) const
 {
     switch (sqlite3_column_type(m_statement, column)) {

@@ -52,16 +52,8 @@ public:
     // Runs plain SQLite with bound values; returns rows changed. Throws Error.
     int executeSql(const QString& sql, const QVariantList& values = {});
 
-    // Runs a SQLite select and returns its column names and rows (values as SQLite typed
-    // them: integer, real, text, blob or null). Reads through the C interface: several
-    // times faster than row-by-row QSqlQuery for large lists. Throws Error.
-    struct Rows
-    {
-        QStringList fields;
-        std::vector<std::vector<QVariant>> rows;
-    };
-    Rows select(const QString& sql);
-    // The same, handing each row to `onRow` as it is read instead of keeping them all.
+    // Runs a SQLite select, handing each row to `onRow` as it is read (values as SQLite typed
+    // them: integer, real, text, blob or null). Throws Error.
     void scan(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
               const std::function<void(std::vector<QVariant>& row)>& onRow);
     // The same with the row as SQLite holds it: the fastest way to read a large list.

@@ -52,25 +52,6 @@ QString numberText(double value)
     return QString::number(value, 'g', 15);
 }
 
-// "2013-09-05" as stored; an invalid date when the text is anything else.
-QDate isoDate(const QString& text)
-{
-    if (text.size() != 10 || text[4] != u'-' || text[7] != u'-')
-        return {};
-    const auto digits = [&](int from, int count) {
-        int v = 0;
-        for (int i = from; i < from + count; ++i) {
-            const char16_t ch = text[i].unicode();
-            if (ch < u'0' || ch > u'9')
-                return -1;
-            v = v * 10 + (ch - u'0');
-        }
-        return v;
-    };
-    const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
-    return y < 0 || m < 0 || d < 0 ? QDate() : QDate(y, m, d);
-}
-
 // A sort key per row, converted once instead of at every comparison.
 struct SortKey
 {
@@ -88,8 +69,8 @@ QVariant storedAs(FieldKind kind, const QVariant& stored)
     if (kind == FieldKind::Bool)
         return stored.toLongLong() != 0;
     if (kind == FieldKind::Date && stored.typeId() == QMetaType::QString) {
-        const QDate date = isoDate(stored.toString());
-        return date.isValid() ? QVariant(date) : stored;
+        const auto date = DateText::parse(stored.toString());
+        return date ? QVariant(*date) : stored;
     }
     return stored;
 }
