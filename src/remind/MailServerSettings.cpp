@@ -15,25 +15,30 @@ const QString kUser = QStringLiteral("smtp_user");
 const QString kPassword = QStringLiteral("smtp_password");
 const QString kFrom = QStringLiteral("smtp_from");
 const QString kSecurity = QStringLiteral("smtp_security");
+const QString kCaFile = QStringLiteral("smtp_ca_file");
 } // namespace
 
 MailServerSettings MailServerSettings::load(const IniFile& file)
 {
     MailServerSettings s;
     s.host = file.readText(kSection, kHost, s.host).trimmed();
-    s.port = file.readInt(kSection, kPort, s.port);
     s.user = file.readText(kSection, kUser, s.user).trimmed();
     s.password = file.readText(kSection, kPassword, s.password).trimmed();
     s.from = file.readText(kSection, kFrom, s.from).trimmed();
-    const QString security = file.readText(kSection, kSecurity, securityName(s.security)).trimmed().toLower();
-    if (security == QStringLiteral("none") || security.isEmpty())
+    // Absent or empty means the encrypted default; "none" is only ever what the user chose.
+    const QString security = file.readText(kSection, kSecurity).trimmed().toLower();
+    if (security == QStringLiteral("none"))
         s.security = Security::None;
+    else if (security.isEmpty())
+        s.security = Security::StartTls;
     else if (security == QStringLiteral("starttls"))
         s.security = Security::StartTls;
     else if (security == QStringLiteral("ssl"))
         s.security = Security::Ssl;
     else
         s.unknownSecurity = security;
+    s.port = file.readInt(kSection, kPort, defaultPort(s.security));
+    s.caFile = file.readText(kSection, kCaFile).trimmed();
     return s;
 }
 
@@ -45,6 +50,7 @@ void MailServerSettings::save(IniFile& file) const
     file.writeText(kSection, kPassword, password.trimmed());
     file.writeText(kSection, kFrom, from.trimmed());
     file.writeText(kSection, kSecurity, securityName(security));
+    file.writeText(kSection, kCaFile, caFile.trimmed());
     // The file now holds a mail password: whatever mode it had, only its owner may read it.
     const QFileDevice::Permissions mode = QFile::permissions(file.path());
     const QFileDevice::Permissions ownerOnly = mode & (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -79,9 +85,14 @@ int MailServerSettings::defaultPort(Security security)
     return 25;
 }
 
+bool MailServerSettings::configured() const
+{
+    return !host.isEmpty() && host != kPlaceholderHost;
+}
+
 void MailServerSettings::validate() const
 {
-    if (host.isEmpty() || host == kPlaceholderHost)
+    if (!configured())
         throw Error(
             QStringLiteral("尚未设置发送提醒邮件的邮件服务器，请在“系统设置”中点击“邮件服务器…”填写。"));
     for (QChar c : host) {
@@ -95,7 +106,14 @@ void MailServerSettings::validate() const
                         .arg(unknownSecurity));
     if (user.contains(u'\r') || user.contains(u'\n') || password.contains(u'\r') || password.contains(u'\n'))
         throw Error(QStringLiteral("邮件服务器的用户名和密码中不能含有换行。"));
+    if (from.isEmpty())
+        throw Error(QStringLiteral("尚未填写发件人Email，请在“系统设置”中点击“邮件服务器…”填写。"));
     (void)Mail::parseAddress(from);
+    if (!caFile.isEmpty()) {
+        QFile pem(caFile);
+        if (!pem.open(QIODevice::ReadOnly) || !pem.peek(4096).contains("-----BEGIN CERTIFICATE-----"))
+            throw Error(QStringLiteral("证书文件“%1”无法读取或不是PEM格式的证书。").arg(caFile));
+    }
 }
 
 QString MailServerSettings::url() const

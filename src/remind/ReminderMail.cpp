@@ -13,6 +13,16 @@ QString subject(const Query& dueSoon)
            DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date")));
 }
 
+QString numberShown(const QString& cardNumber)
+{
+    QString digits;
+    for (const QChar c : cardNumber) {
+        if (!c.isSpace() && c != u'-')
+            digits += c;
+    }
+    return QStringLiteral("尾号") + digits.right(4);
+}
+
 QString body(Query& dueSoon)
 {
     QString text;
@@ -20,8 +30,8 @@ QString body(Query& dueSoon)
     while (!dueSoon.eof()) {
         text += QStringLiteral("卡名：") + dueSoon.textValue(QStringLiteral("c_name")).toHtmlEscaped() +
                 QStringLiteral("<br>") + QStringLiteral("卡号:") +
-                dueSoon.textValue(QStringLiteral("c_no")).toHtmlEscaped() + QStringLiteral("<br>") +
-                QStringLiteral("还款日期：<span class=\"STYLE3\">") +
+                numberShown(dueSoon.textValue(QStringLiteral("c_no"))).toHtmlEscaped() +
+                QStringLiteral("<br>") + QStringLiteral("还款日期：<span class=\"STYLE3\">") +
                 DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date"))) + QStringLiteral("<br>") +
                 QStringLiteral("</span>剩下还款天数:") +
                 QString::number(dueSoon.intValue(QStringLiteral("i_xyr"))) + kSeparator;

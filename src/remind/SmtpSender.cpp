@@ -1,10 +1,18 @@
 #include "remind/SmtpSender.h"
 
+#include <QFile>
+#include <QStringList>
 #include <QSysInfo>
 #include <curl/curl.h>
 #include <mutex>
 
 namespace {
+
+#if CURL_AT_LEAST_VERSION(8, 2, 0)
+constexpr CURLoption kRcptAllowFails = CURLOPT_MAIL_RCPT_ALLOWFAILS;
+#else
+constexpr CURLoption kRcptAllowFails = CURLOPT_MAIL_RCPT_ALLLOWFAILS; // spelled so before 8.2
+#endif
 
 void initCurlOnce()
 {
@@ -36,21 +44,73 @@ int checkCancel(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return cancel && cancel->load() ? 1 : 0;
 }
 
-// Failures another try at once cannot mend: the server is not there, refuses the login or
-// lacks the encryption we insist on. They end the attempts right away.
-bool isFinal(CURLcode code)
+// What the server said, read from the exchange as it goes: the login mechanisms offered in the
+// last EHLO reply and the recipients refused (libcurl reports neither by itself).
+struct Trace
 {
+    bool authOffered = false;
+    QList<QByteArray> mechanisms; // upper case
+    QByteArray pendingRcpt;       // the RCPT TO whose reply is still to come
+    QStringList rejected;         // "a@b.cn（550 No such user）"
+};
+
+int traceExchange(CURL*, curl_infotype type, char* data, size_t size, void* userData)
+{
+    auto* trace = static_cast<Trace*>(userData);
+    const QByteArray text(data, qsizetype(size));
+    if (type == CURLINFO_HEADER_OUT) {
+        if (text.startsWith("EHLO ")) {
+            // After STARTTLS the server lists its mechanisms again; only the last list counts.
+            trace->authOffered = false;
+            trace->mechanisms.clear();
+        } else if (text.startsWith("RCPT TO:")) {
+            const qsizetype open = text.indexOf('<');
+            const qsizetype close = text.indexOf('>', open + 1);
+            trace->pendingRcpt =
+                open >= 0 && close > open ? text.mid(open + 1, close - open - 1) : QByteArray();
+        }
+        return 0;
+    }
+    if (type != CURLINFO_HEADER_IN)
+        return 0;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        if (line.size() < 3)
+            continue;
+        const int code = line.left(3).toInt();
+        const bool last = line.size() == 3 || line[3] == ' ';
+        const QByteArray extension = line.mid(4).toUpper();
+        if (code == 250 && (extension.startsWith("AUTH ") || extension.startsWith("AUTH="))) {
+            trace->authOffered = true;
+            for (const QByteArray& word : extension.mid(5).split(' '))
+                if (!word.isEmpty())
+                    trace->mechanisms << word;
+        }
+        if (last && !trace->pendingRcpt.isEmpty()) {
+            if (code >= 400)
+                trace->rejected << QStringLiteral("%1（%2）")
+                                       .arg(QString::fromLatin1(trace->pendingRcpt), QString::fromUtf8(line));
+            trace->pendingRcpt.clear();
+        }
+    }
+    return 0;
+}
+
+// Only what may pass later is tried again: a lost connection or a 4xx reply. A 5xx reply, a
+// refused login, a server that is not there or not answering, and every TLS fault are final.
+bool mayPassLater(CURLcode code, long reply)
+{
+    if (code == CURLE_OPERATION_TIMEDOUT || code == CURLE_ABORTED_BY_CALLBACK)
+        return false;
+    if (reply >= 500)
+        return false;
+    if (reply >= 400)
+        return true;
     switch (code) {
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_LOGIN_DENIED:
-    case CURLE_USE_SSL_FAILED:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_ABORTED_BY_CALLBACK:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
         return true;
     default:
         return false;
@@ -58,7 +118,7 @@ bool isFinal(CURLcode code)
 }
 
 QString describe(CURLcode code, const char* detail, long reply, const SmtpSender::Job& job,
-                 const SmtpSender::Options& o)
+                 const SmtpSender::Options& o, const QStringList& rejected)
 {
     const QString where = QStringLiteral("%1:%2").arg(job.server.host).arg(job.server.port);
     QString text;
@@ -81,15 +141,26 @@ QString describe(CURLcode code, const char* detail, long reply, const SmtpSender
     case CURLE_USE_SSL_FAILED:
         text = QStringLiteral("邮件服务器 %1 不支持加密连接（STARTTLS），为保护密码没有发送").arg(where);
         break;
-    case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
+        text = QStringLiteral("邮件服务器 %1 的证书验证失败：证书不是受信任的机构签发的，或与服务器名称不符"
+                              "（自建的邮件服务器请在“邮件服务器…”中选择它的CA证书文件）")
+                   .arg(job.server.host);
+        break;
+    case CURLE_SSL_CACERT_BADFILE:
+        text = QStringLiteral("无法读取证书文件“%1”").arg(job.server.caFile);
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
         text = QStringLiteral("与邮件服务器 %1 建立加密连接失败").arg(where);
         break;
     case CURLE_ABORTED_BY_CALLBACK:
         text = QStringLiteral("发送已取消");
         break;
     default:
-        text = QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(where);
+        if (!rejected.isEmpty())
+            text = QStringLiteral("邮件服务器 %1 拒收了全部收件人：%2")
+                       .arg(where, rejected.join(QStringLiteral("，")));
+        else
+            text = QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(where);
         break;
     }
     QString why = QString::fromUtf8(detail && *detail ? detail : curl_easy_strerror(code)).trimmed();
@@ -113,6 +184,20 @@ QByteArray localHostName()
 
 } // namespace
 
+namespace {
+
+enum class Login { Login, Plain, None };
+
+struct Exchange
+{
+    CURLcode code = CURLE_OK;
+    long reply = 0;
+    Trace trace;
+    QString error;
+};
+
+} // namespace
+
 SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* cancel) const
 {
     initCurlOnce();
@@ -124,14 +209,15 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
     const QByteArray url = job.server.url().toUtf8() + '/' + localHostName();
     const QByteArray user = job.server.user.toUtf8();
     const QByteArray password = job.server.password.toUtf8();
+    const QByteArray caFile = QFile::encodeName(job.server.caFile);
     const QByteArray from = '<' + job.envelopeFrom + '>';
+    Login login = user.isEmpty() ? Login::None : Login::Login;
 
-    for (int attempt = 1; attempt <= std::max(1, m_options.attempts); ++attempt) {
-        result.attempts = attempt;
+    auto perform = [&](Exchange& x) {
         CURL* curl = curl_easy_init();
         if (!curl) {
-            result.error = QStringLiteral("无法初始化邮件发送");
-            return result;
+            x.code = CURLE_FAILED_INIT;
+            return;
         }
         char errorBuffer[CURL_ERROR_SIZE] = {};
         curl_slist* rcpt = nullptr;
@@ -148,15 +234,29 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
         // A server that stops reading our data mid-message counts as not answering.
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(m_options.responseTimeoutSeconds));
-        if (job.server.security == MailServerSettings::Security::StartTls)
-            curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
-        if (!user.isEmpty()) {
+        // STARTTLS whenever offered; required unless the user chose "none" for a server without TLS.
+        if (job.server.security != MailServerSettings::Security::Ssl)
+            curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                             long(job.server.security == MailServerSettings::Security::None
+                                      ? CURLUSESSL_TRY
+                                      : CURLUSESSL_ALL));
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!caFile.isEmpty()) {
+            // A private CA replaces the system's bundle; it does not add to it.
+            curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+            curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+        }
+        if (login != Login::None) {
             curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
             curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-            curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+            curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS,
+                             login == Login::Login ? "AUTH=LOGIN" : "AUTH=PLAIN");
         }
         curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
         curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
+        // One refused recipient does not keep the mail from the others.
+        curl_easy_setopt(curl, kRcptAllowFails, 1L);
         curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(curl, CURLOPT_READFUNCTION, readMessage);
         curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
@@ -164,19 +264,42 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancel);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, traceExchange);
+        curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &x.trace);
+        curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L); // feeds traceExchange only; nothing is printed
 
-        const CURLcode code = curl_easy_perform(curl);
-        long reply = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
+        x.code = curl_easy_perform(curl);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &x.reply);
         curl_slist_free_all(rcpt);
         curl_easy_cleanup(curl);
-        if (code == CURLE_OK) {
-            result.ok = true;
-            result.error.clear();
+        if (x.code != CURLE_OK)
+            x.error = describe(x.code, errorBuffer, x.reply, job, m_options, x.trace.rejected);
+    };
+
+    for (int attempt = 1; attempt <= std::max(1, m_options.attempts); ++attempt) {
+        result.attempts = attempt;
+        Exchange x;
+        perform(x);
+        if (x.code == CURLE_FAILED_INIT) {
+            result.error = QStringLiteral("无法初始化邮件发送");
             return result;
         }
-        result.error = describe(code, errorBuffer, reply, job, m_options);
-        if (isFinal(code) || (cancel && cancel->load()))
+        if (x.code == CURLE_LOGIN_DENIED && login == Login::Login && x.trace.authOffered &&
+            !x.trace.mechanisms.contains("LOGIN")) {
+            // The server offers no LOGIN: PLAIN if it has that, else no login at all. Nothing was
+            // sent yet, so this is still the same attempt.
+            login = x.trace.mechanisms.contains("PLAIN") ? Login::Plain : Login::None;
+            x = Exchange{};
+            perform(x);
+        }
+        if (x.code == CURLE_OK) {
+            result.ok = true;
+            result.error.clear();
+            result.rejected = x.trace.rejected;
+            return result;
+        }
+        result.error = x.error;
+        if (!mayPassLater(x.code, x.reply) || (cancel && cancel->load()))
             break;
     }
     return result;

@@ -5,11 +5,15 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 
-// Sends one composed message over SMTP with libcurl: AUTH LOGIN when a user name is set,
-// STARTTLS or implicit TLS as configured (never the password in clear when TLS was asked for),
-// time-outs on connecting and on every server reply, one RCPT per recipient.
+// Sends one composed message over SMTP with libcurl. With a user name it logs in with AUTH LOGIN
+// when the server offers it, else PLAIN, else not at all. STARTTLS is used whenever the server
+// offers it and required unless the security is "none"; "ssl" is TLS from the first byte.
+// Certificates and host names are always checked (against smtp_ca_file when set). Time-outs on
+// connecting and on every reply; a recipient the server refuses does not stop the others.
+// Only what may pass later (a lost connection, a 4xx reply) is tried again.
 // send() blocks; it is meant to run off the user-interface thread.
 class SmtpSender
 {
@@ -34,6 +38,8 @@ public:
         bool ok = false;
         int attempts = 0;
         QString error; // why the last attempt failed, in Chinese, with the library's detail
+        // Recipients the server refused while the mail went to the others: "a@b.cn（550 ...）".
+        QStringList rejected;
     };
 
     explicit SmtpSender(Options options) : m_options(options) {}
