@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <utility>
 
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QMainWindow(parent), m_context(context), m_loginGate(context.settings)
@@ -71,13 +72,26 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     setWindowIcon(TrayController::programIcon());
     m_tray = new TrayController(*this);
 
-    // The daily reminder mail hangs on every hide to the tray; a failure is told by a balloon.
+    // The daily reminder mail hangs on every hide to the tray; a problem is told by a balloon,
+    // or without a tray once in a message at the next show of the window.
     m_mailReminder = new MailReminder(m_context.settings, *m_context.clock, m_context.home.logPath(), this);
     connect(m_tray, &TrayController::minimized, this, &MainWindow::checkDailyMail);
-    connect(m_mailReminder, &MailReminder::failed, this, [this](const QString& reason) {
-        if (m_tray->trayAvailable() && m_tray->icon())
-            m_tray->icon()->showMessage(QStringLiteral("还款提醒邮件发送失败"), reason,
-                                        QSystemTrayIcon::Warning, 10000);
+    auto tellMailProblem = [this](const QString& title, const QString& notice, const QString& reason) {
+        if (m_tray->trayAvailable() && m_tray->icon()) {
+            m_tray->icon()->showMessage(title, reason, QSystemTrayIcon::Warning, 10000);
+            return;
+        }
+        m_mailNotice = notice + reason;
+        if (isVisible() && !isMinimized())
+            formShowMailNotice();
+    };
+    connect(m_mailReminder, &MailReminder::failed, this, [tellMailProblem](const QString& reason) {
+        tellMailProblem(QStringLiteral("还款提醒邮件发送失败"),
+                        QStringLiteral("今天的还款提醒邮件发送失败："), reason);
+    });
+    connect(m_mailReminder, &MailReminder::partlyRejected, this, [tellMailProblem](const QString& reason) {
+        tellMailProblem(QStringLiteral("还款提醒邮件有收件人没有收到"),
+                        QStringLiteral("今天的还款提醒邮件有收件人没有收到："), reason);
     });
     connect(m_settingsPage, &SettingsPage::mailServerRequested, this, [this] {
         auto* dialog = new MailServerDialog(m_context.settings.file(), this);
@@ -125,14 +139,13 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
 void MainWindow::checkDailyMail()
 {
     if (m_data)
-        m_mailReminder->check(m_state.mailSent, m_state.mailOn, m_state.mailTo, m_data->dueSoon());
+        m_mailReminder->check(m_state.mailOn, m_state.mailTo, m_data->dueSoon());
 }
 
 void MainWindow::formCreate()
 {
     m_bankPage->load();
     m_state.loggedIn = false;
-    m_state.mailSent = false;
 
     const Settings& settings = m_context.settings;
     const bool autostart = settings.autostart();
@@ -187,6 +200,13 @@ void MainWindow::formShow()
 
     if (m_state.autoMinMinutes > 0)
         LoopTimer::enable(m_timer2); // a running countdown is kept
+    formShowMailNotice();
+}
+
+void MainWindow::formShowMailNotice()
+{
+    if (!m_mailNotice.isEmpty())
+        MessageBox::error(this, std::exchange(m_mailNotice, QString()));
 }
 
 void MainWindow::runLoginGate()

@@ -33,7 +33,6 @@ public:
         bool reminderShown = false; // the automatic reminder decision has been taken (per day)
         bool loggedIn = false;      // the login gate accepted the password at this show
         bool pwdProtect = false;    // pdtf
-        bool mailSent = false;      // the reminder e-mail went out in this run
         bool mailOn = false;        // qy
         int autoMinMinutes = 0;     // zxf, 0 = off
         QString mailTo;             // em
@@ -89,6 +88,7 @@ private:
     void formShow();
     void runLoginGate();
     void runRefreshPass();
+    void formShowMailNotice(); // a reminder mail problem no balloon could tell, once
 
     AppContext& m_context;
     State m_state;
@@ -110,4 +110,5 @@ private:
     TrayController* m_tray = nullptr;
     LoginGate m_loginGate;
     bool m_quitting = false;
+    QString m_mailNotice; // for the next show
 };

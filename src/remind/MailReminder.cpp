@@ -6,17 +6,16 @@
 #include "store/Clock.h"
 #include "store/DateText.h"
 #include "store/Error.h"
+#include "store/IniFile.h"
 #include "store/Query.h"
 #include "store/Settings.h"
 
 #include <QEventLoop>
 #include <QtConcurrent/QtConcurrentRun>
 
-MailReminder::Outcome MailReminder::decide(bool mailSent, bool mailOn, const QString& mailTo, QDate sendDate,
-                                           QDate today, const Query& dueSoon)
+MailReminder::Outcome MailReminder::decide(bool mailOn, const QString& mailTo, QDate sendDate, QDate today,
+                                           const Query& dueSoon)
 {
-    if (mailSent)
-        return Outcome::AlreadySent;
     if (!mailOn)
         return Outcome::Disabled;
     if (mailTo.trimmed().isEmpty())
@@ -46,23 +45,60 @@ MailReminder::~MailReminder()
     m_watcher.waitForFinished();
 }
 
-MailReminder::Outcome MailReminder::prepare(bool& mailSent, bool mailOn, const QString& mailTo,
-                                            Query& dueSoon, SmtpSender::Job& job, QString* error)
+MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo, Query& dueSoon,
+                                            SmtpSender::Job& job, QString* error)
 {
     const QDate today = m_clock.today();
-    const Outcome decision = decide(mailSent, mailOn, mailTo, m_settings.sendDate(), today, dueSoon);
-    if (decision != Outcome::Sending)
-        return decision;
+    if (m_attemptedOn == today)
+        return Outcome::AttemptedToday;
+    if (!mailOn)
+        return Outcome::Disabled;
+    const QString to = mailTo.trimmed();
+    if (to.isEmpty())
+        return Outcome::NoRecipient;
 
-    // The day is recorded before any attempt: a failure is not repeated today, in this run or the next.
-    mailSent = true;
+    // Setting problems are found before the day is recorded, so that once they are mended the
+    // mail still goes out today.
+    Mail::Message message;
+    MailServerSettings server;
     try {
-        m_settings.saveSendDate(today);
-        const MailServerSettings server = MailServerSettings::load(m_settings.file());
+        message.to = Mail::parseAddressList(to);
+    } catch (const Error& e) {
+        const QString reason = QStringLiteral("收件人Email“%1”无法使用：%2").arg(to, e.message());
+        if (error)
+            *error = reason;
+        reportSettingProblem(reason);
+        return Outcome::BadRecipient;
+    }
+    try {
+        server = MailServerSettings::load(m_settings.file());
         server.validate();
-        Mail::Message message;
         message.from = Mail::parseAddress(server.from);
-        message.to = Mail::parseAddressList(mailTo.trimmed());
+    } catch (const Error& e) {
+        if (error)
+            *error = e.message();
+        reportSettingProblem(e.message());
+        return Outcome::NotConfigured;
+    }
+
+    try {
+        // senddate is read, compared and written in one turn of the settings file: of several
+        // processes checking at once (the window, cron), exactly one goes on.
+        const IniFile::Turn turn(m_settings.file());
+        const Outcome decision = decide(mailOn, to, m_settings.sendDate(), today, dueSoon);
+        if (decision != Outcome::Sending)
+            return decision;
+        // The day is recorded before any attempt: a failure is not repeated today, in this run or the next.
+        m_attemptedOn = today;
+        m_settings.saveSendDate(today);
+    } catch (const Error& e) {
+        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
+        if (error)
+            *error = e.message();
+        return Outcome::Failed;
+    }
+
+    try {
         message.subject = ReminderMail::subject(dueSoon);
         message.htmlBody = ReminderMail::body(dueSoon);
         message.date = m_clock.now();
@@ -84,11 +120,22 @@ MailReminder::Outcome MailReminder::prepare(bool& mailSent, bool mailOn, const Q
     return Outcome::Sending;
 }
 
-MailReminder::Outcome MailReminder::check(bool& mailSent, bool mailOn, const QString& mailTo, Query& dueSoon)
+void MailReminder::reportSettingProblem(const QString& reason)
+{
+    const QDate today = m_clock.today();
+    if (m_problemTold == reason && m_problemToldOn == today)
+        return;
+    m_problemTold = reason;
+    m_problemToldOn = today;
+    MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件没有发送：") + reason);
+    emit failed(reason);
+}
+
+MailReminder::Outcome MailReminder::check(bool mailOn, const QString& mailTo, Query& dueSoon)
 {
     SmtpSender::Job job;
     QString error;
-    const Outcome outcome = prepare(mailSent, mailOn, mailTo, dueSoon, job, &error);
+    const Outcome outcome = prepare(mailOn, mailTo, dueSoon, job, &error);
     if (outcome == Outcome::Failed)
         emit failed(error);
     if (outcome != Outcome::Sending)
@@ -102,11 +149,11 @@ MailReminder::Outcome MailReminder::check(bool& mailSent, bool mailOn, const QSt
     return Outcome::Sending;
 }
 
-MailReminder::Outcome MailReminder::checkNow(bool& mailSent, bool mailOn, const QString& mailTo,
-                                             Query& dueSoon, QString* error)
+MailReminder::Outcome MailReminder::checkNow(bool mailOn, const QString& mailTo, Query& dueSoon,
+                                             QString* error)
 {
     SmtpSender::Job job;
-    const Outcome outcome = prepare(mailSent, mailOn, mailTo, dueSoon, job, error);
+    const Outcome outcome = prepare(mailOn, mailTo, dueSoon, job, error);
     if (outcome != Outcome::Sending)
         return outcome;
     const SmtpSender::Result result = SmtpSender(m_options).send(job);
@@ -129,9 +176,16 @@ void MailReminder::waitForSend()
 void MailReminder::report(const SmtpSender::Result& result)
 {
     m_pending = false;
+    m_lastRejected = result.ok ? result.rejected : QStringList();
     if (result.ok) {
         MailLog::append(m_logPath, m_clock.now(),
                         QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
+        if (!m_lastRejected.isEmpty()) {
+            const QString reason =
+                QStringLiteral("邮件服务器拒收了收件人：") + m_lastRejected.join(QStringLiteral("，"));
+            MailLog::append(m_logPath, m_clock.now(), reason);
+            emit partlyRejected(reason);
+        }
         emit sent(m_lastRecipients);
     } else {
         MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + result.error);

@@ -20,21 +20,30 @@ int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& ou
 
         Settings settings(home.iniPath());
         MailReminder reminder(settings, clock, home.logPath());
-        bool mailSent = false; // each run of the command is a run of its own
         QString error;
         const MailReminder::Outcome outcome =
-            reminder.checkNow(mailSent, settings.mailOn(), settings.mailTo(), data.dueSoon(), &error);
+            reminder.checkNow(settings.mailOn(), settings.mailTo(), data.dueSoon(), &error);
         switch (outcome) {
         case MailReminder::Outcome::Sent:
             out << QStringLiteral("已发送还款提醒邮件（%1张卡），收件人：%2。")
                        .arg(data.dueSoon().recordCount())
                        .arg(reminder.lastRecipients())
                 << '\n';
+            if (!reminder.lastRejected().isEmpty()) {
+                out.flush();
+                err << QStringLiteral("velmora: 邮件服务器拒收了收件人：")
+                    << reminder.lastRejected().join(QStringLiteral("，")) << '\n';
+            }
             return 0;
         case MailReminder::Outcome::Failed:
         case MailReminder::Outcome::Sending: // not reached: checkNow sends before it returns
             out.flush();
             err << QStringLiteral("velmora: 还款提醒邮件发送失败：") << error << '\n';
+            return 1;
+        case MailReminder::Outcome::BadRecipient:
+        case MailReminder::Outcome::NotConfigured:
+            out.flush();
+            err << QStringLiteral("velmora: 还款提醒邮件没有发送：") << error << '\n';
             return 1;
         case MailReminder::Outcome::Disabled:
             out << QStringLiteral("还款提醒邮件未启用（系统设置 → 提醒设置 → 启用），未发送。") << '\n';
@@ -47,7 +56,7 @@ int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& ou
                        .arg(DateText::format(clock.today()))
                 << '\n';
             return 0;
-        case MailReminder::Outcome::AlreadySent:
+        case MailReminder::Outcome::AttemptedToday: // not reached: a new reminder each run
         case MailReminder::Outcome::ListNotLoaded:
         case MailReminder::Outcome::ListEmpty:
             out << QStringLiteral("3天内没有需要还款的卡，未发送提醒邮件。") << '\n';

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 
 #include <cerrno>
@@ -161,6 +162,23 @@ QString systemMessage(int err)
     throw Error(QStringLiteral("Unable to write to %1").arg(path));
 }
 
+// Follow a symbolic link to the file it names, so the link stays a link.
+QString writeTarget(const QString& path)
+{
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        target = info.symLinkTarget();
+    return QFileInfo(target).absoluteFilePath();
+}
+
+// Turns this thread holds, by target path, with their nesting depth.
+QHash<QString, int>& heldTurns()
+{
+    thread_local QHash<QString, int> held;
+    return held;
+}
+
 // Writes `bytes` to `path` so that the file is either the old one or the new one, never a mix:
 // a temporary file beside it, every write and the flush to disk checked, then a rename.
 void replaceFile(const QString& path, const QByteArray& bytes, std::optional<mode_t> keepMode)
@@ -272,19 +290,10 @@ void IniFile::writeText(const QString& section, const QString& key, const QStrin
     const QByteArray entry = Gbk::encode(QString(key + u'=' + value));
     const QByteArray header = Gbk::encode(QString(u'[' + section + u']'));
 
-    // Follow a symbolic link to the file it names, so the link stays a link.
-    QString target = m_path;
-    const QFileInfo info(m_path);
-    if (info.isSymLink())
-        target = info.symLinkTarget();
-    target = QFileInfo(target).absoluteFilePath();
-
+    const QString target = writeTarget(m_path);
     // The window and a scheduled "--remind" may write at the same moment; each rewrites the
     // whole file, so they take turns or one of them would undo the other's key.
-    QLockFile turn(target + QStringLiteral(".lock"));
-    turn.setStaleLockTime(10000);
-    if (!turn.tryLock(5000))
-        refuse(target);
+    const Turn turn(*this);
 
     QByteArray old;
     std::optional<mode_t> keepMode;
@@ -355,4 +364,25 @@ void IniFile::writeBool(const QString& s, const QString& k, bool v)
 void IniFile::writeDate(const QString& s, const QString& k, QDate v)
 {
     writeText(s, k, DateText::format(v));
+}
+
+IniFile::Turn::Turn(const IniFile& file) : m_target(writeTarget(file.path()))
+{
+    int& depth = heldTurns()[m_target];
+    if (depth++ > 0)
+        return; // this thread has it already
+    m_lock = std::make_unique<QLockFile>(m_target + QStringLiteral(".lock"));
+    m_lock->setStaleLockTime(10000);
+    if (!m_lock->tryLock(5000)) {
+        m_lock.reset();
+        if (--depth == 0)
+            heldTurns().remove(m_target);
+        refuse(m_target);
+    }
+}
+
+IniFile::Turn::~Turn()
+{
+    if (--heldTurns()[m_target] == 0)
+        heldTurns().remove(m_target);
 }

@@ -2,6 +2,9 @@
 
 #include <QDate>
 #include <QString>
+#include <memory>
+
+class QLockFile;
 
 // Reader/writer of a GBK (code page 936) initialisation file with the classic profile
 // semantics: [section] lines and key=value lines, keys matched without regard to case,
@@ -24,6 +27,23 @@ public:
     void writeInt(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
     void writeDate(const QString& section, const QString& key, QDate value);
+
+    // The file's write turn, held while it lives: a read-decide-write sequence (such as the
+    // daily mail's look at senddate) runs as one step against other processes. Writes by the
+    // same thread meanwhile go ahead. Throws Error("Unable to write to <path>") when another
+    // holder keeps the turn for more than a few seconds.
+    class Turn
+    {
+    public:
+        explicit Turn(const IniFile& file);
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+    private:
+        QString m_target;
+        std::unique_ptr<QLockFile> m_lock;
+    };
 
 private:
     QString m_path;

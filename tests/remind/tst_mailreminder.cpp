@@ -11,8 +11,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
+#include <memory>
 
 namespace {
 
@@ -61,8 +63,11 @@ private slots:
     void dailyRules();
     void failureIsLoggedAndReported_data();
     void failureIsLoggedAndReported();
+    void settingProblemsLeaveTheDayOpen_data();
+    void settingProblemsLeaveTheDayOpen();
     void remindCommand_data();
     void remindCommand();
+    void concurrentRemindsMailOnce();
 };
 
 void TestMailReminder::dailyRules_data()
@@ -86,6 +91,9 @@ void TestMailReminder::dailyRules_data()
     QTest::newRow("next day after restart")
         << "1"
         << "me@velmora.test" << QString() << true << "mrdm" << 2 << tomorrow;
+    QTest::newRow("run spanning two days")
+        << "1"
+        << "me@velmora.test" << QString() << true << "mmdm" << 2 << tomorrow;
     QTest::newRow("sent earlier today") << "1"
                                         << "me@velmora.test" << today << true << "m" << 0 << today;
     QTest::newRow("future senddate") << "1"
@@ -131,23 +139,27 @@ void TestMailReminder::dailyRules()
 
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
-    MailReminder reminder(settings, clock, home.home().logPath());
-    reminder.setSmtpOptions(fast());
-    QSignalSpy failed(&reminder, &MailReminder::failed);
-    // What the main window read at start-up.
-    bool mailSent = false;
-    bool mailOn = settings.mailOn();
-    QString mailTo = settings.mailTo();
+    // A run: one reminder object, and what the main window read at start-up.
+    std::unique_ptr<MailReminder> reminder;
+    bool mailOn = false;
+    QString mailTo;
+    int failures = 0;
+    auto startRun = [&] {
+        reminder = std::make_unique<MailReminder>(settings, clock, home.home().logPath());
+        reminder->setSmtpOptions(fast());
+        connect(reminder.get(), &MailReminder::failed, this, [&] { ++failures; });
+        mailOn = settings.mailOn();
+        mailTo = settings.mailTo();
+    };
+    startRun();
     for (QChar step : steps) {
         switch (step.unicode()) {
         case 'm':
-            reminder.check(mailSent, mailOn, mailTo, list);
-            reminder.waitForSend();
+            reminder->check(mailOn, mailTo, list);
+            reminder->waitForSend();
             break;
         case 'r':
-            mailSent = false;
-            mailOn = settings.mailOn();
-            mailTo = settings.mailTo();
+            startRun();
             break;
         case 'd':
             clock.advanceDays(1);
@@ -158,7 +170,7 @@ void TestMailReminder::dailyRules()
             break;
         }
     }
-    QCOMPARE(failed.count(), 0);
+    QCOMPARE(failures, 0);
     QCOMPARE(server.messageCount(), mails);
     QCOMPARE(settings.file().readText(Settings::kSection, "senddate"), finalSenddate);
     if (mails > 0) {
@@ -175,8 +187,6 @@ void TestMailReminder::failureIsLoggedAndReported_data()
                                     << "拒绝登录";
     QTest::newRow("server never answers") << "silent"
                                           << "没有及时响应";
-    QTest::newRow("server not configured") << "placeholder"
-                                           << "尚未设置发送提醒邮件的邮件服务器";
 }
 
 // A failed send counts the day as done, says why in the log and by signal, and the window
@@ -192,10 +202,8 @@ void TestMailReminder::failureIsLoggedAndReported()
     TempHome home;
     if (mode == "password")
         home.writeIni(iniText("1", "me@velmora.test", QString(), "127.0.0.1", server.port(), "wrong"));
-    else if (mode == "silent")
-        home.writeIni(iniText("1", "me@velmora.test", QString(), "127.0.0.1", silent.serverPort(), "x"));
     else
-        home.writeIni("[系统设置]\r\nqy=1\r\nem=me@velmora.test\r\n");
+        home.writeIni(iniText("1", "me@velmora.test", QString(), "127.0.0.1", silent.serverPort(), "x"));
     DataModule data;
     data.open(home.databasePath());
     seedDueCards(data.database());
@@ -207,12 +215,10 @@ void TestMailReminder::failureIsLoggedAndReported()
     MailReminder reminder(settings, clock, home.home().logPath());
     reminder.setSmtpOptions(fast());
     QSignalSpy failed(&reminder, &MailReminder::failed);
-    bool mailSent = false;
     QElapsedTimer timer;
     timer.start();
-    reminder.check(mailSent, true, "me@velmora.test", data.dueSoon());
+    QCOMPARE(reminder.check(true, "me@velmora.test", data.dueSoon()), MailReminder::Outcome::Sending);
     QVERIFY2(timer.elapsed() < 1000, "the check waited for the network");
-    QVERIFY(mailSent);
     QCOMPARE(settings.sendDate(), kToday);
     reminder.waitForSend();
     QCOMPARE(failed.count(), 1);
@@ -223,37 +229,119 @@ void TestMailReminder::failureIsLoggedAndReported()
              qPrintable(log));
 
     // Not tried again today.
-    reminder.check(mailSent, true, "me@velmora.test", data.dueSoon());
+    QCOMPARE(reminder.check(true, "me@velmora.test", data.dueSoon()), MailReminder::Outcome::AttemptedToday);
     QVERIFY(!reminder.isSending());
     QCOMPARE(failed.count(), 1);
     QCOMPARE(server.messageCount(), 0);
 }
 
+void TestMailReminder::settingProblemsLeaveTheDayOpen_data()
+{
+    QTest::addColumn<QString>("em");
+    QTest::addColumn<QString>("server"); // the section 邮件服务器, %1 = the test server's port
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("reason");
+    const QString good = QStringLiteral("[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\nsmtp_user="
+                                        "reminder@velmora.test\r\nsmtp_password=s3cret-密码\r\n"
+                                        "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n");
+    QTest::newRow("no server section")
+        << "me@velmora.test" << QString() << int(MailReminder::Outcome::NotConfigured)
+        << "尚未设置发送提醒邮件的邮件服务器";
+    QTest::newRow("old placeholder host")
+        << "me@velmora.test" << QString(good).replace("127.0.0.1", "smtp.example.com")
+        << int(MailReminder::Outcome::NotConfigured) << "尚未设置发送提醒邮件的邮件服务器";
+    QTest::newRow("recipients only commas")
+        << " , , " << good << int(MailReminder::Outcome::BadRecipient) << "收件人Email“, ,”无法使用";
+    QTest::newRow("recipient unusable")
+        << "me@velmora.test, you at velmora" << good << int(MailReminder::Outcome::BadRecipient)
+        << "收件人Email“me@velmora.test, you at velmora”无法使用";
+}
+
+// A setting the mail cannot go out with leaves senddate alone and is told once a day; once it
+// is mended, the mail goes out the same day.
+void TestMailReminder::settingProblemsLeaveTheDayOpen()
+{
+    QFETCH(QString, em);
+    QFETCH(QString, server);
+    QFETCH(int, outcome);
+    QFETCH(QString, reason);
+    SmtpServer smtp;
+    QVERIFY2(smtp.start(), qPrintable(smtp.errorString()));
+    TempHome home;
+    home.writeIni("[系统设置]\r\nqy=1\r\nem=" + em + "\r\n" +
+                  (server.isEmpty() ? server : server.arg(smtp.port())));
+    DataModule data;
+    data.open(home.databasePath());
+    seedDueCards(data.database());
+    data.dueSoon().setSql(Refresh::kDueSoonStatement);
+    data.dueSoon().open();
+
+    FixedClock clock(kToday);
+    Settings settings(home.iniPath());
+    MailReminder reminder(settings, clock, home.home().logPath());
+    reminder.setSmtpOptions(fast());
+    QSignalSpy failed(&reminder, &MailReminder::failed);
+    for (int hide = 0; hide < 2; ++hide)
+        QCOMPARE(int(reminder.check(true, settings.mailTo(), data.dueSoon())), outcome);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY2(failed.first().first().toString().contains(reason),
+             qPrintable(failed.first().first().toString()));
+    QVERIFY2(logText(home).contains("还款提醒邮件没有发送：" + reason), qPrintable(logText(home)));
+    QCOMPARE(settings.file().readText(Settings::kSection, "senddate"), QString());
+
+    // Mended the same day: the next hide mails.
+    home.writeIni("[系统设置]\r\nqy=1\r\nem=me@velmora.test\r\n[邮件服务器]\r\nsmtp_host=127.0.0.1\r\n"
+                  "smtp_port=" +
+                  QString::number(smtp.port()) +
+                  "\r\nsmtp_user=reminder@velmora.test\r\nsmtp_password=s3cret-密码\r\n"
+                  "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n");
+    QCOMPARE(reminder.check(true, settings.mailTo(), data.dueSoon()), MailReminder::Outcome::Sending);
+    reminder.waitForSend();
+    QCOMPARE(smtp.messageCount(), 1);
+    QCOMPARE(settings.sendDate(), kToday);
+}
+
 void TestMailReminder::remindCommand_data()
 {
     QTest::addColumn<QString>("qy");
+    QTest::addColumn<QString>("em");
+    QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("mails");
     QTest::addColumn<QString>("output");
-    QTest::newRow("sends") << "1" << QString() << 0 << 1
-                           << "已发送还款提醒邮件（1张卡），收件人：me@velmora.test, you@velmora.test。";
-    QTest::newRow("send fails") << "1"
-                                << "wrong" << 1 << 0 << "还款提醒邮件发送失败：邮件服务器拒绝登录";
-    QTest::newRow("switched off") << "0" << QString() << 0 << 0 << "还款提醒邮件未启用";
+    QTest::addColumn<bool>("dayRecorded"); // senddate = today afterwards
+    const QString two = QStringLiteral("me@velmora.test,you@velmora.test");
+    QTest::newRow("sends") << "1" << two << "127.0.0.1" << QString() << 0 << 1
+                           << "已发送还款提醒邮件（1张卡），收件人：me@velmora.test, you@velmora.test。"
+                           << true;
+    QTest::newRow("send fails") << "1" << two << "127.0.0.1"
+                                << "wrong" << 1 << 0 << "还款提醒邮件发送失败：邮件服务器拒绝登录" << true;
+    QTest::newRow("switched off") << "0" << two << "127.0.0.1" << QString() << 0 << 0 << "还款提醒邮件未启用"
+                                  << false;
+    QTest::newRow("no server configured")
+        << "1" << two << "" << QString() << 1 << 0 << "还款提醒邮件没有发送：尚未设置发送提醒邮件的邮件服务器"
+        << false;
+    QTest::newRow("no usable recipient")
+        << "1"
+        << " , , "
+        << "127.0.0.1" << QString() << 1 << 0 << "收件人Email“, ,”无法使用" << false;
 }
 
 void TestMailReminder::remindCommand()
 {
     QFETCH(QString, qy);
+    QFETCH(QString, em);
+    QFETCH(QString, host);
     QFETCH(QString, password);
     QFETCH(int, exitCode);
     QFETCH(int, mails);
     QFETCH(QString, output);
+    QFETCH(bool, dayRecorded);
     SmtpServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     TempHome home;
-    home.writeIni(iniText(qy, "me@velmora.test,you@velmora.test", QString(), "127.0.0.1", server.port(),
+    home.writeIni(iniText(qy, em, QString(), host, server.port(),
                           password.isNull() ? server.options().password : password));
     {
         Database db;
@@ -272,12 +360,62 @@ void TestMailReminder::remindCommand()
     if (mails)
         QCOMPARE(server.message(0).value("rcpt_tos").toArray(),
                  QJsonArray({"me@velmora.test", "you@velmora.test"}));
+    const Settings settings(home.iniPath());
+    QCOMPARE(settings.file().readText(Settings::kSection, "senddate"),
+             dayRecorded ? DateText::format(kToday) : QString());
 
-    // Run again the same day: nothing more goes out, and that is no failure.
-    if (qy == "1") {
+    // Run again the same day: nothing more goes out, and that is no failure once the day is done.
+    if (dayRecorded) {
         QCOMPARE(runRemindCommand(home.home(), clock, out, err), 0);
         QCOMPARE(server.messageCount(), mails);
     }
+}
+
+// Six `velmora --remind` started together on one home: exactly one mail goes out.
+void TestMailReminder::concurrentRemindsMailOnce()
+{
+    const QDate today = QDate::currentDate(); // the program runs on the real clock
+    if (today.day() > 28)
+        QSKIP("the card's repayment day must be 1..28");
+    SmtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    TempHome home;
+    home.writeIni(
+        iniText("1", "me@velmora.test", QString(), "127.0.0.1", server.port(), server.options().password));
+    {
+        Database db;
+        db.open(home.databasePath());
+        // Repayment today: on the due-soon list whatever the statement day.
+        CardBuilder(db)
+            .name("A")
+            .number("1")
+            .statementDay(today.day())
+            .repaymentDay(today.day())
+            .ratio(0.1)
+            .used(1000)
+            .insert();
+    }
+    QList<QProcess*> runs;
+    for (int i = 0; i < 6; ++i) {
+        auto* run = new QProcess(this);
+        run->start(QStringLiteral(VELMORA_EXECUTABLE), {QStringLiteral("--remind")});
+        runs << run;
+    }
+    int mailed = 0;
+    QString outputs;
+    for (QProcess* run : runs) {
+        QVERIFY(run->waitForFinished(60000));
+        const QString out = QString::fromUtf8(run->readAllStandardOutput() + run->readAllStandardError());
+        outputs += out;
+        QVERIFY2(run->exitCode() == 0, qPrintable(out));
+        if (out.contains("已发送还款提醒邮件"))
+            ++mailed;
+        delete run;
+    }
+    QVERIFY2(outputs.contains("3天内需还款：1张"), qPrintable(outputs));
+    QCOMPARE(mailed, 1);
+    QCOMPARE(server.messageCount(), 1);
+    QCOMPARE(Settings(home.iniPath()).sendDate(), today);
 }
 
 QTEST_GUILESS_MAIN(TestMailReminder)

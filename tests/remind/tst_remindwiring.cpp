@@ -20,6 +20,7 @@ class TestRemindWiring : public QObject
     Q_OBJECT
 private slots:
     void hidingToTrayMailsOncePerDay();
+    void failureWithoutTrayToldOnceAtNextShow();
 };
 
 void TestRemindWiring::hidingToTrayMailsOncePerDay()
@@ -30,7 +31,7 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n"
                                  "[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\n"
                                  "smtp_user=reminder@velmora.test\r\nsmtp_password=%2\r\n"
-                                 "smtp_from=reminder@velmora.test\r\n")
+                                 "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n")
                       .arg(server.port())
                       .arg(server.options().password));
     {
@@ -73,6 +74,52 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     dialog->reject();
+    MessageBox::setSuppressAll(false);
+}
+
+// No notification area, so no balloon: the failure waits for the window to come back and is
+// told there once.
+void TestRemindWiring::failureWithoutTrayToldOnceAtNextShow()
+{
+    SmtpServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n"
+                                 "[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\n"
+                                 "smtp_user=reminder@velmora.test\r\nsmtp_password=wrong\r\n"
+                                 "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n")
+                      .arg(server.port()));
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("A").number("1").statementDay(20).repaymentDay(7).ratio(0.1).used(1000).insert();
+    }
+    MessageBox::setSuppressAll(true);
+    MessageBox::clearShownTexts();
+    FixedClock clock(QDate(2013, 9, 5));
+    AppContext context(home.home());
+    context.clock = &clock;
+    MainWindow window(context);
+    window.tray()->overrideTrayAvailable(false);
+    DataModule data;
+    context.data = &data;
+    data.open(home.databasePath());
+    window.attach(nullptr, &data, nullptr, nullptr);
+    window.show();
+
+    window.tray()->hideToTray(); // minimized, as there is no tray
+    QVERIFY(window.mailReminder()->isSending());
+    window.mailReminder()->waitForSend();
+    QCOMPARE(MessageBox::shownTexts(), QStringList());
+
+    window.tray()->restore(TrayController::Restore::DoubleClick);
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    QVERIFY2(MessageBox::shownTexts().first().startsWith("今天的还款提醒邮件发送失败：邮件服务器拒绝登录"),
+             qPrintable(MessageBox::shownTexts().first()));
+
+    window.tray()->hideToTray();
+    window.tray()->restore(TrayController::Restore::DoubleClick);
+    QCOMPARE(MessageBox::shownTexts().size(), 1); // once
     MessageBox::setSuppressAll(false);
 }
 
