@@ -7,12 +7,29 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+namespace {
+QString securityHint(MailServerSettings::Security security)
+{
+    switch (security) {
+    case MailServerSettings::Security::StartTls:
+        break;
+    case MailServerSettings::Security::Ssl:
+        return QStringLiteral("连接一开始就加密（通常为端口465）。");
+    case MailServerSettings::Security::None:
+        return QStringLiteral("服务器支持STARTTLS时仍会加密；只有服务器完全不支持加密时，密码才以明文发送。");
+    }
+    return QStringLiteral("登录前用STARTTLS加密连接；服务器不支持加密时不发送（通常为端口587）。");
+}
+} // namespace
 
 MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(parent), m_file(file)
 {
@@ -36,9 +53,12 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
     m_port->setRange(1, 65535);
     m_security = new QComboBox(this);
     m_security->setObjectName(QStringLiteral("SmtpSecurityCombo"));
-    m_security->addItem(QStringLiteral("不加密"), int(MailServerSettings::Security::None));
-    m_security->addItem(QStringLiteral("STARTTLS"), int(MailServerSettings::Security::StartTls));
+    m_security->addItem(QStringLiteral("STARTTLS（推荐）"), int(MailServerSettings::Security::StartTls));
     m_security->addItem(QStringLiteral("SSL/TLS"), int(MailServerSettings::Security::Ssl));
+    m_security->addItem(QStringLiteral("不要求加密"), int(MailServerSettings::Security::None));
+    m_securityHint = new QLabel(this);
+    m_securityHint->setObjectName(QStringLiteral("SmtpSecurityHint"));
+    m_securityHint->setWordWrap(true);
     m_user = new QLineEdit(this);
     m_user->setObjectName(QStringLiteral("SmtpUserEdit"));
     m_password = new QLineEdit(this);
@@ -46,12 +66,23 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
     m_password->setEchoMode(QLineEdit::Password);
     m_from = new QLineEdit(this);
     m_from->setObjectName(QStringLiteral("SmtpFromEdit"));
+    m_caFile = new QLineEdit(this);
+    m_caFile->setObjectName(QStringLiteral("SmtpCaFileEdit"));
+    m_caFile->setPlaceholderText(QStringLiteral("留空则信任系统的证书"));
+    auto* caButton = new QPushButton(QStringLiteral("选择…"), this);
+    caButton->setObjectName(QStringLiteral("SmtpCaFileButton"));
+    connect(caButton, &QPushButton::clicked, this, &MailServerDialog::chooseCaFile);
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(m_caFile, 1);
+    caRow->addWidget(caButton);
     form->addRow(QStringLiteral("SMTP服务器："), m_host);
     form->addRow(QStringLiteral("端口："), m_port);
     form->addRow(QStringLiteral("加密方式："), m_security);
+    form->addRow(QString(), m_securityHint);
     form->addRow(QStringLiteral("用户名："), m_user);
     form->addRow(QStringLiteral("密码："), m_password);
     form->addRow(QStringLiteral("发件人Email："), m_from);
+    form->addRow(QStringLiteral("CA证书文件："), caRow);
     layout->addLayout(form);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -65,10 +96,11 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
 
     // Switching the encryption moves the port along while it is still a standard one.
     connect(m_security, &QComboBox::currentIndexChanged, this, [this] {
+        const auto security = MailServerSettings::Security(m_security->currentData().toInt());
         const int port = m_port->value();
         if (port == 25 || port == 465 || port == 587)
-            m_port->setValue(MailServerSettings::defaultPort(
-                MailServerSettings::Security(m_security->currentData().toInt())));
+            m_port->setValue(MailServerSettings::defaultPort(security));
+        m_securityHint->setText(securityHint(security));
     });
 
     showValues(MailServerSettings::load(m_file));
@@ -80,8 +112,19 @@ void MailServerDialog::showValues(const MailServerSettings& s)
     m_user->setText(s.user);
     m_password->setText(s.password);
     m_from->setText(s.from);
+    m_caFile->setText(s.caFile);
     m_security->setCurrentIndex(m_security->findData(int(s.security)));
+    m_securityHint->setText(securityHint(s.security));
     m_port->setValue(s.port >= 1 && s.port <= 65535 ? s.port : MailServerSettings::defaultPort(s.security));
+}
+
+void MailServerDialog::chooseCaFile()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("选择CA证书文件"), m_caFile->text(),
+                                     QStringLiteral("PEM证书 (*.pem *.crt *.cer);;所有文件 (*)"));
+    if (!path.isEmpty())
+        m_caFile->setText(path);
 }
 
 MailServerSettings MailServerDialog::values() const
@@ -93,6 +136,7 @@ MailServerSettings MailServerDialog::values() const
     s.user = m_user->text().trimmed();
     s.password = m_password->text().trimmed();
     s.from = m_from->text().trimmed();
+    s.caFile = m_caFile->text().trimmed();
     return s;
 }
 
@@ -102,7 +146,9 @@ void MailServerDialog::save()
         const MailServerSettings s = values();
         if (s.host.isEmpty())
             throw Error(QStringLiteral("请填写SMTP服务器。"));
-        (void)Mail::parseAddress(s.from);
+        if (s.from.isEmpty())
+            throw Error(QStringLiteral("请填写发件人Email。"));
+        s.validate();
         s.save(m_file);
         MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。"));
         accept();

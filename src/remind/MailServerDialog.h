@@ -6,6 +6,7 @@
 
 class IniFile;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -23,12 +24,15 @@ public slots:
 
 private:
     void showValues(const MailServerSettings& s);
+    void chooseCaFile();
 
     IniFile& m_file;
     QLineEdit* m_host = nullptr;
     QSpinBox* m_port = nullptr;
     QComboBox* m_security = nullptr;
+    QLabel* m_securityHint = nullptr;
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
     QLineEdit* m_from = nullptr;
+    QLineEdit* m_caFile = nullptr;
 };

@@ -5,18 +5,42 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryFile>
 #include <QtTest>
 
 class TestMailServerDialog : public QObject
 {
     Q_OBJECT
 private slots:
+    void startsEmptyWithStartTls();
     void showsStoredValuesAndSavesEdits();
-    void refusesUnusableSender();
+    void refusesUnusableValues_data();
+    void refusesUnusableValues();
 };
+
+// Nothing is offered that is not the user's: no server, no account, no password, and the
+// encryption that keeps the password safe.
+void TestMailServerDialog::startsEmptyWithStartTls()
+{
+    TempHome home;
+    IniFile ini(home.iniPath());
+    MailServerDialog dialog(ini);
+    for (const char* name :
+         {"SmtpHostEdit", "SmtpUserEdit", "SmtpPasswordEdit", "SmtpFromEdit", "SmtpCaFileEdit"})
+        QVERIFY2(dialog.findChild<QLineEdit*>(name)->text().isEmpty(), name);
+    auto* security = dialog.findChild<QComboBox*>("SmtpSecurityCombo");
+    QCOMPARE(security->currentData().toInt(), int(MailServerSettings::Security::StartTls));
+    QCOMPARE(dialog.findChild<QSpinBox*>("SmtpPortSpin")->value(), 587);
+    auto* hint = dialog.findChild<QLabel*>("SmtpSecurityHint");
+    QVERIFY(hint->text().contains("STARTTLS"));
+    security->setCurrentIndex(security->findData(int(MailServerSettings::Security::None)));
+    QVERIFY2(hint->text().contains("仍会加密"), qPrintable(hint->text()));
+    QCOMPARE(dialog.findChild<QSpinBox*>("SmtpPortSpin")->value(), 25);
+}
 
 void TestMailServerDialog::showsStoredValuesAndSavesEdits()
 {
@@ -28,13 +52,21 @@ void TestMailServerDialog::showsStoredValuesAndSavesEdits()
     auto* port = dialog.findChild<QSpinBox*>("SmtpPortSpin");
     QCOMPARE(host->text(), QStringLiteral("smtp.velmora.test"));
     QCOMPARE(port->value(), 2525);
-    QCOMPARE(dialog.findChild<QLineEdit*>("SmtpFromEdit")->text(), QStringLiteral("velmora@example.com"));
+    QCOMPARE(dialog.findChild<QComboBox*>("SmtpSecurityCombo")->currentData().toInt(),
+             int(MailServerSettings::Security::StartTls)); // no smtp_security: the default
 
-    port->setValue(25);
-    dialog.findChild<QComboBox*>("SmtpSecurityCombo")->setCurrentIndex(1); // STARTTLS moves 25 to 587
+    port->setValue(465);
+    auto* security = dialog.findChild<QComboBox*>("SmtpSecurityCombo");
+    security->setCurrentIndex(security->findData(int(MailServerSettings::Security::None)));
+    security->setCurrentIndex(security->findData(int(MailServerSettings::Security::StartTls))); // 25 -> 587
     dialog.findChild<QLineEdit*>("SmtpUserEdit")->setText("  me@velmora.test ");
     dialog.findChild<QLineEdit*>("SmtpPasswordEdit")->setText("授权码123");
     dialog.findChild<QLineEdit*>("SmtpFromEdit")->setText("Velmora <me@velmora.test>");
+    QTemporaryFile pem;
+    QVERIFY(pem.open());
+    pem.write("-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n");
+    pem.flush();
+    dialog.findChild<QLineEdit*>("SmtpCaFileEdit")->setText(pem.fileName());
     MessageBox::setSuppressAll(true);
     MessageBox::clearShownTexts();
     QTest::mouseClick(dialog.findChild<QPushButton*>("SaveButton"), Qt::LeftButton);
@@ -49,22 +81,44 @@ void TestMailServerDialog::showsStoredValuesAndSavesEdits()
     QCOMPARE(saved.user, QStringLiteral("me@velmora.test"));
     QCOMPARE(saved.password, QStringLiteral("授权码123"));
     QCOMPARE(saved.from, QStringLiteral("Velmora <me@velmora.test>"));
+    QCOMPARE(saved.caFile, pem.fileName());
+    QCOMPARE(ini.readText("邮件服务器", "smtp_security"), QStringLiteral("starttls"));
     QCOMPARE(ini.readText("系统设置", "qy"), QStringLiteral("1")); // the other section is untouched
     QCOMPARE(QFile::permissions(home.iniPath()) & 0x0077, QFileDevice::Permissions()); // owner only
 }
 
-void TestMailServerDialog::refusesUnusableSender()
+void TestMailServerDialog::refusesUnusableValues_data()
 {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("caFile");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("header in the sender") << "me@velmora.test\r\nBcc: x@velmora.test"
+                                          << ""
+                                          << "邮件地址中不能含有换行。";
+    QTest::newRow("no sender") << ""
+                               << ""
+                               << "请填写发件人Email。";
+    QTest::newRow("CA file missing") << "me@velmora.test"
+                                     << "/nonexistent/ca.pem"
+                                     << "证书文件“/nonexistent/ca.pem”无法读取或不是PEM格式的证书。";
+}
+
+void TestMailServerDialog::refusesUnusableValues()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, caFile);
+    QFETCH(QString, message);
     TempHome home;
     IniFile ini(home.iniPath());
     MailServerDialog dialog(ini);
     dialog.findChild<QLineEdit*>("SmtpHostEdit")->setText("smtp.velmora.test");
-    dialog.findChild<QLineEdit*>("SmtpFromEdit")->setText("me@velmora.test\r\nBcc: x@velmora.test");
+    dialog.findChild<QLineEdit*>("SmtpFromEdit")->setText(from);
+    dialog.findChild<QLineEdit*>("SmtpCaFileEdit")->setText(caFile);
     MessageBox::setSuppressAll(true);
     MessageBox::clearShownTexts();
     QTest::mouseClick(dialog.findChild<QPushButton*>("SaveButton"), Qt::LeftButton);
     MessageBox::setSuppressAll(false);
-    QCOMPARE(MessageBox::shownTexts(), QStringList({"邮件地址中不能含有换行。"}));
+    QCOMPARE(MessageBox::shownTexts(), QStringList({message}));
     QVERIFY(dialog.result() != QDialog::Accepted);
     QVERIFY(!QFile::exists(home.iniPath()));
 }
