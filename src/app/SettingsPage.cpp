@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/LoginGate.h"
 #include "app/MessageBox.h"
+#include "remind/MailMessage.h"
 #include "store/Error.h"
 
 #include <QCheckBox>
@@ -201,8 +202,16 @@ void SettingsPage::saveGeneral()
 void SettingsPage::saveReminder()
 {
     try {
-        m_context.settings.saveReminder(trimEntry(m_mailTo->text()), m_daysAhead->value(),
-                                        m_mailOn->isChecked());
+        const QString mailTo = trimEntry(m_mailTo->text());
+        if (!mailTo.isEmpty()) {
+            // Found out now rather than by a reminder that silently goes nowhere.
+            try {
+                (void)Mail::parseAddressList(mailTo);
+            } catch (const Error& e) {
+                throw Error(QStringLiteral("收件人Email无法使用：") + e.message());
+            }
+        }
+        m_context.settings.saveReminder(mailTo, m_daysAhead->value(), m_mailOn->isChecked());
         MessageBox::information(this, kSaved);
     } catch (const Error& e) {
         MessageBox::error(this, e.message());

@@ -67,9 +67,19 @@ void TestSettingsPage::saves_data()
     QTest::newRow("general, off") << "Button7" << QStringList{"0"} << false
                                   << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n"
                                   << ok;
-    QTest::newRow("reminder, blanks around address") << "Button9" << QStringList{"  张三@example.cn \t"}
-                                                     << true << "[系统设置]\nem=张三@example.cn\ndd=0\nqy=1\n"
-                                                     << ok;
+    QTest::newRow("reminder, blanks around addresses")
+        << "Button9" << QStringList{"  张三 <zs@example.cn>, ls@example.cn \t"} << true
+        << "[系统设置]\nem=张三 <zs@example.cn>, ls@example.cn\ndd=0\nqy=1\n"
+        << ok;
+    QTest::newRow("reminder, no address")
+        << "Button9" << QStringList{"  "} << false << "[系统设置]\nem=\ndd=0\nqy=0\n"
+        << ok;
+    // A recipient list the mail could not go to is refused, nothing written.
+    QTest::newRow("reminder, only commas") << "Button9" << QStringList{" , , "} << true << ""
+                                           << "收件人Email无法使用：没有填写收件人Email。";
+    QTest::newRow("reminder, one address unusable")
+        << "Button9" << QStringList{"zs@example.cn, 张三@example.cn"} << true << ""
+        << "收件人Email无法使用：邮件地址“张三@example.cn”无效，请检查后重新输入。";
 }
 
 void TestSettingsPage::saves()
