@@ -63,6 +63,7 @@ private slots:
     void dailyRules();
     void failureIsLoggedAndReported_data();
     void failureIsLoggedAndReported();
+    void refusedRecipientIsNamed();
     void settingProblemsLeaveTheDayOpen_data();
     void settingProblemsLeaveTheDayOpen();
     void remindCommand_data();
@@ -233,6 +234,39 @@ void TestMailReminder::failureIsLoggedAndReported()
     QVERIFY(!reminder.isSending());
     QCOMPARE(failed.count(), 1);
     QCOMPARE(server.messageCount(), 0);
+}
+
+// The server refuses one of two recipients: the other gets the mail, and the refused one is
+// named in the log and by signal (the balloon).
+void TestMailReminder::refusedRecipientIsNamed()
+{
+    SmtpServer::Options options;
+    options.rejectRcpt = QStringLiteral("gone@velmora.test");
+    SmtpServer server(options);
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    TempHome home;
+    home.writeIni(iniText("1", "me@velmora.test, gone@velmora.test", QString(), "127.0.0.1", server.port(),
+                          server.options().password));
+    DataModule data;
+    data.open(home.databasePath());
+    seedDueCards(data.database());
+    data.dueSoon().setSql(Refresh::kDueSoonStatement);
+    data.dueSoon().open();
+    FixedClock clock(kToday);
+    Settings settings(home.iniPath());
+    MailReminder reminder(settings, clock, home.home().logPath());
+    reminder.setSmtpOptions(fast());
+    QSignalSpy rejected(&reminder, &MailReminder::partlyRejected);
+    QSignalSpy failed(&reminder, &MailReminder::failed);
+    reminder.check(true, settings.mailTo(), data.dueSoon());
+    reminder.waitForSend();
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(server.messageCount(), 1);
+    QCOMPARE(server.message(0).value("rcpt_tos").toArray(), QJsonArray({"me@velmora.test"}));
+    QCOMPARE(rejected.count(), 1);
+    const QString reason = rejected.first().first().toString();
+    QVERIFY2(reason.startsWith("邮件服务器拒收了收件人：gone@velmora.test（550"), qPrintable(reason));
+    QVERIFY2(logText(home).contains(reason), qPrintable(logText(home)));
 }
 
 void TestMailReminder::settingProblemsLeaveTheDayOpen_data()
