@@ -190,7 +190,8 @@ QList<Address> parseAddressList(const QString& text)
             result << parseAddress(part);
     }
     if (result.isEmpty())
-        throw Error(QStringLiteral("没有填写收件人Email。"));
+        throw Error(text.trimmed().isEmpty() ? QStringLiteral("没有填写收件人Email。")
+                                             : QStringLiteral("没有找到任何邮件地址。"));
     return result;
 }
 

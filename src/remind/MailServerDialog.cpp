@@ -25,9 +25,9 @@ QString securityHint(MailServerSettings::Security security)
     case MailServerSettings::Security::Ssl:
         return QStringLiteral("连接一开始就加密（通常为端口465）。");
     case MailServerSettings::Security::None:
-        return QStringLiteral("服务器支持STARTTLS时仍会加密；只有服务器完全不支持加密时，密码才以明文发送。");
+        return QStringLiteral("服务器支持STARTTLS时仍会加密；完全不支持加密时密码以明文发送。");
     }
-    return QStringLiteral("登录前用STARTTLS加密连接；服务器不支持加密时不发送（通常为端口587）。");
+    return QStringLiteral("登录前用STARTTLS加密连接，服务器不支持加密时不发送（通常为端口587）。");
 }
 } // namespace
 
@@ -35,7 +35,7 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
 {
     setObjectName(QStringLiteral("MailServerDialog"));
     setWindowTitle(QStringLiteral("邮件服务器"));
-    setMinimumWidth(440);
+    setMinimumWidth(540);
 
     auto* layout = new QVBoxLayout(this);
     auto* hint =

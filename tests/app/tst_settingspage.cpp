@@ -76,7 +76,7 @@ void TestSettingsPage::saves_data()
         << ok;
     // A recipient list the mail could not go to is refused, nothing written.
     QTest::newRow("reminder, only commas") << "Button9" << QStringList{" , , "} << true << ""
-                                           << "收件人Email无法使用：没有填写收件人Email。";
+                                           << "收件人Email无法使用：没有找到任何邮件地址。";
     QTest::newRow("reminder, one address unusable")
         << "Button9" << QStringList{"zs@example.cn, 张三@example.cn"} << true << ""
         << "收件人Email无法使用：邮件地址“张三@example.cn”无效，请检查后重新输入。";
