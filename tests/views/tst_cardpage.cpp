@@ -12,6 +12,7 @@
 #include "views/CardGrid.h"
 #include "views/CardGridModel.h"
 #include "views/CardPage.h"
+#include "views/EditMenuTexts.h"
 #include "views/FilterBar.h"
 #include "views/HolderDialog.h"
 #include "views/RecordNavigator.h"
@@ -91,6 +92,7 @@ private slots:
     void emptyHolderRefused();
     void countsFollowSavedCard();
     void navigatorIsCompactWithIcons();
+    void editMenusReadChinese();
 
 private:
     int count(const QString& sql) const;
@@ -1051,6 +1053,29 @@ void TestCardPage::navigatorIsCompactWithIcons()
     // Our own pictures stand in where the theme has none.
     for (int b = 0; b <= int(RecordNavigator::Button::Refresh); ++b)
         QVERIFY(!RecordNavigator::icon(RecordNavigator::Button(b)).isNull());
+}
+
+// The right-click menus of the editor's fields and of the holder dialog's field are Chinese.
+void TestCardPage::editMenusReadChinese()
+{
+    EditMenuTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    HolderDialog dialog;
+    dialog.attachData(*m_data);
+    for (QLineEdit* edit : {child<QLineEdit>("DBEdit1"), dialog.nameEdit()}) {
+        std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            // Drop the accelerator mark "(&U)" and the shortcut after the tab.
+            const QString text = action->text().section(u'\t', 0, 0).remove(QRegularExpression("\\(&.\\)"));
+            texts << text;
+            QVERIFY2(!text.contains(QRegularExpression("[A-Za-z]")), qPrintable(action->text()));
+        }
+        QCOMPARE(texts, QStringList({"撤销", "重做", "剪切", "复制", "粘贴", "删除", "全选"}));
+    }
+    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_MAIN(TestCardPage)
