@@ -12,6 +12,7 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "views/EditMenuTexts.h"
 #include "views/HolderDialog.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ namespace {
 void loadQtTranslations(QApplication& app)
 {
     // Standard buttons of message boxes and dialogs read in Chinese like the rest.
+    app.installTranslator(new EditMenuTranslator(&app)); // catalogues below win where they exist
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     for (const QString& name : {QStringLiteral("qtbase_zh_CN"), QStringLiteral("qt_zh_CN")}) {
         auto* translator = new QTranslator(&app);
