@@ -18,6 +18,7 @@
 #include "views/HolderDialog.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -127,8 +128,11 @@ int main(int argc, char* argv[])
             return runBackupCommand(home, command.file, out, err);
         if (command.mode == CommandLine::Mode::Restore)
             return runRestoreCommand(home, Clock::system(), command.file, out, err);
-        if (command.mode == CommandLine::Mode::Calendar)
-            return RepaymentCalendar::runCommand(home, Clock::system(), out, err);
+        if (command.mode == CommandLine::Mode::Calendar) {
+            QFile stdOut; // the calendar's bytes as they are: CRLF lines
+            stdOut.open(stdout, QIODevice::WriteOnly);
+            return RepaymentCalendar::runCommand(home, Clock::system(), stdOut, err);
+        }
         return CsvExport::runCommand(home, command.file, out, err);
     }
     case CommandLine::Mode::Gui:

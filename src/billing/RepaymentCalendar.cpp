@@ -8,14 +8,20 @@
 
 #include <QSaveFile>
 #include <cmath>
+#include <cstdio>
 
 namespace RepaymentCalendar {
 
 namespace {
 
-QString compactDate(QDate date)
+// "20130905"; written by hand, as the calendar formats several per card.
+QByteArray compactDate(QDate date)
 {
-    return date.toString(QStringLiteral("yyyyMMdd"));
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    char text[9];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
+    return QByteArray(text, 8);
 }
 
 QString amountText(double value)
@@ -41,7 +47,8 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
                 (card.numberLast4.isEmpty() ? QStringLiteral("----") : card.numberLast4);
     e.description = QStringLiteral("最低还款额：") + amountText(minRepayment) +
                     QStringLiteral("元\n账单日：") + DateText::format(e.statementDate);
-    e.uid = QStringLiteral("velmora-card%1-%2@velmora").arg(card.id).arg(compactDate(date));
+    e.uid = QStringLiteral("velmora-card") + QString::number(card.id) + u'-' +
+            QLatin1String(compactDate(date)) + QStringLiteral("@velmora");
     return e;
 }
 
@@ -112,31 +119,25 @@ QByteArray fold(const QByteArray& line)
 QByteArray text(const QList<Event>& events, const QDateTime& stamp)
 {
     QByteArray out;
-    const auto line = [&out](const QString& content) { out += fold(content.toUtf8()); };
-    line(QStringLiteral("BEGIN:VCALENDAR"));
-    line(QStringLiteral("VERSION:2.0"));
-    line(QStringLiteral("PRODID:-//Velmora//Velmora 2.0//ZH"));
-    line(QStringLiteral("CALSCALE:GREGORIAN"));
-    line(QStringLiteral("METHOD:PUBLISH"));
-    line(QStringLiteral("X-WR-CALNAME:") + escapeText(QStringLiteral("信用卡还款日")));
-    const QString dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    out.reserve(200 + events.size() * 420);
+    out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
+           "METHOD:PUBLISH\r\n";
+    out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
+    const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
     for (const Event& e : events) {
-        line(QStringLiteral("BEGIN:VEVENT"));
-        line(QStringLiteral("UID:") + e.uid);
-        line(QStringLiteral("DTSTAMP:") + dtstamp);
-        line(QStringLiteral("DTSTART;VALUE=DATE:") + compactDate(e.date));
-        line(QStringLiteral("DTEND;VALUE=DATE:") + compactDate(e.date.addDays(1)));
-        line(QStringLiteral("SUMMARY:") + escapeText(e.summary));
-        line(QStringLiteral("DESCRIPTION:") + escapeText(e.description));
-        line(QStringLiteral("TRANSP:TRANSPARENT"));
-        line(QStringLiteral("BEGIN:VALARM"));
-        line(QStringLiteral("ACTION:DISPLAY"));
-        line(QStringLiteral("TRIGGER:-P2D"));
-        line(QStringLiteral("DESCRIPTION:") + escapeText(e.summary));
-        line(QStringLiteral("END:VALARM"));
-        line(QStringLiteral("END:VEVENT"));
+        const QByteArray summary = escapeText(e.summary).toUtf8();
+        out += "BEGIN:VEVENT\r\n";
+        out += fold("UID:" + e.uid.toUtf8());
+        out += "DTSTAMP:" + dtstamp + "\r\n";
+        out += "DTSTART;VALUE=DATE:" + compactDate(e.date) + "\r\n";
+        out += "DTEND;VALUE=DATE:" + compactDate(e.date.addDays(1)) + "\r\n";
+        out += fold("SUMMARY:" + summary);
+        out += fold("DESCRIPTION:" + escapeText(e.description).toUtf8());
+        out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
+        out += fold("DESCRIPTION:" + summary);
+        out += "END:VALARM\r\nEND:VEVENT\r\n";
     }
-    line(QStringLiteral("END:VCALENDAR"));
+    out += "END:VCALENDAR\r\n";
     return out;
 }
 
@@ -154,13 +155,14 @@ void writeFile(const QString& path, const QByteArray& calendar)
         throw Error(QStringLiteral("无法写入日历文件 %1：%2").arg(path, file.errorString()));
 }
 
-int runCommand(const HomeFolder& home, const Clock& clock, QTextStream& out, QTextStream& err)
+int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err)
 {
     try {
         Database db;
         db.open(home.existingDatabasePath());
-        out << QString::fromUtf8(forDatabase(db, clock));
-        out.flush();
+        const QByteArray calendar = forDatabase(db, clock);
+        if (out.write(calendar) != calendar.size())
+            throw Error(QStringLiteral("无法输出日历：%1").arg(out.errorString()));
         return 0;
     } catch (const Error& e) {
         err << QStringLiteral("velmora: ") << e.message() << '\n';

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QTextStream>
@@ -46,6 +47,6 @@ QString escapeText(const QString& value);
 QByteArray fold(const QByteArray& line);
 
 // `velmora --ics`: the calendar on standard output; reads the database, changes nothing.
-int runCommand(const HomeFolder& home, const Clock& clock, QTextStream& out, QTextStream& err);
+int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err);
 
 } // namespace RepaymentCalendar

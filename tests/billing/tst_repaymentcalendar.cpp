@@ -5,6 +5,7 @@
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -166,12 +167,13 @@ QJsonObject TestRepaymentCalendar::parse(const QByteArray& calendar)
 
 QByteArray TestRepaymentCalendar::run(const TempHome& home, const Clock& clock)
 {
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    if (RepaymentCalendar::runCommand(home.home(), clock, o, e) != 0)
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QString err;
+    QTextStream e(&err);
+    if (RepaymentCalendar::runCommand(home.home(), clock, out, e) != 0)
         qWarning("%s", qPrintable(err));
-    o.flush();
-    return out.toUtf8();
+    return out.data();
 }
 
 void TestRepaymentCalendar::independentParserReadsIt()
