@@ -20,11 +20,11 @@ private slots:
 };
 
 // A card as "J/H" or "J/H/limit/used"; ids count from 1 in the order given.
-static QList<CardFacts> cardsFrom(const QStringList& specs)
+static QList<CardFacts> cardsFrom(const QStringList& shapes)
 {
     QList<CardFacts> cards;
-    for (const QString& spec : specs) {
-        const QStringList f = spec.split('/');
+    for (const QString& shape : shapes) {
+        const QStringList f = shape.split('/');
         CardFacts c;
         c.id = int(cards.size()) + 1;
         c.name = QStringLiteral("卡%1").arg(c.id);
