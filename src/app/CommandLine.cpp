@@ -19,7 +19,22 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("不打开窗口：刷新全部卡片，并按设置发送当天的还款提醒邮件。"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("在临时文件夹中用示例卡片启动，不影响真实数据。"));
-    parser.addOptions({help, version, summary, json, remind, demo});
+    const QCommandLineOption backup(QStringLiteral("backup"),
+                                    QStringLiteral("不打开窗口：把数据库备份到文件 FILE。"),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption restore(
+        QStringLiteral("restore"),
+        QStringLiteral(
+            "不打开窗口：用备份文件 FILE 替换数据库（程序须未运行；当前数据库先另存到 Data/Backup）。"),
+        QStringLiteral("FILE"));
+    const QCommandLineOption ics(
+        QStringLiteral("ics"),
+        QStringLiteral("不打开窗口：以 iCalendar 格式打印各卡的还款日（本月及下月）。"));
+    const QCommandLineOption exportCsv(
+        QStringLiteral("export-csv"),
+        QStringLiteral("不打开窗口：把全部卡片导出为 CSV 文件 FILE（开启密码保护时卡号只含后四位）。"),
+        QStringLiteral("FILE"));
+    parser.addOptions({help, version, summary, json, remind, demo, backup, restore, ics, exportCsv});
 
     CommandLine result;
     result.helpText = parser.helpText();
@@ -44,7 +59,18 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         result.mode = Mode::Summary;
     else if (parser.isSet(remind))
         result.mode = Mode::Remind;
-    else if (result.json) {
+    else if (parser.isSet(backup)) {
+        result.mode = Mode::Backup;
+        result.file = parser.value(backup);
+    } else if (parser.isSet(restore)) {
+        result.mode = Mode::Restore;
+        result.file = parser.value(restore);
+    } else if (parser.isSet(ics))
+        result.mode = Mode::Calendar;
+    else if (parser.isSet(exportCsv)) {
+        result.mode = Mode::ExportCsv;
+        result.file = parser.value(exportCsv);
+    } else if (result.json) {
         result.mode = Mode::Error;
         result.errorText = QStringLiteral("--json can only be used with --summary.");
     }

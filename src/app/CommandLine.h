@@ -7,10 +7,11 @@
 // headless commands never need a display.
 struct CommandLine
 {
-    enum class Mode { Gui, Help, Version, Summary, Remind, Error };
+    enum class Mode { Gui, Help, Version, Summary, Remind, Backup, Restore, Calendar, ExportCsv, Error };
     Mode mode = Mode::Gui;
     bool json = false;
     bool demo = false;
+    QString file; // --backup, --restore, --export-csv FILE
     QString helpText;
     QString errorText;
 

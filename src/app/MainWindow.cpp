@@ -9,6 +9,7 @@
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
 #include "app/TrayController.h"
+#include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
@@ -30,7 +31,8 @@
 #include <utility>
 
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
-    : QMainWindow(parent), m_context(context), m_loginGate(context.settings)
+    : QMainWindow(parent), m_context(context), m_loginGate(context.settings),
+      m_refreshJobs(std::make_unique<RefreshJobs>(context.home))
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("VelmoraV2.0"));
@@ -241,8 +243,19 @@ void MainWindow::runRefreshPass()
     m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") + DateText::format(today));
     if (!m_data)
         return;
+    // Tried once a day; a failure is told once and never stops the pass.
+    const QString backupProblem = m_refreshJobs->backupBeforePass(m_data->database(), *m_context.clock);
+    if (!backupProblem.isEmpty()) {
+        if (m_tray->trayAvailable() && m_tray->icon())
+            m_tray->icon()->showMessage(QStringLiteral("Velmora"), backupProblem, QSystemTrayIcon::Warning,
+                                        10000);
+        else
+            MessageBox::information(this, backupProblem);
+    }
     try {
         const RefreshResult result = RefreshPass(*m_data, *m_context.clock).run();
+        m_refreshJobs->writeCalendar(m_data->database(), *m_context.clock); // logged on failure
+        m_cardPage->showBestCard();
         for (int i = 0; i < 8; ++i)
             m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
 

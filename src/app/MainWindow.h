@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QMainWindow>
 #include <QTimer>
+#include <memory>
 
 struct AppContext;
 class BankPage;
@@ -17,6 +18,7 @@ class MailReminder;
 class ParameterPage;
 class PromoPage;
 class QTabWidget;
+class RefreshJobs;
 class ReminderWindow;
 class SettingsPage;
 class TrayController;
@@ -109,6 +111,7 @@ private:
     MailReminder* m_mailReminder = nullptr;
     TrayController* m_tray = nullptr;
     LoginGate m_loginGate;
+    std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     bool m_quitting = false;
     QString m_mailNotice; // for the next show
 };

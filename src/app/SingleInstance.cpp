@@ -11,13 +11,17 @@ const QByteArray kShowRequest = "show\n";
 }
 
 SingleInstance::SingleInstance(const QString& homePath, QObject* parent)
-    : QObject(parent), m_home(QDir(homePath).absolutePath()),
-      m_lock(QDir(homePath).filePath(QStringLiteral("velmora.lock")))
+    : QObject(parent), m_home(QDir(homePath).absolutePath()), m_lock(lockPath(homePath))
 {
     m_lock.setStaleLockTime(0); // a lock is stale only when its process is gone
 }
 
 SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::lockPath(const QString& homePath)
+{
+    return QDir(homePath).filePath(QStringLiteral("velmora.lock"));
+}
 
 QString SingleInstance::serverName(const QString& homePath)
 {

@@ -25,6 +25,8 @@ public:
     bool notified() const { return m_notified; }
 
     static QString serverName(const QString& homePath);
+    // The lock file a running program holds in its home folder.
+    static QString lockPath(const QString& homePath);
 
 signals:
     void activationRequested();

@@ -1,4 +1,5 @@
 #include "app/AppContext.h"
+#include "app/BackupCommand.h"
 #include "app/CommandLine.h"
 #include "app/DemoData.h"
 #include "app/LoginDialog.h"
@@ -7,15 +8,18 @@
 #include "app/SingleInstance.h"
 #include "app/StartupProbe.h"
 #include "app/TrayController.h"
+#include "billing/RepaymentCalendar.h"
 #include "billing/SummaryCommand.h"
 #include "remind/RemindCommand.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "views/CsvExport.h"
 #include "views/EditMenuTexts.h"
 #include "views/HolderDialog.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -114,6 +118,24 @@ int main(int argc, char* argv[])
         if (command.mode == CommandLine::Mode::Summary)
             return runSummaryCommand(home, Clock::system(), command.json, out, err);
         return runRemindCommand(home, Clock::system(), out, err);
+    }
+    case CommandLine::Mode::Backup:
+    case CommandLine::Mode::Restore:
+    case CommandLine::Mode::Calendar:
+    case CommandLine::Mode::ExportCsv: {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+        const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
+        if (command.mode == CommandLine::Mode::Backup)
+            return runBackupCommand(home, command.file, out, err);
+        if (command.mode == CommandLine::Mode::Restore)
+            return runRestoreCommand(home, Clock::system(), command.file, out, err);
+        if (command.mode == CommandLine::Mode::Calendar) {
+            QFile stdOut; // the calendar's bytes as they are: CRLF lines
+            stdOut.open(stdout, QIODevice::WriteOnly);
+            return RepaymentCalendar::runCommand(home, Clock::system(), stdOut, err);
+        }
+        return CsvExport::runCommand(home, command.file, out, err);
     }
     case CommandLine::Mode::Gui:
         break;

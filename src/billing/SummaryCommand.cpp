@@ -1,5 +1,7 @@
 #include "billing/SummaryCommand.h"
 
+#include "billing/BestCard.h"
+#include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
@@ -48,7 +50,8 @@ QString numberText(double value)
     return QString::number(value, 'g', 15);
 }
 
-void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, QTextStream& out)
+void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, const std::optional<BestCard>& best,
+               QTextStream& out)
 {
     static const char* const keys[8] = {"today",    "within2",  "within3", "within7",
                                         "within10", "within15", "overdue", "within3_total"};
@@ -70,15 +73,24 @@ void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, QTextStrea
     const QJsonObject root{{QStringLiteral("date"), DateText::format(r.date)},
                            {QStringLiteral("counts"), counts},
                            {QStringLiteral("due_soon"), list},
-                           {QStringLiteral("skipped"), skipped}};
+                           {QStringLiteral("skipped"), skipped},
+                           {QStringLiteral("best_today"),
+                            best ? QJsonValue(QJsonObject{{QStringLiteral("id"), best->id},
+                                                          {QStringLiteral("name"), best->name},
+                                                          {QStringLiteral("no_last4"), best->numberLast4},
+                                                          {QStringLiteral("days"), best->days}})
+                                 : QJsonValue(QJsonValue::Null)}};
     out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact)) << '\n';
 }
 
-void printText(const RefreshResult& r, const QList<DueSoonCard>& due, QTextStream& out, QTextStream& err)
+void printText(const RefreshResult& r, const QList<DueSoonCard>& due, const std::optional<BestCard>& best,
+               QTextStream& out, QTextStream& err)
 {
     out << QStringLiteral("当前日期:") << DateText::format(r.date) << '\n';
     for (const QString& text : r.labelTexts)
         out << text << '\n';
+    if (best)
+        out << bestCardLine(best) << '\n';
     out << '\n' << r.heading << '\n';
     for (const DueSoonCard& c : due) {
         out << QStringLiteral("  %1  尾号%2  还款日%3  剩余%4天  最低还款%5")
@@ -104,12 +116,13 @@ int runSummaryCommand(const HomeFolder& home, const Clock& clock, bool json, QTe
     try {
         DataModule data;
         data.database().open(home.existingDatabasePath());
-        const RefreshResult result = RefreshPass(data, clock).run();
+        const RefreshResult result = runRefreshWithJobs(data, clock, home, err);
         const QList<DueSoonCard> due = dueSoonCards(data.dueSoon());
+        const std::optional<BestCard> best = bestCardToday(data.database(), clock);
         if (json)
-            printJson(result, due, out);
+            printJson(result, due, best, out);
         else
-            printText(result, due, out, err);
+            printText(result, due, best, out, err);
         out.flush();
         return 0;
     } catch (const Error& e) {

@@ -1,5 +1,6 @@
 #include "remind/RemindCommand.h"
 
+#include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "remind/MailReminder.h"
 #include "store/DataModule.h"
@@ -12,7 +13,7 @@ int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& ou
     try {
         DataModule data;
         data.database().open(home.existingDatabasePath());
-        const RefreshResult refreshed = RefreshPass(data, clock).run();
+        const RefreshResult refreshed = runRefreshWithJobs(data, clock, home, err);
         out << QStringLiteral("已刷新全部卡片（%1），3天内需还款：%2张。")
                    .arg(DateText::format(refreshed.date))
                    .arg(refreshed.dueSoonCount)

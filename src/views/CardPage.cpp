@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/MessageBox.h"
+#include "billing/BestCard.h"
 #include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
 #include "billing/PaidState.h"
@@ -11,6 +12,8 @@
 #include "views/CardEditor.h"
 #include "views/CardFilter.h"
 #include "views/CardGrid.h"
+#include "views/CardGridModel.h"
+#include "views/CsvExport.h"
 #include "views/FilterBar.h"
 
 #include <QAction>
@@ -67,7 +70,12 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     m_summary->setFrameShape(QFrame::StyledPanel);
     auto* summaryLayout = new QHBoxLayout(m_summary);
     m_dateLabel = redLabel(QStringLiteral("Label31"), 27, m_summary);
-    summaryLayout->addWidget(m_dateLabel);
+    auto* dateColumn = new QVBoxLayout; // the date, today's best card under it
+    dateColumn->setSpacing(0);
+    dateColumn->addWidget(m_dateLabel);
+    m_bestCardLabel = redLabel(QStringLiteral("bestCardLabel"), 14, m_summary);
+    dateColumn->addWidget(m_bestCardLabel);
+    summaryLayout->addLayout(dateColumn);
     summaryLayout->addStretch(1);
     auto* counts = new QGridLayout;
     counts->setHorizontalSpacing(18);
@@ -131,7 +139,15 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     groupLayout->setContentsMargins(4, 4, 4, 4);
     groupLayout->setSpacing(2);
     m_filterBar = new FilterBar(m_filterGroup);
-    groupLayout->addWidget(m_filterBar);
+    auto* barRow = new QHBoxLayout;
+    barRow->addWidget(m_filterBar, 1);
+    m_exportButton = new QToolButton(m_filterGroup);
+    m_exportButton->setObjectName(QStringLiteral("exportButton"));
+    m_exportButton->setText(QStringLiteral("导出…"));
+    m_exportButton->setToolTip(QStringLiteral("把列表中的卡片保存为 CSV 文件"));
+    connect(m_exportButton, &QToolButton::clicked, this, &CardPage::exportShownCards);
+    barRow->addWidget(m_exportButton);
+    groupLayout->addLayout(barRow);
     m_grid = new CardGrid(m_filterGroup);
     groupLayout->addWidget(m_grid, 1);
     layout->addWidget(m_filterGroup, 1);
@@ -267,6 +283,7 @@ void CardPage::computeSavedCard(int id)
                                         : clearCardScheduleStatement(id));
     cards.refresh();
     recountDueCards();
+    showBestCard();
 }
 
 void CardPage::recountDueCards()
@@ -275,4 +292,30 @@ void CardPage::recountDueCards()
     const std::array<int, 8> counts = Refresh::countDueCards(m_data->database());
     for (int i = 0; i < 8; ++i)
         m_countLabels[i]->setText(Refresh::countLabelText(i, counts[i]));
+}
+
+void CardPage::exportShownCards()
+{
+    const QString path = CsvExport::askFileName(this);
+    if (path.isEmpty())
+        return;
+    // The tab is shown only when unlocked (or without protection), so here numbers are in full;
+    // a page that is not on screen gives the last four.
+    const bool fullNumbers = isVisible() || !m_context.settings.passwordProtect(false);
+    try {
+        CsvExport::writeFile(path, CsvExport::encode(CsvExport::tableOf(*m_grid->model(), fullNumbers)));
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+    }
+}
+
+void CardPage::showBestCard()
+{
+    if (!m_data)
+        return;
+    try {
+        m_bestCardLabel->setText(bestCardLine(bestCardToday(m_data->database(), *m_context.clock)));
+    } catch (const Error&) {
+        m_bestCardLabel->clear(); // a hint only; the refresh reports database errors
+    }
 }

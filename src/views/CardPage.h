@@ -30,6 +30,7 @@ public:
     QLabel* dateLabel() const { return m_dateLabel; }               // Label31
     QLabel* countLabel(int i) const { return m_countLabels.at(i); } // Label32 + i, i in 0..7
     QFrame* summaryPanel() const { return m_summary; }              // Panel1
+    QLabel* bestCardLabel() const { return m_bestCardLabel; }       // under the date
     QFrame* editorPanel() const { return m_editor; }                // Panel2
     FilterBar* filterBar() const { return m_filterBar; }            // Panel4
     QTableView* grid() const;                                       // DBGridEh1
@@ -58,6 +59,12 @@ public:
     void markCurrentCard(bool repaid);
     void showAllCards();
 
+    // "今日推荐刷卡：..." under the date, from the stored cards and today.
+    void showBestCard();
+
+    // "导出…": the cards the grid lists, as a CSV file the user chooses.
+    void exportShownCards();
+
 signals:
     void reminderRequested();     // "3天还款信息"
     void holderDialogRequested(); // the editor's holder button
@@ -71,6 +78,7 @@ private:
     DataModule* m_data = nullptr;
     QFrame* m_summary = nullptr;
     QLabel* m_dateLabel = nullptr;
+    QLabel* m_bestCardLabel = nullptr;
     QList<QLabel*> m_countLabels;
     QFrame* m_foldStrip = nullptr;
     QToolButton* m_foldButton = nullptr;
@@ -79,6 +87,7 @@ private:
     CardEditor* m_cardEditor = nullptr;
     QGroupBox* m_filterGroup = nullptr;
     FilterBar* m_filterBar = nullptr;
+    QToolButton* m_exportButton = nullptr;
     CardGrid* m_grid = nullptr;
     QMenu* m_gridMenu = nullptr;
 };

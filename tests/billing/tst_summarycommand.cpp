@@ -80,7 +80,7 @@ void TestSummaryCommand::seededHomeAsJson()
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(out.toUtf8(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(root.keys(), QStringList({"counts", "date", "due_soon", "skipped"}));
+    QCOMPARE(root.keys(), QStringList({"best_today", "counts", "date", "due_soon", "skipped"}));
     QCOMPARE(root.value("date").toString(), QStringLiteral("2013-9-5"));
     const QJsonObject counts = root.value("counts").toObject();
     QCOMPARE(counts, (QJsonObject{{"today", 0},

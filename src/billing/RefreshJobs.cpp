@@ -1,0 +1,59 @@
+#include "billing/RefreshJobs.h"
+
+#include "billing/RefreshPass.h"
+#include "billing/RepaymentCalendar.h"
+#include "remind/MailLog.h"
+#include "store/Backup.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+#include "store/Database.h"
+#include "store/Error.h"
+#include "store/IniFile.h"
+
+#include <QDir>
+
+QString RefreshJobs::backupBeforePass(Database& db, const Clock& clock)
+{
+    const QDate today = clock.today();
+    if (m_backupTriedOn == today || !db.isOpen())
+        return {};
+    m_backupTriedOn = today;
+    try {
+        Backup::makeDaily(db, today, Backup::keepSetting(IniFile(m_home.iniPath())));
+        return {};
+    } catch (const Error& e) {
+        const QString text = QStringLiteral("今日数据库备份失败：") + e.message();
+        MailLog::append(m_home.logPath(), clock.now(), text);
+        return text;
+    }
+}
+
+QString RefreshJobs::calendarPath() const
+{
+    return QDir(m_home.path()).filePath(QStringLiteral("velmora.ics"));
+}
+
+QString RefreshJobs::writeCalendar(Database& db, const Clock& clock)
+{
+    try {
+        RepaymentCalendar::writeFile(calendarPath(), RepaymentCalendar::forDatabase(db, clock));
+        return {};
+    } catch (const Error& e) {
+        MailLog::append(m_home.logPath(), clock.now(), e.message());
+        return e.message();
+    }
+}
+
+RefreshResult runRefreshWithJobs(DataModule& data, const Clock& clock, const HomeFolder& home,
+                                 QTextStream& err)
+{
+    RefreshJobs jobs(home);
+    const QString backupProblem = jobs.backupBeforePass(data.database(), clock);
+    if (!backupProblem.isEmpty())
+        err << QStringLiteral("velmora: ") << backupProblem << '\n';
+    RefreshResult result = RefreshPass(data, clock).run();
+    const QString calendarProblem = jobs.writeCalendar(data.database(), clock);
+    if (!calendarProblem.isEmpty())
+        err << QStringLiteral("velmora: ") << calendarProblem << '\n';
+    return result;
+}

@@ -1,0 +1,173 @@
+#include "billing/RepaymentCalendar.h"
+
+#include "billing/CardSchedule.h"
+#include "store/Clock.h"
+#include "store/Database.h"
+#include "store/DateText.h"
+#include "store/Error.h"
+
+#include <QSaveFile>
+#include <cmath>
+#include <cstdio>
+
+namespace RepaymentCalendar {
+
+namespace {
+
+// "20130905"; written by hand, as the calendar formats several per card.
+QByteArray compactDate(QDate date)
+{
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    char text[9];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
+    return QByteArray(text, 8);
+}
+
+QString amountText(double value)
+{
+    return QString::number(value, 'f', value == std::floor(value) ? 0 : 2);
+}
+
+// The statement that a repayment on `repayment` settles: the same month's statement day when
+// it comes before the repayment day, else the previous month's.
+QDate statementFor(QDate repayment, int statementDay, int repaymentDay)
+{
+    const QDate month = statementDay < repaymentDay ? repayment : repayment.addMonths(-1);
+    return DateText::clampedDate(month.year(), month.month(), statementDay);
+}
+
+Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
+{
+    Event e;
+    e.cardId = card.id;
+    e.date = date;
+    e.statementDate = statementFor(date, card.statementDay, card.repaymentDay);
+    e.summary = QStringLiteral("还款：") + card.name + QStringLiteral(" 尾号") +
+                (card.numberLast4.isEmpty() ? QStringLiteral("----") : card.numberLast4);
+    e.description = QStringLiteral("最低还款额：") + amountText(minRepayment) +
+                    QStringLiteral("元\n账单日：") + DateText::format(e.statementDate);
+    e.uid = QStringLiteral("velmora-card") + QString::number(card.id) + u'-' +
+            QLatin1String(compactDate(date)) + QStringLiteral("@velmora");
+    return e;
+}
+
+} // namespace
+
+QList<Event> events(const QList<CardFacts>& cards, QDate today)
+{
+    QList<Event> out;
+    const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
+    for (const CardFacts& card : cards) {
+        const auto schedule =
+            computeCardSchedule(today, card.statementDay, card.repaymentDay, card.ratio, card.used);
+        if (!schedule)
+            continue;
+        if (schedule->repaymentDate >= today && !repaidThisMonth(card, today))
+            out.append(makeEvent(card, schedule->repaymentDate, schedule->minRepayment));
+        out.append(makeEvent(card,
+                             DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay),
+                             schedule->minRepayment));
+    }
+    return out;
+}
+
+QString escapeText(const QString& value)
+{
+    QString out;
+    out.reserve(value.size() + 8);
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == u'\\' || c == u';' || c == u',') {
+            out += u'\\';
+            out += c;
+        } else if (c == u'\r') {
+            out += QStringLiteral("\\n");
+            if (i + 1 < value.size() && value[i + 1] == u'\n')
+                ++i;
+        } else if (c == u'\n') {
+            out += QStringLiteral("\\n");
+        } else if (c.unicode() < 0x20 && c != u'\t') {
+            continue; // other control characters are not allowed in TEXT
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray fold(const QByteArray& line)
+{
+    QByteArray out;
+    out.reserve(line.size() + line.size() / 70 * 3 + 2);
+    qsizetype start = 0;
+    int limit = 75; // a continuation line spends one octet on its leading blank
+    while (line.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && (quint8(line[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 character
+        out += line.mid(start, cut - start);
+        out += "\r\n ";
+        start = cut;
+        limit = 74;
+    }
+    out += line.mid(start);
+    out += "\r\n";
+    return out;
+}
+
+QByteArray text(const QList<Event>& events, const QDateTime& stamp)
+{
+    QByteArray out;
+    out.reserve(200 + events.size() * 420);
+    out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
+           "METHOD:PUBLISH\r\n";
+    out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
+    const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
+    for (const Event& e : events) {
+        const QByteArray summary = escapeText(e.summary).toUtf8();
+        out += "BEGIN:VEVENT\r\n";
+        out += fold("UID:" + e.uid.toUtf8());
+        out += "DTSTAMP:" + dtstamp + "\r\n";
+        out += "DTSTART;VALUE=DATE:" + compactDate(e.date) + "\r\n";
+        out += "DTEND;VALUE=DATE:" + compactDate(e.date.addDays(1)) + "\r\n";
+        out += fold("SUMMARY:" + summary);
+        out += fold("DESCRIPTION:" + escapeText(e.description).toUtf8());
+        out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
+        out += fold("DESCRIPTION:" + summary);
+        out += "END:VALARM\r\nEND:VEVENT\r\n";
+    }
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
+QByteArray forDatabase(Database& db, const Clock& clock)
+{
+    return text(events(readCardFacts(db), clock.today()), clock.now());
+}
+
+void writeFile(const QString& path, const QByteArray& calendar)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(calendar) != calendar.size() || !file.commit())
+        throw Error(QStringLiteral("无法写入日历文件 %1：%2").arg(path, file.errorString()));
+}
+
+int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err)
+{
+    try {
+        Database db;
+        db.open(home.existingDatabasePath());
+        const QByteArray calendar = forDatabase(db, clock);
+        if (out.write(calendar) != calendar.size())
+            throw Error(QStringLiteral("无法输出日历：%1").arg(out.errorString()));
+        return 0;
+    } catch (const Error& e) {
+        err << QStringLiteral("velmora: ") << e.message() << '\n';
+        return 1;
+    }
+}
+
+} // namespace RepaymentCalendar

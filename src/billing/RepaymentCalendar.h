@@ -1,0 +1,52 @@
+#pragma once
+
+#include "billing/CardFacts.h"
+#include "store/HomeFolder.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QIODevice>
+#include <QList>
+#include <QString>
+#include <QTextStream>
+
+class Clock;
+class Database;
+
+// Repayment dates as an iCalendar file (RFC 5545) that any calendar program can import or
+// subscribe to. Card numbers appear by their last four digits only.
+namespace RepaymentCalendar {
+
+struct Event
+{
+    int cardId = 0;
+    QDate date;          // all-day event
+    QDate statementDate; // the statement this repayment settles
+    QString summary;     // "还款：招行 尾号6789"
+    QString description; // minimum repayment and statement date
+    QString uid;         // card id + date: the same event keeps its UID from run to run
+};
+
+// For each card with usable days: this month's repayment date unless it is repaid or has
+// passed, and next month's repayment day (clamped to that month's end).
+QList<Event> events(const QList<CardFacts>& cards, QDate today);
+
+// The whole calendar, CRLF line ends, lines folded at 75 octets.
+QByteArray text(const QList<Event>& events, const QDateTime& stamp);
+
+// The calendar of the database's cards as of the clock's today. Throws Error.
+QByteArray forDatabase(Database& db, const Clock& clock);
+
+// Writes `calendar` to `path` in one step (mode 0600). Throws Error.
+void writeFile(const QString& path, const QByteArray& calendar);
+
+// TEXT value escaping: \ ; , and line breaks.
+QString escapeText(const QString& value);
+// One content line folded to lines of at most 75 octets (never inside a UTF-8 character).
+QByteArray fold(const QByteArray& line);
+
+// `velmora --ics`: the calendar on standard output; reads the database, changes nothing.
+int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err);
+
+} // namespace RepaymentCalendar

@@ -1,0 +1,318 @@
+#include "store/Backup.h"
+
+#include "store/Database.h"
+#include "store/Error.h"
+#include "store/IniFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSqlDriver>
+
+#include <algorithm>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace Backup {
+
+const QString kSection = QStringLiteral("备份");
+
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerOnlyFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+// One sqlite3 connection, closed however the scope is left.
+class Connection
+{
+public:
+    Connection() = default;
+    ~Connection()
+    {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // False with the reason in `why` when SQLite refuses the file.
+    bool open(const QString& path, int flags, QString* why)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            if (why)
+                *why = message();
+            return false;
+        }
+        sqlite3_busy_timeout(m_db, 5000);
+        return true;
+    }
+    sqlite3* get() const { return m_db; }
+    QString message() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString(); }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+sqlite3* handleOf(Database& db)
+{
+    if (!db.isOpen())
+        throw Error(QStringLiteral("数据库未打开。"));
+    const QVariant handle = db.connection().driver()->handle();
+    sqlite3* raw = handle.isValid() ? *static_cast<sqlite3* const*>(handle.constData()) : nullptr;
+    if (!raw)
+        throw Error(QStringLiteral("数据库未打开。"));
+    return raw;
+}
+
+// Copies the whole of `source` into `target` in one step; a busy target or source is waited for.
+void copyPages(sqlite3* target, sqlite3* source)
+{
+    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
+    if (!backup)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(target)));
+    int rc = SQLITE_OK;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        rc = sqlite3_backup_step(backup, -1);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+            break;
+        sqlite3_sleep(50);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        throw Error(QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
+void ensureFolder(const QString& folder)
+{
+    if (QFileInfo(folder).isDir())
+        return;
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法创建备份文件夹 %1。").arg(folder));
+    QFile::setPermissions(folder, kOwnerOnlyFolder);
+}
+
+// Writes a copy of `source` to `target`: first under a temporary name beside it, so that a
+// failure never leaves a half-written file under the real name.
+void copyConnectionTo(sqlite3* source, const QString& target)
+{
+    const QFileInfo info(target);
+    if (info.isDir())
+        throw Error(QStringLiteral("%1 是一个文件夹。").arg(target));
+    if (!info.absoluteDir().exists())
+        throw Error(QStringLiteral("文件夹 %1 不存在。").arg(info.absolutePath()));
+    const QString temporary = info.absoluteDir().filePath(
+        QStringLiteral(".%1.%2.part").arg(info.fileName()).arg(QCoreApplication::applicationPid()));
+    QFile::remove(temporary);
+    {
+        QFile file(temporary); // owner-only before SQLite writes a byte
+        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnlyFile))
+            throw Error(QStringLiteral("无法写入 %1：%2").arg(temporary, file.errorString()));
+    }
+    try {
+        Connection copy;
+        QString why;
+        if (!copy.open(temporary, SQLITE_OPEN_READWRITE, &why))
+            throw Error(why);
+        copyPages(copy.get(), source);
+    } catch (const Error& e) {
+        QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-journal"));
+        throw Error(QStringLiteral("无法备份数据库到 %1：%2").arg(target, e.message()));
+    }
+    // rename() replaces an existing file in one step.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(temporary);
+        throw Error(QStringLiteral("无法写入备份文件 %1。").arg(target));
+    }
+}
+
+// Whether an open database is one of this program's: it holds the program's tables.
+// (Kept in one place so that a stored mark of the file can take over the check.)
+bool isOurDatabase(sqlite3* db)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM sqlite_master WHERE type='table'", -1, &statement,
+                           nullptr) != SQLITE_OK)
+        return false;
+    QSet<QString> tables;
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
+    sqlite3_finalize(statement);
+    for (const char* expected : {"txyk", "tname", "tjz", "txyk_jz"}) {
+        if (!tables.contains(QLatin1String(expected)))
+            return false;
+    }
+    return true;
+}
+
+// The first row of integrity_check ("ok" when sound), or the error SQLite gave.
+QString integrityOf(sqlite3* db)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    QString result;
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    else
+        result = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(statement);
+    return result;
+}
+
+} // namespace
+
+int keepSetting(const IniFile& ini)
+{
+    return std::clamp(ini.readInt(kSection, QStringLiteral("backup_keep"), kDefaultKeep), 0, 100000);
+}
+
+QString folderFor(const QString& databasePath)
+{
+    return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("Backup"));
+}
+
+QString dailyFileName(QDate day)
+{
+    return QStringLiteral("Data-") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".db");
+}
+
+bool isDailyFileName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^Data-\\d{4}-\\d{2}-\\d{2}\\.db$"));
+    return pattern.match(name).hasMatch();
+}
+
+void copyDatabase(Database& db, const QString& target)
+{
+    copyConnectionTo(handleOf(db), target);
+}
+
+void copyFile(const QString& source, const QString& target)
+{
+    if (!QFileInfo(source).isFile())
+        throw Error(QStringLiteral("数据库文件 %1 不存在。").arg(source));
+    Connection from;
+    QString why;
+    if (!from.open(source, SQLITE_OPEN_READONLY, &why))
+        throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(source, why));
+    copyConnectionTo(from.get(), target);
+}
+
+QString problemWith(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("文件 %1 不存在。").arg(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取 %1：%2").arg(path, file.errorString());
+    if (!file.read(16).startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return QStringLiteral("%1 不是数据库文件。").arg(path);
+    file.close();
+
+    Connection db;
+    QString why;
+    if (!db.open(path, SQLITE_OPEN_READONLY, &why))
+        return QStringLiteral("无法打开 %1：%2").arg(path, why);
+    const QString integrity = integrityOf(db.get());
+    if (integrity != QLatin1String("ok"))
+        return QStringLiteral("%1 已损坏（%2）。").arg(path, integrity);
+    if (!isOurDatabase(db.get()))
+        return QStringLiteral("%1 不是本程序的数据库。").arg(path);
+    return {};
+}
+
+QStringList prune(const QString& folder, int keep)
+{
+    QStringList removed;
+    if (keep <= 0)
+        return removed; // daily copies off: the ones there stay
+    QStringList daily;
+    for (const QString& name : QDir(folder).entryList({QStringLiteral("Data-*.db")}, QDir::Files)) {
+        if (isDailyFileName(name))
+            daily << name;
+    }
+    std::sort(daily.begin(), daily.end(), std::greater<>()); // newest first: the date is in the name
+    for (qsizetype i = keep; i < daily.size(); ++i) {
+        if (QFile::remove(QDir(folder).filePath(daily[i])))
+            removed << daily[i];
+    }
+    return removed;
+}
+
+DailyOutcome makeDaily(Database& db, QDate today, int keep)
+{
+    if (keep <= 0)
+        return DailyOutcome::Off;
+    const QString folder = folderFor(db.path());
+    const QString target = QDir(folder).filePath(dailyFileName(today));
+    DailyOutcome outcome = DailyOutcome::AlreadyMade;
+    if (!QFileInfo::exists(target)) {
+        ensureFolder(folder);
+        copyDatabase(db, target);
+        outcome = DailyOutcome::Made;
+    }
+    prune(folder, keep);
+    return outcome;
+}
+
+void restore(const QString& source, const QString& databasePath, const QString& keepAs)
+{
+    const QString problem = problemWith(source);
+    if (!problem.isEmpty())
+        throw Error(problem);
+    const QFileInfo current(databasePath);
+    if (current.exists() && current.canonicalFilePath() == QFileInfo(source).canonicalFilePath())
+        throw Error(QStringLiteral("%1 就是当前的数据库。").arg(source));
+
+    // The current database is kept first; without that copy nothing is replaced.
+    if (current.exists()) {
+        ensureFolder(QFileInfo(keepAs).absolutePath());
+        try {
+            copyFile(databasePath, keepAs);
+        } catch (const Error&) {
+            // Too damaged for SQLite to read: keep the file (and its journal) as it is.
+            QFile::remove(keepAs);
+            if (!QFile::copy(databasePath, keepAs))
+                throw Error(QStringLiteral("无法保留当前数据库的副本 %1，未恢复。").arg(keepAs));
+            QFile::setPermissions(keepAs, kOwnerOnlyFile);
+            const QString journal = databasePath + QStringLiteral("-journal");
+            if (QFileInfo::exists(journal) && QFile::copy(journal, keepAs + QStringLiteral("-journal")))
+                QFile::setPermissions(keepAs + QStringLiteral("-journal"), kOwnerOnlyFile);
+        }
+    } else {
+        QFile file(databasePath);
+        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnlyFile))
+            throw Error(QStringLiteral("无法创建数据库文件 %1：%2").arg(databasePath, file.errorString()));
+    }
+
+    Connection from;
+    QString why;
+    if (!from.open(source, SQLITE_OPEN_READONLY, &why))
+        throw Error(QStringLiteral("无法打开 %1：%2").arg(source, why));
+    try {
+        Connection to;
+        if (!to.open(databasePath, SQLITE_OPEN_READWRITE, &why))
+            throw Error(why);
+        copyPages(to.get(), from.get());
+    } catch (const Error& e) {
+        // Only a current file SQLite cannot work with is replaced whole; anything else (busy,
+        // disk full) is reported with the current database untouched.
+        if (problemWith(databasePath).isEmpty())
+            throw Error(QStringLiteral("无法恢复数据库：%1").arg(e.message()));
+        for (const char* suffix : {"-journal", "-wal", "-shm"})
+            QFile::remove(databasePath + QLatin1String(suffix));
+        copyConnectionTo(from.get(), databasePath);
+    }
+    const QString after = problemWith(databasePath);
+    if (!after.isEmpty())
+        throw Error(QStringLiteral("恢复后的数据库检查未通过：%1").arg(after));
+}
+
+} // namespace Backup

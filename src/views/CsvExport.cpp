@@ -1,0 +1,111 @@
+#include "views/CsvExport.h"
+
+#include "billing/CardFacts.h"
+#include "store/DataModule.h"
+#include "store/Error.h"
+#include "store/Settings.h"
+#include "views/CardGridModel.h"
+
+#include <QFileDialog>
+#include <QSaveFile>
+
+namespace CsvExport {
+
+namespace {
+std::function<QString()> g_fileNameHook;
+}
+
+QString field(const QString& value)
+{
+    if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r'))
+        return value;
+    QString quoted = value;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QByteArray encode(const QList<QStringList>& rows)
+{
+    QString text;
+    for (const QStringList& row : rows) {
+        QStringList fields;
+        for (const QString& value : row)
+            fields << field(value);
+        text += fields.join(u',') + QStringLiteral("\r\n");
+    }
+    return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
+{
+    const int columns = grid.columnCount();
+    const int number = grid.columnOfField(QStringLiteral("c_no"));
+    const int checkCode = grid.columnOfField(QStringLiteral("c_xym"));
+    const int validity = grid.columnOfField(QStringLiteral("c_yxq"));
+    QList<QStringList> rows;
+    QStringList titles;
+    for (int c = 0; c < columns; ++c)
+        titles << grid.headerData(c, Qt::Horizontal).toString();
+    rows << titles;
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < columns; ++c) {
+            const QModelIndex index = grid.index(r, c);
+            const QVariant check = grid.data(index, Qt::CheckStateRole);
+            QString text = check.isValid()
+                               ? (check.toInt() == Qt::Checked ? QStringLiteral("是") : QStringLiteral("否"))
+                               : grid.data(index, Qt::DisplayRole).toString();
+            if (!fullNumbers && c == number)
+                text = cardNumberLast4(text);
+            else if (!fullNumbers && (c == checkCode || c == validity))
+                text.clear();
+            row << text;
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
+}
+
+QString askFileName(QWidget* parent)
+{
+    if (g_fileNameHook)
+        return g_fileNameHook();
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("导出信用卡列表"),
+                                        QStringLiteral("信用卡.csv"), QStringLiteral("CSV 文件 (*.csv)"));
+}
+
+void setFileNameHook(std::function<QString()> hook)
+{
+    g_fileNameHook = std::move(hook);
+}
+
+int runCommand(const HomeFolder& home, const QString& file, QTextStream& out, QTextStream& err)
+{
+    try {
+        DataModule data;
+        data.database().open(home.existingDatabasePath());
+        Query& cards = data.cards();
+        cards.setSql(DataModule::kAllCardsStatement);
+        cards.open();
+        CardGridModel grid;
+        grid.setSourceModel(&cards);
+        // Without a window nobody has unlocked anything: full numbers only without protection.
+        const bool fullNumbers = !Settings(home.iniPath()).passwordProtect(true);
+        writeFile(file, encode(tableOf(grid, fullNumbers)));
+        out << QStringLiteral("已导出%1张卡到 %2。").arg(grid.rowCount()).arg(file) << '\n';
+        return 0;
+    } catch (const Error& e) {
+        out.flush();
+        err << QStringLiteral("velmora: ") << e.message() << '\n';
+        return 1;
+    }
+}
+
+} // namespace CsvExport
