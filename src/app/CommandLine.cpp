@@ -41,10 +41,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     CommandLine result;
     result.helpText = helpFor(description, {{QStringLiteral("-h, --help"), help.description()},
                                             {QStringLiteral("-v, --version"), version.description()},
-                                            {QStringLiteral("--summary"), summary.description()},
-                                            {QStringLiteral("--json"), json.description()},
-                                            {QStringLiteral("--remind"), remind.description()},
-                                            {QStringLiteral("--demo"), demo.description()}});
+                                            {QStringLiteral("    --summary"), summary.description()},
+                                            {QStringLiteral("    --json"), json.description()},
+                                            {QStringLiteral("    --remind"), remind.description()},
+                                            {QStringLiteral("    --demo"), demo.description()}});
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;
         const QStringList unknown = parser.unknownOptionNames();

@@ -14,8 +14,8 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFpwd"));
     setWindowTitle(QStringLiteral("登录"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont f = font();
     f.setPixelSize(16);
     setFont(f);

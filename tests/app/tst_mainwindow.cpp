@@ -27,6 +27,7 @@ private slots:
     void keyboardReachesShownPagesOnly_data();
     void keyboardReachesShownPagesOnly();
     void applicationSetUp();
+    void dialogFramesHaveNoMinimizeOrMaximize();
 };
 
 void TestMainWindow::showsFourTabsInOrder()
@@ -155,6 +156,25 @@ void TestMainWindow::applicationSetUp()
     // Qt's own texts come in Chinese.
     QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
     QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+}
+
+void TestMainWindow::dialogFramesHaveNoMinimizeOrMaximize()
+{
+    TempHome home;
+    AppContext context(home.home());
+    MainWindow window(context);
+    LoginDialog login(&window);
+    ReminderWindow reminder(&window);
+    for (QWidget* w : {static_cast<QWidget*>(&login), static_cast<QWidget*>(&reminder)}) {
+        const Qt::WindowFlags flags = w->windowFlags();
+        QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+                 qPrintable(w->objectName()));
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(flags & Qt::CustomizeWindowHint); // only what is asked for, no defaults added
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+    }
+    QCOMPARE(login.windowTitle(), QStringLiteral("登录"));
+    QCOMPARE(reminder.windowTitle(), QStringLiteral("还款提醒"));
 }
 
 QTEST_MAIN(TestMainWindow)
