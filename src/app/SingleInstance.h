@@ -29,6 +29,7 @@ public:
     static QString lockPath(const QString& homePath);
 
 signals:
+    // Posted, never emitted from inside the socket's own handler.
     void activationRequested();
 
 private:

@@ -38,7 +38,7 @@ QFont pixelFont(const QStringList& families, int pixels, bool bold = false)
 
 ReminderWindow::ReminderWindow(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("还款提醒"));
