@@ -98,8 +98,8 @@ QHash<QString, QSet<QString>> tableColumns(QSqlDatabase& db)
         tables.insert(names.value(0).toString().toLower(), {});
     for (auto it = tables.begin(); it != tables.end(); ++it) {
         QSqlQuery columns(db);
-        columns.exec(
-            QStringLiteral("PRAGMA table_info(\"%1\")").arg(QString(it.key()).replace(u'"', u"\"\"")));
+        columns.exec(QStringLiteral("PRAGMA table_info(\"%1\")")
+                         .arg(QString(it.key()).replace(QStringLiteral("\""), QStringLiteral("\"\""))));
         while (columns.next())
             it->insert(columns.value(1).toString().toLower());
     }
@@ -268,10 +268,9 @@ void Database::open(const QString& path)
     const FileContent content = inspect(path, connectionNameFor(this) + QStringLiteral("-inspect"));
     const QString untouched = QStringLiteral("，未作任何改动。");
     if (content.kind == FileContent::Foreign)
-        throw Error(
-            QStringLiteral(
-                "文件 %1 是别的程序的数据库，不是本程序的数据库%2\n请移走该文件，或用 VELMORA_HOME 指定另一个文件夹。")
-                .arg(path, untouched));
+        throw Error(QStringLiteral("文件 %1 是别的程序的数据库，不是本程序的数据库%2\n请移走该文件，或用 "
+                                   "VELMORA_HOME 指定另一个文件夹。")
+                        .arg(path, untouched));
     if (content.kind == FileContent::Newer)
         throw Error(
             QStringLiteral(
@@ -295,6 +294,9 @@ void Database::open(const QString& path)
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size=-16384"));
 
     if (content.kind == FileContent::Current)
+        return;
+    // Ours and complete but read-only: used as it is, marked at a later open that may write.
+    if (content.kind == FileContent::Unmarked && !QFileInfo(path).isWritable())
         return;
     try {
         migrate(content.kind == FileContent::Empty || content.kind == FileContent::Unmarked

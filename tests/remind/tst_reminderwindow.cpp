@@ -36,6 +36,14 @@ private slots:
 
 private:
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Types `text` over the list's edit text, key by key (also characters an input method gives).
+    void type(QComboBox* combo, const QString& text)
+    {
+        combo->lineEdit()->selectAll();
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Backspace);
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, combo->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
     QAbstractButton* button(const char* name) { return m_window->findChild<QAbstractButton*>(name); }
     QString value(int i) { return m_window->findChild<QLabel*>(QStringLiteral("DBText%1").arg(i))->text(); }
     QVariant field(int id, const QString& name)
@@ -171,10 +179,8 @@ void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
     auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
     if (index >= 0)
         combo->setCurrentIndex(index);
-    if (!typed.isNull()) {
-        combo->lineEdit()->selectAll();
-        QTest::keyClicks(combo->lineEdit(), typed);
-    }
+    if (!typed.isNull())
+        type(combo, typed);
     QSignalSpy closed(m_window, &ReminderWindow::closed);
     click("SpeedButton1"); // B is current
     click("BitBtn1");
@@ -204,10 +210,7 @@ void TestReminderWindow::unknownDelayTextDoesNotSnooze()
 {
     QFETCH(QString, typed);
     auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
-    combo->lineEdit()->selectAll();
-    QTest::keyClicks(combo->lineEdit(), typed);
-    if (typed.isEmpty())
-        combo->lineEdit()->clear();
+    type(combo, typed);
     QSignalSpy closed(m_window, &ReminderWindow::closed);
     click("BitBtn1");
     const QStringList shown = MessageBox::shownTexts();
