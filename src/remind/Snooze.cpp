@@ -25,7 +25,7 @@ std::optional<int> delayForText(const QString& text)
     QString t = text.trimmed();
     if (const int index = int(kItems.indexOf(t)); index >= 0)
         return delayForIndex(index);
-    for (const QString suffix : {QStringLiteral("分钟后再提醒"), QStringLiteral("分钟")}) {
+    for (const QString& suffix : {QStringLiteral("分钟后再提醒"), QStringLiteral("分钟")}) {
         if (t.endsWith(suffix)) {
             t.chop(suffix.size());
             t = t.trimmed();
