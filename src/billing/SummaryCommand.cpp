@@ -1,6 +1,7 @@
 #include "billing/SummaryCommand.h"
 
 #include "billing/BestCard.h"
+#include "billing/CardFacts.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "store/DataModule.h"
@@ -23,22 +24,12 @@ struct DueSoonCard
     double minRepayment;
 };
 
-QString lastFour(const QString& number)
-{
-    QString digits;
-    for (const QChar c : number) {
-        if (!c.isSpace() && c != u'-')
-            digits += c;
-    }
-    return digits.right(4);
-}
-
 QList<DueSoonCard> dueSoonCards(Query& list)
 {
     QList<DueSoonCard> cards;
     for (list.first(); !list.eof(); list.next()) {
         cards.append({list.intValue(QStringLiteral("id")), list.textValue(QStringLiteral("c_name")),
-                      lastFour(list.textValue(QStringLiteral("c_no"))),
+                      cardNumberLast4(list.textValue(QStringLiteral("c_no"))),
                       list.dateValue(QStringLiteral("c_re_date")), list.intValue(QStringLiteral("i_xyr")),
                       list.numberValue(QStringLiteral("i_zdhkje"))});
     }

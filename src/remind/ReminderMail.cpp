@@ -1,5 +1,6 @@
 #include "remind/ReminderMail.h"
 
+#include "billing/CardFacts.h"
 #include "store/DateText.h"
 #include "store/Query.h"
 
@@ -15,12 +16,7 @@ QString subject(const Query& dueSoon)
 
 QString numberShown(const QString& cardNumber)
 {
-    QString digits;
-    for (const QChar c : cardNumber) {
-        if (!c.isSpace() && c != u'-')
-            digits += c;
-    }
-    return QStringLiteral("尾号") + digits.right(4);
+    return QStringLiteral("尾号") + cardNumberLast4(cardNumber);
 }
 
 QString body(Query& dueSoon)

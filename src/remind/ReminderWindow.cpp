@@ -2,6 +2,7 @@
 
 #include "app/LoopTimer.h"
 #include "app/MessageBox.h"
+#include "billing/CardFacts.h"
 #include "billing/PaidState.h"
 #include "remind/Snooze.h"
 #include "store/Clock.h"
@@ -237,6 +238,9 @@ void ReminderWindow::showCurrentCard()
             if (column >= 0)
                 text = list->data(list->index(list->currentRow(), column)).toString();
         }
+        // The pop-up shows over whatever is on screen: the card number as its last four only.
+        if (i == 1 && !text.isEmpty())
+            text = QStringLiteral("尾号") + cardNumberLast4(text);
         m_values[i]->setFullText(text);
     }
 }

@@ -123,7 +123,7 @@ void TestReminderWindow::showsCardAndControls()
         labels << m_window->findChild<QLabel*>(name)->text();
     QCOMPARE(labels, QStringList({"卡名：", "卡号：", "剩下还款天数：", "已消费：", "最低还款："}));
     QCOMPARE(QStringList({value(1), value(2), value(3), value(4), value(5)}),
-             QStringList({"A", "6222 01", "0", "1200", "120.5"}));
+             QStringList({"A", "尾号2201", "0", "1200", "120.5"}));
     QCOMPARE(button("SpeedButton3")->text(), QStringLiteral("还清"));
     QCOMPARE(button("SpeedButton2")->text(), QStringLiteral("上一张"));
     QCOMPARE(button("SpeedButton1")->text(), QStringLiteral("下一张"));
@@ -223,15 +223,15 @@ void TestReminderWindow::unknownDelayTextDoesNotSnooze()
     QCOMPARE(closed.count(), 0);
 }
 
-// A card name or number is shown as typed: tags stay text, and a long name is cut with "…" short of
-// the buttons, the whole name in the tooltip.
+// A card name is shown as typed: tags stay text, and a long name is cut with "…" short of the
+// buttons, the whole name in the tooltip. Of the card number only the last four digits show.
 void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
 {
     const QString longName = QStringLiteral("中国工商银行牡丹环球旅行白金信用卡（外币双币种）副卡");
     QSqlQuery q(m_data->database().connection());
     QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=?, c_no=? where id=?")));
     q.addBindValue(QStringLiteral("<b>A</b>"));
-    q.addBindValue(QStringLiteral("<i>6222</i> 01"));
+    q.addBindValue(QStringLiteral("6222-0000 1234 5678"));
     q.addBindValue(m_ids[0]);
     QVERIFY(q.exec());
     QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=? where id=?")));
@@ -245,7 +245,7 @@ void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
     auto* name = m_window->findChild<QLabel*>("DBText1");
     auto* number = m_window->findChild<QLabel*>("DBText2");
     QCOMPARE(name->text(), QStringLiteral("<b>A</b>"));
-    QCOMPARE(number->text(), QStringLiteral("<i>6222</i> 01"));
+    QCOMPARE(number->text(), QStringLiteral("尾号5678"));
     for (const char* label : {"Panel2", "DBText1", "DBText2", "DBText3", "DBText4", "DBText5"})
         QCOMPARE(m_window->findChild<QLabel*>(label)->textFormat(), Qt::PlainText);
     QVERIFY(name->toolTip().isEmpty());
