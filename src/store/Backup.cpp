@@ -133,8 +133,27 @@ void copyConnectionTo(sqlite3* source, const QString& target)
 
 // Whether an open database is one of this program's: it holds the program's tables.
 // (Kept in one place so that a stored mark of the file can take over the check.)
+qint64 pragmaValue(sqlite3* db, const char* pragma)
+{
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = -1;
+    if (sqlite3_prepare_v2(db, pragma, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
+// Ours: carries our mark at a schema version this program can open, or is an earlier unmarked
+// database of ours (our four tables, no version).
 bool isOurDatabase(sqlite3* db)
 {
+    const qint64 applicationId = pragmaValue(db, "PRAGMA application_id");
+    const qint64 version = pragmaValue(db, "PRAGMA user_version");
+    if (applicationId == Database::kApplicationId)
+        return version >= 0 && version <= Database::kSchemaVersion;
+    if (applicationId != 0 || version != 0)
+        return false;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM sqlite_master WHERE type='table'", -1, &statement,
                            nullptr) != SQLITE_OK)

@@ -245,6 +245,10 @@ void TestBackup::restoreRefusesUnusableFile_data()
                                       << "不是本程序的数据库";
     QTest::newRow("damaged database") << "damaged"
                                       << "已损坏";
+    QTest::newRow("ours from a newer version") << "newer"
+                                               << "不是本程序的数据库";
+    QTest::newRow("our tables under another mark") << "other mark"
+                                                   << "不是本程序的数据库";
 }
 
 void TestBackup::restoreRefusesUnusableFile()
@@ -273,6 +277,17 @@ void TestBackup::restoreRefusesUnusableFile()
         foreign.close();
         foreign = QSqlDatabase();
         QSqlDatabase::removeDatabase("foreign");
+    } else if (kind == "newer" || kind == "other mark") {
+        Backup::copyFile(home.databasePath(), file);
+        QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
+        copy.setDatabaseName(file);
+        QVERIFY(copy.open());
+        QVERIFY(QSqlQuery(copy).exec(
+            kind == "newer" ? QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)
+                            : QStringLiteral("PRAGMA application_id=1234")));
+        copy.close();
+        copy = QSqlDatabase();
+        QSqlDatabase::removeDatabase("copy");
     } else if (kind == "damaged") {
         Backup::copyFile(home.databasePath(), file);
         QFile f(file);
