@@ -7,7 +7,10 @@
 #include "views/HolderListModel.h"
 #include "views/RecordNavigator.h"
 
+#include <algorithm>
+
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -68,6 +71,8 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
         addField(QStringLiteral("DBEdit1"), QStringLiteral("c_name"), QStringLiteral("卡名*"), 0, 0, 96);
     QLineEdit* e2 =
         addField(QStringLiteral("DBEdit2"), QStringLiteral("c_no"), QStringLiteral("卡号"), 0, 1, 96);
+    // 96 pixels cut a card number in our fonts: widen the field until 19 digits show whole.
+    e2->setFixedWidth(std::max(96, e2->fontMetrics().horizontalAdvance(QString(19, QLatin1Char('8'))) + 16));
     QLineEdit* e3 =
         addField(QStringLiteral("DBEdit3"), QStringLiteral("c_jzr"), QStringLiteral("账单日*"), 0, 2, 87);
     QLineEdit* e12 =

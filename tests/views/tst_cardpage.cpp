@@ -30,6 +30,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
@@ -932,6 +934,16 @@ void TestCardPage::columnsFitCardNumberAndDates()
                  qPrintable(QStringLiteral("column %1: %2 in %3").arg(column).arg(text).arg(room)));
     }
     QVERIFY(grid->horizontalHeader()->sectionSize(1) > 71);
+
+    // The editor's number field shows the whole 19-digit number too.
+    auto* number = child<QLineEdit>(QStringLiteral("DBEdit2"));
+    QCOMPARE(number->text(), QStringLiteral("6228480402564890018"));
+    QStyleOptionFrame option;
+    option.initFrom(number);
+    option.lineWidth = number->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, number);
+    const QRect textRoom = number->style()->subElementRect(QStyle::SE_LineEditContents, &option, number);
+    QVERIFY2(number->fontMetrics().horizontalAdvance(number->text()) <= textRoom.width() - 4,
+             qPrintable(QString::number(textRoom.width())));
 }
 
 void TestCardPage::ratioMeaningShownAsTyped()
