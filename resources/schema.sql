@@ -1,5 +1,7 @@
 -- Velmora database. Dates are ISO text (YYYY-MM-DD); yes/no fields are 0/1.
--- Every statement is idempotent: opening an existing database runs it harmlessly.
+-- Schema version 1, made by the first migration step in src/store/Database.cpp; later changes
+-- are further steps there, never edits here. Every statement is idempotent (an earlier database
+-- of ours without the version mark runs it harmlessly).
 
 CREATE TABLE IF NOT EXISTS txyk (
     id             INTEGER PRIMARY KEY,

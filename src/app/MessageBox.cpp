@@ -20,6 +20,7 @@ QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, con
     if (g_suppress)
         return fallback;
     QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText); // texts may carry card names and typed values
     return QMessageBox::StandardButton(box.exec());
 }
 } // namespace

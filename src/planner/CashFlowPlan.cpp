@@ -51,8 +51,8 @@ Parameters readParameters(const QString& poolText, const QString& loanText, int 
                           int startMonth, int periods)
 {
     Parameters p;
-    p.pool = IntegerText::parseOrThrow(poolText);
-    p.loan = IntegerText::parseOrThrow(loanText);
+    p.pool = IntegerText::parseOrThrow(poolText, QStringLiteral("周转金"));
+    p.loan = IntegerText::parseOrThrow(loanText, QStringLiteral("贷款金"));
     p.loanDay = loanDay;
     p.startYear = startYear;
     p.startMonth = startMonth;
@@ -117,7 +117,10 @@ Result simulate(const Parameters& p, const std::vector<Card>& cards)
             std::find_if(work.begin(), work.end(), [](const WorkingCard& w) { return !w.withdrawn; });
         if (firstFree != work.end()) {
             pool += firstFree->line;
-            const QDate postDate = DateText::clampedDate(year, month, firstFree->card->statementDay + 1);
+            // The day after the statement date, the statement day clamped to the month's end first
+            // (day 30 in February 2024: statement 2-29, withdrawal 3-1).
+            const QDate postDate =
+                DateText::clampedDate(year, month, firstFree->card->statementDay).addDays(1);
             withdraw(*firstFree, postDate, nextYear, nextMonth);
             result.journal.push_back(
                 JournalRow{postDate, firstFree->card->name, kSavings, kWithdrawal, 1, std::nullopt});

@@ -35,7 +35,7 @@ struct Parameters
 };
 
 // Builds the parameters from the texts of the two amount fields and the spin values.
-// Throws Error("'<text>' is not a valid integer value") or a range message; nothing is
+// Throws Error with a Chinese message for a text that is no integer or a value out of range; nothing is
 // touched before the parameters are known to be good.
 Parameters readParameters(const QString& poolText, const QString& loanText, int loanDay, int startYear,
                           int startMonth, int periods);

@@ -17,10 +17,10 @@ QDate latestDate()
 
 QDate repaymentDate(QDate withdrawal, const QString& daysText)
 {
-    const int days = IntegerText::parseOrThrow(daysText);
+    const int days = IntegerText::parseOrThrow(daysText, QStringLiteral("名息日"));
     const QDate result = withdrawal.addDays(days);
     if (!withdrawal.isValid() || !result.isValid() || result < earliestDate() || result > latestDate())
-        throw Error(QStringLiteral("Failed to set calendar date or time"));
+        throw Error(QStringLiteral("还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。"));
     return result;
 }
 

@@ -11,8 +11,8 @@ QDate earliestDate();
 QDate latestDate();
 
 // `withdrawal` plus the whole number in `daysText` (a leading minus sign is allowed).
-// Throws Error("'<text>' is not a valid integer value") for text that is no integer and
-// Error("Failed to set calendar date or time") when the sum lies outside the shown range.
+// Throws Error with a Chinese message for text that is no integer and when the sum lies outside
+// the shown range.
 QDate repaymentDate(QDate withdrawal, const QString& daysText);
 
 } // namespace DueDateCalculator

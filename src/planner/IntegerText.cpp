@@ -29,11 +29,11 @@ std::optional<int> parse(QStringView text)
     return int(value);
 }
 
-int parseOrThrow(const QString& text)
+int parseOrThrow(const QString& text, const QString& field)
 {
     if (const auto value = parse(text))
         return *value;
-    throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    throw Error(QStringLiteral("%1“%2”不是有效的整数。").arg(field, text));
 }
 
 } // namespace IntegerText

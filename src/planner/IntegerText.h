@@ -10,7 +10,7 @@ namespace IntegerText {
 
 std::optional<int> parse(QStringView text);
 
-// Parse or throw Error("'<text>' is not a valid integer value").
-int parseOrThrow(const QString& text);
+// Parse or throw Error with a Chinese message naming the field: "周转金“abc”不是有效的整数。"
+int parseOrThrow(const QString& text, const QString& field);
 
 } // namespace IntegerText

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,6 +37,51 @@ QFont pixelFont(const QStringList& families, int pixels, bool bold = false)
 
 } // namespace
 
+// A value of the current card. Stored text is shown as plain text on one line; where it would run
+// into the buttons it is cut with "…" and the whole text becomes the tooltip.
+class ReminderValueLabel : public QLabel
+{
+public:
+    explicit ReminderValueLabel(QWidget* parent) : QLabel(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        // The text must not widen its column: the room left beside the buttons is what it gets.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    void setFullText(const QString& text)
+    {
+        m_full = text;
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+    void showEvent(QShowEvent* event) override
+    {
+        QLabel::showEvent(event);
+        fit();
+    }
+
+private:
+    void fit()
+    {
+        // Until it is laid out the label has no width of its own to cut to.
+        const QString shown =
+            isVisible() ? fontMetrics().elidedText(m_full, Qt::ElideRight, contentsRect().width()) : m_full;
+        setText(shown);
+        const bool cut = shown != m_full;
+        setToolTip(!cut                          ? QString()
+                   : Qt::mightBeRichText(m_full) ? Qt::convertFromPlainText(m_full, Qt::WhiteSpaceNormal)
+                                                 : m_full);
+    }
+
+    QString m_full;
+};
+
 ReminderWindow::ReminderWindow(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -54,6 +100,7 @@ ReminderWindow::ReminderWindow(QWidget* parent)
 
     m_heading = new QLabel(QStringLiteral("3天内需还款提醒"), this);
     m_heading->setObjectName(QStringLiteral("Panel2"));
+    m_heading->setTextFormat(Qt::PlainText);
     m_heading->setAlignment(Qt::AlignCenter);
     m_heading->setFrameShape(QFrame::Panel);
     m_heading->setFrameShadow(QFrame::Raised);
@@ -86,7 +133,7 @@ ReminderWindow::ReminderWindow(QWidget* parent)
         label->setObjectName(labelNames[i]);
         label->setFont(labelFont);
         label->setPalette(maroon);
-        m_values[i] = new QLabel(card);
+        m_values[i] = new ReminderValueLabel(card);
         m_values[i]->setObjectName(QStringLiteral("DBText%1").arg(i + 1));
         m_values[i]->setPalette(fuchsia);
         m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -174,9 +221,9 @@ QString ReminderWindow::heading() const
     return m_heading->text();
 }
 
-int ReminderWindow::snoozeIndex() const
+std::optional<int> ReminderWindow::snoozeDelay() const
 {
-    return m_delay->findText(m_delay->currentText());
+    return Snooze::delayForText(m_delay->currentText());
 }
 
 void ReminderWindow::showCurrentCard()
@@ -190,7 +237,7 @@ void ReminderWindow::showCurrentCard()
             if (column >= 0)
                 text = list->data(list->index(list->currentRow(), column)).toString();
         }
-        m_values[i]->setText(text);
+        m_values[i]->setFullText(text);
     }
 }
 
@@ -232,8 +279,14 @@ void ReminderWindow::markRepaid()
 
 void ReminderWindow::snooze()
 {
+    const std::optional<int> chosen = snoozeDelay();
+    if (!chosen) {
+        // A typed text that names no delay: nothing stored, nothing armed, the window stays.
+        MessageBox::error(this, Snooze::unknownDelayMessage(m_delay->currentText()));
+        return;
+    }
     try {
-        const int delay = Snooze::delayForIndex(snoozeIndex());
+        const int delay = *chosen;
         if (m_data) {
             const Query& list = m_data->dueSoon();
             const int id = list.isOpen() && !list.isEmpty() ? list.intValue(QStringLiteral("id")) : 0;

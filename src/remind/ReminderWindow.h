@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class Clock;
 class DataModule;
 class QComboBox;
 class QLabel;
 class QTimer;
+class ReminderValueLabel;
 
 // The stay-on-top repayment reminder "还款提醒": one card of the due-soon list at a time,
 // with previous/next, "还清", snooze ("确定") and "不再提醒". Hidden, never destroyed, on close.
@@ -23,8 +25,8 @@ public:
     void setHeading(const QString& text);
     QString heading() const;
 
-    // Index of the chosen delay: the item whose text the list shows, or -1.
-    int snoozeIndex() const;
+    // The delay "确定" takes: a chosen item or a typed number of minutes; nullopt for other text.
+    std::optional<int> snoozeDelay() const;
 
 public slots:
     void showNextCard();     // "下一张"
@@ -44,7 +46,7 @@ private:
     void showCurrentCard();
 
     QLabel* m_heading = nullptr;
-    QLabel* m_values[5] = {};
+    ReminderValueLabel* m_values[5] = {};
     QComboBox* m_delay = nullptr;
     DataModule* m_data = nullptr;
     const Clock* m_clock = nullptr;

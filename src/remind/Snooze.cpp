@@ -20,6 +20,38 @@ int delayForIndex(int index)
     return minutes[index] * 60000;
 }
 
+std::optional<int> delayForText(const QString& text)
+{
+    QString t = text.trimmed();
+    if (const int index = int(kItems.indexOf(t)); index >= 0)
+        return delayForIndex(index);
+    for (const QString suffix : {QStringLiteral("分钟后再提醒"), QStringLiteral("分钟")}) {
+        if (t.endsWith(suffix)) {
+            t.chop(suffix.size());
+            t = t.trimmed();
+            break;
+        }
+    }
+    if (t.isEmpty() || t.size() > 4)
+        return std::nullopt;
+    int minutes = 0;
+    for (const QChar c : t) {
+        if (!c.isDigit()) // decimal digits, also the full-width ones of a Chinese input method
+            return std::nullopt;
+        minutes = minutes * 10 + c.digitValue();
+    }
+    if (minutes < 1 || minutes > kMaxTypedMinutes)
+        return std::nullopt;
+    return minutes * 60000;
+}
+
+QString unknownDelayMessage(const QString& text)
+{
+    return QStringLiteral("无法识别提醒时间“%1”。请从列表中选择，或输入1到%2之间的分钟数（如 20）。")
+        .arg(text.trimmed())
+        .arg(kMaxTypedMinutes);
+}
+
 QString statement(int delayMs, int id)
 {
     return QStringLiteral("UPDATE Txyk SET t_time = ") + QString::number(delayMs) +

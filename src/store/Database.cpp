@@ -5,12 +5,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -78,6 +80,127 @@ void checkDatabaseHeader(const QString& path)
         refuse(QStringLiteral("文件不完整"));
 }
 
+// What an existing file holds, read without write access.
+struct FileContent
+{
+    enum Kind { Empty, Unmarked, Current, Older, Newer, Foreign } kind = Empty;
+    int version = 0;
+};
+
+// Column names (lower case) of every table, through `db`.
+QHash<QString, QSet<QString>> tableColumns(QSqlDatabase& db)
+{
+    QHash<QString, QSet<QString>> tables;
+    QSqlQuery names(db);
+    names.exec(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite^_%' ESCAPE '^'"));
+    while (names.next())
+        tables.insert(names.value(0).toString().toLower(), {});
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        QSqlQuery columns(db);
+        columns.exec(QStringLiteral("PRAGMA table_info(\"%1\")")
+                         .arg(QString(it.key()).replace(QStringLiteral("\""), QStringLiteral("\"\""))));
+        while (columns.next())
+            it->insert(columns.value(1).toString().toLower());
+    }
+    return tables;
+}
+
+// The tables of schema version 1, as an earlier program without the mark created them.
+const QHash<QString, QSet<QString>>& firstVersionTables()
+{
+    static const QHash<QString, QSet<QString>> tables = [] {
+        const QString name = QStringLiteral("velmora-schema");
+        QHash<QString, QSet<QString>> result;
+        {
+            QSqlDatabase memory = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            memory.setDatabaseName(QStringLiteral(":memory:"));
+            memory.open();
+            for (const QString& statement : schemaStatements())
+                QSqlQuery(memory).exec(statement);
+            result = tableColumns(memory);
+            memory.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return result;
+    }();
+    return tables;
+}
+
+// Ours without the mark: exactly our four tables, each with at least the columns we created.
+bool isFirstVersionLayout(const QHash<QString, QSet<QString>>& tables)
+{
+    const auto& ours = firstVersionTables();
+    if (tables.size() != ours.size())
+        return false;
+    for (auto it = ours.begin(); it != ours.end(); ++it) {
+        const auto found = tables.find(it.key());
+        if (found == tables.end() || !found->contains(*it))
+            return false;
+    }
+    return true;
+}
+
+FileContent::Kind classify(qint64 applicationId, qint64 userVersion, bool noObjects,
+                           const std::function<QHash<QString, QSet<QString>>()>& tables)
+{
+    if (applicationId == Database::kApplicationId) {
+        if (userVersion > Database::kSchemaVersion)
+            return FileContent::Newer;
+        return userVersion == Database::kSchemaVersion ? FileContent::Current : FileContent::Older;
+    }
+    if (applicationId != 0)
+        return FileContent::Foreign;
+    if (noObjects && userVersion == 0)
+        return FileContent::Empty;
+    if (userVersion == 0 && isFirstVersionLayout(tables()))
+        return FileContent::Unmarked;
+    return FileContent::Foreign;
+}
+
+// Reads the mark, the version and the tables through a read-only connection. Throws Error when
+// SQLite cannot read the file as a database.
+FileContent inspect(const QString& path, const QString& connectionName)
+{
+    FileContent content;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+        const auto pragma = [&](const char* name) -> std::optional<qint64> {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name))) || !q.next()) {
+                failure = q.lastError().text();
+                return std::nullopt;
+            }
+            return q.value(0).toLongLong();
+        };
+        if (!db.open())
+            failure = db.lastError().text();
+        // SQLite opens anything lazily; the first read tells whether this is a database at all.
+        else if (pragma("schema_version")) {
+            const auto applicationId = pragma("application_id");
+            const auto userVersion = pragma("user_version");
+            QSqlQuery objects(db);
+            const bool noObjects = objects.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) &&
+                                   objects.next() && objects.value(0).toLongLong() == 0;
+            objects.finish();
+            if (applicationId && userVersion) {
+                content.version = int(*userVersion);
+                content.kind =
+                    classify(*applicationId, *userVersion, noObjects, [&] { return tableColumns(db); });
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+    if (!failure.isEmpty())
+        throw Error(QStringLiteral("数据库文件 %1 已损坏或不是本程序的数据库，未作任何改动。\n%2")
+                        .arg(path, failure));
+    return content;
+}
+
 } // namespace
 
 namespace {
@@ -141,6 +264,22 @@ void Database::open(const QString& path)
             throw Error(QStringLiteral("无法创建数据库文件 %1：%2").arg(path, file.errorString()));
     }
 
+    // Decide before opening for writing: a file that is not ours stays exactly as it was.
+    const FileContent content = inspect(path, connectionNameFor(this) + QStringLiteral("-inspect"));
+    const QString untouched = QStringLiteral("，未作任何改动。");
+    if (content.kind == FileContent::Foreign)
+        throw Error(QStringLiteral("文件 %1 是别的程序的数据库，不是本程序的数据库%2\n请移走该文件，或用 "
+                                   "VELMORA_HOME 指定另一个文件夹。")
+                        .arg(path, untouched));
+    if (content.kind == FileContent::Newer)
+        throw Error(
+            QStringLiteral(
+                "数据库 %1 来自更新版本的本程序（结构版本 %2，本版本为 %3）%4\n请使用更新版本的程序。")
+                .arg(path)
+                .arg(content.version)
+                .arg(kSchemaVersion)
+                .arg(untouched));
+
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionNameFor(this));
     m_db.setDatabaseName(path);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -150,28 +289,41 @@ void Database::open(const QString& path)
         throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(path, why));
     }
     m_path = path;
-
-    // SQLite opens anything lazily; the first read tells whether this is a database at all.
-    QSqlQuery probe(m_db);
-    if (!probe.exec(QStringLiteral("PRAGMA schema_version"))) {
-        const QString why = probe.lastError().text();
-        probe.finish();
-        close();
-        throw Error(
-            QStringLiteral("数据库文件 %1 已损坏或不是本程序的数据库，未作任何改动。\n%2").arg(path, why));
-    }
-    probe.finish();
     // The refresh pass rewrites every card in one transaction: a page cache that can hold a large
     // card file (up to 16 MiB, taken only as pages are read) spares it re-reading pages.
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size=-16384"));
 
+    if (content.kind == FileContent::Current)
+        return;
+    // Ours and complete but read-only: used as it is, marked at a later open that may write.
+    if (content.kind == FileContent::Unmarked && !QFileInfo(path).isWritable())
+        return;
     try {
-        for (const QString& statement : schemaStatements())
-            executeSql(statement);
+        migrate(content.kind == FileContent::Empty || content.kind == FileContent::Unmarked
+                    ? 0
+                    : content.version);
     } catch (const Error& e) {
         close();
         throw Error(QStringLiteral("无法初始化数据库 %1：%2").arg(path, e.message()));
     }
+}
+
+// The one place where the schema changes. Each step brings the database from version v to v + 1;
+// a change adds a case here and raises kSchemaVersion. All steps and the mark are one transaction.
+void Database::migrate(int fromVersion)
+{
+    Transaction transaction(*this);
+    for (int version = fromVersion; version < kSchemaVersion; ++version) {
+        switch (version) {
+        case 0: // the four tables; harmless on an unmarked database of ours, which has them
+            for (const QString& statement : schemaStatements())
+                executeSql(statement);
+            break;
+        }
+    }
+    executeSql(QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId));
+    executeSql(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
+    transaction.commit();
 }
 
 void Database::close()

@@ -34,13 +34,20 @@ enum class FieldKind { Integer, Number, Text, Bool, Date };
 class Database
 {
 public:
+    // Our mark in the SQLite header (PRAGMA application_id): "VLMR".
+    static constexpr qint32 kApplicationId = 0x564C4D52;
+    // Schema version kept in PRAGMA user_version; raised by each migration step.
+    static constexpr int kSchemaVersion = 1;
+
     Database();
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens `path`, creating it (mode 0600) from the schema when the file does not exist.
-    // Throws Error with a Chinese message when the file exists but is no usable database.
+    // Opens `path`, creating it (mode 0600) from the schema when the file does not exist or is
+    // empty, and bringing an older database of ours to the current schema version. Throws Error
+    // with a Chinese message, leaving the file untouched, when it is no database, another
+    // program's database, or one from a newer version of this program.
     void open(const QString& path);
     void close();
     bool isOpen() const;
@@ -66,6 +73,8 @@ public:
     static QString connectionNameFor(const void* owner);
 
 private:
+    void migrate(int fromVersion);
+
     QSqlDatabase m_db;
     QString m_path;
     QHash<QString, QHash<QString, FieldKind>> m_kinds;

@@ -180,11 +180,13 @@ QHash<QString, int>& heldTurns()
 }
 
 // Writes `bytes` to `path` so that the file is either the old one or the new one, never a mix:
-// a temporary file beside it, every write and the flush to disk checked, then a rename.
-void replaceFile(const QString& path, const QByteArray& bytes, std::optional<mode_t> keepMode)
+// a temporary file beside it, every write and the flush to disk checked, then a rename. The file
+// holds the SMTP password and the password digest: it is owner-only (0600) after every write,
+// whatever mode the old file had.
+void replaceFile(const QString& path, const QByteArray& bytes)
 {
     QByteArray templ = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkstemp(templ.data()); // mode 0600
+    const int fd = ::mkstemp(templ.data());
     if (fd < 0)
         refuse(path);
     bool ok = true;
@@ -201,8 +203,8 @@ void replaceFile(const QString& path, const QByteArray& bytes, std::optional<mod
         data += n;
         left -= n;
     }
-    if (ok && keepMode)
-        ok = ::fchmod(fd, *keepMode) == 0;
+    if (ok)
+        ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0; // mkstemp's mode, made explicit
     if (ok)
         ok = ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
@@ -296,7 +298,6 @@ void IniFile::writeText(const QString& section, const QString& key, const QStrin
     const Turn turn(*this);
 
     QByteArray old;
-    std::optional<mode_t> keepMode;
     struct stat st
     {
     };
@@ -310,7 +311,6 @@ void IniFile::writeText(const QString& section, const QString& key, const QStrin
         old = file.readAll();
         if (file.error() != QFileDevice::NoError)
             refuse(target);
-        keepMode = st.st_mode & 07777;
     } else if (errno != ENOENT) {
         refuse(target);
     }
@@ -348,7 +348,7 @@ void IniFile::writeText(const QString& section, const QString& key, const QStrin
     QByteArray bytes;
     for (const Line& line : lines)
         bytes += line.raw;
-    replaceFile(target, bytes, keepMode);
+    replaceFile(target, bytes);
 }
 
 void IniFile::writeInt(const QString& s, const QString& k, int v)

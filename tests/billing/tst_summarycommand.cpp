@@ -10,6 +10,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // `velmora --summary [--json]`: the refresh pass without a window, printed.
@@ -20,6 +23,7 @@ private slots:
     void seededHomeAsText();
     void seededHomeAsJson();
     void freshHomeIsReportedAndLeftAlone();
+    void unreadableDatabase_data();
     void unreadableDatabase();
     void executableOnSeededAndMissingHome();
 
@@ -112,20 +116,47 @@ void TestSummaryCommand::freshHomeIsReportedAndLeftAlone()
     QVERIFY(!QFile::exists(home.databasePath()));
 }
 
+void TestSummaryCommand::unreadableDatabase_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text") << QByteArray(
+        "this is not a database, just some text long enough to have a header");
+    // Another program's SQLite file: refused, not given our tables.
+    QByteArray foreign;
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("other.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE notes (body TEXT)")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        foreign = file.readAll();
+    }
+    QTest::newRow("another program's database") << foreign;
+}
+
 void TestSummaryCommand::unreadableDatabase()
 {
+    QFETCH(QByteArray, content);
     TempHome home;
     QFile file(home.databasePath());
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("this is not a database, just some text long enough to have a header");
+    file.write(content);
     file.close();
     QString out, err;
     QVERIFY(run(home, true, out, err) != 0);
     QVERIFY(out.isEmpty());
-    QVERIFY(err.contains(QStringLiteral("velmora: ")));
+    QVERIFY2(err.contains(QStringLiteral("velmora: ")) && err.contains(QStringLiteral("不是本程序的数据库")),
+             qPrintable(err));
     QFile again(home.databasePath());
     QVERIFY(again.open(QIODevice::ReadOnly));
-    QVERIFY(again.readAll().startsWith("this is not a database"));
+    QCOMPARE(again.readAll(), content);
 }
 
 void TestSummaryCommand::executableOnSeededAndMissingHome()

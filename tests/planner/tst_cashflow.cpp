@@ -129,6 +129,8 @@ private slots:
     void journalScenarios();
     void threeCardsExample();
     void dueRowsMatchYearAndMonth();
+    void withdrawalFollowsClampedStatementDay_data();
+    void withdrawalFollowsClampedStatementDay();
     void parametersAreChecked_data();
     void parametersAreChecked();
 
@@ -243,6 +245,33 @@ void TestCashFlow::threeCardsExample()
     QCOMPARE(journalTexts(simulate(params(2), reversed)), kAbcJournal);
 }
 
+void TestCashFlow::withdrawalFollowsClampedStatementDay_data()
+{
+    QTest::addColumn<int>("statementDay");
+    QTest::addColumn<QDate>("month"); // the period withdrawn in
+    QTest::addColumn<QDate>("withdrawal");
+    QTest::newRow("ordinary day") << 5 << QDate(2013, 9, 1) << QDate(2013, 9, 6);
+    QTest::newRow("30 in February of a leap year") << 30 << QDate(2024, 2, 1) << QDate(2024, 3, 1);
+    QTest::newRow("30 in February") << 30 << QDate(2023, 2, 1) << QDate(2023, 3, 1);
+    QTest::newRow("31 in April") << 31 << QDate(2024, 4, 1) << QDate(2024, 5, 1);
+    QTest::newRow("31 in January") << 31 << QDate(2024, 1, 1) << QDate(2024, 2, 1);
+    QTest::newRow("31 in December") << 31 << QDate(2024, 12, 1) << QDate(2025, 1, 1);
+    QTest::newRow("28 in February of a leap year") << 28 << QDate(2024, 2, 1) << QDate(2024, 2, 29);
+    QTest::newRow("30 in October") << 30 << QDate(2013, 10, 1) << QDate(2013, 10, 31);
+}
+
+void TestCashFlow::withdrawalFollowsClampedStatementDay()
+{
+    QFETCH(int, statementDay);
+    QFETCH(QDate, month);
+    QFETCH(QDate, withdrawal);
+    const Result result = simulate(params(1, month.year(), month.month()),
+                                   cardsOf({QStringLiteral("A:%1:25").arg(statementDay)}));
+    QCOMPARE(result.plan.at(0).postDate, withdrawal);
+    QCOMPARE(result.journal.at(0).date, withdrawal);
+    QCOMPARE(result.journal.at(0).from, QStringLiteral("A"));
+}
+
 void TestCashFlow::dueRowsMatchYearAndMonth()
 {
     // Over 30 months every withdrawal is repaid exactly once, in the month it falls due.
@@ -274,13 +303,13 @@ void TestCashFlow::parametersAreChecked_data()
     QTest::newRow("good") << " 5000"
                           << "-10000" << 5 << "";
     QTest::newRow("pool not integer") << "12a"
-                                      << "10000" << 5 << "'12a' is not a valid integer value";
+                                      << "10000" << 5 << "周转金“12a”不是有效的整数。";
     QTest::newRow("loan empty") << "0"
-                                << "" << 5 << "'' is not a valid integer value";
+                                << "" << 5 << "贷款金“”不是有效的整数。";
     QTest::newRow("loan too large") << "0"
-                                    << "2147483648" << 5 << "'2147483648' is not a valid integer value";
+                                    << "2147483648" << 5 << "贷款金“2147483648”不是有效的整数。";
     QTest::newRow("loan fraction") << "0"
-                                   << "100.5" << 5 << "'100.5' is not a valid integer value";
+                                   << "100.5" << 5 << "贷款金“100.5”不是有效的整数。";
     QTest::newRow("periods out of range") << "0"
                                           << "10000" << 0 << "期数必须在 1 到 2100 之间。";
 }

@@ -39,11 +39,13 @@ void TestPlannerPages::calculator_data()
     QTest::newRow("zero copies the date") << "0" << QDate(2013, 9, 4) << "";
     QTest::newRow("negative goes back") << "-10" << QDate(2013, 8, 25) << "";
     QTest::newRow("blanks around") << " 30 " << QDate(2013, 10, 4) << "";
-    QTest::newRow("not an integer") << "4.5" << kept << "'4.5' is not a valid integer value";
-    QTest::newRow("empty") << "" << kept << "'' is not a valid integer value";
-    QTest::newRow("beyond 32 bits") << "99999999999" << kept << "'99999999999' is not a valid integer value";
-    QTest::newRow("past the last date") << "2147483647" << kept << "Failed to set calendar date or time";
-    QTest::newRow("before the first date") << "-200000" << kept << "Failed to set calendar date or time";
+    QTest::newRow("not an integer") << "4.5" << kept << "名息日“4.5”不是有效的整数。";
+    QTest::newRow("empty") << "" << kept << "名息日“”不是有效的整数。";
+    QTest::newRow("beyond 32 bits") << "99999999999" << kept << "名息日“99999999999”不是有效的整数。";
+    QTest::newRow("past the last date")
+        << "2147483647" << kept << "还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。";
+    QTest::newRow("before the first date")
+        << "-200000" << kept << "还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。";
 }
 
 void TestPlannerPages::calculator()
@@ -147,7 +149,7 @@ void TestPlannerPages::runFromTheJournalTab()
     window.findChild<QLineEdit*>("Edit11")->setText("1万");
     window.findChild<QSpinBox*>("SpinEdit5")->setValue(2);
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(MessageBox::shownTexts(), QStringList({"'1万' is not a valid integer value"}));
+    QCOMPARE(MessageBox::shownTexts(), QStringList({"贷款金“1万”不是有效的整数。"}));
     QCOMPARE(journal->model()->rowCount(), 10);
     QCOMPARE(window.findChild<QLabel*>("Label19")->text(), QStringLiteral("5"));
 }

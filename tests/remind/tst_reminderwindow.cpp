@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSqlQuery>
 #include <QTimer>
 #include <QToolButton>
@@ -25,6 +26,9 @@ private slots:
     void stepsWithinTheList();
     void snoozeRecordsDelayOnCurrentCard_data();
     void snoozeRecordsDelayOnCurrentCard();
+    void unknownDelayTextDoesNotSnooze_data();
+    void unknownDelayTextDoesNotSnooze();
+    void storedTextIsPlainAndFitsBesideButtons();
     void snoozeReplacesOrKeepsPendingSnooze();
     void dismissCancelsPendingSnooze();
     void repaidOnSecondOfThree();
@@ -32,6 +36,14 @@ private slots:
 
 private:
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Types `text` over the list's edit text, key by key (also characters an input method gives).
+    void type(QComboBox* combo, const QString& text)
+    {
+        combo->lineEdit()->selectAll();
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Backspace);
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, combo->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
     QAbstractButton* button(const char* name) { return m_window->findChild<QAbstractButton*>(name); }
     QString value(int i) { return m_window->findChild<QLabel*>(QStringLiteral("DBText%1").arg(i))->text(); }
     QVariant field(int id, const QString& name)
@@ -141,26 +153,34 @@ void TestReminderWindow::stepsWithinTheList()
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard_data()
 {
-    QTest::addColumn<int>("index"); // -1: the list untouched; -2: a typed text that is no item
+    QTest::addColumn<int>("index");     // -1: no item chosen
+    QTest::addColumn<QString>("typed"); // typed into the list's edit field instead, when not null
     QTest::addColumn<int>("delay");
-    QTest::newRow("untouched") << -1 << 300000;
-    QTest::newRow("5 minutes chosen") << 0 << 300000;
-    QTest::newRow("10 minutes") << 1 << 600000;
-    QTest::newRow("1 hour") << 4 << 3600000;
-    QTest::newRow("8 hours") << 10 << 28800000;
-    QTest::newRow("12 hours") << 12 << 43200000;
-    QTest::newRow("typed text") << -2 << 300000;
+    QTest::newRow("untouched") << -1 << QString() << 300000;
+    QTest::newRow("5 minutes chosen") << 0 << QString() << 300000;
+    QTest::newRow("10 minutes") << 1 << QString() << 600000;
+    QTest::newRow("1 hour") << 4 << QString() << 3600000;
+    QTest::newRow("8 hours") << 10 << QString() << 28800000;
+    QTest::newRow("12 hours") << 12 << QString() << 43200000;
+    QTest::newRow("typed item text") << -1 << "2小时后再提醒" << 7200000;
+    QTest::newRow("typed minutes") << -1 << "20" << 1200000;
+    QTest::newRow("typed minutes, blanks around") << -1 << " 45 " << 2700000;
+    QTest::newRow("typed minutes with unit") << -1 << "20分钟" << 1200000;
+    QTest::newRow("typed like an item") << -1 << "25分钟后再提醒" << 1500000;
+    QTest::newRow("full-width digits") << -1 << "１０" << 600000;
+    QTest::newRow("a whole day") << -1 << "1440" << 86400000;
 }
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
 {
     QFETCH(int, index);
+    QFETCH(QString, typed);
     QFETCH(int, delay);
     auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
     if (index >= 0)
         combo->setCurrentIndex(index);
-    else if (index == -2)
-        combo->setEditText("过一会儿");
+    if (!typed.isNull())
+        type(combo, typed);
     QSignalSpy closed(m_window, &ReminderWindow::closed);
     click("SpeedButton1"); // B is current
     click("BitBtn1");
@@ -171,6 +191,78 @@ void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
     QCOMPARE(m_timer1->interval(), delay);
     QVERIFY(!m_window->isVisible());
     QCOMPARE(closed.count(), 1);
+}
+
+void TestReminderWindow::unknownDelayTextDoesNotSnooze_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("words") << "过一会儿";
+    QTest::newRow("empty") << "";
+    QTest::newRow("zero") << "0";
+    QTest::newRow("more than a day") << "1441";
+    QTest::newRow("negative") << "-5";
+    QTest::newRow("fraction") << "2.5";
+    QTest::newRow("other words with a unit") << "半小时";
+    QTest::newRow("latin letters") << "abc";
+}
+
+void TestReminderWindow::unknownDelayTextDoesNotSnooze()
+{
+    QFETCH(QString, typed);
+    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    type(combo, typed);
+    QSignalSpy closed(m_window, &ReminderWindow::closed);
+    click("BitBtn1");
+    const QStringList shown = MessageBox::shownTexts();
+    MessageBox::clearShownTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().startsWith(QStringLiteral("无法识别提醒时间")), qPrintable(shown.first()));
+    QVERIFY(!m_timer1->isActive());
+    QCOMPARE(field(m_ids[0], "t_time").toInt(), 7);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(closed.count(), 0);
+}
+
+// A card name or number is shown as typed: tags stay text, and a long name is cut with "…" short of
+// the buttons, the whole name in the tooltip.
+void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
+{
+    const QString longName = QStringLiteral("中国工商银行牡丹环球旅行白金信用卡（外币双币种）副卡");
+    QSqlQuery q(m_data->database().connection());
+    QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=?, c_no=? where id=?")));
+    q.addBindValue(QStringLiteral("<b>A</b>"));
+    q.addBindValue(QStringLiteral("<i>6222</i> 01"));
+    q.addBindValue(m_ids[0]);
+    QVERIFY(q.exec());
+    QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=? where id=?")));
+    q.addBindValue(longName);
+    q.addBindValue(m_ids[1]);
+    QVERIFY(q.exec());
+    m_data->dueSoon().close();
+    m_data->dueSoon().open();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+
+    auto* name = m_window->findChild<QLabel*>("DBText1");
+    auto* number = m_window->findChild<QLabel*>("DBText2");
+    QCOMPARE(name->text(), QStringLiteral("<b>A</b>"));
+    QCOMPARE(number->text(), QStringLiteral("<i>6222</i> 01"));
+    for (const char* label : {"Panel2", "DBText1", "DBText2", "DBText3", "DBText4", "DBText5"})
+        QCOMPARE(m_window->findChild<QLabel*>(label)->textFormat(), Qt::PlainText);
+    QVERIFY(name->toolTip().isEmpty());
+
+    click("SpeedButton1");
+    QVERIFY(name->text().endsWith(QChar(0x2026)));
+    QVERIFY(longName.startsWith(name->text().chopped(1)));
+    QCOMPARE(name->toolTip(), longName);
+    // The cut text ends before the buttons begin.
+    const QWidget* repaid = button("SpeedButton3");
+    const int textRight = name->mapTo(m_window, QPoint(name->contentsRect().left(), 0)).x() +
+                          name->fontMetrics().horizontalAdvance(name->text());
+    QVERIFY2(textRight <= repaid->mapTo(m_window, QPoint(0, 0)).x(), qPrintable(QString::number(textRight)));
+
+    click("SpeedButton2"); // a short name again: whole, no tooltip
+    QCOMPARE(name->text(), QStringLiteral("<b>A</b>"));
+    QVERIFY(name->toolTip().isEmpty());
 }
 
 void TestReminderWindow::snoozeReplacesOrKeepsPendingSnooze()

@@ -4,8 +4,11 @@
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestDatabase : public QObject
@@ -16,6 +19,8 @@ private slots:
     void reopensWithoutRecreating();
     void refusesFilesThatAreNoDatabase_data();
     void refusesFilesThatAreNoDatabase();
+    void marksOursAndLeavesOthersUntouched_data();
+    void marksOursAndLeavesOthersUntouched();
     void dataModuleOpensItsQueries();
     void transactionRollsBackUnlessCommitted();
 };
@@ -116,6 +121,136 @@ void TestDatabase::refusesFilesThatAreNoDatabase()
     QFile file(home.databasePath());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), content); // never replaced
+}
+
+// Bytes of a SQLite file made by plain SQL statements, as another program (or an earlier version
+// of ours) would leave it.
+static QByteArray sqliteFile(const QStringList& statements)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("made.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot create %s", qPrintable(path));
+        for (const QString& statement : statements) {
+            QSqlQuery q(db);
+            if (!q.exec(statement))
+                qFatal("%s", qPrintable(statement));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+// Our database as this program makes it, then `statements` run on it.
+static QByteArray oursThen(const QStringList& statements)
+{
+    TempHome home;
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name(QStringLiteral("kept")).insert();
+        for (const QString& statement : statements)
+            db.executeSql(statement);
+    }
+    QFile file(home.databasePath());
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+static qint64 pragma(Database& db, const char* name)
+{
+    QSqlQuery q(db.connection());
+    q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name)));
+    q.next();
+    return q.value(0).toLongLong();
+}
+
+void TestDatabase::marksOursAndLeavesOthersUntouched_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("keptCard"); // a card that must still be there, if any
+
+    QTest::newRow("new") << false << QByteArray() << true << QString();
+    QTest::newRow("empty file") << true << QByteArray() << true << QString();
+    QTest::newRow("empty database") << true
+                                    << sqliteFile({QStringLiteral("CREATE TABLE t (x)"),
+                                                   QStringLiteral("DROP TABLE t")})
+                                    << true << QString();
+    QTest::newRow("ours, marked") << true << oursThen({}) << true << QStringLiteral("kept");
+    QTest::newRow("ours, without the mark")
+        << true
+        << oursThen({QStringLiteral("PRAGMA application_id=0"), QStringLiteral("PRAGMA user_version=0")})
+        << true << QStringLiteral("kept");
+    QTest::newRow("ours, older version")
+        << true << oursThen({QStringLiteral("PRAGMA user_version=0")}) << true << QStringLiteral("kept");
+
+    QTest::newRow("foreign tables")
+        << true
+        << sqliteFile({QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
+                       QStringLiteral("INSERT INTO notes (body) VALUES ('hello')")})
+        << false << QString();
+    QTest::newRow("foreign mark, no tables")
+        << true << sqliteFile({QStringLiteral("PRAGMA application_id=1234")}) << false << QString();
+    QTest::newRow("foreign version, no tables")
+        << true << sqliteFile({QStringLiteral("PRAGMA user_version=7")}) << false << QString();
+    QTest::newRow("our tables plus a foreign one, unmarked")
+        << true
+        << oursThen({QStringLiteral("CREATE TABLE notes (body TEXT)"),
+                     QStringLiteral("PRAGMA application_id=0"), QStringLiteral("PRAGMA user_version=0")})
+        << false << QString();
+    QTest::newRow("a table named txyk alone")
+        << true << sqliteFile({QStringLiteral("CREATE TABLE txyk (id INTEGER PRIMARY KEY, c_name TEXT)")})
+        << false << QString();
+    QTest::newRow("ours from a newer version")
+        << true << oursThen({QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)})
+        << false << QString();
+    QTest::newRow("no database") << true << QByteArray("just text, long enough to be more than nothing\n")
+                                 << false << QString();
+}
+
+void TestDatabase::marksOursAndLeavesOthersUntouched()
+{
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, accepted);
+    QFETCH(QString, keptCard);
+    TempHome home;
+    if (exists) {
+        QFile file(home.databasePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    Database db;
+    if (!accepted) {
+        try {
+            db.open(home.databasePath());
+            QFAIL("opened a file that is not ours");
+        } catch (const Error& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("未作任何改动")), qPrintable(e.message()));
+        }
+        QVERIFY(!db.isOpen());
+        QFile file(home.databasePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+        QCOMPARE(QFileInfo(home.databasePath()).dir().entryList(QDir::Files),
+                 QStringList({QStringLiteral("Data.db")}));
+        return;
+    }
+    db.open(home.databasePath());
+    QCOMPARE(pragma(db, "application_id"), qint64(Database::kApplicationId));
+    QCOMPARE(pragma(db, "user_version"), qint64(Database::kSchemaVersion));
+    QSqlQuery q(db.connection());
+    QVERIFY(q.exec(QStringLiteral("select c_name from txyk")));
+    QCOMPARE(q.next() ? q.value(0).toString() : QString(), keptCard);
+    QVERIFY(q.exec(QStringLiteral("select count(*) from tname, tjz, Txyk_jz")));
 }
 
 void TestDatabase::dataModuleOpensItsQueries()
