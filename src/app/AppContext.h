@@ -14,6 +14,7 @@ struct AppContext
     const Clock* clock = &Clock::system();
     DataModule* data = nullptr; // set once the data module exists (created after the main window)
     QString executablePath;     // for the autostart entry
+    QString autostartHome;      // home the autostart entry passes on (chosen by VELMORA_HOME)
 
     explicit AppContext(const HomeFolder& folder) : home(folder), settings(folder.iniPath()) {}
 };

@@ -19,11 +19,11 @@ QString entryPath()
 }
 
 namespace {
-// Desktop-entry Exec quoting: the path in double quotes with \ " ` $ escaped.
-QString quotedExec(const QString& path)
+// One argument of an Exec line: in double quotes, with \ " ` $ escaped by a backslash.
+QString quotedArgument(const QString& argument)
 {
     QString escaped;
-    for (const QChar c : path) {
+    for (const QChar c : argument) {
         if (c == u'\\' || c == u'"' || c == u'`' || c == u'$')
             escaped += u'\\';
         escaped += c;
@@ -32,8 +32,29 @@ QString quotedExec(const QString& path)
 }
 } // namespace
 
-void write(const QString& executable)
+QString execLine(const QString& executable, const QString& home)
 {
+    QString line = quotedArgument(executable);
+    if (!home.isEmpty())
+        line = QStringLiteral("env ") + quotedArgument(QStringLiteral("VELMORA_HOME=") + home) + u' ' + line;
+    // The value itself is a desktop-entry string: a backslash is written twice, and % is the
+    // start of a field code unless doubled.
+    QString value;
+    for (const QChar c : line) {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'%')
+            value += QStringLiteral("%%");
+        else
+            value += c;
+    }
+    return value;
+}
+
+void write(const QString& executable, const QString& home)
+{
+    if (executable.contains(u'\n') || home.contains(u'\n'))
+        throw Error(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("Velmora")));
     const QString path = entryPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
@@ -44,7 +65,7 @@ void write(const QString& executable)
                                               "Icon=velmora\n"
                                               "Terminal=false\n"
                                               "X-GNOME-Autostart-enabled=true\n")
-                                   .arg(quotedExec(executable))
+                                   .arg(execLine(executable, home))
                                    .toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
         throw Error(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("Velmora")));

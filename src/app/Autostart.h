@@ -7,8 +7,11 @@
 namespace Autostart {
 
 QString entryPath();
-// Writes the entry pointing at `executable`; throws Error on failure.
-void write(const QString& executable);
+// Writes the entry pointing at `executable`; throws Error on failure. A non-empty `home` is
+// passed on as VELMORA_HOME, so the program started at log-in uses the same home folder.
+void write(const QString& executable, const QString& home = {});
+// The Exec value of the entry, quoted and escaped as desktop entries require.
+QString execLine(const QString& executable, const QString& home = {});
 // Deletes the entry; silently does nothing when it is missing or cannot be removed.
 void remove();
 

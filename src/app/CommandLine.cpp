@@ -2,10 +2,27 @@
 
 #include <QCommandLineParser>
 
+#include <utility>
+
+namespace {
+// Written by us rather than by the parser: its text is English and names the executable only
+// once an application object exists, which the headless commands do without.
+QString helpFor(const QString& description, const std::initializer_list<std::pair<QString, QString>>& rows)
+{
+    qsizetype width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size());
+    QString text = QStringLiteral("用法：velmora [选项]\n") + description + QStringLiteral("\n\n选项：\n");
+    for (const auto& row : rows)
+        text += QStringLiteral("  ") + row.first.leftJustified(width + 2) + row.second + u'\n';
+    return text;
+}
+} // namespace
+
 CommandLine CommandLine::parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Velmora：个人信用卡账单日、还款日管理与提醒。"));
+    const QString description = QStringLiteral("Velmora：个人信用卡账单日、还款日管理与提醒。");
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("显示帮助并退出。"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -22,16 +39,22 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOptions({help, version, summary, json, remind, demo});
 
     CommandLine result;
-    result.helpText = parser.helpText();
+    result.helpText = helpFor(description, {{QStringLiteral("-h, --help"), help.description()},
+                                            {QStringLiteral("-v, --version"), version.description()},
+                                            {QStringLiteral("    --summary"), summary.description()},
+                                            {QStringLiteral("    --json"), json.description()},
+                                            {QStringLiteral("    --remind"), remind.description()},
+                                            {QStringLiteral("    --demo"), demo.description()}});
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;
-        result.errorText = parser.errorText();
+        const QStringList unknown = parser.unknownOptionNames();
+        result.errorText = unknown.isEmpty() ? QStringLiteral("命令行有误：") + parser.errorText()
+                                             : QStringLiteral("未知选项“%1”。").arg(unknown.first());
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
         result.mode = Mode::Error;
-        result.errorText =
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        result.errorText = QStringLiteral("多余的参数“%1”。").arg(parser.positionalArguments().first());
         return result;
     }
     result.json = parser.isSet(json);
@@ -46,7 +69,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         result.mode = Mode::Remind;
     else if (result.json) {
         result.mode = Mode::Error;
-        result.errorText = QStringLiteral("--json can only be used with --summary.");
+        result.errorText = QStringLiteral("--json 只能与 --summary 同用。");
     }
     return result;
 }

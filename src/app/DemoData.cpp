@@ -1,6 +1,8 @@
 #include "app/DemoData.h"
 
 #include "store/Database.h"
+#include "store/HomeFolder.h"
+#include "store/Settings.h"
 
 #include <QVariantList>
 
@@ -50,6 +52,15 @@ void seed(Database& db, QDate today)
              20, c.limit, 50.0, 1.0, c.used, QString::fromUtf8(c.holder), repaid ? 1 : 0,
              repaid ? today.month() : 0, repaid ? today.year() : 0});
     }
+}
+
+void prepareHome(const HomeFolder& home, QDate today)
+{
+    home.ensureExists();
+    Database db;
+    db.open(home.databasePath());
+    seed(db, today);
+    Settings(home.iniPath()).saveGeneral(false, false, 0);
 }
 
 } // namespace DemoData

@@ -2,6 +2,7 @@
 
 #include "app/LoginGate.h"
 #include "app/MessageBox.h"
+#include "app/PasswordField.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -13,8 +14,8 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TFpwd"));
     setWindowTitle(QStringLiteral("登录"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QFont f = font();
     f.setPixelSize(16);
     setFont(f);
@@ -23,7 +24,7 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
     m_prompt->setObjectName(QStringLiteral("Label1"));
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("Edit1"));
-    m_edit->setEchoMode(QLineEdit::Password);
+    makePasswordField(m_edit);
     m_edit->setFixedSize(217, 28);
     m_note = new QLabel(QStringLiteral("首次登录密码为空"), this);
     m_note->setObjectName(QStringLiteral("Label2"));
@@ -44,6 +45,8 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 void LoginDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // The hint holds only while no password has been set.
+    m_note->setVisible(!m_gate || !m_gate->passwordSet());
     m_edit->clear();
     m_edit->setFocus();
 }

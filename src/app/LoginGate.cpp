@@ -17,3 +17,8 @@ bool LoginGate::accepts(const QString& typed) const
 {
     return m_settings.checkPassword(trimEntry(typed));
 }
+
+bool LoginGate::passwordSet() const
+{
+    return !m_settings.password().isEmpty();
+}

@@ -15,6 +15,7 @@ class LoginGate
 public:
     explicit LoginGate(const Settings& settings) : m_settings(settings) {}
     bool accepts(const QString& typed) const;
+    bool passwordSet() const; // a non-empty password is stored
 
 private:
     const Settings& m_settings;

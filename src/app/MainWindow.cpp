@@ -23,11 +23,85 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QWheelEvent>
+
 #include <utility>
+
+namespace {
+// Steps to the next page whose tab is shown, from `from` in direction `step`; -1 when none.
+int nextShownTab(const QTabBar* bar, int from, int step, bool wrap)
+{
+    const int count = bar->count();
+    for (int i = 1; i < count; ++i) {
+        int page = from + i * step;
+        if (wrap)
+            page = (page % count + count) % count;
+        else if (page < 0 || page >= count)
+            return -1;
+        if (bar->isTabVisible(page) && bar->isTabEnabled(page))
+            return page;
+    }
+    return -1;
+}
+
+// Arrow keys and the wheel on the tab buttons pass over the pages without a shown tab.
+class PageBar : public QTabBar
+{
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() != Qt::Key_Left && event->key() != Qt::Key_Right) {
+            QTabBar::keyPressEvent(event);
+            return;
+        }
+        const bool forward = (event->key() == Qt::Key_Right) != isRightToLeft();
+        if (const int page = nextShownTab(this, currentIndex(), forward ? 1 : -1, false); page >= 0)
+            setCurrentIndex(page);
+        event->accept();
+    }
+    void wheelEvent(QWheelEvent* event) override
+    {
+        const QPoint delta = event->angleDelta();
+        const int d = std::abs(delta.x()) > std::abs(delta.y()) ? delta.x() : delta.y();
+        if (d != 0)
+            if (const int page = nextShownTab(this, currentIndex(), d > 0 ? -1 : 1, false); page >= 0)
+                setCurrentIndex(page);
+        event->accept();
+    }
+};
+
+// The page control. Ctrl+Tab and Ctrl+Shift+Tab step through the pages whose tab is shown
+// only: the planner pages and a locked card tab are not reached that way.
+class PageControl : public QTabWidget
+{
+public:
+    explicit PageControl(QWidget* parent) : QTabWidget(parent) { setTabBar(new PageBar(this)); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool ctrlTab = (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+                             (event->modifiers() & Qt::ControlModifier);
+        if (!ctrlTab || count() < 2) {
+            QTabWidget::keyPressEvent(event);
+            return;
+        }
+        const bool back = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+        if (const int page = nextShownTab(tabBar(), currentIndex(), back ? -1 : 1, true); page >= 0)
+            setCurrentIndex(page);
+        event->accept();
+    }
+};
+} // namespace
 
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QMainWindow(parent), m_context(context), m_loginGate(context.settings)
@@ -43,7 +117,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_timer1.setSingleShot(false);
     m_timer2.setSingleShot(false);
 
-    m_pages = new QTabWidget(this);
+    m_pages = new PageControl(this);
     m_pages->setObjectName(QStringLiteral("PageControl1"));
     m_pages->setDocumentMode(true);
     setCentralWidget(m_pages);
@@ -93,6 +167,9 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         tellMailProblem(QStringLiteral("还款提醒邮件有收件人没有收到"),
                         QStringLiteral("今天的还款提醒邮件有收件人没有收到："), reason);
     });
+    // Without a login at this show the card tab is locked, and so are the password and the
+    // protection switch on the settings page.
+    m_settingsPage->setLockCheck([this] { return m_state.pwdProtect && !m_state.loggedIn; });
     connect(m_settingsPage, &SettingsPage::mailServerRequested, this, [this] {
         auto* dialog = new MailServerDialog(m_context.settings.file(), this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -154,12 +231,14 @@ void MainWindow::formCreate()
     m_state.mailTo = settings.mailTo();
     m_state.mailOn = settings.mailOn();
     LoopTimer::setInterval(m_timer2, m_state.autoMinMinutes * 60000);
-    m_settingsPage->showValues(autostart, m_state.pwdProtect, m_state.autoMinMinutes, m_state.mailOn,
-                               m_state.mailTo);
+    // The check box shows the protection in force from the first refresh on: without a pdtf
+    // key that is on, although the very first show runs without the login.
+    m_settingsPage->showValues(autostart, settings.passwordProtect(true), m_state.autoMinMinutes,
+                               m_state.mailOn, m_state.mailTo);
 
     if (autostart && !m_context.executablePath.isEmpty()) {
         try {
-            Autostart::write(m_context.executablePath);
+            Autostart::write(m_context.executablePath, m_context.autostartHome);
         } catch (const Error& e) {
             // Not fatal: the rest of the window is set up as usual.
             MessageBox::error(this, e.message());
@@ -214,8 +293,16 @@ void MainWindow::runLoginGate()
     if (!m_login)
         return;
     setCardTabVisible(false);
+    // The reminder stays on top of every window; the modal login would open under it and both
+    // would look frozen. It steps aside while the login is up.
+    const bool reminderUp = m_reminder && m_reminder->isVisible();
+    if (reminderUp)
+        m_reminder->hide();
+    const int outcome = m_login->exec();
+    if (reminderUp && !m_reminder->isVisible())
+        m_reminder->show();
     // Closing the dialog without a correct password leaves the card tab hidden.
-    if (m_login->exec() == QDialog::Accepted) {
+    if (outcome == QDialog::Accepted) {
         setCardTabVisible(true);
         m_pages->setCurrentWidget(m_cardPage);
         m_state.loggedIn = true;

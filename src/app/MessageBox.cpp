@@ -1,12 +1,17 @@
 #include "app/MessageBox.h"
 
+#include "app/PasswordField.h"
+
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QList>
 
 namespace MessageBox {
 
 namespace {
 QList<QMessageBox::StandardButton> g_answers;
+QList<std::optional<QString>> g_passwords;
 QStringList g_shown;
 bool g_suppress = false;
 
@@ -39,6 +44,29 @@ bool question(QWidget* parent, const QString& text, const QString& title)
 {
     return showBox(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
                    QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<QString> askPassword(QWidget* parent, const QString& text)
+{
+    g_shown << text;
+    if (!g_passwords.isEmpty())
+        return g_passwords.takeFirst();
+    if (g_suppress)
+        return std::nullopt;
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QApplication::applicationName());
+    dialog.setLabelText(text);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    if (auto* edit = dialog.findChild<QLineEdit*>())
+        makePasswordField(edit);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+void setNextPasswordAnswer(const std::optional<QString>& typed)
+{
+    g_passwords << typed;
 }
 
 void setNextAnswer(QMessageBox::StandardButton answer)

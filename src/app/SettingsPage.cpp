@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/LoginGate.h"
 #include "app/MessageBox.h"
+#include "app/PasswordField.h"
 #include "remind/MailMessage.h"
 #include "store/Error.h"
 
@@ -40,7 +41,7 @@ QLineEdit* edit(const char* name, QWidget* parent, bool masked = false)
     auto* e = new QLineEdit(parent);
     e->setObjectName(QLatin1String(name));
     if (masked)
-        e->setEchoMode(QLineEdit::Password);
+        makePasswordField(e);
     return e;
 }
 
@@ -171,6 +172,19 @@ void SettingsPage::showValues(bool autostart, bool passwordProtect, int autoMinM
     m_mailTo->setText(mailTo);
 }
 
+bool SettingsPage::confirmCurrentPassword()
+{
+    if (!m_locked || !m_locked() || m_context.settings.password().isEmpty())
+        return true;
+    const std::optional<QString> typed = MessageBox::askPassword(this, QStringLiteral("请输入当前密码："));
+    if (!typed)
+        return false; // cancelled: nothing is written
+    if (LoginGate(m_context.settings).accepts(*typed))
+        return true;
+    MessageBox::information(this, QStringLiteral("密码错误"));
+    return false;
+}
+
 void SettingsPage::savePassword()
 {
     try {
@@ -179,6 +193,8 @@ void SettingsPage::savePassword()
             MessageBox::information(this, QStringLiteral("对不起，2次输入密码不一致，请重新输入!"));
             return;
         }
+        if (!confirmCurrentPassword())
+            return;
         m_context.settings.savePassword(password);
         MessageBox::information(this, QStringLiteral("密码设置成功，重启软件后生效!"));
     } catch (const Error& e) {
@@ -189,6 +205,8 @@ void SettingsPage::savePassword()
 void SettingsPage::saveGeneral()
 {
     try {
+        if (!m_protect->isChecked() && !confirmCurrentPassword())
+            return;
         if (m_autoMinutes->value() < 0)
             m_autoMinutes->setValue(0);
         m_context.settings.saveGeneral(m_autostart->isChecked(), m_protect->isChecked(),

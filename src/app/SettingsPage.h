@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 struct AppContext;
 class QCheckBox;
 class QLineEdit;
@@ -21,6 +23,11 @@ public:
     void showValues(bool autostart, bool passwordProtect, int autoMinMinutes, bool mailOn,
                     const QString& mailTo);
 
+    // Whether the card tab is locked right now (protection on, no login at this show). While
+    // it is and a password is set, a new password or switching protection off needs the
+    // current password first.
+    void setLockCheck(std::function<bool()> locked) { m_locked = std::move(locked); }
+
     void savePassword(); // Button5
     void saveGeneral();  // Button7
     void saveReminder(); // Button9
@@ -30,7 +37,10 @@ signals:
     void mailServerRequested();
 
 private:
+    bool confirmCurrentPassword();
+
     AppContext& m_context;
+    std::function<bool()> m_locked;
     QLineEdit* m_password = nullptr;      // Edit2
     QLineEdit* m_passwordAgain = nullptr; // Edit3
     QCheckBox* m_autostart = nullptr;     // CheckBox4

@@ -50,9 +50,13 @@ bool SingleInstance::claim()
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains("show"))
-                    emit activationRequested();
+                const bool show = socket->readAll().contains("show");
                 socket->disconnectFromServer();
+                // Queued: bringing the window forward may run the login's own event loop, in
+                // which this socket is freed; nothing may be left to do with it afterwards.
+                if (show)
+                    QMetaObject::invokeMethod(this, &SingleInstance::activationRequested,
+                                              Qt::QueuedConnection);
             });
         }
     });

@@ -27,6 +27,7 @@ public:
     static QString serverName(const QString& homePath);
 
 signals:
+    // Posted, never emitted from inside the socket's own handler.
     void activationRequested();
 
 private:

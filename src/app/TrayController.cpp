@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
 
@@ -46,21 +48,19 @@ TrayController::TrayController(MainWindow& window) : QObject(&window), m_window(
     m_icon->setObjectName(QStringLiteral("CoolTrayIcon1"));
     m_icon->setToolTip(QStringLiteral("Velmora"));
     m_icon->setContextMenu(m_menu); // the right button
-    connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
-            m_menu->popup(QCursor::pos()); // the left button opens the menu as well
-        } else if (reason == QSystemTrayIcon::DoubleClick) {
-            m_menu->hide();
-            restore(Restore::DoubleClick);
-        }
-    });
+    connect(m_icon, &QSystemTrayIcon::activated, this, &TrayController::onActivated);
+    // The left button opens the menu as well, but only once no second click can follow: an open
+    // menu grabs the pointer, and the double click would never reach the icon.
+    m_leftClickMenu.setObjectName(QStringLiteral("LeftClickMenuTimer"));
+    m_leftClickMenu.setSingleShot(true);
+    connect(&m_leftClickMenu, &QTimer::timeout, this, [this] { m_menu->popup(m_leftClickPos); });
 
     // Timer2: each arming hides the window at most once; no balloon.
     connect(&m_window.autoMinimizeTimer(), &QTimer::timeout, this, [this] {
         m_window.autoMinimizeTimer().stop();
         hideToTray();
     });
-    connect(&m_window.snoozeTimer(), &QTimer::timeout, this, [this] { restore(Restore::SnoozeTick); });
+    connect(&m_window.snoozeTimer(), &QTimer::timeout, this, [this] { requestRestore(Restore::SnoozeTick); });
     connect(&m_window, &MainWindow::closeRequested, this, [this] {
         if (trayAvailable())
             hideByCommand();
@@ -73,6 +73,20 @@ TrayController::TrayController(MainWindow& window) : QObject(&window), m_window(
 TrayController::~TrayController()
 {
     m_icon->hide();
+}
+
+void TrayController::onActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger) {
+        m_leftClickPos = QCursor::pos();
+        m_leftClickMenu.start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    } else if (reason == QSystemTrayIcon::DoubleClick) {
+        m_leftClickMenu.stop();
+        m_menu->hide();
+        requestRestore(Restore::DoubleClick);
+    } else if (reason == QSystemTrayIcon::Context) {
+        m_leftClickMenu.stop(); // the right button's menu is already open
+    }
 }
 
 bool TrayController::eventFilter(QObject* watched, QEvent* event)
@@ -162,6 +176,12 @@ void TrayController::restore(Restore how)
         m_window.runShowHandling(); // it was only minimized (no notification area)
     m_window.raise();
     m_window.activateWindow();
+}
+
+void TrayController::requestRestore(Restore how)
+{
+    QMetaObject::invokeMethod(
+        this, [this, how] { restore(how); }, Qt::QueuedConnection);
 }
 
 void TrayController::requestExit()

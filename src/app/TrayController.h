@@ -2,14 +2,16 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QString>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <optional>
 
 class MainWindow;
 class QAction;
 class QMenu;
-class QSystemTrayIcon;
 
 // The notification-area icon and the main window's hidden and shown states.
 //
@@ -41,6 +43,9 @@ public:
     // The minimize button and the close box: hide, then the balloon "温馨提示:".
     void hideByCommand();
     void restore(Restore how);
+    // The same, from the event loop: what asks for it (the icon, a timer, a socket) may be gone
+    // by the time the login's event loop inside the restore returns.
+    void requestRestore(Restore how);
     // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program.
     void requestExit();
     // "关闭开机启动": deletes the autostart entry; settings stay as they are.
@@ -63,6 +68,7 @@ protected:
 
 private:
     void showMainWindow();
+    void onActivated(QSystemTrayIcon::ActivationReason reason);
     void onWindowStateChanged(Qt::WindowStates oldState);
 
     MainWindow& m_window;
@@ -70,4 +76,6 @@ private:
     QMenu* m_menu = nullptr;
     std::optional<bool> m_trayOverride;
     bool m_hidden = false;
+    QTimer m_leftClickMenu{this}; // opens the menu after a left click that stayed single
+    QPoint m_leftClickPos;
 };

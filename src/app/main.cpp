@@ -1,9 +1,11 @@
 #include "app/AppContext.h"
+#include "app/AppSetup.h"
 #include "app/CommandLine.h"
 #include "app/DemoData.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
+#include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "app/StartupProbe.h"
 #include "app/TrayController.h"
@@ -15,29 +17,16 @@
 #include "views/HolderDialog.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTranslator>
 
 namespace {
 
-void loadQtTranslations(QApplication& app)
-{
-    // Standard buttons of message boxes and dialogs read in Chinese like the rest.
-    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    for (const QString& name : {QStringLiteral("qtbase_zh_CN"), QStringLiteral("qt_zh_CN")}) {
-        auto* translator = new QTranslator(&app);
-        if (translator->load(name, dir))
-            app.installTranslator(translator);
-        else
-            delete translator;
-    }
-}
+bool g_terminated = false; // SIGINT or SIGTERM arrived
 
 int runGui(QApplication& app, const HomeFolder& home)
 {
-    loadQtTranslations(app);
     try {
         home.ensureExists();
     } catch (const Error& e) {
@@ -58,6 +47,9 @@ int runGui(QApplication& app, const HomeFolder& home)
 
     AppContext context(home);
     context.executablePath = QCoreApplication::applicationFilePath();
+    // A home chosen by VELMORA_HOME is not found again at log-in without it.
+    if (qEnvironmentVariableIsSet("VELMORA_HOME"))
+        context.autostartHome = QDir(home.path()).absolutePath();
 
     // The data module object outlives every window bound to its lists (declared first, so
     // destroyed last); it connects in its place in the creation order: main window, login
@@ -75,11 +67,14 @@ int runGui(QApplication& app, const HomeFolder& home)
     HolderDialog holders(&mainWindow);
     mainWindow.attach(&login, &data, &reminder, &holders);
 
-    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
-                     [&mainWindow] { mainWindow.tray()->restore(TrayController::Restore::Activation); });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow, [&mainWindow] {
+        mainWindow.tray()->requestRestore(TrayController::Restore::Activation);
+    });
 
     installStartupProbe(&mainWindow);
     mainWindow.show();
+    if (g_terminated) // during the login at start-up
+        return 0;
     return app.exec();
 }
 
@@ -96,7 +91,7 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
     switch (command.mode) {
     case CommandLine::Mode::Error:
-        err << "velmora: " << command.errorText << "\nTry 'velmora --help' for more information.\n";
+        err << "velmora: " << command.errorText << "\n请运行“velmora --help”查看可用的选项。\n";
         return 2;
     case CommandLine::Mode::Help:
         out << command.helpText;
@@ -107,7 +102,7 @@ int main(int argc, char* argv[])
     case CommandLine::Mode::Summary:
     case CommandLine::Mode::Remind: {
         QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+        setUpApplication(app);
         const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
         if (command.mode == CommandLine::Mode::Summary)
             return runSummaryCommand(home, Clock::system(), command.json, out, err);
@@ -118,18 +113,20 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velmora"));
+    setUpApplication(app);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmora"));
+    // Stopped from a terminal or by the session: end as "退出软件" does, so that everything is
+    // cleaned up (the demo's throw-away home is removed as runGui returns).
+    quitOnTerminationSignals(&app, [] {
+        g_terminated = true;
+        QCoreApplication::exit(0); // also ends a dialog's own loop, the login's included
+    });
     if (command.demo) {
         // A throw-away home with sample cards; the user's own home is never touched.
         QTemporaryDir demoDir;
         const HomeFolder demoHome(demoDir.path());
         try {
-            demoHome.ensureExists();
-            Database db;
-            db.open(demoHome.databasePath());
-            DemoData::seed(db, Clock::system().today());
+            DemoData::prepareHome(demoHome, Clock::system().today());
         } catch (const Error& e) {
             err << "velmora: " << e.message() << "\n";
             return 1;

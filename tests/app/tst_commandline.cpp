@@ -1,7 +1,10 @@
+#include "store/Settings.h"
 #include "support/TempHome.h"
 
 #include <QProcess>
 #include <QtTest>
+
+#include <csignal>
 
 // The executable's command line, run as a user would run it.
 class TestCommandLine : public QObject
@@ -10,7 +13,8 @@ class TestCommandLine : public QObject
 private slots:
     void exitCodesAndOutput_data();
     void exitCodesAndOutput();
-    void demoLeavesRealHomeAlone();
+    void demoEndsCleanlyOnSignal_data();
+    void demoEndsCleanlyOnSignal();
 };
 
 void TestCommandLine::exitCodesAndOutput_data()
@@ -19,16 +23,18 @@ void TestCommandLine::exitCodesAndOutput_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("stdoutContains");
     QTest::addColumn<QString>("stderrContains");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "--summary"
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "用法：velmora [选项]"
                           << "";
+    QTest::newRow("help lists options") << QStringList{"-h"} << 0 << "--summary"
+                                        << "";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "velmora 2.0.0"
                              << "";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
-                                    << "Unknown option 'bogus'";
+                                    << "velmora: 未知选项“bogus”。\n请运行“velmora --help”查看可用的选项。";
     QTest::newRow("stray argument") << QStringList{"file.txt"} << 2 << ""
-                                    << "Unexpected argument";
+                                    << "多余的参数“file.txt”";
     QTest::newRow("json alone") << QStringList{"--json"} << 2 << ""
-                                << "--json";
+                                << "--json 只能与 --summary 同用";
 }
 
 void TestCommandLine::exitCodesAndOutput()
@@ -41,23 +47,55 @@ void TestCommandLine::exitCodesAndOutput()
     process.start(QStringLiteral(VELMORA_EXECUTABLE), arguments);
     QVERIFY(process.waitForFinished(20000));
     QCOMPARE(process.exitCode(), exitCode);
-    QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains(stdoutContains));
-    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(stderrContains));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(out.contains(stdoutContains), qPrintable(out));
+    QVERIFY2(err.contains(stderrContains), qPrintable(err));
+    // Chinese throughout, naming the command as it is typed.
+    for (const char* english : {"Usage", "Options", "<executable_name>", "Try ", "Unknown"})
+        QVERIFY2(!(out + err).contains(QLatin1String(english)), english);
 }
 
-void TestCommandLine::demoLeavesRealHomeAlone()
+void TestCommandLine::demoEndsCleanlyOnSignal_data()
 {
+    QTest::addColumn<int>("signo");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("Ctrl+C") << int(SIGINT);
+}
+
+// The demo runs in a throw-away home with protection off; stopped the usual way (Ctrl+C in
+// the terminal, SIGTERM from the session) it quits normally and leaves nothing behind.
+void TestCommandLine::demoEndsCleanlyOnSignal()
+{
+    QFETCH(int, signo);
     TempHome home; // VELMORA_HOME points here; the demo must not write into it
+    QTemporaryDir tmp;
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    QTemporaryDir runtime; // Qt's own runtime folder would otherwise default into TMPDIR
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(VELMORA_EXECUTABLE), {QStringLiteral("--demo")});
     QVERIFY(process.waitForStarted());
-    QTest::qWait(1500);
-    QCOMPARE(process.state(), QProcess::Running); // came up with its window and stays
-    process.kill();
-    process.waitForFinished();
+
+    // Up once it listens for later starts; its home is the one folder in TMPDIR.
+    const QDir dir(tmp.path());
+    QTRY_VERIFY_WITH_TIMEOUT(!dir.entryList({QStringLiteral("velmora-*")}, QDir::System).isEmpty(), 20000);
+    const QStringList homes = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(homes.size(), 1);
+    const HomeFolder demoHome(dir.filePath(homes.first()));
+    QCOMPARE(Settings(demoHome.iniPath()).passwordProtect(true), false);
+    QVERIFY(QFile::exists(demoHome.databasePath()));
+    QCOMPARE(process.state(), QProcess::Running);
+
+    ::kill(pid_t(process.processId()), signo);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
     QVERIFY(!QFile::exists(home.databasePath()));
     QVERIFY(!QFile::exists(home.iniPath()));
 }

@@ -3,9 +3,11 @@
 #include "app/LoginGate.h"
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
+#include "remind/ReminderWindow.h"
 #include "store/PasswordHash.h"
 #include "support/TempHome.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -22,6 +24,9 @@ private slots:
     void correctPasswordOpensCardTab();
     void closingWithoutLoginKeepsCardTabHidden();
     void newPasswordAppliesAtNextLogin();
+    void emptyPasswordNoteOnlyWhileNoneSet_data();
+    void emptyPasswordNoteOnlyWhileNoneSet();
+    void loginComesAboveReminder();
 };
 
 void TestLogin::init()
@@ -103,13 +108,17 @@ struct ProtectedWindow
     std::unique_ptr<MainWindow> window;
     LoginDialog* login = nullptr;
 
-    explicit ProtectedWindow(const QString& password)
+    ReminderWindow* reminder = nullptr;
+
+    explicit ProtectedWindow(const QString& password, bool withReminder = false)
     {
         home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
         context.settings.savePassword(password);
         window = std::make_unique<MainWindow>(context);
         login = new LoginDialog(window.get());
-        window->attach(login, nullptr, nullptr, nullptr);
+        if (withReminder)
+            reminder = new ReminderWindow(window.get());
+        window->attach(login, nullptr, reminder, nullptr);
     }
     QTabWidget* pages() const { return window->pages(); }
     // Runs `steps` once the modal login dialog is up.
@@ -133,6 +142,8 @@ void TestLogin::correctPasswordOpensCardTab()
     ProtectedWindow w(QStringLiteral("abc"));
     QCOMPARE(w.login->windowTitle(), QStringLiteral("登录"));
     QCOMPARE(w.login->passwordField()->echoMode(), QLineEdit::Password);
+    w.login->passwordField()->setText(QStringLiteral("a密 "));
+    QCOMPARE(w.login->passwordField()->displayText(), QStringLiteral("***"));
     QVERIFY(w.login->loginButton()->isDefault());
     bool tabHiddenWhileAsking = false;
     w.whenDialogOpens([&] {
@@ -178,6 +189,63 @@ void TestLogin::newPasswordAppliesAtNextLogin()
     });
     w.window->show();
     QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("密码错误，请重新登录！")});
+    QVERIFY(w.window->state().loggedIn);
+}
+
+// "首次登录密码为空" is only true while no password is set.
+void TestLogin::emptyPasswordNoteOnlyWhileNoneSet_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("noteShown");
+    QTest::newRow("none set") << QString() << true;
+    QTest::newRow("set") << QStringLiteral("abc") << false;
+}
+
+void TestLogin::emptyPasswordNoteOnlyWhileNoneSet()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, noteShown);
+    ProtectedWindow w(password);
+    auto* note = w.login->findChild<QLabel*>(QStringLiteral("Label2"));
+    QCOMPARE(note->text(), QStringLiteral("首次登录密码为空"));
+    bool shown = !noteShown;
+    w.whenDialogOpens([&] {
+        shown = note->isVisible();
+        w.login->reject();
+    });
+    w.window->show();
+    QCOMPARE(shown, noteShown);
+
+    // A password set (or cleared) later counts at the next opening.
+    w.context.settings.savePassword(noteShown ? QStringLiteral("abc") : QString());
+    w.window->hide();
+    w.whenDialogOpens([&] {
+        shown = note->isVisible();
+        w.login->reject();
+    });
+    w.window->show();
+    QCOMPARE(shown, !noteShown);
+}
+
+void TestLogin::loginComesAboveReminder()
+{
+    // The reminder stays on top of all windows: while the modal login is up it steps aside,
+    // and it is back once the login is over.
+    ProtectedWindow w(QStringLiteral("abc"), true);
+    w.whenDialogOpens([&] { w.type(QStringLiteral("abc")); });
+    w.window->show();
+    w.reminder->show();
+    QVERIFY(w.reminder->windowFlags() & Qt::WindowStaysOnTopHint);
+    w.window->hide();
+
+    bool reminderUpDuringLogin = true;
+    w.whenDialogOpens([&] {
+        reminderUpDuringLogin = w.reminder->isVisible();
+        w.type(QStringLiteral("abc"));
+    });
+    w.window->show();
+    QVERIFY(!reminderUpDuringLogin);
+    QVERIFY(w.reminder->isVisible());
     QVERIFY(w.window->state().loggedIn);
 }
 

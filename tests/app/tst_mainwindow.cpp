@@ -1,4 +1,5 @@
 #include "app/AppContext.h"
+#include "app/AppSetup.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/TrayController.h"
@@ -8,8 +9,12 @@
 #include "views/CardPage.h"
 #include "views/HolderDialog.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QWheelEvent>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -19,6 +24,10 @@ private slots:
     void showsFourTabsInOrder();
     void presetsLabelsAndFoldsEditor();
     void closeBoxKeepsWindowAndStopsAutoMinimize();
+    void keyboardReachesShownPagesOnly_data();
+    void keyboardReachesShownPagesOnly();
+    void applicationSetUp();
+    void dialogFramesHaveNoMinimizeOrMaximize();
 };
 
 void TestMainWindow::showsFourTabsInOrder()
@@ -82,6 +91,90 @@ void TestMainWindow::closeBoxKeepsWindowAndStopsAutoMinimize()
     QVERIFY(window.tray()->isHidden()); // in the notification area, still running
     QVERIFY(!window.autoMinimizeTimer().isActive());
     QCOMPARE(closeSpy.count(), 1);
+}
+
+void TestMainWindow::keyboardReachesShownPagesOnly_data()
+{
+    QTest::addColumn<int>("key"); // or a wheel turn: ±120
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("onTabBar");
+    QTest::addColumn<bool>("cardTabShown");
+    for (const bool card : {true, false}) {
+        const char* locked = card ? "" : ", card tab locked";
+        QTest::addRow("Ctrl+Tab%s", locked) << int(Qt::Key_Tab) << int(Qt::ControlModifier) << false << card;
+        QTest::addRow("Ctrl+Shift+Tab%s", locked)
+            << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier) << false << card;
+        QTest::addRow("Right on the tab bar%s", locked) << int(Qt::Key_Right) << 0 << true << card;
+        QTest::addRow("Left on the tab bar%s", locked) << int(Qt::Key_Left) << 0 << true << card;
+        QTest::addRow("wheel down on the tab bar%s", locked) << -120 << 0 << true << card;
+        QTest::addRow("wheel up on the tab bar%s", locked) << 120 << 0 << true << card;
+    }
+}
+
+void TestMainWindow::keyboardReachesShownPagesOnly()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, onTabBar);
+    QFETCH(bool, cardTabShown);
+    TempHome home;
+    AppContext context(home.home());
+    MainWindow window(context);
+    window.show();
+    QTabWidget* pages = window.pages();
+    window.setCardTabVisible(cardTabShown);
+    QSet<QString> reached;
+    for (int i = 0; i < 2 * pages->count(); ++i) {
+        if (key == 120 || key == -120) {
+            QWheelEvent wheel(QPointF(5, 5), pages->tabBar()->mapToGlobal(QPointF(5, 5)), QPoint(),
+                              QPoint(0, key), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(pages->tabBar(), &wheel);
+            reached << pages->currentWidget()->objectName();
+            continue;
+        }
+        QTest::keyClick(onTabBar ? static_cast<QWidget*>(pages->tabBar()) : pages->currentWidget(),
+                        Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        reached << pages->currentWidget()->objectName();
+    }
+    QSet<QString> shown{"TabSheet4", "TabSheet6", "TabSheet7"};
+    if (cardTabShown)
+        shown << QStringLiteral("TabSheet2");
+    if (onTabBar) // arrows stop at the ends; they never pass a hidden page
+        QVERIFY2(reached.subtract(shown).isEmpty(), qPrintable(reached.values().join(u' ')));
+    else
+        QCOMPARE(reached, shown);
+}
+
+void TestMainWindow::applicationSetUp()
+{
+    setUpApplication(*QCoreApplication::instance());
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Velmora"));
+    // No display name of its own: the window system would append it to every caption.
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
+    // Qt's own texts come in Chinese.
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+}
+
+void TestMainWindow::dialogFramesHaveNoMinimizeOrMaximize()
+{
+    TempHome home;
+    AppContext context(home.home());
+    MainWindow window(context);
+    LoginDialog login(&window);
+    ReminderWindow reminder(&window);
+    for (QWidget* w : {static_cast<QWidget*>(&login), static_cast<QWidget*>(&reminder)}) {
+        const Qt::WindowFlags flags = w->windowFlags();
+        QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),
+                 qPrintable(w->objectName()));
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(flags & Qt::CustomizeWindowHint); // only what is asked for, no defaults added
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+    }
+    QCOMPARE(login.windowTitle(), QStringLiteral("登录"));
+    QCOMPARE(reminder.windowTitle(), QStringLiteral("还款提醒"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -33,6 +33,11 @@ private slots:
     void refusedWriteShowsFileError_data();
     void refusedWriteShowsFileError();
     void showsStartupValues();
+    void lockedPageAsksForCurrentPassword_data();
+    void lockedPageAsksForCurrentPassword();
+    void passwordFieldsMaskWithAsterisks();
+    void protectionBoxShowsValueInForce_data();
+    void protectionBoxShowsValueInForce();
     void mailServerButtonAsks();
 };
 
@@ -159,6 +164,122 @@ void TestSettingsPage::showsStartupValues()
     for (const char* name : {"GroupBox6", "GroupBox7", "GroupBox10", "GroupBox8", "GroupBox9"})
         groups << page->findChild<QGroupBox*>(QLatin1String(name))->title();
     QCOMPARE(groups, QStringList({"密码设置", "其它设置", "提醒设置", "联系方式", "广告位招租"}));
+}
+
+// Protection on and no login at this show: a new password or protection switched off needs
+// the current password ("secret"). answer: "-" = not asked, "cancel", or the text typed.
+void TestSettingsPage::lockedPageAsksForCurrentPassword_data()
+{
+    QTest::addColumn<bool>("loggedIn");
+    QTest::addColumn<QString>("stored"); // the password set before, "" for none
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("protect"); // CheckBox3 when saving "其它设置"
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString ask = QStringLiteral("请输入当前密码：");
+    const QString wrong = QStringLiteral("密码错误");
+    const QString pwdSaved = QStringLiteral("密码设置成功，重启软件后生效!");
+    const QString saved = QStringLiteral("参数设置成功，重启软件后生效!");
+    QTest::newRow("new password, right answer")
+        << false << "secret"
+        << "Button5" << true << " secret " << true << QStringList{ask, pwdSaved};
+    QTest::newRow("new password, wrong answer")
+        << false << "secret"
+        << "Button5" << true << "Secret" << false << QStringList{ask, wrong};
+    QTest::newRow("new password, cancelled") << false << "secret"
+                                             << "Button5" << true << "cancel" << false << QStringList{ask};
+    QTest::newRow("protection off, wrong answer")
+        << false << "secret"
+        << "Button7" << false << "x" << false << QStringList{ask, wrong};
+    QTest::newRow("protection off, right answer")
+        << false << "secret"
+        << "Button7" << false << "secret" << true << QStringList{ask, saved};
+    QTest::newRow("protection stays on: not asked") << false << "secret"
+                                                    << "Button7" << true << "-" << true << QStringList{saved};
+    QTest::newRow("logged in: not asked") << true << "secret"
+                                          << "Button5" << true << "-" << true << QStringList{pwdSaved};
+    QTest::newRow("no password yet: not asked") << false << ""
+                                                << "Button5" << true << "-" << true << QStringList{pwdSaved};
+}
+
+void TestSettingsPage::lockedPageAsksForCurrentPassword()
+{
+    QFETCH(bool, loggedIn);
+    QFETCH(QString, stored);
+    QFETCH(QString, button);
+    QFETCH(bool, protect);
+    QFETCH(QString, answer);
+    QFETCH(bool, written);
+    QFETCH(QStringList, messages);
+
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
+    AppContext context(home.home());
+    if (!stored.isEmpty())
+        context.settings.savePassword(stored);
+    MainWindow window(context); // no login dialog: the card tab stays locked
+    window.state().pwdProtect = true;
+    window.state().loggedIn = loggedIn;
+    auto* page = window.settingsPage();
+    page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("new"));
+    page->findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(QStringLiteral("new"));
+    page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(protect);
+    if (answer == u"cancel")
+        MessageBox::setNextPasswordAnswer(std::nullopt);
+    else if (answer != u"-")
+        MessageBox::setNextPasswordAnswer(answer);
+    const QByteArray before = fileBytes(home.iniPath());
+    page->findChild<QPushButton*>(button)->click();
+
+    QCOMPARE(MessageBox::shownTexts(), messages);
+    if (!written) {
+        QCOMPARE(fileBytes(home.iniPath()), before);
+    } else if (button == u"Button5") {
+        QVERIFY(context.settings.checkPassword(QStringLiteral("new")));
+    } else {
+        QCOMPARE(context.settings.passwordProtect(true), protect);
+    }
+}
+
+void TestSettingsPage::passwordFieldsMaskWithAsterisks()
+{
+    TempHome home;
+    AppContext context(home.home());
+    SettingsPage page(context);
+    for (const char* name : {"Edit2", "Edit3"}) {
+        auto* field = page.findChild<QLineEdit*>(QLatin1String(name));
+        field->setText(QStringLiteral("ab密"));
+        QCOMPARE(field->displayText(), QStringLiteral("***"));
+    }
+}
+
+// What "开启密码保护" shows: the protection in force from the first refresh on.
+void TestSettingsPage::protectionBoxShowsValueInForce_data()
+{
+    QTest::addColumn<QString>("ini");
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("no settings file") << "" << true;
+    QTest::newRow("no pdtf key") << "[系统设置]\nzxf=0\n" << true;
+    QTest::newRow("pdtf=0") << "[系统设置]\npdtf=0\n" << false;
+    QTest::newRow("pdtf=1") << "[系统设置]\npdtf=1\n" << true;
+}
+
+void TestSettingsPage::protectionBoxShowsValueInForce()
+{
+    QFETCH(QString, ini);
+    QFETCH(bool, ticked);
+    TempHome home;
+    if (!ini.isEmpty())
+        home.writeIni(ini);
+    AppContext context(home.home());
+    MainWindow window(context);
+    auto* box = window.settingsPage()->findChild<QCheckBox*>(QStringLiteral("CheckBox3"));
+    QCOMPARE(box->isChecked(), ticked);
+    window.show(); // the first show reads the protection in force
+    QCOMPARE(window.state().pwdProtect, ticked);
+    QCOMPARE(box->isChecked(), ticked);
 }
 
 void TestSettingsPage::mailServerButtonAsks()

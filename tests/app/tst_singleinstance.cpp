@@ -1,6 +1,16 @@
+#include "app/AppContext.h"
+#include "app/LoginDialog.h"
+#include "app/MainWindow.h"
+#include "app/MessageBox.h"
 #include "app/SingleInstance.h"
+#include "app/TrayController.h"
+#include "support/TempHome.h"
 
 #include <QFile>
+#include <QLineEdit>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -12,6 +22,7 @@ private slots:
     void secondStartAsksFirstToComeForward();
     void otherHomeRunsSeparately();
     void unlockableHomeStillStarts();
+    void secondProcessWhileHiddenUnderProtection();
 };
 
 void TestSingleInstance::secondStartAsksFirstToComeForward()
@@ -46,6 +57,60 @@ void TestSingleInstance::unlockableHomeStillStarts()
     file.close();
     SingleInstance instance(home);
     QVERIFY(instance.claim());
+}
+
+void TestSingleInstance::secondProcessWhileHiddenUnderProtection()
+{
+    // This process is the running program: protection on, hidden in the tray. The real executable
+    // is started a second time on the same home; the login comes up and is answered only once
+    // that second process has ended and its connection is gone.
+    MessageBox::setSuppressAll(true);
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
+    AppContext context(home.home());
+    MainWindow window(context);
+    LoginDialog login(&window);
+    window.attach(&login, nullptr, nullptr, nullptr);
+    window.tray()->overrideTrayAvailable(true);
+    SingleInstance first(home.path());
+    QVERIFY(first.claim());
+    connect(&first, &SingleInstance::activationRequested, &window,
+            [&window] { window.tray()->restore(TrayController::Restore::Activation); });
+
+    QTimer::singleShot(0, &login, [&login] { login.reject(); });
+    window.show();
+    window.tray()->hideToTray();
+    QVERIFY(!window.isVisible());
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    second.setProcessEnvironment(env);
+    int logins = 0;
+    bool connectionGoneWhileAsking = false;
+    auto* watch = new QTimer(&window);
+    connect(watch, &QTimer::timeout, &login, [&] {
+        if (!login.isVisible())
+            return;
+        watch->stop();
+        ++logins;
+        if (second.state() != QProcess::NotRunning)
+            second.waitForFinished(20000);
+        QTRY_VERIFY_WITH_TIMEOUT(first.findChildren<QLocalSocket*>().isEmpty(), 10000);
+        connectionGoneWhileAsking = true;
+        login.passwordField()->clear();
+        login.loginButton()->click(); // no password set: the empty one opens
+    });
+    watch->start(10);
+    second.start(QStringLiteral(VELMORA_EXECUTABLE), QStringList());
+    QVERIFY(second.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(logins, 1, 20000);
+    QVERIFY(connectionGoneWhileAsking);
+    QTRY_VERIFY(window.state().loggedIn);
+    QVERIFY(window.isVisible());
+    QVERIFY(window.isCardTabVisible());
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
 }
 
 QTEST_MAIN(TestSingleInstance)

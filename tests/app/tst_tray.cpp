@@ -7,9 +7,12 @@
 #include "support/TempHome.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QtTest>
 
@@ -38,7 +41,14 @@ struct Shell
     }
     QAction* item(const char* name) const { return tray.menu()->findChild<QAction*>(QLatin1String(name)); }
     void minimizeButton() { window.setWindowState(window.windowState() | Qt::WindowMinimized); }
-    void doubleClick() { emit tray.icon()->activated(QSystemTrayIcon::DoubleClick); }
+    void click(QSystemTrayIcon::ActivationReason reason) { emit tray.icon()->activated(reason); }
+    // Restores asked for by the icon or a timer run from the event loop: let them.
+    void settle() { QCoreApplication::sendPostedEvents(&tray, QEvent::MetaCall); }
+    void doubleClick()
+    {
+        click(QSystemTrayIcon::DoubleClick);
+        settle();
+    }
 };
 } // namespace
 
@@ -52,10 +62,14 @@ private slots:
     void hides();
     void restores_data();
     void restores();
+    void leftClickWaitsForDoubleClick_data();
+    void leftClickWaitsForDoubleClick();
     void minimizeNotificationOncePerHide();
     void timerSemantics();
     void exitAsksFirst();
     void autostartItemRemovesEntry();
+    void autostartEntryCarriesHome_data();
+    void autostartEntryCarriesHome();
     void withoutTrayWindowIsMinimizedNotLost();
     void secondStartBringsWindowForward();
 };
@@ -166,6 +180,7 @@ void TestTray::restores()
         s.item("N1")->trigger();
     else
         tick(s.window.snoozeTimer());
+    s.settle();
 
     QVERIFY(s.window.isVisible());
     QVERIFY(!s.tray.isHidden());
@@ -173,6 +188,49 @@ void TestTray::restores()
     QCOMPARE(s.window.isCardTabVisible(), cardTabVisible);
     QCOMPARE(s.window.snoozeTimer().isActive(), snoozeRunsOn);
     QVERIFY(s.window.state().refreshed); // the show handling ran
+}
+
+// What reaches the icon, in order ("L" left press, "D" double click, "R" right press), and
+// whether the left button's menu opens and the window comes back.
+void TestTray::leftClickWaitsForDoubleClick_data()
+{
+    QTest::addColumn<QString>("clicks");
+    QTest::addColumn<bool>("menuOpens");
+    QTest::addColumn<bool>("restored");
+    QTest::newRow("single left click") << "L" << true << false;
+    QTest::newRow("double click") << "LD" << false << true;
+    QTest::newRow("right click after a left one") << "LR" << false << false;
+}
+
+void TestTray::leftClickWaitsForDoubleClick()
+{
+    QFETCH(QString, clicks);
+    QFETCH(bool, menuOpens);
+    QFETCH(bool, restored);
+    Shell s;
+    s.tray.hideToTray();
+    auto* wait = s.tray.findChild<QTimer*>(QStringLiteral("LeftClickMenuTimer"));
+    QVERIFY(wait);
+    for (const QChar c : clicks) {
+        s.click(c == u'L'   ? QSystemTrayIcon::Trigger
+                : c == u'D' ? QSystemTrayIcon::DoubleClick
+                            : QSystemTrayIcon::Context);
+        if (c == u'L') {
+            // Not at once: an open menu grabs the pointer and would swallow the second click.
+            QVERIFY(!s.tray.menu()->isVisible());
+            QVERIFY(wait->isActive());
+            QCOMPARE(wait->interval(), QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        }
+    }
+    s.settle();
+    if (menuOpens) {
+        QTRY_VERIFY(s.tray.menu()->isVisible());
+        s.tray.menu()->hide();
+    } else {
+        QVERIFY(!wait->isActive()); // nothing left to open it
+        QVERIFY(!s.tray.menu()->isVisible());
+    }
+    QCOMPARE(s.window.isVisible(), restored);
 }
 
 void TestTray::minimizeNotificationOncePerHide()
@@ -267,6 +325,62 @@ void TestTray::autostartItemRemovesEntry()
     QVERIFY(s.context.settings.autostart()); // the setting stays
     s.item("N8")->trigger();                 // nothing to remove: no message
     QVERIFY(MessageBox::shownTexts().isEmpty());
+}
+
+void TestTray::autostartEntryCarriesHome_data()
+{
+    QTest::addColumn<QString>("home"); // relative to a temporary folder; "-" = not chosen by VELMORA_HOME
+    QTest::newRow("default home") << "-";
+    QTest::newRow("plain") << "home";
+    QTest::newRow("blanks and Chinese") << "my 信用卡 home";
+    QTest::newRow("shell and field-code characters") << R"(a"b$c`d\e%f%%g'h;i)";
+}
+
+// The entry is started the way a desktop session does: the Exec value unescaped as a
+// desktop-entry string, then split and run by a shell. The "program" prints its environment.
+void TestTray::autostartEntryCarriesHome()
+{
+    QFETCH(QString, home);
+    TempHome temp;
+    temp.writeIni(QStringLiteral("[系统设置]\nroot=1\n"));
+    AppContext context(temp.home());
+    context.executablePath = QStringLiteral("/usr/bin/printenv");
+    if (home != u"-") {
+        QVERIFY(QDir(temp.path()).mkpath(home));
+        context.autostartHome = QDir(temp.path()).filePath(home);
+    }
+    MainWindow window(context); // writes the entry while root is on
+
+    QFile entry(Autostart::entryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QString exec;
+    for (const QString& line : QString::fromUtf8(entry.readAll()).split(u'\n'))
+        if (line.startsWith(QLatin1String("Exec=")))
+            exec = line.mid(5);
+    QString command;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        if (exec[i] == u'\\' && i + 1 < exec.size()) {
+            const QChar next = exec[++i];
+            command += next == u's' ? QChar(u' ') : next == u't' ? QChar(u'\t') : next;
+        } else if (exec[i] == u'%') {
+            QCOMPARE(exec.mid(i, 2), QStringLiteral("%%")); // a field code would be replaced
+            command += exec[i++];
+        } else {
+            command += exec[i];
+        }
+    }
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELMORA_HOME"));
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    QVERIFY(shell.waitForFinished());
+    QCOMPARE(shell.exitCode(), 0);
+    QString started = QStringLiteral("-");
+    for (const QString& line : QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n'))
+        if (line.startsWith(QLatin1String("VELMORA_HOME=")))
+            started = line.mid(13);
+    QCOMPARE(started, home == u"-" ? home : context.autostartHome);
 }
 
 void TestTray::withoutTrayWindowIsMinimizedNotLost()
