@@ -195,8 +195,12 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
         if (m_holders)
             m_holders->attachData(*m_data);
     }
+    // Everything outside the card tab that reloads the card list saves a pending edit first.
+    const auto commitPendingEdit = [this] { return m_cardPage->commitPendingEdit(); };
+    m_journalPage->setBeforeCardListChange(commitPendingEdit);
     if (m_reminder) {
         m_reminder->attach(m_data, m_context.clock, &m_timer1);
+        m_reminder->setBeforeCardListChange(commitPendingEdit);
         connect(m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
     }
     // "3天还款信息" and the editor's holder button open their windows without blocking.
@@ -270,7 +274,9 @@ void MainWindow::formShow()
 
     // A new calendar day counts as a new refresh cycle: the program may live in the tray for days.
     const QDate today = m_context.clock->today();
-    if (!m_state.refreshed || m_state.refreshedOn != today) {
+    // A card being edited is saved (and checked) before the pass reloads the list; a refused one
+    // stays in the editor and the pass waits for the next show.
+    if ((!m_state.refreshed || m_state.refreshedOn != today) && m_cardPage->commitPendingEdit()) {
         m_state.pwdProtect = m_context.settings.passwordProtect(true);
         m_state.refreshed = true;
         m_state.refreshedOn = today;

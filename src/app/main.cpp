@@ -14,6 +14,7 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "views/EditMenuTexts.h"
 #include "views/HolderDialog.h"
 
 #include <QApplication>
@@ -113,6 +114,8 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
+    // Edit-menu texts first: the toolkit's catalogues installed after it win where they exist.
+    app.installTranslator(new EditMenuTranslator(&app));
     setUpApplication(app);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     // Stopped from a terminal or by the session: end as "退出软件" does, so that everything is

@@ -163,6 +163,19 @@ int countRows(Database& db, const QString& statement)
 
 } // namespace
 
+QString countLabelText(int i, int count)
+{
+    return kCountPrefixes[size_t(i)] + QString::number(count) + QStringLiteral("张");
+}
+
+std::array<int, 8> countDueCards(Database& db)
+{
+    std::array<int, 8> counts{};
+    for (int i = 0; i < 8; ++i)
+        counts[size_t(i)] = countRows(db, countStatement(i));
+    return counts;
+}
+
 QList<SkippedCard> recomputeAllCards(Database& db, QDate today)
 {
     Transaction transaction(db);
@@ -184,9 +197,10 @@ RefreshResult RefreshPass::run()
     RefreshResult result;
     result.date = today;
 
-    // Reopening the card list would drop a card being edited: save it first.
+    // Reopening the card list would drop a card being edited, and its buffer may not hold what
+    // the editor shows: the editor must save it first.
     if (cards.state() == Query::State::Edit || cards.state() == Query::State::Insert)
-        cards.post();
+        throw Error(QStringLiteral("有卡片正在编辑，请先保存或取消后再刷新。"));
     const QString cardsStatement = cards.sql();
 
     ControlsSuspended dueSoonSuspended(dueSoon);
@@ -205,10 +219,9 @@ RefreshResult RefreshPass::run()
     cards.open();
     cardsSuspended.resume();
 
-    for (int i = 0; i < 8; ++i) {
-        result.counts[i] = countRows(db, countStatement(i));
-        result.labelTexts << kCountPrefixes[i] + QString::number(result.counts[i]) + QStringLiteral("张");
-    }
+    result.counts = countDueCards(db);
+    for (int i = 0; i < 8; ++i)
+        result.labelTexts << countLabelText(i, result.counts[size_t(i)]);
 
     dueSoon.setSql(kDueSoonStatement);
     dueSoon.open();

@@ -43,6 +43,10 @@ QString countStatement(int i);
 QString monthlyResetStatement(QDate today);
 // "3天内共需还：2张"
 QString headingText(int dueSoonCount);
+// Text of summary label i for its count: "1天内需还:2张".
+QString countLabelText(int i, int count);
+// The eight due counts as the stored cards give them now (countStatement(0..7)).
+std::array<int, 8> countDueCards(Database& db);
 
 // Recomputes and stores the schedule of every card of txyk (whatever the card list shows) in
 // one transaction; a failure rolls every card back and throws. Returns the cards skipped.
@@ -58,6 +62,8 @@ class RefreshPass
 {
 public:
     RefreshPass(DataModule& data, const Clock& clock) : m_data(data), m_clock(clock) {}
+    // Throws, touching nothing, while the card list holds a card being edited: the editor saves
+    // (and checks) it first; its buffer is never written blindly.
     RefreshResult run();
 
 private:

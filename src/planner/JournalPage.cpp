@@ -187,6 +187,8 @@ void JournalPage::runSimulation()
     try {
         if (!m_data || !m_parameters || !m_data->database().isOpen())
             throw Error(QStringLiteral("数据库未打开，无法计算。"));
+        if (m_beforeCardListChange && !m_beforeCardListChange())
+            return;
         const CashFlow::Parameters parameters = m_parameters->parameters();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         try {

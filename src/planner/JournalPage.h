@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 struct AppContext;
 class DataModule;
@@ -20,6 +21,9 @@ public:
     // `parameters` and writes its results there.
     void attachData(DataModule& data, ParameterPage& parameters);
 
+    // Asked before a run reloads the card list; false (a card being edited was refused) stops it.
+    void setBeforeCardListChange(std::function<bool()> check) { m_beforeCardListChange = std::move(check); }
+
     QTableView* journalGrid() const { return m_journalGrid; } // DBGridEh2
     QTableView* planGrid() const { return m_planGrid; }       // DBGridEh3
 
@@ -32,4 +36,5 @@ private:
     QPushButton* m_run = nullptr;
     QTableView* m_journalGrid = nullptr;
     QTableView* m_planGrid = nullptr;
+    std::function<bool()> m_beforeCardListChange;
 };

@@ -266,6 +266,8 @@ void ReminderWindow::markRepaid()
     try {
         if (!m_data || !m_data->dueSoon().isOpen())
             return;
+        if (m_beforeCardListChange && !m_beforeCardListChange())
+            return;
         Query& list = m_data->dueSoon();
         const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
         // The list's own statement is put back and reopened (on its first row) even if the update fails.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class Clock;
@@ -20,6 +21,9 @@ public:
 
     // The due-soon list it shows, today's date for "还清" and the main window's snooze timer.
     void attach(DataModule* data, const Clock* clock, QTimer* snoozeTimer);
+
+    // Asked before "还清" touches the card list; false (a card being edited was refused) stops it.
+    void setBeforeCardListChange(std::function<bool()> check) { m_beforeCardListChange = std::move(check); }
 
     // Heading panel text, e.g. "3天内共需还：2张".
     void setHeading(const QString& text);
@@ -51,4 +55,5 @@ private:
     DataModule* m_data = nullptr;
     const Clock* m_clock = nullptr;
     QTimer* m_snoozeTimer = nullptr;
+    std::function<bool()> m_beforeCardListChange;
 };

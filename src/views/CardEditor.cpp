@@ -89,6 +89,23 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
     QLineEdit* e11 =
         addField(QStringLiteral("DBEdit11"), QStringLiteral("i_yxf"), QStringLiteral("已消费"), 2, 2, 88);
 
+    // The ratio counts in tenths (1 means 10 %): its meaning stands beside the field as typed.
+    m_ratioMeaning = new QLabel(group);
+    m_ratioMeaning->setObjectName(QStringLiteral("ratioMeaning"));
+    m_ratioMeaning->setToolTip(QStringLiteral("最低还款比例以十分之一计：1 表示 10%，"
+                                              "最低还款金额 = 已消费 × 比例 × 10%"));
+    m_ratioMeaning->setMinimumWidth(
+        m_ratioMeaning->fontMetrics().horizontalAdvance(QStringLiteral("= 1000%")));
+    grid->removeWidget(e7);
+    auto* ratioCell = new QHBoxLayout;
+    ratioCell->setSpacing(4);
+    ratioCell->addWidget(e7);
+    ratioCell->addWidget(m_ratioMeaning);
+    ratioCell->addStretch(1);
+    grid->addLayout(ratioCell, 2, 1);
+    connect(e7, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_ratioMeaning->setText(CardRules::ratioMeaning(text)); });
+
     // Holder box and the button that opens the holder dialog.
     grid->addWidget(fieldLabel(QStringLiteral("持卡人"), group), 1, 8);
     auto* holderCell = new QHBoxLayout;
@@ -362,7 +379,7 @@ void CardEditor::deleteCard()
 {
     if (!m_cards || !m_cards->isOpen() || m_cards->isEmpty())
         return;
-    if (!MessageBox::question(this, QStringLiteral("Delete record?"), {}))
+    if (!MessageBox::question(this, RecordNavigator::deleteQuestion(), {}))
         return;
     m_dirty = false;
     m_holderChosen = false;

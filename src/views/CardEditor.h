@@ -6,6 +6,7 @@
 
 class HolderListModel;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QToolButton;
 class Query;
@@ -33,6 +34,7 @@ public:
     RecordNavigator* navigator() const { return m_navigator; }
     QComboBox* holderBox() const { return m_holderBox; }
     QLineEdit* fieldEdit(const QString& field) const;
+    QLabel* ratioMeaning() const { return m_ratioMeaning; } // "= 10%" beside the ratio
 
     // Navigator actions (also used by tests).
     void first();
@@ -66,6 +68,7 @@ private:
     QComboBox* m_holderBox = nullptr;
     HolderListModel* m_holderModel = nullptr;
     QToolButton* m_holderButton = nullptr;
+    QLabel* m_ratioMeaning = nullptr;
     std::function<void(int)> m_afterSave;
     bool m_dirty = false;        // the fields hold typed texts not yet saved
     bool m_holderChosen = false; // a holder was chosen in the box since the last save

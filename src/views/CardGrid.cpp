@@ -192,12 +192,7 @@ CardGrid::CardGrid(QWidget* parent) : QWidget(parent)
     QFont cellFont = m_table->font();
     cellFont.setPixelSize(13);
     m_table->setFont(cellFont);
-    for (int column = 0; column < m_model->columnCount(); ++column) {
-        if (CardGridModel::defaultWidth(column) > 0)
-            m_header->resizeSection(column, CardGridModel::defaultWidth(column));
-        else
-            m_header->resizeSection(column, 72);
-    }
+    fitColumns();
     connect(m_header, &QHeaderView::sectionClicked, this, [this](int column) {
         titleClicked(column, m_header->lastClickModifiers().testFlag(Qt::ControlModifier));
     });
@@ -211,12 +206,39 @@ void CardGrid::setQuery(Query& query)
 {
     m_query = &query;
     m_model->setSourceModel(&query);
-    for (int column = 0; column < m_model->columnCount(); ++column)
-        m_header->resizeSection(
-            column, CardGridModel::defaultWidth(column) > 0 ? CardGridModel::defaultWidth(column) : 72);
+    fitColumns();
     m_binder = new QueryViewBinder(m_table, query, this);
     if (m_beforeMove)
         m_binder->setBeforeMove(m_beforeMove);
+}
+
+int CardGrid::fittedWidth(int column) const
+{
+    const int given = CardGridModel::defaultWidth(column) > 0 ? CardGridModel::defaultWidth(column) : 72;
+    const QString widest = CardGridModel::widestText(column);
+    if (widest.isEmpty())
+        return given;
+    // Cells: the model's cell font, the item view's text margins on both sides, and a little air.
+    const QVariant cellFont = m_model->index(0, column).data(Qt::FontRole);
+    QFont cell = m_table->font();
+    if (cellFont.isValid())
+        cell = cellFont.value<QFont>();
+    const int textMargin = m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table) + 1;
+    const int cellNeed = QFontMetrics(cell).horizontalAdvance(widest) + 2 * textMargin + 8;
+    // Title: its own font, room for the sort marker.
+    const QVariant titleFont = m_model->headerData(column, Qt::Horizontal, Qt::FontRole);
+    const QFontMetrics title(titleFont.isValid() ? titleFont.value<QFont>() : m_header->font());
+    int titleNeed = 0;
+    for (const QString& line : m_model->headerData(column, Qt::Horizontal).toString().split(u'\n'))
+        titleNeed = std::max(titleNeed, title.horizontalAdvance(line));
+    titleNeed += 4 + 9 + 4;
+    return std::max({given, cellNeed, titleNeed});
+}
+
+void CardGrid::fitColumns()
+{
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        m_header->resizeSection(column, fittedWidth(column));
 }
 
 void CardGrid::setBeforeMove(std::function<bool()> check)

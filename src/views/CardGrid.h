@@ -64,7 +64,13 @@ public:
     // A click on the title of `column` (Ctrl held or not): sorts the card list.
     void titleClicked(int column, bool ctrl);
 
+    // Width of a column: the given width, widened where the font in use needs more room for the
+    // column's widest value or its title.
+    int fittedWidth(int column) const;
+
 private:
+    void fitColumns();
+
     QTableView* m_table = nullptr;
     CardGridModel* m_model = nullptr;
     SortMarkerHeader* m_header = nullptr;

@@ -69,6 +69,19 @@ int CardGridModel::defaultWidth(int column)
     return column >= 0 && column < kColumnCount ? kGridColumns[column].width : 0;
 }
 
+QString CardGridModel::widestText(int column)
+{
+    if (column < 0 || column >= kColumnCount)
+        return {};
+    const QString field = QString::fromUtf16(kGridColumns[column].field);
+    if (field == u"c_no")
+        return QString(19, u'8');
+    if (field == u"c_re_date" || field == u"c_jd_date" || field == u"c_next_jd_date" ||
+        field == u"c_next_re_date")
+        return QStringLiteral("2028-12-28");
+    return {};
+}
+
 bool CardGridModel::titleSorts(int column)
 {
     return column >= 0 && column < kColumnCount && kGridColumns[column].sorts;

@@ -20,6 +20,9 @@ public:
     // Default widths (0 = the grid's default); whether a click on the title sorts.
     static int defaultWidth(int column);
     static bool titleSorts(int column);
+    // The widest text a column must show unclipped (a 19-digit card number, a full date), or
+    // empty when its given width is enough.
+    static QString widestText(int column);
 
     // Footer row: "总卡数" and the count, "总消费" and the sum of i_yxf, "总额度" and the sum of i_ed.
     QString footerText(int column) const;

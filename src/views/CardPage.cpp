@@ -5,6 +5,7 @@
 #include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
 #include "billing/PaidState.h"
+#include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "views/CardEditor.h"
@@ -137,6 +138,7 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     connect(m_filterBar, &FilterBar::statementChosen, this,
             [this](const QString& statement) { showStatement(statement, /*freeze=*/true); });
     connect(m_filterBar, &FilterBar::reminderRequested, this, &CardPage::reminderRequested);
+    m_filterBar->setBeforeFilter([this] { return commitPendingEdit(); });
 
     // Context menu of the grid.
     m_gridMenu = new QMenu(this);
@@ -196,13 +198,23 @@ void CardPage::attachData(DataModule& data)
     m_cardEditor->setQueries(data.cards(), data.holders());
     m_filterBar->setHolders(data.holders());
     // Moving the grid (or sorting it) first saves the card being edited.
-    m_grid->setBeforeMove([this] { return m_cardEditor->commit(); });
+    m_grid->setBeforeMove([this] { return commitPendingEdit(); });
     m_cardEditor->setAfterSave([this](int id) { computeSavedCard(id); });
+}
+
+bool CardPage::commitPendingEdit()
+{
+    if (m_cardEditor->commit())
+        return true;
+    // The refused card must stay in sight with what was typed.
+    if (m_editorHeight <= 20)
+        toggleEditor();
+    return false;
 }
 
 void CardPage::showStatement(const QString& statement, bool freeze)
 {
-    if (!m_data)
+    if (!m_data || !commitPendingEdit())
         return;
     Query& cards = m_data->cards();
     std::optional<ControlsSuspended> hold; // released however the reopen ends
@@ -218,7 +230,7 @@ void CardPage::showStatement(const QString& statement, bool freeze)
 
 void CardPage::showAllCards()
 {
-    if (!m_data)
+    if (!m_data || !commitPendingEdit())
         return;
     try {
         PaidState::showAllCards(*m_data);
@@ -230,7 +242,7 @@ void CardPage::showAllCards()
 void CardPage::markCurrentCard(bool repaid)
 {
     // A card being edited is checked and saved first; a refused one stops the command.
-    if (!m_data || !m_cardEditor->commit())
+    if (!m_data || !commitPendingEdit())
         return;
     try {
         if (repaid)
@@ -254,4 +266,13 @@ void CardPage::computeSavedCard(int id)
     m_data->database().execute(schedule ? cardUpdateStatement(id, *schedule)
                                         : clearCardScheduleStatement(id));
     cards.refresh();
+    recountDueCards();
+}
+
+void CardPage::recountDueCards()
+{
+    // The counts follow the saved card at once, as the refresh pass would write them.
+    const std::array<int, 8> counts = Refresh::countDueCards(m_data->database());
+    for (int i = 0; i < 8; ++i)
+        m_countLabels[i]->setText(Refresh::countLabelText(i, counts[i]));
 }

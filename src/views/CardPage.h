@@ -44,7 +44,14 @@ public:
     int editorHeight() const { return m_editorHeight; }
     void toggleEditor(); // the fold button
 
+    // Hands a card being edited (or inserted) to the editor's save, with its checks. False when
+    // the card is refused: the message was shown, the card stays in edit mode with what was typed
+    // and the caller must not reload or move the card list. Every action that does so asks this
+    // first.
+    bool commitPendingEdit();
+
     // Replaces the card list's statement and reopens it; `freeze` brackets it with suspended views.
+    // A refused pending edit leaves the list as it is.
     void showStatement(const QString& statement, bool freeze);
 
     // Paid-state commands of the grid's menu, on the current card.
@@ -57,6 +64,7 @@ signals:
 
 private:
     void computeSavedCard(int id);
+    void recountDueCards();
     QIcon shippedIcon(const QString& name) const;
 
     const AppContext& m_context;

@@ -7,7 +7,10 @@ namespace CardRules {
 
 RowShade rowShade(const QVariant& daysLeft, const QVariant& repaid)
 {
-    const int days = daysLeft.isNull() ? 0 : int(std::lround(daysLeft.toDouble()));
+    // No days left stored: the card could not be computed (or not yet), so nothing is due.
+    if (!daysLeft.isValid() || daysLeft.isNull())
+        return RowShade::Default;
+    const int days = int(std::lround(daysLeft.toDouble()));
     const bool paid = repaid.isNull() ? false : repaid.toBool();
     if (paid)
         return RowShade::Default;
@@ -26,6 +29,22 @@ QString formatSum(double value)
     while (text.endsWith(u'0'))
         text.chop(1);
     return text;
+}
+
+QString ratioMeaning(const QString& text)
+{
+    bool ok = false;
+    const double ratio = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(ratio))
+        return {};
+    return QStringLiteral("= ") + formatSum(ratio * 10) + u'%';
+}
+
+std::optional<QString> checkHolderName(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("请填写持卡人。");
+    return std::nullopt;
 }
 
 namespace {

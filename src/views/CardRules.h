@@ -11,12 +11,19 @@ namespace CardRules {
 
 enum class RowShade { Default, DueSoon, DueToday };
 
-// Shade of a card's row from its days left (i_xyr) and repaid flag (tf); empty values read as
-// 0 and false, so a card not yet computed shows as due today.
+// Shade of a card's row from its days left (i_xyr) and repaid flag (tf). A card without days
+// left (its days could not be computed) is never shaded; an empty flag reads as false.
 RowShade rowShade(const QVariant& daysLeft, const QVariant& repaid);
 
 // A sum for the footer: whole numbers without decimals, otherwise at most two decimals.
 QString formatSum(double value);
+
+// What a typed minimum-repayment ratio means, shown beside its field: the ratio counts in
+// tenths, so "1" gives "= 10%". Empty when the text is empty or no number.
+QString ratioMeaning(const QString& text);
+
+// The message for a holder name that cannot be saved (empty or blank), or nothing.
+std::optional<QString> checkHolderName(const QString& name);
 
 // A field the editor refuses to save, with the message for the user.
 struct FieldProblem

@@ -18,13 +18,29 @@ CloseUpComboBox::CloseUpComboBox(QWidget* parent) : QComboBox(parent)
     // The list's pop-up window hides however the list closes: a choice, Escape, a click
     // elsewhere. Hiding the main window does not hide it again, so that is no close-up.
     view()->window()->installEventFilter(this);
+    connect(this, &QComboBox::activated, this, [this] {
+        if (m_closePending || view()->window()->isVisible())
+            return; // chosen in the open list: the close-up reports it
+        emit closedUp();
+    });
 }
 
 bool CloseUpComboBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Hide && watched == view()->window())
-        emit closedUp();
+    if (event->type() == QEvent::Hide && watched == view()->window() && !m_closePending) {
+        // The box stores a choice only after its list has hidden: report once it has.
+        m_closePending = true;
+        QMetaObject::invokeMethod(this, &CloseUpComboBox::reportCloseUp, Qt::QueuedConnection);
+    }
     return QComboBox::eventFilter(watched, event);
+}
+
+void CloseUpComboBox::reportCloseUp()
+{
+    if (!m_closePending)
+        return;
+    m_closePending = false;
+    emit closedUp();
 }
 
 FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
@@ -109,6 +125,7 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
     connect(m_hidePaid, &QCheckBox::toggled, this, [this] { fire(FilterEvent::HidePaidToggled); });
     connect(m_holderBox, &CloseUpComboBox::closedUp, this, [this] { fire(FilterEvent::HolderClosed); });
     connect(m_windowBox, &CloseUpComboBox::closedUp, this, [this] { fire(FilterEvent::WindowClosed); });
+    m_lastApplied = shown();
 }
 
 void FilterBar::setHolders(Query& holders)
@@ -124,15 +141,17 @@ void FilterBar::setHolders(Query& holders)
                                          ? -1
                                          : m_holderBox->findText(m_holderBeforeReset, Qt::MatchExactly));
     });
+    m_lastApplied = shown();
 }
 
 bool FilterBar::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        // A stopped press is swallowed, so the choice does not change either.
         if (watched == m_unpaid)
-            fire(FilterEvent::UnpaidPressed);
-        else if (watched == m_all)
-            fire(FilterEvent::AllChosen);
+            return !fire(FilterEvent::UnpaidPressed);
+        if (watched == m_all)
+            return !fire(FilterEvent::AllChosen);
     }
     return QFrame::eventFilter(watched, event);
 }
@@ -154,7 +173,41 @@ CardFilter::FilterState FilterBar::state() const
     return s;
 }
 
-void FilterBar::fire(FilterEvent event)
+bool FilterBar::fire(FilterEvent event)
 {
+    if (m_beforeFilter && !m_beforeFilter()) {
+        restore(m_lastApplied);
+        return false;
+    }
+    m_lastApplied = shown();
     emit statementChosen(CardFilter::statementFor(event, state()));
+    return true;
+}
+
+FilterBar::Shown FilterBar::shown() const
+{
+    Shown s;
+    for (QRadioButton* b : {m_all, m_unpaid, m_paid, m_overdue}) {
+        if (b->isChecked())
+            s.choice = b;
+    }
+    s.hidePaid = m_hidePaid->isChecked();
+    s.hideOverdue = m_hideOverdue->isChecked();
+    s.holder = m_holderBox->currentText();
+    s.window = m_windowBox->currentIndex();
+    return s;
+}
+
+void FilterBar::restore(const Shown& shown)
+{
+    const QSignalBlocker blockAll(m_all), blockUnpaid(m_unpaid), blockPaid(m_paid), blockOverdue(m_overdue),
+        blockHidePaid(m_hidePaid), blockHideOverdue(m_hideOverdue), blockHolder(m_holderBox),
+        blockWindow(m_windowBox);
+    if (shown.choice)
+        shown.choice->setChecked(true);
+    m_hidePaid->setChecked(shown.hidePaid);
+    m_hideOverdue->setChecked(shown.hideOverdue);
+    m_holderBox->setCurrentIndex(
+        shown.holder.isEmpty() ? -1 : m_holderBox->findText(shown.holder, Qt::MatchExactly));
+    m_windowBox->setCurrentIndex(shown.window);
 }

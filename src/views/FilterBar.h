@@ -4,13 +4,16 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <functional>
 
 class QCheckBox;
 class QRadioButton;
 class QToolButton;
 class Query;
 
-// A drop-down list that reports each closing of its open list, changed or not.
+// A drop-down list that reports each closing of its open list, changed or not, and each choice
+// made with the keyboard or the wheel while the list is closed. The report comes once the box
+// holds the value just chosen: the list hides before the box stores a choice made in it.
 class CloseUpComboBox : public QComboBox
 {
     Q_OBJECT
@@ -22,6 +25,11 @@ protected:
 
 signals:
     void closedUp();
+
+private:
+    void reportCloseUp();
+
+    bool m_closePending = false;
 };
 
 // The filter bar Panel4 above the card grid: state choices, holder box, window box, the two
@@ -35,6 +43,10 @@ public:
     void setHolders(Query& holders);
     CardFilter::FilterState state() const; // the bar as it shows now
 
+    // Asked before each filter event reloads the list; false (a card being edited was refused)
+    // stops the event and puts the bar back as it was, so it keeps matching the list.
+    void setBeforeFilter(std::function<bool()> check) { m_beforeFilter = std::move(check); }
+
 signals:
     void statementChosen(const QString& statement);
     void reminderRequested();
@@ -43,7 +55,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void fire(CardFilter::FilterEvent event);
+    struct Shown
+    {
+        QRadioButton* choice = nullptr;
+        bool hidePaid = false;
+        bool hideOverdue = false;
+        QString holder;
+        int window = 0;
+    };
+    // False when the event was stopped.
+    bool fire(CardFilter::FilterEvent event);
+    Shown shown() const;
+    void restore(const Shown& shown);
 
     QRadioButton* m_all = nullptr;
     QRadioButton* m_unpaid = nullptr;
@@ -55,4 +78,6 @@ private:
     QCheckBox* m_hideOverdue = nullptr;
     QToolButton* m_reminderButton = nullptr;
     QString m_holderBeforeReset;
+    std::function<bool()> m_beforeFilter;
+    Shown m_lastApplied; // the bar as the list was last built from it
 };

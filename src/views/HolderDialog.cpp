@@ -3,6 +3,7 @@
 #include "app/MessageBox.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "views/CardRules.h"
 #include "views/FieldColumnsModel.h"
 #include "views/QueryViewBinder.h"
 #include "views/RecordNavigator.h"
@@ -88,32 +89,41 @@ void HolderDialog::attachData(DataModule& data)
         m_updating = false;
     });
 
+    // Moving in the grid saves the holder being edited, checked as by the save button.
+    m_binder->setBeforeMove([this] { return commitPending(false); });
+
     using B = RecordNavigator::Button;
     connect(m_navigator, &RecordNavigator::clicked, this, [this](B which) {
         switch (which) {
         case B::First:
-            run([](Query& q) { q.first(); });
+            if (commitPending(false))
+                run([](Query& q) { q.first(); });
             break;
         case B::Prior:
-            run([](Query& q) { q.prior(); });
+            if (commitPending(false))
+                run([](Query& q) { q.prior(); });
             break;
         case B::Next:
-            run([](Query& q) { q.next(); });
+            if (commitPending(false))
+                run([](Query& q) { q.next(); });
             break;
         case B::Last:
-            run([](Query& q) { q.last(); });
+            if (commitPending(false))
+                run([](Query& q) { q.last(); });
             break;
         case B::Insert:
-            run([](Query& q) { q.insert(); });
-            m_nameEdit->setFocus();
+            if (commitPending(false)) {
+                run([](Query& q) { q.insert(); });
+                m_nameEdit->setFocus();
+            }
             break;
         case B::Delete:
             if (m_holders->isOpen() && !m_holders->isEmpty() &&
-                MessageBox::question(this, QStringLiteral("Delete record?"), {}))
+                MessageBox::question(this, RecordNavigator::deleteQuestion(), {}))
                 run([](Query& q) { q.remove(); });
             break;
         case B::Post:
-            run([](Query& q) { q.post(); });
+            commitPending(true);
             break;
         default:
             break;
@@ -131,6 +141,34 @@ void HolderDialog::run(void (*action)(Query&))
     } catch (const Error& e) {
         MessageBox::error(this, e.message());
     }
+}
+
+bool HolderDialog::commitPending(bool explicitSave)
+{
+    if (!m_holders || !m_holders->isOpen())
+        return true;
+    const Query::State state = m_holders->state();
+    if (state != Query::State::Edit && state != Query::State::Insert)
+        return true;
+    const QString name = m_holders->textValue(QStringLiteral("c_name"));
+    if (const auto problem = CardRules::checkHolderName(name)) {
+        // A new row left empty is simply dropped when moving on; otherwise the user is told and
+        // the row stays in edit mode.
+        if (state == Query::State::Insert && name.isEmpty() && !explicitSave) {
+            run([](Query& q) { q.cancel(); });
+            return true;
+        }
+        MessageBox::error(this, *problem);
+        m_nameEdit->setFocus();
+        return false;
+    }
+    try {
+        m_holders->post();
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
+        return false;
+    }
+    return true;
 }
 
 void HolderDialog::populate()
@@ -153,13 +191,10 @@ void HolderDialog::showOrRaise()
 
 void HolderDialog::hideEvent(QHideEvent* event)
 {
-    // Closing the dialog keeps what was typed: a pending holder is saved.
-    if (m_holders && m_holders->isOpen()) {
-        if (m_holders->state() == Query::State::Insert &&
-            m_holders->textValue(QStringLiteral("c_name")).isEmpty())
-            run([](Query& q) { q.cancel(); });
-        else if (m_holders->state() == Query::State::Edit || m_holders->state() == Query::State::Insert)
-            run([](Query& q) { q.post(); });
-    }
+    // Closing the dialog keeps what was typed: a pending holder is saved. A name left empty
+    // cannot be, and the dialog is gone: it is dropped (the user is told) rather than kept
+    // half-edited behind a hidden window.
+    if (m_holders && m_holders->isOpen() && !commitPending(false))
+        run([](Query& q) { q.cancel(); });
     QDialog::hideEvent(event);
 }

@@ -30,6 +30,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Saves the holder being edited or added; an empty name is refused with a message (false).
+    // `explicitSave` is the save button: a new empty row is then refused too, while a move or
+    // another button simply drops it.
+    bool commitPending(bool explicitSave);
     void populate();
     void run(void (*action)(Query&));
 

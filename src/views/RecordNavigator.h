@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QList>
 #include <QWidget>
 
@@ -22,6 +23,8 @@ public:
 
     static QString hint(Button which);         // "首条", "上一条", ...
     static QString objectNameOf(Button which); // nbFirst, nbPrior, ...
+    static QIcon icon(Button which);           // the theme's icon, or our own drawing
+    static QString deleteQuestion();           // asked before a record is deleted
 
 signals:
     void clicked(RecordNavigator::Button which);

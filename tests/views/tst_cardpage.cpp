@@ -12,6 +12,7 @@
 #include "views/CardGrid.h"
 #include "views/CardGridModel.h"
 #include "views/CardPage.h"
+#include "views/EditMenuTexts.h"
 #include "views/FilterBar.h"
 #include "views/HolderDialog.h"
 #include "views/RecordNavigator.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -41,11 +43,14 @@ void type(QWidget* widget, const QString& text)
     QApplication::sendEvent(widget, &event);
 }
 
-// Opens a drop-down list and closes it again, as a click on a choice does.
+// Opens a drop-down list and closes it again, as a click on a choice does; returns once the
+// filter bar has heard of it.
 void closeUp(QComboBox* box)
 {
+    QSignalSpy closed(qobject_cast<CloseUpComboBox*>(box), &CloseUpComboBox::closedUp);
     box->showPopup();
     box->hidePopup();
+    QVERIFY(closed.wait());
 }
 } // namespace
 
@@ -77,8 +82,20 @@ private slots:
     void editorKeyboardOrderAndHints();
     void showAllFromMenuKeepsFilterBar();
     void rejectedStatementReleasesFreeze();
+    void pendingEditGoesThroughEditorSave_data();
+    void pendingEditGoesThroughEditorSave();
+    void boxFiltersByValueJustChosen_data();
+    void boxFiltersByValueJustChosen();
+    void skippedCardHasNoDueColour();
+    void columnsFitCardNumberAndDates();
+    void ratioMeaningShownAsTyped();
+    void emptyHolderRefused();
+    void countsFollowSavedCard();
+    void navigatorIsCompactWithIcons();
+    void editMenusReadChinese();
 
 private:
+    int count(const QString& sql) const;
     template <typename T> T* child(const QString& name) const
     {
         T* widget = m_page->findChild<T*>(name);
@@ -187,6 +204,14 @@ QStringList TestCardPage::listedNames() const
     for (int row = 0; row < model->rowCount(); ++row)
         names << model->index(row, 0).data().toString();
     return names;
+}
+
+int TestCardPage::count(const QString& sql) const
+{
+    QSqlQuery q(m_data->database().connection());
+    if (!q.exec(sql) || !q.next())
+        qFatal("cannot count: %s", qPrintable(sql));
+    return q.value(0).toInt();
 }
 
 QVariant TestCardPage::stored(int id, const QString& field) const
@@ -325,7 +350,7 @@ void TestCardPage::holderFilterWithQuoteAndBackToAll()
     holders->setCurrentIndex(0); // 所有
     holders->showPopup();
     holders->view()->window()->hide();
-    QCOMPARE(m_data->cards().sql(), QStringLiteral("select * from txyk  where  1=1  order by c_jzr"));
+    QTRY_COMPARE(m_data->cards().sql(), QStringLiteral("select * from txyk  where  1=1  order by c_jzr"));
     QCOMPARE(listedNames().size(), 5);
 }
 
@@ -535,7 +560,8 @@ void TestCardPage::deleteAsksAndRemoves()
     m_data->cards().locate("id", m_nonghang);
     MessageBox::setNextAnswer(QMessageBox::No);
     navigate("nbDelete");
-    QCOMPARE(MessageBox::shownTexts(), QStringList({"Delete record?"}));
+    QCOMPARE(MessageBox::shownTexts(), QStringList({RecordNavigator::deleteQuestion()}));
+    QCOMPARE(RecordNavigator::deleteQuestion(), QStringLiteral("确定删除这条记录吗？"));
     QCOMPARE(stored(m_nonghang, "c_name").toString(), QStringLiteral("农行"));
 
     MessageBox::setNextAnswer(QMessageBox::Yes);
@@ -560,7 +586,7 @@ void TestCardPage::typingIntoEmptyListStartsCard()
     type(child<QLineEdit>("DBEdit3"), "9");
     type(child<QLineEdit>("DBEdit12"), "27");
     navigate("nbPost");
-    QVERIFY2(MessageBox::shownTexts() == QStringList({"Delete record?"}),
+    QVERIFY2(MessageBox::shownTexts() == QStringList({RecordNavigator::deleteQuestion()}),
              qPrintable(MessageBox::shownTexts().join('|')));
     // Shown although it does not match the filter, until the next rebuild.
     QCOMPARE(listedNames(), QStringList({"浦发"}));
@@ -708,6 +734,348 @@ void TestCardPage::buttonsOpenWindowsWithoutBlocking()
     page->findChild<QToolButton*>("SpeedButton2")->click();
     QVERIFY(holders.isVisible());
     QVERIFY(!holders.isModal());
+}
+
+void TestCardPage::pendingEditGoesThroughEditorSave_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("valid");
+    for (const char* action :
+         {"refresh", "filter", "quick", "showAll", "paidMenu", "reminderRepaid", "planner", "titleSort"}) {
+        QTest::addRow("%s, card valid", action) << QString::fromLatin1(action) << true;
+        QTest::addRow("%s, card refused", action) << QString::fromLatin1(action) << false;
+    }
+}
+
+// A card typed after "+" and not yet saved meets an action that reloads or moves the card list:
+// the editor's save (with its checks) runs first. A valid card is saved as typed; a refused one
+// stays in the editor with its message and the action does not run. Never a blank row.
+void TestCardPage::pendingEditGoesThroughEditorSave()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, valid);
+    delete m_page; // the main window's own card tab is used
+    m_page = nullptr;
+    CardBuilder(m_data->database())
+        .name("明天到期")
+        .statementDay(20)
+        .repaymentDay(m_clock.today().day() + 1)
+        .insert();
+    m_data->cards().close();
+    m_data->cards().open();
+    MainWindow window(*m_context);
+    ReminderWindow reminder(&window);
+    HolderDialog holders(&window);
+    window.attach(nullptr, m_data, &reminder, &holders);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window)); // the first show ran the refresh pass
+    reminder.show();
+    reminder.close(); // the next show runs the pass again
+    CardPage* page = window.cardPage();
+    page->setEditorHeight(CardPage::kEditorOpenHeight);
+    auto field = [page](const char* name) { return page->findChild<QLineEdit*>(name); };
+    const QString statementBefore = m_data->cards().sql();
+    const int dueCard = m_data->dueSoon().intValue("id");
+    QVERIFY(dueCard > 0);
+    const int repaidBefore = count("SELECT count(*) FROM txyk WHERE tf=1");
+    const int cardsBefore = count("SELECT count(*) FROM txyk");
+
+    page->findChild<QToolButton*>("nbInsert")->click();
+    type(field("DBEdit1"), "新卡");
+    type(field("DBEdit3"), valid ? "3" : "35");
+    type(field("DBEdit12"), "21");
+    page->setEditorHeight(0); // folded meanwhile
+    MessageBox::clearShownTexts();
+
+    bool ran = false;
+    if (action == "refresh") {
+        window.hide(); // to the tray and back
+        window.show();
+        ran = window.state().refreshed;
+    } else if (action == "filter") {
+        QTest::mouseClick(page->findChild<QRadioButton*>("RadioButton6"), Qt::LeftButton);
+        ran = m_data->cards().sql().contains("tf=False");
+        QCOMPARE(page->findChild<QRadioButton*>("RadioButton6")->isChecked(), ran);
+    } else if (action == "quick") {
+        QTest::mouseClick(page->findChild<QToolButton*>("SpeedButton5"), Qt::LeftButton);
+        ran = m_data->cards().sql() == CardFilter::quickStatement(0);
+    } else if (action == "showAll") {
+        page->gridMenu()->findChild<QAction*>("N7")->trigger();
+        ran = m_data->cards().sql() == DataModule::kAllCardsStatement;
+    } else if (action == "paidMenu") {
+        page->gridMenu()->findChild<QAction*>("N3")->trigger();
+        ran = count("SELECT count(*) FROM txyk WHERE tf=1") > repaidBefore;
+    } else if (action == "reminderRepaid") {
+        reminder.show();
+        QTest::mouseClick(reminder.findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
+        ran = stored(dueCard, "tf").toInt() == 1;
+    } else if (action == "planner") {
+        QTest::mouseClick(window.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+        ran = count("SELECT count(*) FROM Tjz") > 0;
+    } else if (action == "titleSort") {
+        page->cardGrid()->titleClicked(0, false);
+        ran = !m_data->cards().sort().isEmpty();
+    }
+
+    QCOMPARE(ran, valid);
+    QCOMPARE(count("SELECT count(*) FROM txyk WHERE c_name IS NULL OR trim(c_name)=''"), 0);
+    QCOMPARE(count("SELECT count(*) FROM txyk"), cardsBefore + (valid ? 1 : 0));
+    if (valid) {
+        QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
+        QCOMPARE(count("SELECT count(*) FROM txyk WHERE c_name='新卡' AND c_jzr='3' AND c_hkr='21'"), 1);
+        QCOMPARE(m_data->cards().state(), Query::State::Browse);
+    } else {
+        QCOMPARE(MessageBox::shownTexts(), QStringList({"账单日必须是1到31之间的整数。"}));
+        QCOMPARE(m_data->cards().state(), Query::State::Insert);
+        QCOMPARE(m_data->cards().sql(), statementBefore);
+        QCOMPARE(field("DBEdit1")->text(), QStringLiteral("新卡"));
+        QCOMPARE(field("DBEdit3")->text(), QStringLiteral("35"));
+        QCOMPARE(page->editorHeight(), CardPage::kEditorOpenHeight); // back in sight
+        QVERIFY(page->editor()->isDirty());
+    }
+}
+
+void TestCardPage::boxFiltersByValueJustChosen_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QStringList>("listed");
+    const QStringList mine = {"招行", "建行"};
+    for (const char* way : {"mouse", "keys in list", "keys on closed box"}) {
+        QTest::addRow("holder, %s", way) << "DBLookupComboBox2" << way << "本人" << mine;
+        QTest::addRow("window, %s", way)
+            << "ComboBox2" << way << "二天内" << QStringList({"招行", "建行"}); // 0 to 2 days
+    }
+}
+
+// The holder and window boxes filter by the value just chosen, with the mouse or the keyboard.
+void TestCardPage::boxFiltersByValueJustChosen()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, way);
+    QFETCH(QString, choice);
+    QFETCH(QStringList, listed);
+    auto* combo = child<QComboBox>(box);
+    const int target = combo->findText(choice);
+    QVERIFY(target >= 0);
+    if (box == "DBLookupComboBox2") // start from "所有" so the choice is one step down
+        combo->setCurrentIndex(0);
+    if (way == "mouse") {
+        combo->showPopup();
+        QAbstractItemView* view = combo->view();
+        QTRY_VERIFY(view->isVisible());
+        const QRect rect = view->visualRect(view->model()->index(target, combo->modelColumn()));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    } else if (way == "keys in list") {
+        combo->showPopup();
+        QAbstractItemView* view = combo->view();
+        QTRY_VERIFY(view->isVisible());
+        view->setCurrentIndex(view->model()->index(combo->currentIndex() < 0 ? 0 : combo->currentIndex(), 0));
+        while (view->currentIndex().row() < target)
+            QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Return);
+    } else {
+        combo->setFocus();
+        while (combo->currentIndex() < target)
+            QTest::keyClick(combo, Qt::Key_Down);
+    }
+    QCOMPARE(combo->currentText(), choice);
+    QTRY_COMPARE(listedNames(), listed);
+    QVERIFY(!combo->view()->isVisible());
+}
+
+// A card the refresh pass cannot compute shows no due colour and an empty 剩余还款天数 cell.
+void TestCardPage::skippedCardHasNoDueColour()
+{
+    const int broken =
+        CardBuilder(m_data->database()).name("坏卡").statementDay(40).repaymentDay(9).daysLeft(0).insert();
+    const int missing = CardBuilder(m_data->database()).name("空卡").insert();
+    const RefreshResult result = RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(result.skipped.size(), 2);
+    QAbstractItemModel* model = m_page->grid()->model();
+    for (const int id : {broken, missing}) {
+        QVERIFY(m_data->cards().locate("id", id));
+        const int row = m_data->cards().currentRow();
+        for (int column : {0, 8})
+            QVERIFY2(!model->index(row, column).data(Qt::BackgroundRole).isValid(),
+                     qPrintable(QString::number(id)));
+        QCOMPARE(model->index(row, 8).data().toString(), QString());
+    }
+}
+
+// The card number and the "下期" dates fit their columns in the font in use; no column is
+// narrower than its given width.
+void TestCardPage::columnsFitCardNumberAndDates()
+{
+    QTableView* grid = m_page->grid();
+    CardGrid* cardGrid = m_page->cardGrid();
+    RefreshPass(*m_data, m_clock).run(); // fills the dates
+    QVERIFY(m_data->cards().locate("id", m_zhaohang));
+    m_data->cards().setValue("c_no", "6228480402564890018");
+    m_data->cards().post();
+    const int row = m_data->cards().currentRow();
+    for (int column = 0; column < grid->model()->columnCount(); ++column) {
+        const int given = CardGridModel::defaultWidth(column);
+        QVERIFY(grid->horizontalHeader()->sectionSize(column) >= (given > 0 ? given : 72));
+        QCOMPARE(grid->horizontalHeader()->sectionSize(column), cardGrid->fittedWidth(column));
+    }
+    for (int column : {1, 7, 14, 15, 16}) {
+        const QModelIndex cell = grid->model()->index(row, column);
+        const QString text = cell.data().toString();
+        QVERIFY2(!text.isEmpty(), qPrintable(QString::number(column)));
+        QFont font = cell.data(Qt::FontRole).value<QFont>();
+        const int room = grid->horizontalHeader()->sectionSize(column) - 8;
+        QVERIFY2(QFontMetrics(font).horizontalAdvance(text) <= room,
+                 qPrintable(QStringLiteral("column %1: %2 in %3").arg(column).arg(text).arg(room)));
+    }
+    QVERIFY(grid->horizontalHeader()->sectionSize(1) > 71);
+}
+
+void TestCardPage::ratioMeaningShownAsTyped()
+{
+    QLabel* meaning = m_page->editor()->ratioMeaning();
+    auto* ratio = child<QLineEdit>("DBEdit7");
+    QVERIFY(meaning->isVisible());
+    QVERIFY(meaning->geometry().left() >= ratio->geometry().right()); // beside the field
+    ratio->selectAll();
+    type(ratio, "1");
+    QCOMPARE(meaning->text(), QStringLiteral("= 10%"));
+    type(ratio, "0");
+    QCOMPARE(meaning->text(), QStringLiteral("= 100%"));
+    navigate("nbPost");
+    const int id = m_data->cards().intValue("id");
+    QCOMPARE(stored(id, "i_zdhkbl").toDouble(), 10.0); // stored as typed
+    // Another card shows its own ratio's meaning.
+    m_data->database().executeSql("UPDATE txyk SET i_zdhkbl=0.5 WHERE id=?", {m_nonghang});
+    navigate("nbRefresh");
+    QVERIFY(m_data->cards().locate("id", m_nonghang));
+    QCOMPARE(meaning->text(), QStringLiteral("= 5%"));
+}
+
+// An empty holder name is refused with a message and nothing is saved.
+void TestCardPage::emptyHolderRefused()
+{
+    HolderDialog dialog;
+    dialog.attachData(*m_data);
+    dialog.showOrRaise();
+    auto nav = [&](const char* name) { dialog.navigator()->findChild<QToolButton*>(name)->click(); };
+    const int holders = count("SELECT count(*) FROM tname");
+
+    nav("nbInsert");
+    type(dialog.nameEdit(), "  ");
+    nav("nbPost");
+    QCOMPARE(MessageBox::shownTexts(), QStringList({"请填写持卡人。"}));
+    QCOMPARE(m_data->holders().state(), Query::State::Insert);
+    nav("nbNext"); // nor does moving on save it
+    QCOMPARE(MessageBox::shownTexts().size(), 2);
+    QCOMPARE(count("SELECT count(*) FROM tname"), holders);
+
+    // Clearing an existing name is refused too, also when moving in the grid.
+    MessageBox::clearShownTexts();
+    dialog.nameEdit()->selectAll();
+    type(dialog.nameEdit(), "李四");
+    nav("nbPost");
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+    dialog.nameEdit()->selectAll();
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_Backspace);
+    QVERIFY(dialog.nameEdit()->text().isEmpty());
+    QCOMPARE(m_data->holders().state(), Query::State::Edit);
+    const int row = m_data->holders().currentRow();
+    dialog.grid()->setCurrentIndex(dialog.grid()->model()->index(row == 0 ? 1 : 0, 0));
+    QCOMPARE(m_data->holders().currentRow(), row);
+    QCOMPARE(MessageBox::shownTexts(), QStringList({"请填写持卡人。"}));
+    QCOMPARE(count("SELECT count(*) FROM tname WHERE c_name='李四'"), 1);
+    // Closed with the name still empty: dropped, the old name stays.
+    dialog.close();
+    QCOMPARE(m_data->holders().state(), Query::State::Browse);
+    QCOMPARE(count("SELECT count(*) FROM tname WHERE c_name IS NULL OR trim(c_name)=''"), 0);
+    QCOMPARE(count("SELECT count(*) FROM tname WHERE c_name='李四'"), 1);
+
+    // A new row left untouched is dropped without a word when moving on.
+    MessageBox::clearShownTexts();
+    dialog.showOrRaise();
+    nav("nbInsert");
+    nav("nbFirst");
+    QVERIFY(MessageBox::shownTexts().isEmpty());
+    QCOMPARE(count("SELECT count(*) FROM tname"), holders + 1);
+}
+
+// A save that computes a card recounts the eight due counts at once.
+void TestCardPage::countsFollowSavedCard()
+{
+    const RefreshResult result = RefreshPass(*m_data, m_clock).run();
+    for (int i = 0; i < 8; ++i)
+        m_page->countLabel(i)->setText(result.labelTexts.at(i));
+
+    // A new card due today.
+    int statementDay = 0;
+    for (int d = 1; d <= 28 && !statementDay; ++d) {
+        const auto schedule = computeCardSchedule(m_clock.today(), d, m_clock.today().day(), 0, 0);
+        if (schedule && schedule->daysLeft == 0)
+            statementDay = d;
+    }
+    QVERIFY(statementDay > 0);
+    navigate("nbInsert");
+    type(child<QLineEdit>("DBEdit1"), "今天到期");
+    type(child<QLineEdit>("DBEdit3"), QString::number(statementDay));
+    type(child<QLineEdit>("DBEdit12"), QString::number(m_clock.today().day()));
+    navigate("nbPost");
+    QCOMPARE(m_data->cards().intValue("i_xyr", -99), 0);
+    const std::array<int, 8> counts = Refresh::countDueCards(m_data->database());
+    QCOMPARE(counts[0], result.counts[0] + 1);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(m_page->countLabel(i)->text(), Refresh::countLabelText(i, counts[i]));
+    QCOMPARE(m_page->countLabel(0)->text(), QStringLiteral("1天内需还:%1张").arg(counts[0]));
+}
+
+void TestCardPage::navigatorIsCompactWithIcons()
+{
+    HolderDialog dialog;
+    dialog.attachData(*m_data);
+    dialog.showOrRaise();
+    for (RecordNavigator* navigator : {m_page->editor()->navigator(), dialog.navigator()}) {
+        // Side by side at the left, not spread over the bar.
+        int right = -1;
+        for (QToolButton* button : navigator->findChildren<QToolButton*>()) {
+            QVERIFY(!button->icon().pixmap(button->iconSize()).isNull());
+            QVERIFY(button->text().isEmpty());
+            QVERIFY(button->width() <= 40);
+            QVERIFY(right < 0 || button->x() - right <= 14);
+            right = button->geometry().right();
+        }
+        QVERIFY(navigator->width() - right > 100);
+    }
+    QStringList hints;
+    for (QToolButton* button : dialog.navigator()->findChildren<QToolButton*>())
+        hints << button->toolTip();
+    QCOMPARE(hints, QStringList({"首条", "上一条", "下一条", "尾条", "增加", "删除", "保存"}));
+    // Our own pictures stand in where the theme has none.
+    for (int b = 0; b <= int(RecordNavigator::Button::Refresh); ++b)
+        QVERIFY(!RecordNavigator::icon(RecordNavigator::Button(b)).isNull());
+}
+
+// The right-click menus of the editor's fields and of the holder dialog's field are Chinese.
+void TestCardPage::editMenusReadChinese()
+{
+    EditMenuTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    HolderDialog dialog;
+    dialog.attachData(*m_data);
+    for (QLineEdit* edit : {child<QLineEdit>("DBEdit1"), dialog.nameEdit()}) {
+        std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+        QStringList texts;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            // Drop the accelerator mark "(&U)" and the shortcut after the tab.
+            const QString text = action->text().section(u'\t', 0, 0).remove(QRegularExpression("\\(&.\\)"));
+            texts << text;
+            QVERIFY2(!text.contains(QRegularExpression("[A-Za-z]")), qPrintable(action->text()));
+        }
+        QCOMPARE(texts, QStringList({"撤销", "重做", "剪切", "复制", "粘贴", "删除", "全选"}));
+    }
+    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_MAIN(TestCardPage)

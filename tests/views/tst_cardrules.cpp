@@ -27,6 +27,10 @@ private slots:
     void formatSum();
     void checkCard_data();
     void checkCard();
+    void ratioMeaning_data();
+    void ratioMeaning();
+    void holderName_data();
+    void holderName();
 };
 
 void TestCardRules::filterStatement_data()
@@ -176,8 +180,11 @@ void TestCardRules::rowShade_data()
     QTest::newRow("unpaid 4 days") << QVariant(4) << QVariant(false) << S::Default;
     QTest::newRow("paid today") << QVariant(0) << QVariant(true) << S::Default;
     QTest::newRow("paid overdue") << QVariant(-2) << QVariant(true) << S::Default;
-    QTest::newRow("not computed yet") << QVariant() << QVariant(false) << S::DueToday;
-    QTest::newRow("nothing known") << QVariant() << QVariant() << S::DueToday;
+    // Days the refresh pass could not compute are empty: no due colour.
+    QTest::newRow("not computed") << QVariant() << QVariant(false) << S::Default;
+    QTest::newRow("not computed, typed null")
+        << QVariant(QMetaType(QMetaType::Int)) << QVariant(false) << S::Default;
+    QTest::newRow("nothing known") << QVariant() << QVariant() << S::Default;
 }
 
 void TestCardRules::rowShade()
@@ -297,6 +304,58 @@ void TestCardRules::checkCard()
         QCOMPARE(problem->field, field);
         QCOMPARE(problem->message, message);
     }
+}
+
+void TestCardRules::ratioMeaning_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("meaning");
+    QTest::newRow("one is ten percent") << "1"
+                                        << "= 10%";
+    QTest::newRow("ten is the whole amount") << "10"
+                                             << "= 100%";
+    QTest::newRow("fraction") << "0.5"
+                              << "= 5%";
+    QTest::newRow("two decimals") << "1.25"
+                                  << "= 12.5%";
+    QTest::newRow("blanks around") << " 2 "
+                                   << "= 20%";
+    QTest::newRow("zero") << "0"
+                          << "= 0%";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("no number") << "abc"
+                               << "";
+    QTest::newRow("percent sign typed") << "10%"
+                                        << "";
+}
+
+void TestCardRules::ratioMeaning()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, meaning);
+    QCOMPARE(CardRules::ratioMeaning(typed), meaning);
+}
+
+void TestCardRules::holderName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("blanks") << "  " << true;
+    QTest::newRow("full-width blank") << QStringLiteral("\u3000") << true;
+    QTest::newRow("name") << "本人" << false;
+    QTest::newRow("name with blanks") << " 张三 " << false;
+}
+
+void TestCardRules::holderName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, refused);
+    const auto problem = CardRules::checkHolderName(name);
+    QCOMPARE(problem.has_value(), refused);
+    if (refused)
+        QCOMPARE(*problem, QStringLiteral("请填写持卡人。"));
 }
 
 QTEST_GUILESS_MAIN(TestCardRules)
