@@ -1,6 +1,7 @@
 #include "billing/SummaryCommand.h"
 
 #include "billing/RefreshPass.h"
+#include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/Error.h"
@@ -21,24 +22,13 @@ struct DueSoonCard
     double minRepayment;
 };
 
-QString lastFour(const QString& number)
-{
-    QString digits;
-    for (const QChar c : number) {
-        if (!c.isSpace() && c != u'-')
-            digits += c;
-    }
-    return digits.right(4);
-}
-
 QList<DueSoonCard> dueSoonCards(Query& list)
 {
     QList<DueSoonCard> cards;
     for (list.first(); !list.eof(); list.next()) {
         cards.append({list.intValue(QStringLiteral("id")), list.textValue(QStringLiteral("c_name")),
-                      lastFour(list.textValue(QStringLiteral("c_no"))),
-                      list.dateValue(QStringLiteral("c_re_date")), list.intValue(QStringLiteral("i_xyr")),
-                      list.numberValue(QStringLiteral("i_zdhkje"))});
+                      CardSecrets::lastFourOf(list), list.dateValue(QStringLiteral("c_re_date")),
+                      list.intValue(QStringLiteral("i_xyr")), list.numberValue(QStringLiteral("i_zdhkje"))});
     }
     return cards;
 }

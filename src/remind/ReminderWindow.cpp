@@ -4,6 +4,7 @@
 #include "app/MessageBox.h"
 #include "billing/PaidState.h"
 #include "remind/Snooze.h"
+#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
@@ -236,6 +237,10 @@ void ReminderWindow::showCurrentCard()
             const int column = list->fieldIndex(QString::fromLatin1(kFields[i]));
             if (column >= 0)
                 text = list->data(list->index(list->currentRow(), column)).toString();
+            // A number still sealed (the card tab is locked) shows its readable last four.
+            if (i == 1 && (text == CardSecrets::kLockedText || text == CardSecrets::kUnreadableText) &&
+                list->hasField(QStringLiteral("c_last4")))
+                text = QStringLiteral("尾号") + list->textValue(QStringLiteral("c_last4"));
         }
         m_values[i]->setFullText(text);
     }
