@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QMainWindow>
 #include <QTimer>
+#include <memory>
 
 struct AppContext;
 class BankPage;
@@ -88,7 +89,8 @@ private:
     void formShow();
     void runLoginGate();
     void runRefreshPass();
-    void formShowMailNotice(); // a reminder mail problem no balloon could tell, once
+    void showSecrets(bool opened); // the card lists after the key was opened or dropped
+    void formShowMailNotice();     // a reminder mail problem no balloon could tell, once
 
     AppContext& m_context;
     State m_state;
@@ -109,6 +111,7 @@ private:
     MailReminder* m_mailReminder = nullptr;
     TrayController* m_tray = nullptr;
     LoginGate m_loginGate;
+    std::unique_ptr<CardLock> m_cardLock; // the card secrets behind the login and the settings
     bool m_quitting = false;
     QString m_mailNotice; // for the next show
 };
