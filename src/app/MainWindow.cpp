@@ -201,7 +201,14 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
             m_holders->attachData(*m_data);
     }
     // Everything outside the card tab that reloads the card list saves a pending edit first.
-    const auto commitPendingEdit = [this] { return m_cardPage->commitPendingEdit(); };
+    // A refused card is brought into view on its tab.
+    const auto commitPendingEdit = [this] {
+        if (m_cardPage->commitPendingEdit())
+            return true;
+        if (isCardTabVisible())
+            m_pages->setCurrentWidget(m_cardPage);
+        return false;
+    };
     m_journalPage->setBeforeCardListChange(commitPendingEdit);
     if (m_reminder) {
         m_reminder->attach(m_data, m_context.clock, &m_timer1);

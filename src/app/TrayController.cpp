@@ -40,7 +40,7 @@ TrayController::TrayController(MainWindow& window) : QObject(&window), m_window(
     QAction* autostartItem = item("N8", QStringLiteral("关闭开机启动"));
     item("N6", QStringLiteral("使用帮助")); // no action
     QAction* exitItem = item("N2", QStringLiteral("退出软件"));
-    connect(showItem, &QAction::triggered, this, [this] { restore(Restore::Menu); });
+    connect(showItem, &QAction::triggered, this, [this] { requestRestore(Restore::Menu); });
     connect(autostartItem, &QAction::triggered, this, &TrayController::disableAutostart);
     connect(exitItem, &QAction::triggered, this, &TrayController::requestExit);
 

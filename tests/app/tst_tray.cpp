@@ -49,6 +49,11 @@ struct Shell
         click(QSystemTrayIcon::DoubleClick);
         settle();
     }
+    void showItem() // "显示主界面"
+    {
+        item("N1")->trigger();
+        settle();
+    }
 };
 } // namespace
 
@@ -243,13 +248,13 @@ void TestTray::minimizeNotificationOncePerHide()
     QCOMPARE(s.minimized.count(), 1);
     s.doubleClick();
     s.window.close();
-    s.item("N1")->trigger();
+    s.showItem();
     tick(s.window.autoMinimizeTimer());
     QCOMPARE(s.minimized.count(), 3);
 
     // A double click or the menu while the window is shown runs no show handling and hides
     // nothing: the card tab only goes under protection.
-    s.item("N1")->trigger();
+    s.showItem();
     s.window.state().pwdProtect = true;
     s.window.state().refreshed = false;
     s.doubleClick();

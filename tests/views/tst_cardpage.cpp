@@ -810,8 +810,10 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
         QTest::mouseClick(reminder.findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
         ran = stored(dueCard, "tf").toInt() == 1;
     } else if (action == "planner") {
+        window.pages()->setCurrentIndex(0); // the planner's hidden tab
         QTest::mouseClick(window.findChild<QPushButton*>("Button1"), Qt::LeftButton);
         ran = count("SELECT count(*) FROM Tjz") > 0;
+        QCOMPARE(window.pages()->currentWidget() == page, !valid); // a refused card is shown
     } else if (action == "titleSort") {
         page->cardGrid()->titleClicked(0, false);
         ran = !m_data->cards().sort().isEmpty();
