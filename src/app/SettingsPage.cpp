@@ -95,7 +95,8 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     passwordLayout->addWidget(savePasswordButton, 2, 1, Qt::AlignRight);
     // While a password is set: what forgetting it costs, and the way out.
     m_passwordWarning = new QLabel(
-        QStringLiteral("卡号、校验码和有效期用密码加密：忘记密码将无法恢复它们（其余资料仍可使用）。"),
+        QStringLiteral(
+            "开启密码保护时，卡号、校验码和有效期用密码加密：忘记密码将无法恢复它们（其余资料仍可使用）。"),
         passwordBox);
     m_passwordWarning->setObjectName(QStringLiteral("PasswordWarning"));
     m_passwordWarning->setWordWrap(true);
