@@ -1,5 +1,6 @@
 #include "app/DemoData.h"
 
+#include "store/CardSecrets.h"
 #include "store/Database.h"
 #include "store/HomeFolder.h"
 #include "store/Settings.h"
@@ -45,10 +46,12 @@ void seed(Database& db, QDate today)
     for (const Card& c : cards) {
         const bool repaid = c.repaid;
         db.executeSql(
-            QStringLiteral("INSERT INTO txyk (c_name, c_no, c_yxq, c_xym, c_jzr, c_hkr, izdhkr, i_ed, i_mxr, "
-                           "i_zdhkbl, i_yxf, cname, tf, i_hkm, i_hky) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            {QString::fromUtf8(c.name), QString::fromUtf8(c.number), QStringLiteral("12/29"),
+            QStringLiteral(
+                "INSERT INTO txyk (c_name, c_no, c_last4, c_yxq, c_xym, c_jzr, c_hkr, izdhkr, i_ed, "
+                "i_mxr, i_zdhkbl, i_yxf, cname, tf, i_hkm, i_hky) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {QString::fromUtf8(c.name), QString::fromUtf8(c.number),
+             CardSecrets::lastFour(QString::fromUtf8(c.number)), QStringLiteral("12/29"),
              QStringLiteral("123"), dayOffset(today, c.statementOffset), dayOffset(today, c.repaymentOffset),
              20, c.limit, 50.0, 1.0, c.used, QString::fromUtf8(c.holder), repaid ? 1 : 0,
              repaid ? today.month() : 0, repaid ? today.year() : 0});

@@ -53,7 +53,10 @@ void LoginDialog::showEvent(QShowEvent* event)
 
 void LoginDialog::tryLogin()
 {
-    if (m_gate && m_gate->accepts(m_edit->text())) {
+    const CardLock::Login login = m_gate ? m_gate->login(m_edit->text()) : CardLock::Login{};
+    if (login.accepted) {
+        if (!login.problem.isEmpty())
+            MessageBox::error(this, login.problem); // the card tab opens all the same
         accept();
         return;
     }

@@ -18,6 +18,13 @@ bool LoginGate::accepts(const QString& typed) const
     return m_settings.checkPassword(trimEntry(typed));
 }
 
+CardLock::Login LoginGate::login(const QString& typed) const
+{
+    if (m_lock)
+        return m_lock->login(trimEntry(typed));
+    return {accepts(typed), {}};
+}
+
 bool LoginGate::passwordSet() const
 {
     return !m_settings.password().isEmpty();

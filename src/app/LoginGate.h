@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/CardLock.h"
+
 #include <QString>
 
 class Settings;
@@ -17,6 +19,11 @@ public:
     bool accepts(const QString& typed) const;
     bool passwordSet() const; // a non-empty password is stored
 
+    // With the card secrets attached, a correct login also opens them (see CardLock::login).
+    void setCardLock(CardLock* lock) { m_lock = lock; }
+    CardLock::Login login(const QString& typed) const;
+
 private:
     const Settings& m_settings;
+    CardLock* m_lock = nullptr;
 };

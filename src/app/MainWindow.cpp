@@ -191,6 +191,11 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
     m_data = data;
     m_reminder = reminder;
     m_holders = holders;
+    if (m_data) {
+        m_cardLock = std::make_unique<CardLock>(m_context.settings, m_data->secrets());
+        m_loginGate.setCardLock(m_cardLock.get());
+        m_settingsPage->setCardLock(m_cardLock.get());
+    }
     if (m_data && m_data->database().isOpen()) {
         m_cardPage->attachData(*m_data);
         m_journalPage->attachData(*m_data, *m_parameterPage);
@@ -308,6 +313,8 @@ void MainWindow::runLoginGate()
     if (!m_login)
         return;
     setCardTabVisible(false);
+    // The card secrets stay open only while the card tab does: dropped before asking again.
+    showSecrets(false);
     // The reminder stays on top of every window; the modal login would open under it and both
     // would look frozen. It steps aside while the login is up.
     const bool reminderUp = m_reminder && m_reminder->isVisible();
@@ -318,9 +325,29 @@ void MainWindow::runLoginGate()
         m_reminder->show();
     // Closing the dialog without a correct password leaves the card tab hidden.
     if (outcome == QDialog::Accepted) {
+        showSecrets(true);
         setCardTabVisible(true);
         m_pages->setCurrentWidget(m_cardPage);
         m_state.loggedIn = true;
+    }
+}
+
+void MainWindow::showSecrets(bool opened)
+{
+    if (!m_data || !m_data->database().isOpen())
+        return;
+    try {
+        if (!opened)
+            m_data->secrets().lock();
+        m_data->reloadSecretFields();
+        if (const int unreadable = m_data->secrets().takeUnreadableCount(); unreadable > 0)
+            MessageBox::error(
+                this, QStringLiteral("有%1项卡号、校验码或有效期无法解密（数据库可能已损坏或被改动），"
+                                     "显示为“%2”；这些值保持原样，不会被改写。")
+                          .arg(unreadable)
+                          .arg(CardSecrets::kUnreadableText));
+    } catch (const Error& e) {
+        MessageBox::error(this, e.message());
     }
 }
 

@@ -90,7 +90,8 @@ private:
     void formShow();
     void runLoginGate();
     void runRefreshPass();
-    void formShowMailNotice(); // a reminder mail problem no balloon could tell, once
+    void showSecrets(bool opened); // the card lists after the key was opened or dropped
+    void formShowMailNotice();     // a reminder mail problem no balloon could tell, once
 
     AppContext& m_context;
     State m_state;
@@ -112,6 +113,7 @@ private:
     TrayController* m_tray = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
+    std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings
     bool m_quitting = false;
     QString m_mailNotice; // for the next show
 };

@@ -5,6 +5,8 @@
 #include "app/MessageBox.h"
 #include "app/PasswordField.h"
 #include "remind/MailMessage.h"
+#include "store/CardLock.h"
+#include "store/DataModule.h"
 #include "store/Error.h"
 
 #include <QCheckBox>
@@ -91,6 +93,17 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     passwordLayout->addWidget(new QLabel(QStringLiteral("重复密码"), passwordBox), 1, 0);
     passwordLayout->addWidget(m_passwordAgain, 1, 1);
     passwordLayout->addWidget(savePasswordButton, 2, 1, Qt::AlignRight);
+    // While a password is set: what forgetting it costs, and the way out.
+    m_passwordWarning = new QLabel(
+        QStringLiteral(
+            "开启密码保护时，卡号、校验码和有效期用密码加密：忘记密码将无法恢复它们（其余资料仍可使用）。"),
+        passwordBox);
+    m_passwordWarning->setObjectName(QStringLiteral("PasswordWarning"));
+    m_passwordWarning->setWordWrap(true);
+    m_passwordWarning->setStyleSheet(QStringLiteral("color: gray; font-size: 11px;"));
+    m_resetButton = button("ResetPasswordButton", QStringLiteral("重置密码"), passwordBox);
+    passwordLayout->addWidget(m_passwordWarning, 3, 0, 1, 2);
+    passwordLayout->addWidget(m_resetButton, 2, 0, Qt::AlignLeft);
 
     // 其它设置
     auto* generalBox = group("GroupBox7", QStringLiteral("其它设置"), {337, 161}, panel);
@@ -157,6 +170,8 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     grid->setRowStretch(2, 1);
 
     connect(savePasswordButton, &QPushButton::clicked, this, &SettingsPage::savePassword);
+    connect(m_resetButton, &QPushButton::clicked, this, &SettingsPage::resetPassword);
+    showPasswordNotes();
     connect(saveGeneralButton, &QPushButton::clicked, this, &SettingsPage::saveGeneral);
     connect(saveReminderButton, &QPushButton::clicked, this, &SettingsPage::saveReminder);
     connect(mailServerButton, &QPushButton::clicked, this, &SettingsPage::mailServerRequested);
@@ -170,19 +185,58 @@ void SettingsPage::showValues(bool autostart, bool passwordProtect, int autoMinM
     m_autoMinutes->setValue(autoMinMinutes); // bounded to 0..1440 by the field
     m_mailOn->setChecked(mailOn);
     m_mailTo->setText(mailTo);
+    showPasswordNotes();
 }
 
-bool SettingsPage::confirmCurrentPassword()
+void SettingsPage::setCardLock(CardLock* lock)
 {
-    if (!m_locked || !m_locked() || m_context.settings.password().isEmpty())
+    m_lock = lock;
+}
+
+void SettingsPage::showPasswordNotes()
+{
+    const bool set = !m_context.settings.password().isEmpty();
+    m_passwordWarning->setVisible(set);
+    m_resetButton->setVisible(set);
+}
+
+// Asked while the card tab is locked, and whenever the card secrets need the password itself
+// (`keyNeeded`: to open their key, or to seal them).
+bool SettingsPage::confirmCurrentPassword(bool keyNeeded)
+{
+    m_current.clear();
+    const bool locked = m_locked && m_locked() && !m_context.settings.password().isEmpty();
+    if (!locked && !keyNeeded)
         return true;
     const std::optional<QString> typed = MessageBox::askPassword(this, QStringLiteral("请输入当前密码："));
     if (!typed)
         return false; // cancelled: nothing is written
-    if (LoginGate(m_context.settings).accepts(*typed))
+    const QString current = trimEntry(*typed);
+    const QString problem =
+        m_lock ? m_lock->confirm(current)
+               : (LoginGate(m_context.settings).accepts(current) ? QString() : QStringLiteral("密码错误"));
+    if (problem.isEmpty()) {
+        m_current = current;
         return true;
-    MessageBox::information(this, QStringLiteral("密码错误"));
+    }
+    MessageBox::information(this, problem);
     return false;
+}
+
+// The key stays open only while the card tab is; the card lists show the new state.
+void SettingsPage::afterSecretsChange()
+{
+    m_current.clear();
+    if (m_context.data) {
+        if (m_locked && m_locked())
+            m_context.data->secrets().lock();
+        try {
+            m_context.data->reloadSecretFields();
+        } catch (const Error& e) {
+            MessageBox::error(this, e.message());
+        }
+    }
+    showPasswordNotes();
 }
 
 void SettingsPage::savePassword()
@@ -193,11 +247,16 @@ void SettingsPage::savePassword()
             MessageBox::information(this, QStringLiteral("对不起，2次输入密码不一致，请重新输入!"));
             return;
         }
-        if (!confirmCurrentPassword())
+        if (!confirmCurrentPassword(m_lock && m_lock->passwordNeeded()))
             return;
-        m_context.settings.savePassword(password);
+        if (m_lock)
+            m_lock->changePassword(password);
+        else
+            m_context.settings.savePassword(password);
+        afterSecretsChange();
         MessageBox::information(this, QStringLiteral("密码设置成功，重启软件后生效!"));
     } catch (const Error& e) {
+        afterSecretsChange();
         MessageBox::error(this, e.message());
     }
 }
@@ -205,14 +264,43 @@ void SettingsPage::savePassword()
 void SettingsPage::saveGeneral()
 {
     try {
-        if (!m_protect->isChecked() && !confirmCurrentPassword())
+        const bool protect = m_protect->isChecked();
+        const bool keyNeeded = m_lock && m_lock->passwordNeededForProtection(protect);
+        if ((!protect || keyNeeded) && !confirmCurrentPassword(keyNeeded))
             return;
         if (m_autoMinutes->value() < 0)
             m_autoMinutes->setValue(0);
-        m_context.settings.saveGeneral(m_autostart->isChecked(), m_protect->isChecked(),
-                                       m_autoMinutes->value());
+        if (m_lock)
+            m_lock->saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value(), m_current);
+        else
+            m_context.settings.saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value());
+        afterSecretsChange();
         MessageBox::information(this, kSaved);
     } catch (const Error& e) {
+        afterSecretsChange();
+        MessageBox::error(this, e.message());
+    }
+}
+
+void SettingsPage::resetPassword()
+{
+    if (!MessageBox::question(
+            this,
+            QStringLiteral("重置密码将清空登录密码，并清除所有已加密的卡号、校验码和有效期，"
+                           "清除后无法恢复；卡名、日期、额度等其余资料保留。\n确定要重置密码吗？"),
+            QStringLiteral("重置密码")))
+        return;
+    try {
+        const int cleared = m_lock ? m_lock->reset() : 0;
+        if (!m_lock)
+            m_context.settings.savePassword(QString());
+        afterSecretsChange();
+        MessageBox::information(
+            this, QStringLiteral(
+                      "密码已重置，已清除%1项加密的卡片资料。请重新设置密码，并补填卡号、校验码和有效期。")
+                      .arg(cleared));
+    } catch (const Error& e) {
+        afterSecretsChange();
         MessageBox::error(this, e.message());
     }
 }

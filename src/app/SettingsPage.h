@@ -5,7 +5,9 @@
 #include <functional>
 
 struct AppContext;
+class CardLock;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -27,20 +29,30 @@ public:
     // it is and a password is set, a new password or switching protection off needs the
     // current password first.
     void setLockCheck(std::function<bool()> locked) { m_locked = std::move(locked); }
+    // The card secrets the password seals: changing it, the protection switch and "重置密码"
+    // go through `lock`.
+    void setCardLock(CardLock* lock);
 
-    void savePassword(); // Button5
-    void saveGeneral();  // Button7
-    void saveReminder(); // Button9
+    void savePassword();  // Button5
+    void saveGeneral();   // Button7
+    void saveReminder();  // Button9
+    void resetPassword(); // "重置密码": for a forgotten password
 
 signals:
     // "邮件服务器…" in the reminder group: the mail server settings are asked for.
     void mailServerRequested();
 
 private:
-    bool confirmCurrentPassword();
+    bool confirmCurrentPassword(bool keyNeeded);
+    void afterSecretsChange();
+    void showPasswordNotes();
 
     AppContext& m_context;
     std::function<bool()> m_locked;
+    CardLock* m_lock = nullptr;
+    QString m_current; // the current password, confirmed for one save
+    QLabel* m_passwordWarning = nullptr;
+    QPushButton* m_resetButton = nullptr;
     QLineEdit* m_password = nullptr;      // Edit2
     QLineEdit* m_passwordAgain = nullptr; // Edit3
     QCheckBox* m_autostart = nullptr;     // CheckBox4

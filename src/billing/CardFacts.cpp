@@ -24,28 +24,18 @@ double numberValue(const QVariant& v)
 
 } // namespace
 
-QString cardNumberLast4(const QString& number)
-{
-    QString digits;
-    for (const QChar c : number) {
-        if (!c.isSpace() && c != u'-')
-            digits += c;
-    }
-    return digits.right(4);
-}
-
 QList<CardFacts> readCardFacts(Database& db)
 {
     QList<CardFacts> cards;
     db.scanRaw(
         QStringLiteral(
-            "SELECT id,c_name,c_no,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky FROM txyk ORDER BY id"),
+            "SELECT id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky FROM txyk ORDER BY id"),
         [](const QStringList&) {},
         [&](const RawRow& row) {
             CardFacts c;
             c.id = int(row.integer(0));
             c.name = QString::fromUtf8(row.utf8(1));
-            c.numberLast4 = cardNumberLast4(QString::fromUtf8(row.utf8(2)));
+            c.numberLast4 = QString::fromUtf8(row.utf8(2)); // readable even while the number is sealed
             c.statementDay = dayValue(row.value(3));
             c.repaymentDay = dayValue(row.value(4));
             c.ratio = numberValue(row.value(5));

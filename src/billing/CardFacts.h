@@ -6,8 +6,8 @@
 
 class Database;
 
-// What the calendar, the best-card choice and other read-only summaries need of a card. The
-// card number is read only to keep its last four digits.
+// What the calendar, the best-card choice and other read-only summaries need of a card. Of the
+// card number only its readable last four digits (c_last4).
 struct CardFacts
 {
     int id = 0;
@@ -24,9 +24,6 @@ struct CardFacts
 
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);
-
-// The last four digits of a card number as stored (blanks and dashes ignored).
-QString cardNumberLast4(const QString& number);
 
 // Whether the card counts as repaid in the month of `today`: its mark is one the monthly reset
 // keeps (set this month, or later), so a stale mark reads as unpaid even before a refresh.

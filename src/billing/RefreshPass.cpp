@@ -20,8 +20,9 @@ const std::array<QString, 8> kCountPrefixes = {
     QStringLiteral("7天内需还:"), QStringLiteral("10天内需还:"),   QStringLiteral("15天内需还:"),
     QStringLiteral("已经过期:"),  QStringLiteral("3天内共需还款:")};
 
-const QString kDueSoonStatement = QStringLiteral("select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf "
-                                                 "from txyk where tf=False and (i_xyr>=0and i_xyr<=2)");
+const QString kDueSoonStatement =
+    QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf "
+                   "from txyk where tf=False and (i_xyr>=0and i_xyr<=2)");
 
 QString countStatement(int i)
 {

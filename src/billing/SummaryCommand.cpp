@@ -1,9 +1,9 @@
 #include "billing/SummaryCommand.h"
 
 #include "billing/BestCard.h"
-#include "billing/CardFacts.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
+#include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/Error.h"
@@ -29,9 +29,8 @@ QList<DueSoonCard> dueSoonCards(Query& list)
     QList<DueSoonCard> cards;
     for (list.first(); !list.eof(); list.next()) {
         cards.append({list.intValue(QStringLiteral("id")), list.textValue(QStringLiteral("c_name")),
-                      cardNumberLast4(list.textValue(QStringLiteral("c_no"))),
-                      list.dateValue(QStringLiteral("c_re_date")), list.intValue(QStringLiteral("i_xyr")),
-                      list.numberValue(QStringLiteral("i_zdhkje"))});
+                      CardSecrets::lastFourOf(list), list.dateValue(QStringLiteral("c_re_date")),
+                      list.intValue(QStringLiteral("i_xyr")), list.numberValue(QStringLiteral("i_zdhkje"))});
     }
     return cards;
 }

@@ -1,6 +1,6 @@
 #include "remind/ReminderMail.h"
 
-#include "billing/CardFacts.h"
+#include "store/CardSecrets.h"
 #include "store/DateText.h"
 #include "store/Query.h"
 
@@ -16,7 +16,7 @@ QString subject(const Query& dueSoon)
 
 QString numberShown(const QString& cardNumber)
 {
-    return QStringLiteral("尾号") + cardNumberLast4(cardNumber);
+    return QStringLiteral("尾号") + CardSecrets::lastFour(cardNumber);
 }
 
 QString body(Query& dueSoon)
@@ -26,7 +26,7 @@ QString body(Query& dueSoon)
     while (!dueSoon.eof()) {
         text += QStringLiteral("卡名：") + dueSoon.textValue(QStringLiteral("c_name")).toHtmlEscaped() +
                 QStringLiteral("<br>") + QStringLiteral("卡号:") +
-                numberShown(dueSoon.textValue(QStringLiteral("c_no"))).toHtmlEscaped() +
+                (QStringLiteral("尾号") + CardSecrets::lastFourOf(dueSoon)).toHtmlEscaped() +
                 QStringLiteral("<br>") + QStringLiteral("还款日期：<span class=\"STYLE3\">") +
                 DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date"))) + QStringLiteral("<br>") +
                 QStringLiteral("</span>剩下还款天数:") +

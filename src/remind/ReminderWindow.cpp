@@ -2,9 +2,9 @@
 
 #include "app/LoopTimer.h"
 #include "app/MessageBox.h"
-#include "billing/CardFacts.h"
 #include "billing/PaidState.h"
 #include "remind/Snooze.h"
+#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
@@ -237,10 +237,13 @@ void ReminderWindow::showCurrentCard()
             const int column = list->fieldIndex(QString::fromLatin1(kFields[i]));
             if (column >= 0)
                 text = list->data(list->index(list->currentRow(), column)).toString();
+            // The pop-up shows over whatever is on screen: of the card number (sealed while the
+            // card tab is locked) only its readable last four.
+            if (i == 1) {
+                const QString last4 = CardSecrets::lastFourOf(*list);
+                text = last4.isEmpty() ? QString() : QStringLiteral("尾号") + last4;
+            }
         }
-        // The pop-up shows over whatever is on screen: the card number as its last four only.
-        if (i == 1 && !text.isEmpty())
-            text = QStringLiteral("尾号") + cardNumberLast4(text);
         m_values[i]->setFullText(text);
     }
 }

@@ -19,6 +19,8 @@ DataModule::DataModule(QObject* parent)
     m_qxykJzTemp.setSql(QStringLiteral("select * from txyk"));
     m_qxykTemp.setSql(kAllCardsStatement);
     m_qxykTemp2.setSql(kAllCardsStatement);
+    for (Query* q : {&m_qxyk, &m_qxykJzTemp, &m_qxykTemp, &m_qxykTemp2})
+        q->setSecrets(&m_secrets);
 }
 
 DataModule::~DataModule()
@@ -32,6 +34,12 @@ void DataModule::open(const QString& databasePath)
     m_db.open(databasePath);
     for (Query* q : {&m_qxyk, &m_qxykJz, &m_qjz, &m_qname})
         q->open();
+}
+
+void DataModule::reloadSecretFields()
+{
+    for (Query* q : {&m_qxyk, &m_qxykJzTemp, &m_qxykTemp, &m_qxykTemp2})
+        q->reloadSecretFields();
 }
 
 void runKeepingStatement(Query& query, const QString& statement)

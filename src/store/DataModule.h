@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/CardSecrets.h"
 #include "store/Database.h"
 #include "store/Query.h"
 
@@ -19,6 +20,11 @@ public:
     void open(const QString& databasePath);
 
     Database& database() { return m_db; }
+    // The card secrets of this database: its data set of cards shows them opened while the
+    // key is open.
+    CardSecrets& secrets() { return m_secrets; }
+    // After the key was opened or dropped: the open card lists show the protected fields anew.
+    void reloadSecretFields();
 
     Query& cards() { return m_qxyk; }                // Qxyk: the card list
     Query& planRows() { return m_qxykJz; }           // Qxyk_jz: the planner's per-card plan
@@ -33,6 +39,7 @@ public:
 
 private:
     Database m_db;
+    CardSecrets m_secrets{m_db};
     Query m_qxyk;
     Query m_qxykJz;
     Query m_qjz;

@@ -127,15 +127,19 @@ const QHash<QString, QSet<QString>>& firstVersionTables()
     return tables;
 }
 
-// Ours without the mark: exactly our four tables, each with at least the columns we created.
+// Ours without the mark: our four tables, each with at least the columns we created, and no
+// table but those and the ones later steps add.
 bool isFirstVersionLayout(const QHash<QString, QSet<QString>>& tables)
 {
+    static const QSet<QString> laterTables = {QStringLiteral("tkey")};
     const auto& ours = firstVersionTables();
-    if (tables.size() != ours.size())
-        return false;
     for (auto it = ours.begin(); it != ours.end(); ++it) {
         const auto found = tables.find(it.key());
         if (found == tables.end() || !found->contains(*it))
+            return false;
+    }
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        if (!ours.contains(it.key()) && !laterTables.contains(it.key()))
             return false;
     }
     return true;
@@ -292,6 +296,8 @@ void Database::open(const QString& path)
     // The refresh pass rewrites every card in one transaction: a page cache that can hold a large
     // card file (up to 16 MiB, taken only as pages are read) spares it re-reading pages.
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size=-16384"));
+    // Freed space is zeroed, so a value replaced by its sealed form leaves no clear copy behind.
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA secure_delete=ON"));
 
     if (content.kind == FileContent::Current)
         return;
@@ -318,6 +324,18 @@ void Database::migrate(int fromVersion)
         case 0: // the four tables; harmless on an unmarked database of ours, which has them
             for (const QString& statement : schemaStatements())
                 executeSql(statement);
+            break;
+        case 1: // card secrets: what stays readable of the number, and the wrapped data key
+            // (an unmarked file of ours may have them already)
+            if (!fieldKinds(QStringLiteral("txyk")).contains(QStringLiteral("c_last4"))) {
+                executeSql(QStringLiteral("ALTER TABLE txyk ADD COLUMN c_last4 TEXT"));
+                executeSql(
+                    QStringLiteral("UPDATE txyk SET c_last4=substr(replace(replace(c_no,' ',''),'-',''),-4) "
+                                   "WHERE c_no IS NOT NULL"));
+                m_kinds.clear();
+            }
+            executeSql(QStringLiteral(
+                "CREATE TABLE IF NOT EXISTS tkey (id INTEGER PRIMARY KEY, c_key TEXT NOT NULL)"));
             break;
         }
     }

@@ -37,7 +37,8 @@ public:
     // Our mark in the SQLite header (PRAGMA application_id): "VLMR".
     static constexpr qint32 kApplicationId = 0x564C4D52;
     // Schema version kept in PRAGMA user_version; raised by each migration step.
-    static constexpr int kSchemaVersion = 1;
+    // 2: txyk.c_last4 (readable last four digits of c_no) and tkey (wrapped card data key).
+    static constexpr int kSchemaVersion = 2;
 
     Database();
     ~Database();

@@ -1,5 +1,6 @@
 #include "store/Query.h"
 
+#include "store/CardSecrets.h"
 #include "store/DateText.h"
 #include "store/Error.h"
 #include "store/SqlDialect.h"
@@ -125,6 +126,16 @@ void Query::open()
             rows = RowStore(int(names.size()));
         },
         [&](const RawRow& row) { rows.appendRaw(row, kinds); });
+    if (m_secrets) {
+        for (int c = 0; c < fields.size(); ++c) {
+            if (!CardSecrets::isProtected(m_table, fields[c]))
+                continue;
+            for (int r = 0; r < rows.size(); ++r) {
+                if (SecretBox::isSealed(rows.text(r, c)))
+                    rows.set(r, c, m_secrets->shown(fields[c], rows.get(r, c)));
+            }
+        }
+    }
 
     beginResetModel();
     m_fields = fields;
@@ -183,8 +194,15 @@ FieldKind Query::fieldKind(const QString& field) const
     return c < 0 ? FieldKind::Text : m_kinds[c];
 }
 
+bool Query::isSecretColumn(int column) const
+{
+    return m_secrets && CardSecrets::isProtected(m_table, m_fields[column]);
+}
+
 QVariant Query::fromStored(int column, const QVariant& stored) const
 {
+    if (isSecretColumn(column))
+        return m_secrets->shown(m_fields[column], stored);
     return storedAs(m_kinds[column], stored);
 }
 
@@ -453,7 +471,22 @@ void Query::post()
             continue;
         columns << m_fields[c];
         const QVariant& v = m_editBuffer[c];
-        if (v.typeId() == QMetaType::QDate)
+        if (isSecretColumn(c)) {
+            values << m_secrets->toStore(m_fields[c], v);
+            // Every save keeps the readable last four digits beside the number.
+            if (m_fields[c].compare(u"c_no", Qt::CaseInsensitive) == 0 &&
+                m_db.fieldKinds(m_table).contains(QStringLiteral("c_last4"))) {
+                const QVariant last4 =
+                    v.isNull() ? QVariant() : QVariant(CardSecrets::lastFour(v.toString()));
+                const int last4Column = fieldIndex(QStringLiteral("c_last4"));
+                if (last4Column >= 0)
+                    m_editBuffer[size_t(last4Column)] = last4;
+                if (last4Column < 0 || !m_changed[size_t(last4Column)]) {
+                    columns << QStringLiteral("c_last4");
+                    values << last4;
+                }
+            }
+        } else if (v.typeId() == QMetaType::QDate)
             values << v.toDate().toString(Qt::ISODate);
         else if (v.typeId() == QMetaType::Bool)
             values << (v.toBool() ? 1 : 0);
@@ -633,6 +666,38 @@ void Query::refresh()
     } else if (!m_order.empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
+}
+
+void Query::reloadSecretFields()
+{
+    const int idColumn = fieldIndex(QStringLiteral("id"));
+    if (!isOpen() || !m_secrets || idColumn < 0 || m_rows.empty())
+        return;
+    std::vector<int> columns;
+    for (int c = 0; c < m_fields.size(); ++c) {
+        if (isSecretColumn(c))
+            columns.push_back(c);
+    }
+    if (columns.empty())
+        return;
+    QHash<qint64, int> rowOfId;
+    rowOfId.reserve(int(m_rows.size()));
+    for (int i = 0; i < m_rows.size(); ++i)
+        rowOfId.insert(m_rows.get(i, idColumn).toLongLong(), i);
+    QStringList names;
+    for (const int c : columns)
+        names << m_fields[c];
+    m_db.scan(
+        QStringLiteral("SELECT id, %1 FROM %2").arg(names.join(u','), m_table), [](const QStringList&) {},
+        [&](std::vector<QVariant>& fresh) {
+            const auto it = rowOfId.constFind(fresh[0].toLongLong());
+            if (it == rowOfId.constEnd())
+                return;
+            for (size_t i = 0; i < columns.size(); ++i)
+                m_rows.set(*it, columns[i], fromStored(columns[i], fresh[i + 1]));
+        });
+    if (!m_order.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 // -- sort

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+class CardSecrets;
+
 // A named data set: a statement, a client-side snapshot of its rows with a cursor, and
 // editing of those rows. Grids and editors bind to it as a table model.
 //
@@ -83,6 +85,13 @@ public:
 
     QString tableName() const { return m_table; }
 
+    // Card numbers, check codes and validity are shown opened and stored sealed through
+    // `secrets` (none: as stored).
+    void setSecrets(CardSecrets* secrets) { m_secrets = secrets; }
+    // Re-reads only those fields of the held rows, after the key was opened or dropped; a row
+    // being edited keeps what is in its edit.
+    void reloadSecretFields();
+
     // -- model
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -108,6 +117,7 @@ private:
     QVariant fromStored(int column, const QVariant& stored) const;
     std::optional<QVariant> toStored(int column, const QVariant& value) const;
     void removeRowAt(int position);
+    bool isSecretColumn(int column) const;
 
     Database& m_db;
     QString m_sql;
@@ -125,4 +135,5 @@ private:
     std::vector<bool> m_changed;
     int m_disabled = 0;
     bool m_cursorMovedWhileDisabled = false;
+    CardSecrets* m_secrets = nullptr;
 };

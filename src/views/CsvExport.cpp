@@ -1,8 +1,9 @@
 #include "views/CsvExport.h"
 
-#include "billing/CardFacts.h"
+#include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "store/Query.h"
 #include "store/Settings.h"
 #include "views/CardGridModel.h"
 
@@ -42,6 +43,9 @@ QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
     const int number = grid.columnOfField(QStringLiteral("c_no"));
     const int checkCode = grid.columnOfField(QStringLiteral("c_xym"));
     const int validity = grid.columnOfField(QStringLiteral("c_yxq"));
+    // The readable last four: a number may be sealed while the card tab is locked.
+    const Query* cards = grid.query();
+    const int last4 = cards ? cards->fieldIndex(QStringLiteral("c_last4")) : -1;
     QList<QStringList> rows;
     QStringList titles;
     for (int c = 0; c < columns; ++c)
@@ -56,7 +60,8 @@ QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
                                ? (check.toInt() == Qt::Checked ? QStringLiteral("是") : QStringLiteral("否"))
                                : grid.data(index, Qt::DisplayRole).toString();
             if (!fullNumbers && c == number)
-                text = cardNumberLast4(text);
+                text = last4 >= 0 ? cards->data(cards->index(grid.mapToSource(index).row(), last4)).toString()
+                                  : CardSecrets::lastFour(text);
             else if (!fullNumbers && (c == checkCode || c == validity))
                 text.clear();
             row << text;

@@ -22,6 +22,7 @@ int main(int argc, char* argv[])
     TempHome home;
     home.writeIni(QStringLiteral("[系统设置]\nroot=1\npdtf=0\nzxf=30\nem=me@example.cn\nqy=1\n"));
     AppContext context(home.home());
+    context.settings.savePassword(QStringLiteral("x")); // shows what a forgotten password costs
     MainWindow window(context);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))

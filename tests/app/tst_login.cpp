@@ -4,8 +4,15 @@
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
 #include "remind/ReminderWindow.h"
+#include "store/DataModule.h"
 #include "store/PasswordHash.h"
+#include "store/SecretBox.h"
+#include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "views/CardEditor.h"
+#include "views/CardPage.h"
+
+#include <QSqlQuery>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +34,7 @@ private slots:
     void emptyPasswordNoteOnlyWhileNoneSet_data();
     void emptyPasswordNoteOnlyWhileNoneSet();
     void loginComesAboveReminder();
+    void loginOpensCardSecretsWhileTabIsOpen();
 };
 
 void TestLogin::init()
@@ -247,6 +255,68 @@ void TestLogin::loginComesAboveReminder()
     QVERIFY(!reminderUpDuringLogin);
     QVERIFY(w.reminder->isVisible());
     QVERIFY(w.window->state().loggedIn);
+}
+
+// The card secrets are sealed on disk, opened by the login for the card tab and dropped when
+// the gate asks again (a restore from the tray).
+void TestLogin::loginOpensCardSecretsWhileTabIsOpen()
+{
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
+    home.home().ensureExists();
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder(data.database())
+        .name(QStringLiteral("招行"))
+        .number(QStringLiteral("6225880212345678"))
+        .set(QStringLiteral("c_xym"), QStringLiteral("579"))
+        .statementDay(20)
+        .repaymentDay(7)
+        .insert();
+    data.cards().close();
+    data.cards().open();
+    AppContext context(home.home());
+    context.data = &data;
+    context.settings.savePassword(QStringLiteral("pw"));
+    MainWindow window(context);
+    auto* login = new LoginDialog(&window);
+    window.attach(login, &data, nullptr, nullptr);
+    const auto storedNumber = [&] {
+        QSqlQuery q(data.database().connection());
+        q.exec(QStringLiteral("SELECT c_no FROM txyk"));
+        return q.next() ? q.value(0).toString() : QString();
+    };
+    const auto shownNumber = [&] {
+        return window.cardPage()->editor()->fieldEdit(QStringLiteral("c_no"))->text();
+    };
+
+    QString shownWhileAsking;
+    QTimer::singleShot(0, login, [&] {
+        shownWhileAsking = shownNumber();
+        login->passwordField()->setText(QStringLiteral("PW"));
+        login->loginButton()->click(); // wrong: nothing opened
+        QVERIFY(!data.secrets().unlocked());
+        login->passwordField()->setText(QStringLiteral("pw"));
+        login->loginButton()->click();
+    });
+    window.show();
+    // The first login with protection on seals the cards still clear, and shows them opened.
+    QVERIFY(SecretBox::isSealed(storedNumber()));
+    QVERIFY(data.secrets().unlocked());
+    QCOMPARE(shownNumber(), QStringLiteral("6225880212345678"));
+    QCOMPARE(window.cardPage()->editor()->fieldEdit(QStringLiteral("c_xym"))->text(), QStringLiteral("579"));
+
+    // Hidden to the tray and restored: dropped before the gate asks; closing it keeps them sealed.
+    window.hide();
+    QTimer::singleShot(0, login, [&] {
+        shownWhileAsking = shownNumber();
+        QVERIFY(!data.secrets().unlocked());
+        login->reject();
+    });
+    window.show();
+    QCOMPARE(shownWhileAsking, CardSecrets::kLockedText);
+    QVERIFY(!data.secrets().unlocked());
+    QVERIFY(!window.isCardTabVisible());
 }
 
 QTEST_MAIN(TestLogin)

@@ -2,8 +2,14 @@
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
 #include "app/SettingsPage.h"
+#include "store/CardLock.h"
+#include "store/DataModule.h"
 #include "store/Gbk.h"
+#include "store/SecretBox.h"
+#include "support/CardBuilder.h"
 #include "support/TempHome.h"
+
+#include <QSqlQuery>
 
 #include <QCheckBox>
 #include <QFile>
@@ -39,6 +45,7 @@ private slots:
     void protectionBoxShowsValueInForce_data();
     void protectionBoxShowsValueInForce();
     void mailServerButtonAsks();
+    void protectionSealsAndResetClears();
 };
 
 void TestSettingsPage::init()
@@ -293,6 +300,62 @@ void TestSettingsPage::mailServerButtonAsks()
     button->click();
     QCOMPARE(spy.count(), 1);
     QVERIFY(!QFile::exists(home.iniPath()));
+}
+
+// With a password set, ticking "开启密码保护" seals the cards at once with the current password;
+// "重置密码" empties them after a confirmation and keeps the rest.
+void TestSettingsPage::protectionSealsAndResetClears()
+{
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=0\n"));
+    home.home().ensureExists();
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder(data.database())
+        .name(QStringLiteral("招行"))
+        .number(QStringLiteral("6225880212345678"))
+        .insert();
+    AppContext context(home.home());
+    context.data = &data;
+    context.settings.savePassword(QStringLiteral("pw"));
+    SettingsPage page(context);
+    CardLock lock(context.settings, data.secrets());
+    page.setCardLock(&lock);
+    page.setLockCheck([] { return false; });
+    page.showValues(false, true, 0, false, QString());
+    const auto stored = [&](const char* sql) {
+        QSqlQuery q(data.database().connection());
+        q.exec(QString::fromLatin1(sql));
+        return q.next() ? q.value(0).toString() : QString();
+    };
+    auto* warning = page.findChild<QLabel*>(QStringLiteral("PasswordWarning"));
+    auto* reset = page.findChild<QPushButton*>(QStringLiteral("ResetPasswordButton"));
+    QVERIFY(warning && reset);
+    QVERIFY(warning->isVisibleTo(&page) && reset->isVisibleTo(&page));
+    QVERIFY(warning->text().contains(QStringLiteral("无法恢复")));
+
+    MessageBox::setNextPasswordAnswer(QStringLiteral("wrong"));
+    page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
+    QCOMPARE(MessageBox::shownTexts().last(), QStringLiteral("密码错误"));
+    QVERIFY(!SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
+    QVERIFY(!context.settings.passwordProtect(false));
+
+    MessageBox::setNextPasswordAnswer(QStringLiteral(" pw "));
+    page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
+    QVERIFY(context.settings.passwordProtect(false));
+    QVERIFY(SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
+    QVERIFY(data.secrets().unlocked()); // the card tab was open: it stays usable
+
+    MessageBox::clearShownTexts();
+    reset->click(); // answered No
+    QVERIFY(SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    reset->click();
+    QVERIFY(MessageBox::shownTexts().first().contains(QStringLiteral("无法恢复")));
+    QCOMPARE(stored("SELECT coalesce(c_no, 'empty') FROM txyk"), QStringLiteral("empty"));
+    QCOMPARE(stored("SELECT c_name || c_last4 FROM txyk"), QStringLiteral("招行5678"));
+    QVERIFY(context.settings.password().isEmpty());
+    QVERIFY(!warning->isVisibleTo(&page));
 }
 
 QTEST_MAIN(TestSettingsPage)

@@ -170,8 +170,8 @@ void TestRefreshPass::countsAndLabels()
     Query& list = m_data->dueSoon();
     QCOMPARE(list.sql(), Refresh::kDueSoonStatement);
     QVERIFY(list.isOpen());
-    QCOMPARE(list.fieldNames(),
-             QStringList({"id", "c_re_date", "c_name", "c_no", "i_xyr", "tf", "i_zdhkje", "i_xf"}));
+    QCOMPARE(list.fieldNames(), QStringList({"id", "c_re_date", "c_name", "c_no", "c_last4", "i_xyr", "tf",
+                                             "i_zdhkje", "i_xf"}));
     QStringList names;
     for (list.first(); !list.eof(); list.next())
         names << list.textValue(QStringLiteral("c_name"));
@@ -215,8 +215,9 @@ void TestRefreshPass::resetStatement()
                        "or (i_hky < '2013')"));
     QCOMPARE(
         Refresh::kDueSoonStatement,
-        QStringLiteral("select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and "
-                       "(i_xyr>=0and i_xyr<=2)"));
+        QStringLiteral(
+            "select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and "
+            "(i_xyr>=0and i_xyr<=2)"));
 }
 
 void TestRefreshPass::monthlyReset_data()

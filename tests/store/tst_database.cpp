@@ -45,7 +45,7 @@ void TestDatabase::createsMissingDatabaseWithEveryField()
                  {"id",     "c_name", "c_no",  "c_yxq",     "c_xym",          "c_jzr",     "c_hkr",
                   "izdhkr", "i_ed",   "i_mxr", "i_zdhkbl",  "i_zdhkje",       "i_yxf",     "cname",
                   "tf",     "i_hkm",  "i_hky", "c_re_date", "c_next_re_date", "c_jd_date", "c_next_jd_date",
-                  "i_xyr",  "i_xf",   "tf_tx", "i_tx_num",  "t_time"}));
+                  "i_xyr",  "i_xf",   "tf_tx", "i_tx_num",  "t_time",         "c_last4"}));
     QCOMPARE(columnsOf(db, QStringLiteral("tname")), QStringList({"id", "c_name"}));
     QCOMPARE(columnsOf(db, QStringLiteral("tjz")), QStringList({"id", "d_post_date", "c_name_tx", "c_name_hk",
                                                                 "i_ed", "TF", "i_tx_num", "i_hk_num"}));

@@ -1,5 +1,7 @@
 #include "support/CardBuilder.h"
 
+#include "store/CardSecrets.h"
+
 #include <QSqlQuery>
 #include <QStringList>
 
@@ -8,6 +10,12 @@ CardBuilder& CardBuilder::set(const QString& field, const QVariant& value)
     m_values.insert(field, value.typeId() == QMetaType::QDate ? QVariant(value.toDate().toString(Qt::ISODate))
                                                               : value);
     return *this;
+}
+
+CardBuilder& CardBuilder::number(const QString& v)
+{
+    set(QStringLiteral("c_last4"), CardSecrets::lastFour(v));
+    return set(QStringLiteral("c_no"), v);
 }
 
 CardBuilder& CardBuilder::repaid(bool v, int month, int year)

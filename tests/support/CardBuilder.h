@@ -14,7 +14,8 @@ public:
     explicit CardBuilder(Database& db) : m_db(db) {}
 
     CardBuilder& name(const QString& v) { return set(QStringLiteral("c_name"), v); }
-    CardBuilder& number(const QString& v) { return set(QStringLiteral("c_no"), v); }
+    // The number and its readable last four, as every save stores them.
+    CardBuilder& number(const QString& v);
     CardBuilder& statementDay(int v) { return set(QStringLiteral("c_jzr"), v); }
     CardBuilder& repaymentDay(int v) { return set(QStringLiteral("c_hkr"), v); }
     CardBuilder& ratio(double v) { return set(QStringLiteral("i_zdhkbl"), v); }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+class CardSecrets;
+class Settings;
+
+// What the login password means for the card secrets: the rules behind the login and behind the
+// password and protection switches of the settings page. The values are sealed while protection
+// is on (pdtf) and a password is set. The settings file holds what the user chose; the database
+// follows, in an order that a crash between the two files leaves recoverable: sealing happens
+// after the choice is saved (a login finishes it), opening before.
+class CardLock
+{
+public:
+    CardLock(Settings& settings, CardSecrets& secrets) : m_settings(settings), m_secrets(secrets) {}
+
+    // Protection on (a missing pdtf counts as on, as at every refresh) and a password set.
+    bool wanted() const;
+
+    struct Login
+    {
+        bool accepted = false;
+        QString problem; // the login stands, but the values cannot be shown (Chinese)
+    };
+    // A login with the trimmed `password`. When it is the stored one: a password still kept in
+    // plain text is stored as its digest, the data key is opened, and cards still clear while
+    // protection is wanted are sealed now.
+    Login login(const QString& password);
+
+    // Whether a new password must be given the current one first: the values are sealed and the
+    // key is not open.
+    bool passwordNeeded() const;
+    // Whether saving the protection switch as `on` needs the current password: to seal (on) it
+    // wraps the new key; to open (off) it opens the key.
+    bool passwordNeededForProtection(bool on) const;
+    // Checks `current` against the stored password and opens the key with it where there is one.
+    // Returns an empty text when it did, else why not.
+    QString confirm(const QString& current);
+
+    // Saves a new password: the key re-wrapped (sealed values stay as they are), the values
+    // opened for an empty password, or sealed when protection is on and they were clear.
+    void changePassword(const QString& password);
+    // Saves root, pdtf and zxf, and seals (with the current password) or opens the values as
+    // the switch says.
+    void saveGeneral(bool autostart, bool protect, int autoMinMinutes, const QString& currentPassword);
+    // For a forgotten password: the sealed values emptied, the password cleared; everything else
+    // stays. The number of values emptied.
+    int reset();
+
+private:
+    Settings& m_settings;
+    CardSecrets& m_secrets;
+};

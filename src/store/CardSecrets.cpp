@@ -1,0 +1,326 @@
+#include "store/CardSecrets.h"
+
+#include "store/Database.h"
+#include "store/Error.h"
+#include "store/Query.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <array>
+#include <vector>
+
+namespace {
+
+const QString kSelectAll = QStringLiteral("SELECT id, c_no, c_xym, c_yxq FROM txyk");
+
+struct CardRow
+{
+    qint64 id = 0;
+    std::array<QVariant, 3> values; // in the order of CardSecrets::fields()
+};
+
+std::vector<CardRow> readCards(Database& db)
+{
+    std::vector<CardRow> rows;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(kSelectAll))
+        throwSqlError(q.lastError(), kSelectAll);
+    while (q.next()) {
+        CardRow row;
+        row.id = q.value(0).toLongLong();
+        for (int i = 0; i < 3; ++i)
+            row.values[size_t(i)] = q.value(i + 1);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+bool sealedValue(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QString && SecretBox::isSealed(v.toString());
+}
+
+bool clearValue(const QVariant& v)
+{
+    return !v.isNull() && !v.toString().isEmpty() && !sealedValue(v);
+}
+
+// One prepared statement, run once per card.
+class CardUpdate
+{
+public:
+    explicit CardUpdate(Database& db) : m_query(db.connection())
+    {
+        // c_last4 follows the number when it is given, and stays when it is not.
+        if (!m_query.prepare(kSql))
+            throwSqlError(m_query.lastError(), kSql);
+    }
+    void run(const CardRow& row, const QVariant& last4)
+    {
+        for (int i = 0; i < 3; ++i)
+            m_query.bindValue(i, row.values[size_t(i)]);
+        m_query.bindValue(3, last4);
+        m_query.bindValue(4, row.id);
+        if (!m_query.exec())
+            throwSqlError(m_query.lastError(), kSql);
+    }
+
+private:
+    const QString kSql =
+        QStringLiteral("UPDATE txyk SET c_no=?, c_xym=?, c_yxq=?, c_last4=coalesce(?, c_last4) WHERE id=?");
+    QSqlQuery m_query;
+};
+
+} // namespace
+
+const QString CardSecrets::kLockedText = QStringLiteral("（已加密）");
+const QString CardSecrets::kUnreadableText = QStringLiteral("（无法解密）");
+
+const QStringList& CardSecrets::fields()
+{
+    static const QStringList names = {QStringLiteral("c_no"), QStringLiteral("c_xym"),
+                                      QStringLiteral("c_yxq")};
+    return names;
+}
+
+bool CardSecrets::isProtected(const QString& table, const QString& field)
+{
+    return table.compare(u"txyk", Qt::CaseInsensitive) == 0 && fields().contains(field, Qt::CaseInsensitive);
+}
+
+QString CardSecrets::lastFour(const QString& number)
+{
+    QString digits;
+    for (const QChar c : number) {
+        if (!c.isSpace() && c != u'-')
+            digits += c;
+    }
+    return digits.right(4);
+}
+
+QString CardSecrets::lastFourOf(const Query& list)
+{
+    if (list.hasField(QStringLiteral("c_last4")))
+        return list.textValue(QStringLiteral("c_last4"));
+    const QString number = list.textValue(QStringLiteral("c_no"));
+    if (number == kLockedText || number == kUnreadableText || SecretBox::isSealed(number))
+        return {};
+    return lastFour(number);
+}
+
+void CardSecrets::follow() const
+{
+    const QString path = m_db.isOpen() ? m_db.path() : QString();
+    if (path == m_stateOf)
+        return;
+    m_stateOf = path;
+    m_key.reset();
+    m_keyStored = false;
+    if (path.isEmpty())
+        return;
+    QSqlQuery q(m_db.connection());
+    // A database of ours not yet at the current version (opened read-only) has no key table.
+    m_keyStored =
+        q.exec(QStringLiteral("SELECT count(*) FROM tkey")) && q.next() && q.value(0).toLongLong() > 0;
+}
+
+bool CardSecrets::keyStored() const
+{
+    follow();
+    return m_keyStored;
+}
+
+bool CardSecrets::unlocked() const
+{
+    follow();
+    return m_key.has_value();
+}
+
+bool CardSecrets::unlock(const QString& password)
+{
+    follow();
+    QSqlQuery q(m_db.connection());
+    const QString select = QStringLiteral("SELECT id, c_key FROM tkey ORDER BY id DESC");
+    if (!q.exec(select))
+        throwSqlError(q.lastError(), select);
+    std::vector<std::pair<qint64, QString>> wraps;
+    while (q.next())
+        wraps.emplace_back(q.value(0).toLongLong(), q.value(1).toString());
+    q.finish();
+    for (const auto& [id, wrapped] : wraps) {
+        std::optional<SecretBox::Key> key = SecretBox::unwrap(wrapped, password);
+        if (!key)
+            continue;
+        if (wraps.size() > 1)
+            dropWrapsExcept(id);
+        m_key = std::move(key);
+        m_keyStored = true;
+        return true;
+    }
+    return false;
+}
+
+void CardSecrets::lock()
+{
+    m_key.reset();
+}
+
+QVariant CardSecrets::shown(const QString& field, const QVariant& stored) const
+{
+    if (!sealedValue(stored))
+        return stored;
+    follow();
+    if (!m_key)
+        return kLockedText;
+    if (const auto clear = SecretBox::open(*m_key, stored.toString(), field.toLower()))
+        return *clear;
+    ++m_unreadable;
+    return kUnreadableText;
+}
+
+QVariant CardSecrets::toStore(const QString& field, const QVariant& shown) const
+{
+    follow();
+    if (!m_keyStored || shown.isNull() || shown.toString().isEmpty())
+        return shown;
+    if (!m_key)
+        throw Error(QStringLiteral("卡号、校验码和有效期已加密，请先登录再修改。"));
+    return SecretBox::seal(*m_key, shown.toString(), field.toLower());
+}
+
+void CardSecrets::requireKey() const
+{
+    follow();
+    if (!m_key)
+        throw Error(QStringLiteral("卡片资料已加密，需要先用当前密码解开。"));
+}
+
+void CardSecrets::protect(const QString& password, const Progress& progress)
+{
+    follow();
+    if (m_keyStored)
+        requireKey();
+    std::optional<SecretBox::Key> fresh;
+    if (!m_keyStored)
+        fresh = SecretBox::Key::random();
+    const SecretBox::Key& key = m_keyStored ? *m_key : *fresh;
+    const QString wrapped = m_keyStored ? QString() : SecretBox::wrap(key, password);
+
+    Transaction transaction(m_db);
+    if (!wrapped.isEmpty())
+        m_db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {wrapped});
+    std::vector<CardRow> rows = readCards(m_db);
+    CardUpdate update(m_db);
+    const int total = int(rows.size());
+    for (int done = 0; done < total; ++done) {
+        CardRow& row = rows[size_t(done)];
+        bool changed = false;
+        QVariant last4;
+        for (int i = 0; i < 3; ++i) {
+            QVariant& value = row.values[size_t(i)];
+            if (!clearValue(value))
+                continue;
+            if (i == 0)
+                last4 = lastFour(value.toString());
+            value = SecretBox::seal(key, value.toString(), fields()[i]);
+            changed = true;
+        }
+        if (changed)
+            update.run(row, last4);
+        if (progress)
+            progress(done + 1, total);
+    }
+    transaction.commit();
+    if (fresh)
+        m_key = std::move(fresh);
+    m_keyStored = true;
+    rebuildFile();
+}
+
+qint64 CardSecrets::addWrap(const QString& password)
+{
+    requireKey();
+    const QString wrapped = SecretBox::wrap(*m_key, password);
+    QSqlQuery q(m_db.connection());
+    const QString sql = QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)");
+    q.prepare(sql);
+    q.addBindValue(wrapped);
+    if (!q.exec())
+        throwSqlError(q.lastError(), sql);
+    return q.lastInsertId().toLongLong();
+}
+
+void CardSecrets::dropWrapsExcept(qint64 wrapId)
+{
+    m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE id<>?"), {wrapId});
+}
+
+void CardSecrets::unprotect(const Progress& progress)
+{
+    requireKey();
+    Transaction transaction(m_db);
+    std::vector<CardRow> rows = readCards(m_db);
+    CardUpdate update(m_db);
+    int unreadable = 0;
+    const int total = int(rows.size());
+    for (int done = 0; done < total; ++done) {
+        CardRow& row = rows[size_t(done)];
+        bool changed = false;
+        QVariant last4;
+        for (int i = 0; i < 3; ++i) {
+            QVariant& value = row.values[size_t(i)];
+            if (!sealedValue(value))
+                continue;
+            const auto clear = SecretBox::open(*m_key, value.toString(), fields()[i]);
+            if (!clear) {
+                ++unreadable;
+                continue;
+            }
+            if (i == 0)
+                last4 = lastFour(*clear);
+            value = *clear;
+            changed = true;
+        }
+        if (changed && unreadable == 0)
+            update.run(row, last4);
+        if (progress)
+            progress(done + 1, total);
+    }
+    if (unreadable > 0)
+        throw Error(QStringLiteral("有%1项卡片资料无法解密（可能已损坏或被改动），密码保护未关闭，"
+                                   "数据库未作改动。")
+                        .arg(unreadable));
+    m_db.executeSql(QStringLiteral("DELETE FROM tkey"));
+    transaction.commit();
+    m_keyStored = false;
+    m_key.reset();
+}
+
+int CardSecrets::clearSealed()
+{
+    follow();
+    Transaction transaction(m_db);
+    int cleared = 0;
+    for (const QString& field : fields())
+        cleared += m_db.executeSql(QStringLiteral("UPDATE txyk SET %1=NULL WHERE substr(%1,1,%2)=?")
+                                       .arg(field)
+                                       .arg(SecretBox::kValuePrefix.size()),
+                                   {SecretBox::kValuePrefix});
+    m_db.executeSql(QStringLiteral("DELETE FROM tkey"));
+    transaction.commit();
+    m_keyStored = false;
+    m_key.reset();
+    return cleared;
+}
+
+void CardSecrets::rebuildFile()
+{
+    try {
+        m_db.executeSql(QStringLiteral("VACUUM"));
+    } catch (const Error& e) {
+        throw Error(
+            QStringLiteral("卡片资料已加密，但整理数据库文件失败，旧的明文可能仍留在文件的空闲空间中：\n") +
+            e.message());
+    }
+}
