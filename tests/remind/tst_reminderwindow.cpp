@@ -229,9 +229,10 @@ void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
 {
     const QString longName = QStringLiteral("中国工商银行牡丹环球旅行白金信用卡（外币双币种）副卡");
     QSqlQuery q(m_data->database().connection());
-    QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=?, c_no=? where id=?")));
+    QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=?, c_no=?, c_last4=? where id=?")));
     q.addBindValue(QStringLiteral("<b>A</b>"));
     q.addBindValue(QStringLiteral("6222-0000 1234 5678"));
+    q.addBindValue(QStringLiteral("5678"));
     q.addBindValue(m_ids[0]);
     QVERIFY(q.exec());
     QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=? where id=?")));
