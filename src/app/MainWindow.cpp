@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/Autostart.h"
 #include "app/BankPage.h"
+#include "app/ClearCopies.h"
 #include "app/LoginDialog.h"
 #include "app/LoopTimer.h"
 #include "app/MessageBox.h"
@@ -320,6 +321,7 @@ void MainWindow::runLoginGate()
     const bool reminderUp = m_reminder && m_reminder->isVisible();
     if (reminderUp)
         m_reminder->hide();
+    const bool sealedBefore = secretsSealed();
     const int outcome = m_login->exec();
     if (reminderUp && !m_reminder->isVisible())
         m_reminder->show();
@@ -329,7 +331,15 @@ void MainWindow::runLoginGate()
         setCardTabVisible(true);
         m_pages->setCurrentWidget(m_cardPage);
         m_state.loggedIn = true;
+        // The first login under protection seals the cards; older copies still hold them in clear.
+        if (!sealedBefore && secretsSealed())
+            offerToRemoveClearCopies(this, m_data->database().path());
     }
+}
+
+bool MainWindow::secretsSealed() const
+{
+    return m_data && m_data->database().isOpen() && m_data->secrets().keyStored();
 }
 
 void MainWindow::showSecrets(bool opened)

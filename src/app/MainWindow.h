@@ -90,8 +90,9 @@ private:
     void formShow();
     void runLoginGate();
     void runRefreshPass();
-    void showSecrets(bool opened); // the card lists after the key was opened or dropped
-    void formShowMailNotice();     // a reminder mail problem no balloon could tell, once
+    void showSecrets(bool opened);
+    bool secretsSealed() const; // the card lists after the key was opened or dropped
+    void formShowMailNotice();  // a reminder mail problem no balloon could tell, once
 
     AppContext& m_context;
     State m_state;

@@ -1,6 +1,7 @@
 #include "app/SettingsPage.h"
 
 #include "app/AppContext.h"
+#include "app/ClearCopies.h"
 #include "app/LoginGate.h"
 #include "app/MessageBox.h"
 #include "app/PasswordField.h"
@@ -239,6 +240,11 @@ void SettingsPage::afterSecretsChange()
     showPasswordNotes();
 }
 
+bool SettingsPage::secretsSealed() const
+{
+    return m_context.data && m_context.data->database().isOpen() && m_context.data->secrets().keyStored();
+}
+
 void SettingsPage::savePassword()
 {
     try {
@@ -249,12 +255,15 @@ void SettingsPage::savePassword()
         }
         if (!confirmCurrentPassword(m_lock && m_lock->passwordNeeded()))
             return;
+        const bool sealedBefore = secretsSealed();
         if (m_lock)
             m_lock->changePassword(password);
         else
             m_context.settings.savePassword(password);
         afterSecretsChange();
         MessageBox::information(this, QStringLiteral("密码设置成功，重启软件后生效!"));
+        if (!sealedBefore && secretsSealed())
+            offerToRemoveClearCopies(this, m_context.data->database().path());
     } catch (const Error& e) {
         afterSecretsChange();
         MessageBox::error(this, e.message());
@@ -270,12 +279,15 @@ void SettingsPage::saveGeneral()
             return;
         if (m_autoMinutes->value() < 0)
             m_autoMinutes->setValue(0);
+        const bool sealedBefore = secretsSealed();
         if (m_lock)
             m_lock->saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value(), m_current);
         else
             m_context.settings.saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value());
         afterSecretsChange();
         MessageBox::information(this, kSaved);
+        if (!sealedBefore && secretsSealed())
+            offerToRemoveClearCopies(this, m_context.data->database().path());
     } catch (const Error& e) {
         afterSecretsChange();
         MessageBox::error(this, e.message());

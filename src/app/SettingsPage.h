@@ -45,6 +45,7 @@ signals:
 private:
     bool confirmCurrentPassword(bool keyNeeded);
     void afterSecretsChange();
+    bool secretsSealed() const; // the card secrets are sealed in the database
     void showPasswordNotes();
 
     AppContext& m_context;

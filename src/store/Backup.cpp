@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/SecretBox.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -279,6 +280,42 @@ DailyOutcome makeDaily(Database& db, QDate today, int keep)
     }
     prune(folder, keep);
     return outcome;
+}
+
+QStringList copiesWithClearSecrets(const QString& folder)
+{
+    QStringList clear;
+    for (const QString& name : QDir(folder).entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name)) {
+        Connection copy;
+        if (!copy.open(QDir(folder).filePath(name), SQLITE_OPEN_READONLY, nullptr))
+            continue;
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(copy.get(), "SELECT c_no, c_xym, c_yxq FROM txyk", -1, &statement, nullptr) !=
+            SQLITE_OK)
+            continue;
+        bool found = false;
+        while (!found && sqlite3_step(statement) == SQLITE_ROW) {
+            for (int column = 0; column < 3 && !found; ++column) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+                const QString value = text ? QString::fromUtf8(text).trimmed() : QString();
+                found = !value.isEmpty() && !SecretBox::isSealed(value);
+            }
+        }
+        sqlite3_finalize(statement);
+        if (found)
+            clear << name;
+    }
+    return clear;
+}
+
+QStringList removeCopies(const QString& folder, const QStringList& names)
+{
+    QStringList left;
+    for (const QString& name : names) {
+        if (!QFile::remove(QDir(folder).filePath(name)))
+            left << name;
+    }
+    return left;
 }
 
 void restore(const QString& source, const QString& databasePath, const QString& keepAs)

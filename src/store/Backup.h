@@ -37,6 +37,12 @@ DailyOutcome makeDaily(Database& db, QDate today, int keep);
 // Removes the daily copies in `folder` beyond the newest `keep`; returns the names removed.
 QStringList prune(const QString& folder, int keep);
 
+// The copies in `folder` (daily and kept-before-restore) that hold a card number, check code or
+// validity in clear: made before password protection sealed them. Unreadable files are skipped.
+QStringList copiesWithClearSecrets(const QString& folder);
+// Removes those files; returns the ones that could not be removed.
+QStringList removeCopies(const QString& folder, const QStringList& names);
+
 // Replaces the database at `databasePath` with the checked copy `source`. An existing database
 // is first kept as `keepAs` (a plain file copy when it is too damaged to be read). The content is
 // copied into the existing file through the backup API, so other connections see all or

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/MessageBox.h"
 #include "app/SettingsPage.h"
+#include "store/Backup.h"
 #include "store/CardLock.h"
 #include "store/DataModule.h"
 #include "store/Gbk.h"
@@ -12,6 +13,7 @@
 #include <QSqlQuery>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -340,11 +342,23 @@ void TestSettingsPage::protectionSealsAndResetClears()
     QVERIFY(!SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
     QVERIFY(!context.settings.passwordProtect(false));
 
+    // A copy made before sealing holds the number in clear: removed once the user agrees.
+    const QString backups = Backup::folderFor(home.databasePath());
+    QVERIFY(QDir().mkpath(backups));
+    Backup::copyDatabase(data.database(), backups + QStringLiteral("/Data-2026-12-09.db"));
+    MessageBox::clearShownTexts();
     MessageBox::setNextPasswordAnswer(QStringLiteral(" pw "));
+    MessageBox::setNextAnswer(QMessageBox::Ok); // "参数设置成功…"
+    MessageBox::setNextAnswer(QMessageBox::Yes);
     page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
     QVERIFY(context.settings.passwordProtect(false));
     QVERIFY(SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
     QVERIFY(data.secrets().unlocked()); // the card tab was open: it stays usable
+    QVERIFY(MessageBox::shownTexts().last().contains(QStringLiteral("明文")));
+    QVERIFY(!QFile::exists(backups + QStringLiteral("/Data-2026-12-09.db")));
+    // Copies made from now on hold the sealed values only.
+    Backup::copyDatabase(data.database(), backups + QStringLiteral("/Data-2026-12-10.db"));
+    QVERIFY(Backup::copiesWithClearSecrets(backups).isEmpty());
 
     MessageBox::clearShownTexts();
     reset->click(); // answered No
