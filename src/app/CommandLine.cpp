@@ -7,11 +7,22 @@
 namespace {
 // Written by us rather than by the parser: its text is English and names the executable only
 // once an application object exists, which the headless commands do without.
-QString helpFor(const QString& description, const std::initializer_list<std::pair<QString, QString>>& rows)
+QString helpFor(const QString& description, const QList<QCommandLineOption>& options)
 {
+    QList<std::pair<QString, QString>> rows;
     qsizetype width = 0;
-    for (const auto& row : rows)
-        width = std::max(width, row.first.size());
+    for (const QCommandLineOption& option : options) {
+        QString names;
+        for (const QString& name : option.names())
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                     (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        if (option.names().first().size() > 1)
+            names.prepend(QStringLiteral("    ")); // long-only options line up with "-h, --help"
+        if (!option.valueName().isEmpty())
+            names += u' ' + option.valueName();
+        width = std::max(width, names.size());
+        rows.append({names, option.description()});
+    }
     QString text = QStringLiteral("用法：velmora [选项]\n") + description + QStringLiteral("\n\n选项：\n");
     for (const auto& row : rows)
         text += QStringLiteral("  ") + row.first.leftJustified(width + 2) + row.second + u'\n';
@@ -51,15 +62,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("export-csv"),
         QStringLiteral("不打开窗口：把全部卡片导出为 CSV 文件 FILE（开启密码保护时卡号只含后四位）。"),
         QStringLiteral("FILE"));
-    parser.addOptions({help, version, summary, json, remind, demo, backup, restore, ics, exportCsv});
+    const QList<QCommandLineOption> options{help, version, summary, json, remind,
+                                            demo, backup,  restore, ics,  exportCsv};
+    parser.addOptions(options);
 
     CommandLine result;
-    result.helpText = helpFor(description, {{QStringLiteral("-h, --help"), help.description()},
-                                            {QStringLiteral("-v, --version"), version.description()},
-                                            {QStringLiteral("    --summary"), summary.description()},
-                                            {QStringLiteral("    --json"), json.description()},
-                                            {QStringLiteral("    --remind"), remind.description()},
-                                            {QStringLiteral("    --demo"), demo.description()}});
+    result.helpText = helpFor(description, options);
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;
         const QStringList unknown = parser.unknownOptionNames();

@@ -27,6 +27,14 @@ void TestCommandLine::exitCodesAndOutput_data()
                           << "";
     QTest::newRow("help lists options") << QStringList{"-h"} << 0 << "--summary"
                                         << "";
+    QTest::newRow("help lists --backup") << QStringList{"-h"} << 0 << "--backup FILE"
+                                         << "";
+    QTest::newRow("help lists --restore") << QStringList{"-h"} << 0 << "--restore FILE"
+                                          << "";
+    QTest::newRow("help lists --ics") << QStringList{"-h"} << 0 << "--ics"
+                                      << "";
+    QTest::newRow("help lists --export-csv") << QStringList{"-h"} << 0 << "--export-csv FILE"
+                                             << "";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "velmora 2.0.0"
                              << "";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
