@@ -147,7 +147,12 @@ QString describe(CURLcode code, const char* detail, long reply, const SmtpSender
                    .arg(job.server.host);
         break;
     case CURLE_SSL_CACERT_BADFILE:
-        text = QStringLiteral("无法读取证书文件“%1”").arg(job.server.caFile);
+        // Without a file of our own the system's root certificates are used; a machine may lack them.
+        text = job.server.caFile.isEmpty()
+                   ? QStringLiteral("无法读取系统的根证书，不能验证邮件服务器 %1 的证书"
+                                    "（请安装 ca-certificates，或在“邮件服务器…”中选择CA证书文件）")
+                         .arg(job.server.host)
+                   : QStringLiteral("无法读取证书文件“%1”").arg(job.server.caFile);
         break;
     case CURLE_SSL_CONNECT_ERROR:
         text = QStringLiteral("与邮件服务器 %1 建立加密连接失败").arg(where);
