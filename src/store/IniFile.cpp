@@ -231,20 +231,21 @@ void checkPlainLine(const QString& what, const QString& text)
         throw Error(QStringLiteral("%1不能包含换行符。").arg(what));
 }
 
-// The value of `key`, blanks dropped; nullopt when the file, the section or the key is missing.
+void checkEntry(const QString& section, const QString& key, const QString& value)
+{
+    checkPlainLine(QStringLiteral("设置值"), value);
+    checkPlainLine(QStringLiteral("设置名"), key);
+    checkPlainLine(QStringLiteral("设置名"), section);
+}
+
+// The value of `key` in the file at `path`; nullopt when the file, the section or the key is
+// missing.
 std::optional<QString> lookup(const QString& path, const QString& section, const QString& key)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QList<Line> lines = splitLines(file.readAll());
-    const auto range = findSection(lines, section);
-    if (!range)
-        return std::nullopt;
-    const auto index = findKey(lines, *range, key);
-    if (!index)
-        return std::nullopt;
-    return lines[*index].value;
+    return IniFile::valueIn(file.readAll(), section, key);
 }
 
 } // namespace
@@ -284,36 +285,24 @@ QDate IniFile::readDate(const QString& section, const QString& key, QDate missin
     return DateText::parse(text).value_or(missing);
 }
 
-void IniFile::writeText(const QString& section, const QString& key, const QString& value)
+std::optional<QString> IniFile::valueIn(const QByteArray& bytes, const QString& section, const QString& key)
 {
-    checkPlainLine(QStringLiteral("设置值"), value);
-    checkPlainLine(QStringLiteral("设置名"), key);
-    checkPlainLine(QStringLiteral("设置名"), section);
+    const QList<Line> lines = splitLines(bytes);
+    const auto range = findSection(lines, section);
+    if (!range)
+        return std::nullopt;
+    const auto index = findKey(lines, *range, key);
+    if (!index)
+        return std::nullopt;
+    return lines[*index].value;
+}
+
+QByteArray IniFile::withValue(const QByteArray& old, const QString& section, const QString& key,
+                              const QString& value)
+{
+    checkEntry(section, key, value);
     const QByteArray entry = Gbk::encode(QString(key + u'=' + value));
     const QByteArray header = Gbk::encode(QString(u'[' + section + u']'));
-
-    const QString target = writeTarget(m_path);
-    // The window and a scheduled "--remind" may write at the same moment; each rewrites the
-    // whole file, so they take turns or one of them would undo the other's key.
-    const Turn turn(*this);
-
-    QByteArray old;
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
-        // A file its owner made read-only stays as it is, even for a user who could replace it.
-        if (!S_ISREG(st.st_mode) || !(st.st_mode & S_IWUSR))
-            refuse(target);
-        QFile file(target);
-        if (!file.open(QIODevice::ReadOnly))
-            refuse(target);
-        old = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            refuse(target);
-    } else if (errno != ENOENT) {
-        refuse(target);
-    }
 
     QList<Line> lines = splitLines(old);
     const QByteArray eol = old.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
@@ -348,7 +337,37 @@ void IniFile::writeText(const QString& section, const QString& key, const QStrin
     QByteArray bytes;
     for (const Line& line : lines)
         bytes += line.raw;
-    replaceFile(target, bytes);
+    return bytes;
+}
+
+void IniFile::writeText(const QString& section, const QString& key, const QString& value)
+{
+    // Bad names or values are refused before the file is touched.
+    checkEntry(section, key, value);
+
+    const QString target = writeTarget(m_path);
+    // The window and a scheduled "--remind" may write at the same moment; each rewrites the
+    // whole file, so they take turns or one of them would undo the other's key.
+    const Turn turn(*this);
+
+    QByteArray old;
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
+        // A file its owner made read-only stays as it is, even for a user who could replace it.
+        if (!S_ISREG(st.st_mode) || !(st.st_mode & S_IWUSR))
+            refuse(target);
+        QFile file(target);
+        if (!file.open(QIODevice::ReadOnly))
+            refuse(target);
+        old = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            refuse(target);
+    } else if (errno != ENOENT) {
+        refuse(target);
+    }
+    replaceFile(target, withValue(old, section, key, value));
 }
 
 void IniFile::writeInt(const QString& s, const QString& k, int v)

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -27,6 +28,14 @@ public:
     void writeInt(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
     void writeDate(const QString& section, const QString& key, QDate value);
+
+    // The file contents `bytes` with `key` of `section` set to `value`; every other byte stays
+    // as it was. Throws Error when a name or the value holds a line break.
+    static QByteArray withValue(const QByteArray& bytes, const QString& section, const QString& key,
+                                const QString& value);
+    // The value of `key` in the contents `bytes`, blanks dropped; nullopt when missing.
+    static std::optional<QString> valueIn(const QByteArray& bytes, const QString& section,
+                                          const QString& key);
 
     // The file's write turn, held while it lives: a read-decide-write sequence (such as the
     // daily mail's look at senddate) runs as one step against other processes. Writes by the
