@@ -7,14 +7,12 @@
 
 #include "BenchSeed.h"
 
-#include "app/AppContext.h"
-#include "app/LoginDialog.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
-#include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/CardPage.h"
-#include "views/HolderDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -102,18 +100,13 @@ int main(int argc, char* argv[])
         BenchSeed::seed(db, kCards);
     }
     AppContext context(home);
-    DataModule data;
-    MainWindow window(context);
-    LoginDialog login(&window);
-    context.data = &data;
     if (qEnvironmentVariableIsSet("BENCH_BREAKDOWN"))
         std::printf("rss before open %ld\n", peakMemoryMb());
-    data.open(home.databasePath());
+    AppAssembly assembly(context);
+    MainWindow& window = assembly.window();
+    DataModule& data = assembly.data();
     if (qEnvironmentVariableIsSet("BENCH_BREAKDOWN"))
         std::printf("rss after open %ld\n", peakMemoryMb());
-    ReminderWindow reminder(&window);
-    HolderDialog holders(&window);
-    window.attach(&login, &data, &reminder, &holders);
     QElapsedTimer timer;
     timer.start();
     window.show();

@@ -1,7 +1,7 @@
 #include "app/BankPage.h"
 
-#include "app/AppContext.h"
 #include "store/Gbk.h"
+#include "ui/AppContext.h"
 
 #include <QDesktopServices>
 #include <QFile>

@@ -1,14 +1,14 @@
 #include "app/SettingsPage.h"
 
-#include "app/AppContext.h"
 #include "app/ClearCopies.h"
 #include "app/LoginGate.h"
-#include "app/MessageBox.h"
-#include "app/PasswordField.h"
 #include "remind/MailMessage.h"
 #include "store/CardLock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
+#include "ui/PasswordField.h"
 
 #include <QCheckBox>
 #include <QFrame>

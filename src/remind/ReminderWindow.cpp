@@ -1,13 +1,13 @@
 #include "remind/ReminderWindow.h"
 
-#include "app/LoopTimer.h"
-#include "app/MessageBox.h"
 #include "billing/PaidState.h"
 #include "remind/Snooze.h"
 #include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
-#include "store/Error.h"
+#include "ui/LoopTimer.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -250,40 +250,25 @@ void ReminderWindow::showCurrentCard()
 
 void ReminderWindow::showNextCard()
 {
-    try {
-        if (m_data && m_data->dueSoon().isOpen())
-            m_data->dueSoon().next();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    if (m_data && m_data->dueSoon().isOpen())
+        ui::showErrors(this, [this] { m_data->dueSoon().next(); });
 }
 
 void ReminderWindow::showPreviousCard()
 {
-    try {
-        if (m_data && m_data->dueSoon().isOpen())
-            m_data->dueSoon().prior();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    if (m_data && m_data->dueSoon().isOpen())
+        ui::showErrors(this, [this] { m_data->dueSoon().prior(); });
 }
 
 void ReminderWindow::markRepaid()
 {
-    try {
-        if (!m_data || !m_data->dueSoon().isOpen())
-            return;
+    if (!m_data || !m_data->dueSoon().isOpen())
+        return;
+    ui::showErrors(this, [this] {
         if (m_beforeCardListChange && !m_beforeCardListChange())
             return;
-        Query& list = m_data->dueSoon();
-        const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
-        // The list's own statement is put back and reopened (on its first row) even if the update fails.
-        runKeepingStatement(list, PaidState::markRepaidStatement(id, m_clock->today()));
-        if (m_data->cards().isOpen())
-            m_data->cards().refresh();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+        PaidState::markDueSoonCurrentRepaid(*m_data, *m_clock);
+    });
 }
 
 void ReminderWindow::snooze()
@@ -294,7 +279,7 @@ void ReminderWindow::snooze()
         MessageBox::error(this, Snooze::unknownDelayMessage(m_delay->currentText()));
         return;
     }
-    try {
+    ui::showErrors(this, [&] { // on an error nothing is armed and the window stays open
         const int delay = *chosen;
         if (m_data) {
             const Query& list = m_data->dueSoon();
@@ -306,10 +291,7 @@ void ReminderWindow::snooze()
         if (m_snoozeTimer)
             LoopTimer::arm(*m_snoozeTimer, delay); // same delay: a pending snooze keeps its due time
         close();
-    } catch (const Error& e) {
-        // Nothing armed; the window stays open.
-        MessageBox::error(this, e.message());
-    }
+    });
 }
 
 void ReminderWindow::dismiss()

@@ -1,8 +1,8 @@
-#include "app/AppContext.h"
 #include "app/BankPage.h"
 #include "app/PromoPage.h"
 #include "store/Gbk.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
 
 #include <QDesktopServices>
 #include <QDir>

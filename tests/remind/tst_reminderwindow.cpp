@@ -1,4 +1,3 @@
-#include "app/MessageBox.h"
 #include "billing/RefreshPass.h"
 #include "remind/ReminderWindow.h"
 #include "remind/Snooze.h"
@@ -6,6 +5,7 @@
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/MessageBox.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,0 +1,40 @@
+#include "app/AppAssembly.h"
+
+#include "app/LoginDialog.h"
+#include "app/MainWindow.h"
+#include "app/TrayController.h"
+#include "remind/ReminderWindow.h"
+#include "store/DataModule.h"
+#include "ui/AppContext.h"
+#include "ui/ShowErrors.h"
+#include "views/HolderDialog.h"
+
+AppAssembly::AppAssembly(AppContext& context, const Options& options)
+{
+    if (options.data) {
+        m_data = options.data;
+    } else {
+        m_ownData = std::make_unique<DataModule>();
+        m_data = m_ownData.get();
+        if (options.openDatabase)
+            ui::showErrors(nullptr, [&] { m_data->open(context.home.databasePath()); });
+    }
+    context.data = m_data;
+
+    // Made parentless here; the main window takes them as its own children.
+    auto tray = std::make_unique<TrayController>();
+    auto reminder = std::make_unique<ReminderWindow>();
+    auto holders = std::make_unique<HolderDialog>();
+    auto login = options.withLogin ? std::make_unique<LoginDialog>() : nullptr;
+    m_window = std::make_unique<MainWindow>(
+        context, MainWindow::Parts{*m_data, *tray, *reminder, *holders, login.get()});
+    m_tray = tray.release();
+    m_reminder = reminder.release();
+    m_holders = holders.release();
+    m_login = login.release();
+}
+
+AppAssembly::~AppAssembly()
+{
+    m_window.reset(); // with its dialogs, before the data module their lists belong to
+}
