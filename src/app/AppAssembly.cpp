@@ -2,6 +2,7 @@
 
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
+#include "app/StartupProbe.h"
 #include "app/TrayController.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
@@ -20,12 +21,17 @@ AppAssembly::AppAssembly(AppContext& context, const Options& options)
             ui::showErrors(nullptr, [&] { m_data->open(context.home.databasePath()); });
     }
     context.data = m_data;
+    markStartupStep("open database");
 
     // Made parentless here; the main window takes them as its own children.
     auto tray = std::make_unique<TrayController>();
+    markStartupStep("tray icon and menu");
     auto reminder = std::make_unique<ReminderWindow>();
+    markStartupStep("reminder window");
     auto holders = std::make_unique<HolderDialog>();
+    markStartupStep("holder dialog");
     auto login = options.withLogin ? std::make_unique<LoginDialog>() : nullptr;
+    markStartupStep("login dialog");
     m_window = std::make_unique<MainWindow>(
         context, MainWindow::Parts{*m_data, *tray, *reminder, *holders, login.get()});
     m_tray = tray.release();

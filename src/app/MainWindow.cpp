@@ -6,6 +6,7 @@
 #include "app/LoginDialog.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
+#include "app/StartupProbe.h"
 #include "app/TrayController.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
@@ -133,15 +134,22 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_pages->setDocumentMode(true);
     setCentralWidget(m_pages);
 
+    markStartupStep("main window frame");
     m_journalPage = new JournalPage(m_context, m_pages);
+    markStartupStep("page: journal");
     m_cardPage = new CardPage(m_context, m_pages);
     m_cardPage->setObjectName(QStringLiteral("TabSheet2"));
+    markStartupStep("page: cards");
     m_bankPage = new BankPage(m_context, m_pages);
+    markStartupStep("page: banks");
     m_promoPage = new PromoPage(m_context, m_pages);
+    markStartupStep("page: promotions");
     m_parameterPage = new ParameterPage(m_context, m_pages);
     m_bankPhonePage = new QWidget(m_pages);
     m_bankPhonePage->setObjectName(QStringLiteral("TabSheet5"));
+    markStartupStep("page: parameters");
     m_settingsPage = new SettingsPage(m_context, m_pages);
+    markStartupStep("page: settings");
 
     m_pages->addTab(m_journalPage, QString());
     m_pages->addTab(m_cardPage, QStringLiteral("信用卡信息"));
@@ -203,8 +211,11 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
         dialog->open();
     });
 
+    markStartupStep("tabs, tray and mail wiring");
     formCreate();
+    markStartupStep("settings shown, autostart entry");
     connectData();
+    markStartupStep("lists bound to the pages");
 }
 
 MainWindow::~MainWindow() = default;
@@ -381,10 +392,16 @@ void MainWindow::runRefreshPass()
         else
             MessageBox::information(this, backupProblem);
     }
+    markStartupStep("daily backup");
     ui::showErrors(this, [&] {
         const RefreshResult result = RefreshPass(m_data, *m_context.clock).run();
-        m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
+        markStartupStep("refresh pass");
+        // The calendar file is not needed on screen: written once the window is up.
+        QTimer::singleShot(0, this, [this] {
+            m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
+        });
         m_cardPage->showBestCard();
+        markStartupStep("best card");
         for (int i = 0; i < 8; ++i)
             m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
 

@@ -46,8 +46,10 @@ int runGui(QApplication& app, const HomeFolder& home)
     // The window lives hidden in the notification area; closing a dialog must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(TrayController::programIcon());
+    markStartupStep("home folder, single instance, icon");
 
     AppContext context(home);
+    markStartupStep("settings file");
     context.executablePath = QCoreApplication::applicationFilePath();
     // A home chosen by VELMORA_HOME is not found again at log-in without it.
     if (qEnvironmentVariableIsSet("VELMORA_HOME"))
@@ -118,10 +120,12 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
+    markStartupStep("QApplication");
     // Our own texts for the edit menus first: Qt's catalogues, installed after, win where they exist.
     app.installTranslator(new EditMenuTranslator(&app));
     setUpApplication(app);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    markStartupStep("translators and application set-up");
     // Stopped from a terminal or by the session: end as "退出软件" does, so that everything is
     // cleaned up (the demo's throw-away home is removed as runGui returns).
     quitOnTerminationSignals(&app, [] {

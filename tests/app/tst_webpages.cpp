@@ -97,7 +97,7 @@ void TestWebPages::promoPictureOpensApplicationPage()
     page.resize(400, 300);
     page.show();
     auto* picture = page.findChild<QLabel*>(QStringLiteral("Image1"));
-    QCOMPARE(picture->pixmap().size(), QSize(1024, 842)); // decoded from the JPEG
+    QCOMPARE(picture->pixmap().size(), QSize(1024, 842)); // decoded from the JPEG as the tab shows
     QVERIFY(picture->hasScaledContents());
     QCOMPARE(picture->size(), QSize(177, 153));
     QCOMPARE(picture->cursor().shape(), Qt::PointingHandCursor);

@@ -769,7 +769,6 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
     AppAssembly assembly(*m_context, {.data = m_data, .withLogin = false});
     MainWindow& window = assembly.window();
     ReminderWindow& reminder = assembly.reminder();
-    HolderDialog& holders = assembly.holders();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window)); // the first show ran the refresh pass
     reminder.show();
