@@ -262,8 +262,7 @@ void MainWindow::checkDailyMail()
 
 void MainWindow::formCreate()
 {
-    m_bankPage->load();
-    m_state.loggedIn = false;
+    m_state.loggedIn = false; // the bank page reads its file when first shown
 
     const Settings& settings = m_context.settings;
     const bool autostart = settings.autostart();

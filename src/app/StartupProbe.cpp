@@ -1,6 +1,7 @@
 #include "app/StartupProbe.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QList>
@@ -70,8 +71,14 @@ private:
 
 void markStartupStep(const char* step)
 {
-    if (probing())
-        steps().append({step, millisecondsSinceProcessStart()});
+    if (!probing())
+        return;
+    // The kernel's start time is read once; later steps add the monotonic time gone since.
+    static const double startMs = millisecondsSinceProcessStart();
+    static QElapsedTimer sinceStart;
+    if (!sinceStart.isValid())
+        sinceStart.start();
+    steps().append({step, startMs + sinceStart.nsecsElapsed() / 1e6});
 }
 
 void installStartupProbe(QWidget* window)
