@@ -551,8 +551,16 @@ void MainWindow::requestRestore(Restore how)
 
 void MainWindow::requestExit()
 {
-    if (!MessageBox::question(this, QStringLiteral("您真的要退出吗？"), QStringLiteral("确认信息")))
+    // The reminder stays on top of every window: the question would open under it and the
+    // program would look frozen. It steps aside while the question is up.
+    const bool reminderUp = m_reminder.isVisible();
+    if (reminderUp)
+        m_reminder.hide();
+    if (!MessageBox::question(this, QStringLiteral("您真的要退出吗？"), QStringLiteral("确认信息"))) {
+        if (reminderUp)
+            m_reminder.show();
         return;
+    }
     m_tray.icon()->hide();
     quit(); // stops Timer1 and Timer2, ends the event loop
 }

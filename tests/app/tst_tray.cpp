@@ -2,6 +2,7 @@
 #include "app/Autostart.h"
 #include "app/MainWindow.h"
 #include "app/TrayController.h"
+#include "remind/ReminderWindow.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/LoopTimer.h"
@@ -75,6 +76,7 @@ private slots:
     void minimizeNotificationOncePerHide();
     void timerSemantics();
     void exitAsksFirst();
+    void exitQuestionNotUnderReminder();
     void autostartItemRemovesEntry();
     void autostartEntryCarriesHome_data();
     void autostartEntryCarriesHome();
@@ -321,6 +323,29 @@ void TestTray::exitAsksFirst()
     QVERIFY(!s.window.autoMinimizeTimer().isActive());
     QVERIFY(!s.window.snoozeTimer().isActive());
     QVERIFY(!s.tray.icon()->isVisible());
+}
+
+// The stay-on-top reminder would cover the modal question and the program would look frozen.
+void TestTray::exitQuestionNotUnderReminder()
+{
+    struct HideCounter : QObject
+    {
+        int hides = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            hides += event->type() == QEvent::Hide;
+            return false;
+        }
+    } counter;
+    Shell s;
+    ReminderWindow& reminder = s.assembly.reminder();
+    reminder.show();
+    reminder.installEventFilter(&counter);
+    MessageBox::setNextAnswer(QMessageBox::No);
+    s.item("N2")->trigger();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("您真的要退出吗？")});
+    QCOMPARE(counter.hides, 1);    // stepped aside for the question
+    QVERIFY(reminder.isVisible()); // and came back after "No"
 }
 
 void TestTray::autostartItemRemovesEntry()

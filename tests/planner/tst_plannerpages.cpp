@@ -119,7 +119,6 @@ void TestPlannerPages::runFromTheJournalTab()
     }
     AppAssembly assembly(context, {.withLogin = false});
     MainWindow& window = assembly.window();
-    DataModule& data = assembly.data();
 
     // Fields the run does not use may hold anything.
     window.findChild<QLineEdit*>("Edit10")->setText("abc");
