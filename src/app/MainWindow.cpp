@@ -395,10 +395,10 @@ void MainWindow::runRefreshPass()
     ui::showErrors(this, [&] {
         const RefreshResult result = RefreshPass(m_data, *m_context.clock).run();
         markStartupStep("refresh pass");
-        // The calendar file is not needed on screen: written once the window is up.
-        QTimer::singleShot(0, this, [this] {
-            m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
-        });
+        // The calendar file is not needed on screen: written once the window has been painted.
+        m_calendarDue = true;
+        if (m_painted)
+            QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
         m_cardPage->showBestCard();
         markStartupStep("best card");
         for (int i = 0; i < 8; ++i)
@@ -431,6 +431,23 @@ void MainWindow::runRefreshPass()
         if (decision.show)
             m_reminder.show();
     });
+}
+
+void MainWindow::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        if (m_calendarDue)
+            QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
+    }
+}
+
+void MainWindow::writeDueCalendar()
+{
+    if (!std::exchange(m_calendarDue, false))
+        return;
+    m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
 }
 
 void MainWindow::setCardTabVisible(bool visible)

@@ -116,6 +116,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void formCreate();
@@ -127,6 +128,7 @@ private:
     void formShowMailNotice();  // a reminder mail problem no balloon could tell, once
     void connectData();         // the pages and dialogs to the lists of an open database
     void onWindowStateChanged(Qt::WindowStates oldState);
+    void writeDueCalendar(); // the calendar file after a refresh pass, once
 
     AppContext& m_context;
     State m_state;
@@ -150,6 +152,8 @@ private:
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings
     bool m_quitting = false;
-    bool m_hidden = false; // hidden to the tray (or minimized for want of one) by the program
-    QString m_mailNotice;  // for the next show
+    bool m_hidden = false;      // hidden to the tray (or minimized for want of one) by the program
+    bool m_painted = false;     // the first paint is done
+    bool m_calendarDue = false; // a refresh pass ran since the calendar file was written
+    QString m_mailNotice;       // for the next show
 };
