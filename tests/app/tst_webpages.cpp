@@ -54,7 +54,7 @@ void TestWebPages::bankPageShowsShippedPage()
     TempHome home;
     AppContext context(home.home());
     BankPage page(context);
-    page.load();
+    page.show(); // read when the tab is first shown
     QTextBrowser* view = page.findChild<QTextBrowser*>(QStringLiteral("WebBrowser1"));
     const QString text = view->toPlainText();
     for (const char* bank : {"中国工商银行", "中国建设银行", "招商银行", "95588"})
