@@ -10,6 +10,8 @@
 #include "ui/ShowErrors.h"
 #include "views/HolderDialog.h"
 
+#include <QTimer>
+
 AppAssembly::AppAssembly(AppContext& context, const Options& options)
 {
     if (options.data) {
@@ -26,14 +28,16 @@ AppAssembly::AppAssembly(AppContext& context, const Options& options)
     // Made parentless here; the main window takes them as its own children.
     auto tray = std::make_unique<TrayController>();
     markStartupStep("tray icon and menu");
-    auto reminder = std::make_unique<ReminderWindow>();
+    auto snoozeTimer = std::make_unique<QTimer>();
+    auto reminder = std::make_unique<ReminderWindow>(*m_data, *context.clock, *snoozeTimer);
     markStartupStep("reminder window");
     auto holders = std::make_unique<HolderDialog>();
     markStartupStep("holder dialog");
     auto login = options.withLogin ? std::make_unique<LoginDialog>() : nullptr;
     markStartupStep("login dialog");
     m_window = std::make_unique<MainWindow>(
-        context, MainWindow::Parts{*m_data, *tray, *reminder, *holders, login.get()});
+        context, MainWindow::Parts{*m_data, *tray, *reminder, *holders, *snoozeTimer, login.get()});
+    snoozeTimer.release();
     m_tray = tray.release();
     m_reminder = reminder.release();
     m_holders = holders.release();

@@ -114,9 +114,9 @@ constexpr int kBalloonMsecs = 10000;
 } // namespace
 
 MainWindow::MainWindow(AppContext& context, const Parts& parts)
-    : m_context(context), m_data(parts.data), m_tray(parts.tray), m_reminder(parts.reminder),
-      m_holders(parts.holders), m_login(parts.login), m_loginGate(context.settings),
-      m_refreshJobs(std::make_unique<RefreshJobs>(context.home))
+    : m_context(context), m_timer1(parts.snoozeTimer), m_data(parts.data), m_tray(parts.tray),
+      m_reminder(parts.reminder), m_holders(parts.holders), m_login(parts.login),
+      m_loginGate(context.settings), m_refreshJobs(std::make_unique<RefreshJobs>(context.home))
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("VelmoraV2.0"));
@@ -170,6 +170,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
         if (dialog)
             dialog->setParent(this, dialog->windowFlags());
     m_tray.setParent(this);
+    m_timer1.setParent(this);
     connect(&m_tray, &TrayController::restoreAsked, this, [this] { requestRestore(Restore::DoubleClick); });
     connect(&m_tray, &TrayController::showMainAsked, this, [this] { requestRestore(Restore::Menu); });
     connect(&m_tray, &TrayController::exitAsked, this, &MainWindow::requestExit);
@@ -243,7 +244,6 @@ void MainWindow::connectData()
         return false;
     };
     m_journalPage->setBeforeCardListChange(commitPendingEdit);
-    m_reminder.attach(&m_data, m_context.clock, &m_timer1);
     m_reminder.setBeforeCardListChange(commitPendingEdit);
     connect(&m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
     // "3天还款信息" and the editor's holder button open their windows without blocking.

@@ -54,6 +54,7 @@ public:
         TrayController& tray;
         ReminderWindow& reminder;
         HolderDialog& holders;
+        QTimer& snoozeTimer;          // Timer1, which the reminder arms
         LoginDialog* login = nullptr; // none: protection never asks (tests of the other parts)
     };
 
@@ -140,7 +141,7 @@ private:
     ParameterPage* m_parameterPage = nullptr;
     QWidget* m_bankPhonePage = nullptr;
     SettingsPage* m_settingsPage = nullptr;
-    QTimer m_timer1;
+    QTimer& m_timer1;
     QTimer m_timer2;
     DataModule& m_data;
     TrayController& m_tray;

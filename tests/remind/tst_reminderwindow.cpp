@@ -94,8 +94,7 @@ void TestReminderWindow::init()
     m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
     m_data->dueSoon().open();
     m_timer1 = new QTimer;
-    m_window = new ReminderWindow;
-    m_window->attach(m_data, &m_clock, m_timer1);
+    m_window = new ReminderWindow(*m_data, m_clock, *m_timer1);
     m_window->setHeading(Refresh::headingText(3));
     m_window->show();
 }
