@@ -1,20 +1,19 @@
 // Figures of the whole program at scale, each next to its goal:
-//   start-up to the first painted window (offscreen, median of 7 runs of the executable),
+//   start-up to the first painted window (offscreen, median of 7 runs of the executable) against
+//   a bare Qt window run in turn with it, and where the program's start-up time goes,
 //   one filter rebuild and one title-click sort in the card grid at 100,000 cards,
 //   peak memory of the program holding 100,000 cards after its first refresh.
 //
-//   bench_app <path of the velmora executable>
+//   bench_app <path of the velmora executable> [--startup-only]
 
 #include "BenchSeed.h"
 
-#include "app/AppContext.h"
-#include "app/LoginDialog.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
-#include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/CardPage.h"
-#include "views/HolderDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,27 +39,68 @@ void report(const char* what, double value, const char* unit, double goal)
                 value < goal ? "met" : "MISSED");
 }
 
-double startupMedianMs(const QString& executable, const QString& home)
+// One run of an executable under the first-paint probe: its figure and the steps it noted.
+struct StartupRun
 {
-    QList<double> runs;
-    for (int i = 0; i < 7; ++i) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VELMORA_HOME"), home);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("VELMORA_BENCH_EXIT_AFTER_SHOW"), QStringLiteral("1"));
-        process.setProcessEnvironment(env);
-        process.start(executable, {});
-        process.waitForFinished(30000);
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
-        const qsizetype at = out.indexOf(QStringLiteral("startup_ms "));
-        if (at >= 0)
-            runs << out.mid(at + 11).section(u'\n', 0, 0).toDouble();
+    double ms = -1;
+    QList<QPair<double, QString>> steps;
+};
+
+StartupRun startupRun(const QString& executable, const QString& home)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELMORA_HOME"), home);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELMORA_BENCH_EXIT_AFTER_SHOW"), QStringLiteral("1"));
+    process.setProcessEnvironment(env);
+    process.start(executable, {});
+    process.waitForFinished(30000);
+    StartupRun run;
+    for (const QString& line : QString::fromUtf8(process.readAllStandardOutput()).split(u'\n')) {
+        if (line.startsWith(QLatin1String("startup_ms ")))
+            run.ms = line.mid(11).toDouble();
+        else if (line.startsWith(QLatin1String("startup_step ")))
+            run.steps.append({line.section(u' ', 1, 1).toDouble(), line.section(u' ', 2)});
     }
+    return run;
+}
+
+// The program and the bare window in turn, so that both meet the same load on the machine.
+// Returns the program's median run; `bareMs` gets the bare window's median.
+StartupRun startupMedians(const QString& executable, const QString& home, double& bareMs)
+{
+    QList<StartupRun> runs;
+    QList<double> bare;
+    for (int i = 0; i < 7; ++i) {
+        const StartupRun run = startupRun(executable, home);
+        if (run.ms >= 0)
+            runs << run;
+        const StartupRun yardstick = startupRun(QStringLiteral(BENCH_BARE_WINDOW), home);
+        if (yardstick.ms >= 0)
+            bare << yardstick.ms;
+    }
+    std::sort(bare.begin(), bare.end());
+    bareMs = bare.isEmpty() ? -1 : bare[bare.size() / 2];
     if (runs.isEmpty())
-        return -1;
-    std::sort(runs.begin(), runs.end());
+        return {};
+    std::sort(runs.begin(), runs.end(), [](const StartupRun& a, const StartupRun& b) { return a.ms < b.ms; });
     return runs[runs.size() / 2];
+}
+
+// Each step with the time it took since the step before, then the rest up to the first paint.
+void printStartupProfile(const StartupRun& run)
+{
+    if (run.steps.isEmpty()) {
+        std::printf("  (this executable notes no start-up steps)\n");
+        return;
+    }
+    double before = 0;
+    for (const auto& [at, step] : run.steps) {
+        std::printf("  %-50s %6.1f ms  (at %5.1f)\n", qPrintable(step), at - before, at);
+        before = at;
+    }
+    std::printf("  %-50s %6.1f ms  (at %5.1f)\n", "show handling and first paint", run.ms - before, run.ms);
 }
 
 long peakMemoryMb()
@@ -77,7 +117,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_app <velmora executable>\n");
+        std::fprintf(stderr, "usage: bench_app <velmora executable> [--startup-only]\n");
         return 2;
     }
     MessageBox::setSuppressAll(true);
@@ -91,7 +131,14 @@ int main(int argc, char* argv[])
         db.open(home.databasePath());
         BenchSeed::seed(db, 1000);
     }
-    const double startup = startupMedianMs(QString::fromLocal8Bit(argv[1]), small.path());
+    double bareWindow = -1;
+    const StartupRun startup = startupMedians(QString::fromLocal8Bit(argv[1]), small.path(), bareWindow);
+    if (argc > 2 && qstrcmp(argv[2], "--startup-only") == 0) {
+        std::printf("start-up %.1f ms, bare Qt window %.1f ms, ratio %.2f\n", startup.ms, bareWindow,
+                    startup.ms / bareWindow);
+        printStartupProfile(startup);
+        return 0;
+    }
 
     // The program in this process on 100,000 cards, shown once (which runs the refresh pass).
     const HomeFolder home(large.path());
@@ -102,18 +149,13 @@ int main(int argc, char* argv[])
         BenchSeed::seed(db, kCards);
     }
     AppContext context(home);
-    DataModule data;
-    MainWindow window(context);
-    LoginDialog login(&window);
-    context.data = &data;
     if (qEnvironmentVariableIsSet("BENCH_BREAKDOWN"))
         std::printf("rss before open %ld\n", peakMemoryMb());
-    data.open(home.databasePath());
+    AppAssembly assembly(context);
+    MainWindow& window = assembly.window();
+    DataModule& data = assembly.data();
     if (qEnvironmentVariableIsSet("BENCH_BREAKDOWN"))
         std::printf("rss after open %ld\n", peakMemoryMb());
-    ReminderWindow reminder(&window);
-    HolderDialog holders(&window);
-    window.attach(&login, &data, &reminder, &holders);
     QElapsedTimer timer;
     timer.start();
     window.show();
@@ -166,7 +208,11 @@ int main(int argc, char* argv[])
         std::printf("repaint %.1f\n", timer.nsecsElapsed() / 1e6);
     }
     std::printf("Velmora figures (%d cards; filter listed %d)\n", kCards, listed);
-    report("start-up to first window, 1,000 cards", startup, "ms", 300);
+    report("start-up to first window, 1,000 cards", startup.ms, "ms", 300);
+    std::printf("%-44s %9.1f ms (the same first-paint probe, run in turn)\n", "bare Qt window", bareWindow);
+    report("start-up against the bare Qt window", startup.ms / bareWindow, "x", 2);
+    std::printf("start-up profile of the median run (ms since the process started):\n");
+    printStartupProfile(startup);
     std::printf("%-44s %9.1f ms (refresh pass of 100,000 cards included)\n", "first show at 100,000 cards",
                 firstShow);
     report("filter rebuild at 100,000 cards", filter, "ms", 200);

@@ -1,7 +1,7 @@
 #include "app/BankPage.h"
 
-#include "app/AppContext.h"
 #include "store/Gbk.h"
+#include "ui/AppContext.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -34,8 +34,16 @@ QString BankPage::decodeHtml(const QByteArray& bytes)
     return QString::fromUtf8(bytes);
 }
 
+void BankPage::showEvent(QShowEvent* event)
+{
+    if (!m_loaded)
+        load();
+    QWidget::showEvent(event);
+}
+
 void BankPage::load()
 {
+    m_loaded = true;
     const QString path = m_context.home.shippedFile(QStringLiteral("3.html"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -14,16 +14,21 @@ class BankPage : public QWidget
 public:
     explicit BankPage(AppContext& context, QWidget* parent = nullptr);
 
-    // Loads 3.html; a missing or unreadable page shows a short notice in its place.
+    // Loads 3.html; a missing or unreadable page shows a short notice in its place. Done when
+    // the tab is first shown, if not before.
     void load();
     QTextBrowser* browser() const { return m_browser; } // WebBrowser1
 
     // Text of an HTML page in the charset its meta tag names (GBK family or UTF-8).
     static QString decodeHtml(const QByteArray& bytes);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void openLink(const QUrl& url);
 
     AppContext& m_context;
     QTextBrowser* m_browser = nullptr;
+    bool m_loaded = false;
 };

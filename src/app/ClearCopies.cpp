@@ -1,7 +1,7 @@
 #include "app/ClearCopies.h"
 
-#include "app/MessageBox.h"
 #include "store/Backup.h"
+#include "ui/MessageBox.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "app/LoginDialog.h"
 
 #include "app/LoginGate.h"
-#include "app/MessageBox.h"
-#include "app/PasswordField.h"
+#include "ui/MessageBox.h"
+#include "ui/PasswordField.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,14 +1,12 @@
 #include "app/MainWindow.h"
 
-#include "app/AppContext.h"
 #include "app/Autostart.h"
 #include "app/BankPage.h"
 #include "app/ClearCopies.h"
 #include "app/LoginDialog.h"
-#include "app/LoopTimer.h"
-#include "app/MessageBox.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
+#include "app/StartupProbe.h"
 #include "app/TrayController.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
@@ -19,7 +17,10 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
-#include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/LoopTimer.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 #include "views/CardPage.h"
 #include "views/HolderDialog.h"
 
@@ -32,6 +33,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWheelEvent>
+#include <QWindowStateChangeEvent>
 
 #include <utility>
 
@@ -105,9 +107,16 @@ protected:
 };
 } // namespace
 
-MainWindow::MainWindow(AppContext& context, QWidget* parent)
-    : QMainWindow(parent), m_context(context), m_loginGate(context.settings),
-      m_refreshJobs(std::make_unique<RefreshJobs>(context.home))
+namespace {
+const QString kBalloonTitle = QStringLiteral("温馨提示:");
+const QString kBalloonText = QStringLiteral("Velmora正在运行中.....");
+constexpr int kBalloonMsecs = 10000;
+} // namespace
+
+MainWindow::MainWindow(AppContext& context, const Parts& parts)
+    : m_context(context), m_timer1(parts.snoozeTimer), m_data(parts.data), m_tray(parts.tray),
+      m_reminder(parts.reminder), m_holders(parts.holders), m_login(parts.login),
+      m_loginGate(context.settings), m_refreshJobs(std::make_unique<RefreshJobs>(context.home))
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("VelmoraV2.0"));
@@ -125,15 +134,22 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_pages->setDocumentMode(true);
     setCentralWidget(m_pages);
 
+    markStartupStep("main window frame");
     m_journalPage = new JournalPage(m_context, m_pages);
+    markStartupStep("page: journal");
     m_cardPage = new CardPage(m_context, m_pages);
     m_cardPage->setObjectName(QStringLiteral("TabSheet2"));
+    markStartupStep("page: cards");
     m_bankPage = new BankPage(m_context, m_pages);
+    markStartupStep("page: banks");
     m_promoPage = new PromoPage(m_context, m_pages);
+    markStartupStep("page: promotions");
     m_parameterPage = new ParameterPage(m_context, m_pages);
     m_bankPhonePage = new QWidget(m_pages);
     m_bankPhonePage->setObjectName(QStringLiteral("TabSheet5"));
+    markStartupStep("page: parameters");
     m_settingsPage = new SettingsPage(m_context, m_pages);
+    markStartupStep("page: settings");
 
     m_pages->addTab(m_journalPage, QString());
     m_pages->addTab(m_cardPage, QStringLiteral("信用卡信息"));
@@ -147,15 +163,32 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         m_pages->setTabVisible(m_pages->indexOf(hidden), false);
     m_pages->setCurrentWidget(m_cardPage);
     setWindowIcon(TrayController::programIcon());
-    m_tray = new TrayController(*this);
+
+    // The dialogs open over this window and go with it; so does the tray icon.
+    for (QWidget* dialog : {static_cast<QWidget*>(m_login), static_cast<QWidget*>(&m_reminder),
+                            static_cast<QWidget*>(&m_holders)})
+        if (dialog)
+            dialog->setParent(this, dialog->windowFlags());
+    m_tray.setParent(this);
+    m_timer1.setParent(this);
+    connect(&m_tray, &TrayController::restoreAsked, this, [this] { requestRestore(Restore::DoubleClick); });
+    connect(&m_tray, &TrayController::showMainAsked, this, [this] { requestRestore(Restore::Menu); });
+    connect(&m_tray, &TrayController::exitAsked, this, &MainWindow::requestExit);
+    connect(&m_tray, &TrayController::autostartOffAsked, this, [] { Autostart::remove(); });
+    // Timer2: each arming hides the window at most once; no balloon.
+    connect(&m_timer2, &QTimer::timeout, this, [this] {
+        m_timer2.stop();
+        hideToTray();
+    });
+    connect(&m_timer1, &QTimer::timeout, this, [this] { requestRestore(Restore::SnoozeTick); });
 
     // The daily reminder mail hangs on every hide to the tray; a problem is told by a balloon,
     // or without a tray once in a message at the next show of the window.
     m_mailReminder = new MailReminder(m_context.settings, *m_context.clock, m_context.home.logPath(), this);
-    connect(m_tray, &TrayController::minimized, this, &MainWindow::checkDailyMail);
+    connect(this, &MainWindow::minimized, this, &MainWindow::checkDailyMail);
     auto tellMailProblem = [this](const QString& title, const QString& notice, const QString& reason) {
-        if (m_tray->trayAvailable() && m_tray->icon()) {
-            m_tray->icon()->showMessage(title, reason, QSystemTrayIcon::Warning, 10000);
+        if (m_tray.trayAvailable()) {
+            m_tray.icon()->showMessage(title, reason, QSystemTrayIcon::Warning, 10000);
             return;
         }
         m_mailNotice = notice + reason;
@@ -179,29 +212,27 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         dialog->open();
     });
 
+    markStartupStep("tabs, tray and mail wiring");
     formCreate();
+    markStartupStep("settings shown, autostart entry");
+    connectData();
+    markStartupStep("lists bound to the pages");
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* reminder, HolderDialog* holders)
+void MainWindow::connectData()
 {
-    m_login = login;
     if (m_login)
         m_login->setGate(&m_loginGate);
-    m_data = data;
-    m_reminder = reminder;
-    m_holders = holders;
-    if (m_data) {
-        m_cardLock = std::make_unique<CardLock>(m_context.settings, m_data->secrets());
+    // A database that did not open (told at start-up) has no card secrets to guard or show.
+    if (m_data.database().isOpen()) {
+        m_cardLock = std::make_unique<CardLock>(m_context.settings, m_data.secrets());
         m_loginGate.setCardLock(m_cardLock.get());
         m_settingsPage->setCardLock(m_cardLock.get());
-    }
-    if (m_data && m_data->database().isOpen()) {
-        m_cardPage->attachData(*m_data);
-        m_journalPage->attachData(*m_data, *m_parameterPage);
-        if (m_holders)
-            m_holders->attachData(*m_data);
+        m_cardPage->attachData(m_data);
+        m_journalPage->attachData(m_data, *m_parameterPage);
+        m_holders.attachData(m_data);
     }
     // Everything outside the card tab that reloads the card list saves a pending edit first.
     // A refused card is brought into view on its tab.
@@ -213,35 +244,25 @@ void MainWindow::attach(LoginDialog* login, DataModule* data, ReminderWindow* re
         return false;
     };
     m_journalPage->setBeforeCardListChange(commitPendingEdit);
-    if (m_reminder) {
-        m_reminder->attach(m_data, m_context.clock, &m_timer1);
-        m_reminder->setBeforeCardListChange(commitPendingEdit);
-        connect(m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
-    }
+    m_reminder.setBeforeCardListChange(commitPendingEdit);
+    connect(&m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
     // "3天还款信息" and the editor's holder button open their windows without blocking.
     connect(m_cardPage, &CardPage::reminderRequested, this, [this] {
-        if (m_reminder) {
-            m_reminder->show();
-            m_reminder->raise();
-            m_reminder->activateWindow();
-        }
+        m_reminder.show();
+        m_reminder.raise();
+        m_reminder.activateWindow();
     });
-    connect(m_cardPage, &CardPage::holderDialogRequested, this, [this] {
-        if (m_holders)
-            m_holders->showOrRaise();
-    });
+    connect(m_cardPage, &CardPage::holderDialogRequested, &m_holders, &HolderDialog::showOrRaise);
 }
 
 void MainWindow::checkDailyMail()
 {
-    if (m_data)
-        m_mailReminder->check(m_state.mailOn, m_state.mailTo, m_data->dueSoon());
+    m_mailReminder->check(m_state.mailOn, m_state.mailTo, m_data.dueSoon());
 }
 
 void MainWindow::formCreate()
 {
-    m_bankPage->load();
-    m_state.loggedIn = false;
+    m_state.loggedIn = false; // the bank page reads its file when first shown
 
     const Settings& settings = m_context.settings;
     const bool autostart = settings.autostart();
@@ -256,12 +277,8 @@ void MainWindow::formCreate()
                                m_state.mailOn, m_state.mailTo);
 
     if (autostart && !m_context.executablePath.isEmpty()) {
-        try {
-            Autostart::write(m_context.executablePath, m_context.autostartHome);
-        } catch (const Error& e) {
-            // Not fatal: the rest of the window is set up as usual.
-            MessageBox::error(this, e.message());
-        }
+        // Not fatal: the rest of the window is set up as usual.
+        ui::showErrors(this, [this] { Autostart::write(m_context.executablePath, m_context.autostartHome); });
     }
 
     m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") +
@@ -318,13 +335,13 @@ void MainWindow::runLoginGate()
     showSecrets(false);
     // The reminder stays on top of every window; the modal login would open under it and both
     // would look frozen. It steps aside while the login is up.
-    const bool reminderUp = m_reminder && m_reminder->isVisible();
+    const bool reminderUp = m_reminder.isVisible();
     if (reminderUp)
-        m_reminder->hide();
+        m_reminder.hide();
     const bool sealedBefore = secretsSealed();
     const int outcome = m_login->exec();
-    if (reminderUp && !m_reminder->isVisible())
-        m_reminder->show();
+    if (reminderUp && !m_reminder.isVisible())
+        m_reminder.show();
     // Closing the dialog without a correct password leaves the card tab hidden.
     if (outcome == QDialog::Accepted) {
         showSecrets(true);
@@ -333,53 +350,57 @@ void MainWindow::runLoginGate()
         m_state.loggedIn = true;
         // The first login under protection seals the cards; older copies still hold them in clear.
         if (!sealedBefore && secretsSealed())
-            offerToRemoveClearCopies(this, m_data->database().path());
+            offerToRemoveClearCopies(this, m_data.database().path());
     }
 }
 
 bool MainWindow::secretsSealed() const
 {
-    return m_data && m_data->database().isOpen() && m_data->secrets().keyStored();
+    return m_data.database().isOpen() && m_data.secrets().keyStored();
 }
 
 void MainWindow::showSecrets(bool opened)
 {
-    if (!m_data || !m_data->database().isOpen())
+    if (!m_data.database().isOpen())
         return;
-    try {
+    ui::showErrors(this, [&] {
         if (!opened)
-            m_data->secrets().lock();
-        m_data->reloadSecretFields();
-        if (const int unreadable = m_data->secrets().takeUnreadableCount(); unreadable > 0)
+            m_data.secrets().lock();
+        m_data.reloadSecretFields();
+        if (const int unreadable = m_data.secrets().takeUnreadableCount(); unreadable > 0)
             MessageBox::error(
                 this, QStringLiteral("有%1项卡号、校验码或有效期无法解密（数据库可能已损坏或被改动），"
                                      "显示为“%2”；这些值保持原样，不会被改写。")
                           .arg(unreadable)
                           .arg(CardSecrets::kUnreadableText));
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }
 
 void MainWindow::runRefreshPass()
 {
     const QDate today = m_context.clock->today();
     m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") + DateText::format(today));
-    if (!m_data)
-        return;
+    if (!m_data.database().isOpen())
+        return; // its failure was told at start-up
     // Tried once a day; a failure is told once and never stops the pass.
-    const QString backupProblem = m_refreshJobs->backupBeforePass(m_data->database(), *m_context.clock);
+    const QString backupProblem = m_refreshJobs->backupBeforePass(m_data.database(), *m_context.clock);
     if (!backupProblem.isEmpty()) {
-        if (m_tray->trayAvailable() && m_tray->icon())
-            m_tray->icon()->showMessage(QStringLiteral("Velmora"), backupProblem, QSystemTrayIcon::Warning,
-                                        10000);
+        if (m_tray.trayAvailable())
+            m_tray.icon()->showMessage(QStringLiteral("Velmora"), backupProblem, QSystemTrayIcon::Warning,
+                                       10000);
         else
             MessageBox::information(this, backupProblem);
     }
-    try {
-        const RefreshResult result = RefreshPass(*m_data, *m_context.clock).run();
-        m_refreshJobs->writeCalendar(m_data->database(), *m_context.clock); // logged on failure
+    markStartupStep("daily backup");
+    ui::showErrors(this, [&] {
+        const RefreshResult result = RefreshPass(m_data, *m_context.clock).run();
+        markStartupStep("refresh pass");
+        // The calendar file is not needed on screen: written once the window has been painted.
+        m_calendarDue = true;
+        if (m_painted)
+            QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
         m_cardPage->showBestCard();
+        markStartupStep("best card");
         for (int i = 0; i < 8; ++i)
             m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
 
@@ -397,8 +418,8 @@ void MainWindow::runRefreshPass()
                                               skippedNames.join(u'\n'));
         m_state.skippedCardsTold = skippedIds;
 
-        if (result.dueSoonCount > 0 && m_reminder)
-            m_reminder->setHeading(result.heading);
+        if (result.dueSoonCount > 0)
+            m_reminder.setHeading(result.heading);
         if (m_state.reminderShownOn != today)
             m_state.reminderShown = false;
         const ReminderDecision decision =
@@ -407,11 +428,26 @@ void MainWindow::runRefreshPass()
             m_state.reminderShown = true;
             m_state.reminderShownOn = today;
         }
-        if (decision.show && m_reminder)
-            m_reminder->show();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
+        if (decision.show)
+            m_reminder.show();
+    });
+}
+
+void MainWindow::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        if (m_calendarDue)
+            QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
     }
+}
+
+void MainWindow::writeDueCalendar()
+{
+    if (!std::exchange(m_calendarDue, false))
+        return;
+    m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
 }
 
 void MainWindow::setCardTabVisible(bool visible)
@@ -436,6 +472,114 @@ void MainWindow::closeEvent(QCloseEvent* event)
     m_timer2.stop();
     event->ignore();
     emit closeRequested();
+    if (m_tray.trayAvailable())
+        hideByCommand();
+    else
+        requestExit(); // without a notification area the close box is the only way out
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        onWindowStateChanged(static_cast<QWindowStateChangeEvent*>(event)->oldState());
+}
+
+void MainWindow::onWindowStateChanged(Qt::WindowStates oldState)
+{
+    const bool minimizedNow = windowState() & Qt::WindowMinimized;
+    const bool minimizedBefore = oldState & Qt::WindowMinimized;
+    if (minimizedNow && !minimizedBefore && !m_hidden && isVisible()) {
+        // The minimize button. Hiding is left until the window system has finished minimizing.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_hidden && (windowState() & Qt::WindowMinimized))
+                    hideByCommand();
+            },
+            Qt::QueuedConnection);
+    } else if (!minimizedNow && minimizedBefore && m_hidden && isVisible()) {
+        // Without a notification area the window was only minimized; the taskbar brought it back.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_hidden)
+                    restore(Restore::DoubleClick);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::hideToTray()
+{
+    const bool wasShown = !m_hidden;
+    m_hidden = true;
+    if (m_tray.trayAvailable()) {
+        m_tray.icon()->show(); // from the first hide on, and it stays
+        hide();
+    } else if (!(windowState() & Qt::WindowMinimized)) {
+        // No notification area: an invisible window could never come back, so minimize it.
+        setWindowState(windowState() | Qt::WindowMinimized);
+    }
+    if (wasShown)
+        emit minimized(); // last: the mail reminder may keep the event loop busy for a while
+}
+
+void MainWindow::hideByCommand()
+{
+    hideToTray();
+    if (m_tray.trayAvailable() && m_tray.icon()->isVisible())
+        m_tray.icon()->showMessage(kBalloonTitle, kBalloonText, QSystemTrayIcon::Information, kBalloonMsecs);
+    emit balloonShown(kBalloonTitle, kBalloonText, kBalloonMsecs);
+}
+
+void MainWindow::restore(Restore how)
+{
+    const bool wasHidden = m_hidden || !isVisible() || (windowState() & Qt::WindowMinimized);
+    if (how == Restore::Activation && !wasHidden) {
+        raise();
+        activateWindow();
+        return;
+    }
+    m_hidden = false;
+    if (how == Restore::SnoozeTick)
+        m_timer1.stop(); // the snooze fires once
+    if (how != Restore::SnoozeTick && m_state.pwdProtect)
+        setCardTabVisible(false); // never visible before the login has succeeded
+    if (how == Restore::Menu || how == Restore::SnoozeTick)
+        setWindowState(Qt::WindowNoState); // a maximized window comes back at normal size
+
+    // ShowMainWindow: a minimized state is cleared, a maximized one kept.
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (!isVisible())
+        show(); // the show handling runs as the window becomes visible
+    else if (wasHidden)
+        runShowHandling(); // it was only minimized (no notification area)
+    raise();
+    activateWindow();
+}
+
+void MainWindow::requestRestore(Restore how)
+{
+    QMetaObject::invokeMethod(
+        this, [this, how] { restore(how); }, Qt::QueuedConnection);
+}
+
+void MainWindow::requestExit()
+{
+    // The reminder stays on top of every window: the question would open under it and the
+    // program would look frozen. It steps aside while the question is up.
+    const bool reminderUp = m_reminder.isVisible();
+    if (reminderUp)
+        m_reminder.hide();
+    if (!MessageBox::question(this, QStringLiteral("您真的要退出吗？"), QStringLiteral("确认信息"))) {
+        if (reminderUp)
+            m_reminder.show();
+        return;
+    }
+    m_tray.icon()->hide();
+    quit(); // stops Timer1 and Timer2, ends the event loop
 }
 
 void MainWindow::quit()

@@ -46,27 +46,40 @@ public:
         QList<int> skippedCardsTold;
     };
 
-    explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
+    // What the window works with, made before it by the program's assembly (AppAssembly).
+    // The dialogs and the tray controller become the window's own children.
+    struct Parts
+    {
+        DataModule& data;
+        TrayController& tray;
+        ReminderWindow& reminder;
+        HolderDialog& holders;
+        QTimer& snoozeTimer;          // Timer1, which the reminder arms
+        LoginDialog* login = nullptr; // none: protection never asks (tests of the other parts)
+    };
+
+    // How a hidden or minimized window comes back.
+    enum class Restore {
+        DoubleClick, // keeps a maximized window maximized; hides the card tab under protection
+        Menu,        // "显示主界面": normal size; hides the card tab under protection
+        SnoozeTick,  // Timer1: stops Timer1 first; normal size; the card tab stays as it is
+        Activation,  // a second start of the program: like a double click, but a window that is
+                     // already shown is only brought forward (no lock-out without a login)
+    };
+
+    MainWindow(AppContext& context, const Parts& parts);
     ~MainWindow() override;
 
-    // The other start-up objects, created after this window in their order.
-    void attach(LoginDialog* login, DataModule* data, ReminderWindow* reminder, HolderDialog* holders);
-
     State& state() { return m_state; }
-    AppContext& context() { return m_context; }
     QTabWidget* pages() const { return m_pages; }
     CardPage* cardPage() const { return m_cardPage; }
     SettingsPage* settingsPage() const { return m_settingsPage; }
     QTimer& snoozeTimer() { return m_timer1; }       // Timer1
     QTimer& autoMinimizeTimer() { return m_timer2; } // Timer2
-    LoginDialog* loginDialog() const { return m_login; }
-    ReminderWindow* reminderWindow() const { return m_reminder; }
-    HolderDialog* holderDialog() const { return m_holders; }
     MailReminder* mailReminder() const { return m_mailReminder; }
 
     // The daily reminder mail check, run on every hide of the window to the tray.
     void checkDailyMail();
-    TrayController* tray() const { return m_tray; }
 
     // The show handling, for a window that comes back from a minimized state without a new show.
     void runShowHandling() { formShow(); }
@@ -75,15 +88,36 @@ public:
     void setCardTabVisible(bool visible);
     bool isCardTabVisible() const;
 
-    // Ends the program without asking (the tray's exit after its confirmation).
+    // Hidden and shown states. Hiding (minimize button, close box, the auto-minimize timer
+    // Timer2) makes the window invisible and shows the tray icon. Where the desktop has no
+    // notification area the window is minimized instead, so it can always be brought back.
+    // Each shown -> hidden transition raises minimized() exactly once. Restoring (double click,
+    // "显示主界面", the snooze timer Timer1) makes the window visible again, which runs its show
+    // handling (login gate, refresh, re-arming Timer2).
+    void hideToTray(); // no balloon
+    // The minimize button and the close box: hide, then the balloon "温馨提示:".
+    void hideByCommand();
+    void restore(Restore how);
+    // The same, from the event loop: what asks for it (the icon, a timer, a socket) may be gone
+    // by the time the login's event loop inside the restore returns.
+    void requestRestore(Restore how);
+    bool isHiddenToTray() const { return m_hidden; }
+    // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program.
+    void requestExit();
+
+    // Ends the program without asking (the exit after its confirmation).
     void quit();
 
 signals:
-    void closeRequested(); // the close box was used; the tray hides the window
+    void closeRequested(); // the close box was used
+    void minimized();      // the application's minimize notification
+    void balloonShown(const QString& title, const QString& text, int msecs);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void formCreate();
@@ -93,6 +127,9 @@ private:
     void showSecrets(bool opened);
     bool secretsSealed() const; // the card lists after the key was opened or dropped
     void formShowMailNotice();  // a reminder mail problem no balloon could tell, once
+    void connectData();         // the pages and dialogs to the lists of an open database
+    void onWindowStateChanged(Qt::WindowStates oldState);
+    void writeDueCalendar(); // the calendar file after a refresh pass, once
 
     AppContext& m_context;
     State m_state;
@@ -104,17 +141,20 @@ private:
     ParameterPage* m_parameterPage = nullptr;
     QWidget* m_bankPhonePage = nullptr;
     SettingsPage* m_settingsPage = nullptr;
-    QTimer m_timer1;
+    QTimer& m_timer1;
     QTimer m_timer2;
+    DataModule& m_data;
+    TrayController& m_tray;
+    ReminderWindow& m_reminder;
+    HolderDialog& m_holders;
     LoginDialog* m_login = nullptr;
-    DataModule* m_data = nullptr;
-    ReminderWindow* m_reminder = nullptr;
-    HolderDialog* m_holders = nullptr;
     MailReminder* m_mailReminder = nullptr;
-    TrayController* m_tray = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings
     bool m_quitting = false;
-    QString m_mailNotice; // for the next show
+    bool m_hidden = false;      // hidden to the tray (or minimized for want of one) by the program
+    bool m_painted = false;     // the first paint is done
+    bool m_calendarDue = false; // a refresh pass ran since the calendar file was written
+    QString m_mailNotice;       // for the next show
 };

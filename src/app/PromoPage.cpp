@@ -16,7 +16,6 @@ PromoPage::PromoPage(AppContext&, QWidget* parent) : QWidget(parent)
     m_picture->setObjectName(QStringLiteral("Image1"));
     m_picture->setGeometry(16, 16, 177, 153);
     m_picture->setScaledContents(true);
-    m_picture->setPixmap(QPixmap(QStringLiteral(":/promo.jpg")));
     m_picture->setCursor(Qt::PointingHandCursor);
     m_picture->setToolTip(QStringLiteral("在线申请信用卡"));
     m_picture->installEventFilter(this);
@@ -28,6 +27,14 @@ PromoPage::PromoPage(AppContext&, QWidget* parent) : QWidget(parent)
     f.setPixelSize(16);
     caption->setFont(f);
     caption->setStyleSheet(QStringLiteral("color: red;"));
+}
+
+void PromoPage::showEvent(QShowEvent* event)
+{
+    // Decoded when the tab is first opened: most runs never show it.
+    if (m_picture->pixmap().isNull())
+        m_picture->setPixmap(QPixmap(QStringLiteral(":/promo.jpg")));
+    QWidget::showEvent(event);
 }
 
 bool PromoPage::eventFilter(QObject* watched, QEvent* event)

@@ -21,6 +21,7 @@ public:
     void openApplicationPage();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

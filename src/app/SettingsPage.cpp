@@ -1,14 +1,15 @@
 #include "app/SettingsPage.h"
 
-#include "app/AppContext.h"
 #include "app/ClearCopies.h"
 #include "app/LoginGate.h"
-#include "app/MessageBox.h"
-#include "app/PasswordField.h"
 #include "remind/MailMessage.h"
 #include "store/CardLock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
+#include "ui/PasswordField.h"
+#include "ui/ShowErrors.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -231,11 +232,7 @@ void SettingsPage::afterSecretsChange()
     if (m_context.data) {
         if (m_locked && m_locked())
             m_context.data->secrets().lock();
-        try {
-            m_context.data->reloadSecretFields();
-        } catch (const Error& e) {
-            MessageBox::error(this, e.message());
-        }
+        ui::showErrors(this, [this] { m_context.data->reloadSecretFields(); });
     }
     showPasswordNotes();
 }
@@ -319,7 +316,7 @@ void SettingsPage::resetPassword()
 
 void SettingsPage::saveReminder()
 {
-    try {
+    ui::showErrors(this, [this] {
         const QString mailTo = trimEntry(m_mailTo->text());
         if (!mailTo.isEmpty()) {
             // Found out now rather than by a reminder that silently goes nowhere.
@@ -331,7 +328,5 @@ void SettingsPage::saveReminder()
         }
         m_context.settings.saveReminder(mailTo, m_daysAhead->value(), m_mailOn->isChecked());
         MessageBox::information(this, kSaved);
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }

@@ -1,8 +1,11 @@
 #include "app/StartupProbe.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QWidget>
 
 #include <cstdio>
@@ -10,6 +13,18 @@
 #include <unistd.h>
 
 namespace {
+
+bool probing()
+{
+    static const bool on = qEnvironmentVariableIsSet("VELMORA_BENCH_EXIT_AFTER_SHOW");
+    return on;
+}
+
+QList<QPair<const char*, double>>& steps()
+{
+    static QList<QPair<const char*, double>> list;
+    return list;
+}
 
 // Milliseconds since this process started, from the kernel's own record of the start time.
 double millisecondsSinceProcessStart()
@@ -38,7 +53,10 @@ protected:
     {
         if (event->type() == QEvent::Paint && !m_done) {
             m_done = true;
-            std::printf("startup_ms %.1f\n", millisecondsSinceProcessStart());
+            const double now = millisecondsSinceProcessStart();
+            for (const auto& [step, at] : std::as_const(steps()))
+                std::printf("startup_step %.1f %s\n", at, step);
+            std::printf("startup_ms %.1f\n", now);
             std::fflush(stdout);
             QCoreApplication::exit(0);
         }
@@ -51,9 +69,21 @@ private:
 
 } // namespace
 
+void markStartupStep(const char* step)
+{
+    if (!probing())
+        return;
+    // The kernel's start time is read once; later steps add the monotonic time gone since.
+    static const double startMs = millisecondsSinceProcessStart();
+    static QElapsedTimer sinceStart;
+    if (!sinceStart.isValid())
+        sinceStart.start();
+    steps().append({step, startMs + sinceStart.nsecsElapsed() / 1e6});
+}
+
 void installStartupProbe(QWidget* window)
 {
-    if (!qEnvironmentVariableIsSet("VELMORA_BENCH_EXIT_AFTER_SHOW"))
+    if (!probing())
         return;
     window->installEventFilter(new FirstPaintProbe(window));
 }

@@ -1,11 +1,9 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/AppSetup.h"
 #include "app/BackupCommand.h"
 #include "app/CommandLine.h"
 #include "app/DemoData.h"
-#include "app/LoginDialog.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "app/StartupProbe.h"
@@ -13,12 +11,11 @@
 #include "billing/RepaymentCalendar.h"
 #include "billing/SummaryCommand.h"
 #include "remind/RemindCommand.h"
-#include "remind/ReminderWindow.h"
-#include "store/DataModule.h"
 #include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/CsvExport.h"
 #include "views/EditMenuTexts.h"
-#include "views/HolderDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,32 +46,19 @@ int runGui(QApplication& app, const HomeFolder& home)
     // The window lives hidden in the notification area; closing a dialog must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(TrayController::programIcon());
+    markStartupStep("home folder, single instance, icon");
 
     AppContext context(home);
+    markStartupStep("settings file");
     context.executablePath = QCoreApplication::applicationFilePath();
     // A home chosen by VELMORA_HOME is not found again at log-in without it.
     if (qEnvironmentVariableIsSet("VELMORA_HOME"))
         context.autostartHome = QDir(home.path()).absolutePath();
 
-    // The data module object outlives every window bound to its lists (declared first, so
-    // destroyed last); it connects in its place in the creation order: main window, login
-    // dialog, data module, reminder window, holder dialog.
-    DataModule data;
-    MainWindow mainWindow(context);
-    LoginDialog login(&mainWindow);
-    context.data = &data;
-    try {
-        data.open(home.databasePath());
-    } catch (const Error& e) {
-        MessageBox::error(nullptr, e.message());
-    }
-    ReminderWindow reminder(&mainWindow);
-    HolderDialog holders(&mainWindow);
-    mainWindow.attach(&login, &data, &reminder, &holders);
-
-    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow, [&mainWindow] {
-        mainWindow.tray()->requestRestore(TrayController::Restore::Activation);
-    });
+    AppAssembly assembly(context);
+    MainWindow& mainWindow = assembly.window();
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow,
+                     [&mainWindow] { mainWindow.requestRestore(MainWindow::Restore::Activation); });
 
     installStartupProbe(&mainWindow);
     mainWindow.show();
@@ -136,10 +120,12 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
+    markStartupStep("QApplication");
     // Our own texts for the edit menus first: Qt's catalogues, installed after, win where they exist.
     app.installTranslator(new EditMenuTranslator(&app));
     setUpApplication(app);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    markStartupStep("translators and application set-up");
     // Stopped from a terminal or by the session: end as "退出软件" does, so that everything is
     // cleaned up (the demo's throw-away home is removed as runGui returns).
     quitOnTerminationSignals(&app, [] {

@@ -29,11 +29,12 @@ int currentCardId(Query& cards)
 }
 
 // Runs the statement through Qxyk_temp2 keeping its statement (the due-soon list is re-read),
-// then re-reads the card list's rows in place: rows, sort and current row stay.
+// then re-reads the card list's rows in place (when it is open): rows, sort and current row stay.
 void runAndRefresh(DataModule& data, const QString& statement)
 {
     runKeepingStatement(data.dueSoon(), statement);
-    data.cards().refresh();
+    if (data.cards().isOpen())
+        data.cards().refresh();
 }
 
 } // namespace
@@ -41,6 +42,13 @@ void runAndRefresh(DataModule& data, const QString& statement)
 void markCurrentRepaid(DataModule& data, const Clock& clock)
 {
     const int id = currentCardId(data.cards());
+    runAndRefresh(data, markRepaidStatement(id, clock.today()));
+}
+
+void markDueSoonCurrentRepaid(DataModule& data, const Clock& clock)
+{
+    const Query& list = data.dueSoon();
+    const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
     runAndRefresh(data, markRepaidStatement(id, clock.today()));
 }
 

@@ -18,6 +18,8 @@ QString markUnpaidStatement(int id);
 // "当月已还清": marks the current card of the card list repaid this month. The due-soon list in
 // Qxyk_temp2 is kept (and re-read), the card list's rows are refreshed in place.
 void markCurrentRepaid(DataModule& data, const Clock& clock);
+// The reminder's "还清": the same for the current card of the due-soon list, which is re-read.
+void markDueSoonCurrentRepaid(DataModule& data, const Clock& clock);
 // "当月未还清": the same for not repaid.
 void markCurrentUnpaid(DataModule& data);
 // "显示所有": the card list shows every card ordered by statement day.

@@ -1,11 +1,12 @@
 #include "planner/JournalPage.h"
 
-#include "app/AppContext.h"
-#include "app/MessageBox.h"
 #include "planner/CashFlowPlan.h"
 #include "planner/ParameterPage.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 #include "views/FieldColumnsModel.h"
 #include "views/QueryViewBinder.h"
 
@@ -184,7 +185,7 @@ void JournalPage::attachData(DataModule& data, ParameterPage& parameters)
 
 void JournalPage::runSimulation()
 {
-    try {
+    ui::showErrors(this, [this] {
         if (!m_data || !m_parameters || !m_data->database().isOpen())
             throw Error(QStringLiteral("数据库未打开，无法计算。"));
         if (m_beforeCardListChange && !m_beforeCardListChange())
@@ -199,7 +200,5 @@ void JournalPage::runSimulation()
             QApplication::restoreOverrideCursor();
             throw;
         }
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }

@@ -24,9 +24,6 @@ public:
     // Asked before a run reloads the card list; false (a card being edited was refused) stops it.
     void setBeforeCardListChange(std::function<bool()> check) { m_beforeCardListChange = std::move(check); }
 
-    QTableView* journalGrid() const { return m_journalGrid; } // DBGridEh2
-    QTableView* planGrid() const { return m_planGrid; }       // DBGridEh3
-
 private:
     void runSimulation(); // Button1
 

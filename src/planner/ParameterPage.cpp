@@ -1,9 +1,8 @@
 #include "planner/ParameterPage.h"
 
-#include "app/AppContext.h"
-#include "app/MessageBox.h"
 #include "planner/DueDateCalculator.h"
-#include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/ShowErrors.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -151,10 +150,8 @@ void ParameterPage::showResult(const CashFlow::Result& result)
 
 void ParameterPage::calculateRepaymentDate()
 {
-    try {
+    ui::showErrors(this, [this] {
         m_repaymentDate->setDate(
             DueDateCalculator::repaymentDate(m_withdrawalDate->date(), m_freeDays->text()));
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }

@@ -1,9 +1,10 @@
 #include "remind/MailServerDialog.h"
 
-#include "app/MessageBox.h"
 #include "remind/MailMessage.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -142,7 +143,7 @@ MailServerSettings MailServerDialog::values() const
 
 void MailServerDialog::save()
 {
-    try {
+    ui::showErrors(this, [this] {
         const MailServerSettings s = values();
         if (s.host.isEmpty())
             throw Error(QStringLiteral("请填写SMTP服务器。"));
@@ -152,7 +153,5 @@ void MailServerDialog::save()
         s.save(m_file);
         MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。"));
         accept();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }

@@ -1,13 +1,13 @@
 #include "remind/ReminderWindow.h"
 
-#include "app/LoopTimer.h"
-#include "app/MessageBox.h"
 #include "billing/PaidState.h"
 #include "remind/Snooze.h"
 #include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
-#include "store/Error.h"
+#include "ui/LoopTimer.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -83,9 +83,10 @@ private:
     QString m_full;
 };
 
-ReminderWindow::ReminderWindow(QWidget* parent)
+ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& snoozeTimer, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_data(data), m_clock(clock), m_snoozeTimer(snoozeTimer)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("还款提醒"));
@@ -194,16 +195,8 @@ ReminderWindow::ReminderWindow(QWidget* parent)
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-}
 
-void ReminderWindow::attach(DataModule* data, const Clock* clock, QTimer* snoozeTimer)
-{
-    m_data = data;
-    m_clock = clock;
-    m_snoozeTimer = snoozeTimer;
-    if (!m_data)
-        return;
-    Query* list = &m_data->dueSoon();
+    Query* list = &m_data.dueSoon();
     // The values follow the list's cursor, also while other parts reload the list.
     connect(list, &Query::currentRowChanged, this, &ReminderWindow::showCurrentCard);
     connect(list, &Query::opened, this, &ReminderWindow::showCurrentCard);
@@ -229,8 +222,8 @@ std::optional<int> ReminderWindow::snoozeDelay() const
 
 void ReminderWindow::showCurrentCard()
 {
-    const Query* list = m_data ? &m_data->dueSoon() : nullptr;
-    const bool onRow = list && list->isOpen() && list->currentRow() >= 0;
+    const Query* list = &m_data.dueSoon();
+    const bool onRow = list->isOpen() && list->currentRow() >= 0;
     for (int i = 0; i < 5; ++i) {
         QString text;
         if (onRow) {
@@ -250,40 +243,25 @@ void ReminderWindow::showCurrentCard()
 
 void ReminderWindow::showNextCard()
 {
-    try {
-        if (m_data && m_data->dueSoon().isOpen())
-            m_data->dueSoon().next();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    if (m_data.dueSoon().isOpen())
+        ui::showErrors(this, [this] { m_data.dueSoon().next(); });
 }
 
 void ReminderWindow::showPreviousCard()
 {
-    try {
-        if (m_data && m_data->dueSoon().isOpen())
-            m_data->dueSoon().prior();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    if (m_data.dueSoon().isOpen())
+        ui::showErrors(this, [this] { m_data.dueSoon().prior(); });
 }
 
 void ReminderWindow::markRepaid()
 {
-    try {
-        if (!m_data || !m_data->dueSoon().isOpen())
-            return;
+    if (!m_data.dueSoon().isOpen())
+        return;
+    ui::showErrors(this, [this] {
         if (m_beforeCardListChange && !m_beforeCardListChange())
             return;
-        Query& list = m_data->dueSoon();
-        const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
-        // The list's own statement is put back and reopened (on its first row) even if the update fails.
-        runKeepingStatement(list, PaidState::markRepaidStatement(id, m_clock->today()));
-        if (m_data->cards().isOpen())
-            m_data->cards().refresh();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+        PaidState::markDueSoonCurrentRepaid(m_data, m_clock);
+    });
 }
 
 void ReminderWindow::snooze()
@@ -294,28 +272,21 @@ void ReminderWindow::snooze()
         MessageBox::error(this, Snooze::unknownDelayMessage(m_delay->currentText()));
         return;
     }
-    try {
+    ui::showErrors(this, [&] { // on an error nothing is armed and the window stays open
         const int delay = *chosen;
-        if (m_data) {
-            const Query& list = m_data->dueSoon();
-            const int id = list.isOpen() && !list.isEmpty() ? list.intValue(QStringLiteral("id")) : 0;
-            Query& scratch = m_data->scratch();
-            scratch.setSql(Snooze::statement(delay, id));
-            scratch.execute();
-        }
-        if (m_snoozeTimer)
-            LoopTimer::arm(*m_snoozeTimer, delay); // same delay: a pending snooze keeps its due time
+        const Query& list = m_data.dueSoon();
+        const int id = list.isOpen() && !list.isEmpty() ? list.intValue(QStringLiteral("id")) : 0;
+        Query& scratch = m_data.scratch();
+        scratch.setSql(Snooze::statement(delay, id));
+        scratch.execute();
+        LoopTimer::arm(m_snoozeTimer, delay); // same delay: a pending snooze keeps its due time
         close();
-    } catch (const Error& e) {
-        // Nothing armed; the window stays open.
-        MessageBox::error(this, e.message());
-    }
+    });
 }
 
 void ReminderWindow::dismiss()
 {
-    if (m_snoozeTimer)
-        m_snoozeTimer->stop();
+    m_snoozeTimer.stop();
     close();
 }
 

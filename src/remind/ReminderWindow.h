@@ -6,6 +6,7 @@
 
 class Clock;
 class DataModule;
+class Query;
 class QComboBox;
 class QLabel;
 class QTimer;
@@ -17,10 +18,8 @@ class ReminderWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ReminderWindow(QWidget* parent = nullptr);
-
     // The due-soon list it shows, today's date for "还清" and the main window's snooze timer.
-    void attach(DataModule* data, const Clock* clock, QTimer* snoozeTimer);
+    ReminderWindow(DataModule& data, const Clock& clock, QTimer& snoozeTimer, QWidget* parent = nullptr);
 
     // Asked before "还清" touches the card list; false (a card being edited was refused) stops it.
     void setBeforeCardListChange(std::function<bool()> check) { m_beforeCardListChange = std::move(check); }
@@ -52,8 +51,8 @@ private:
     QLabel* m_heading = nullptr;
     ReminderValueLabel* m_values[5] = {};
     QComboBox* m_delay = nullptr;
-    DataModule* m_data = nullptr;
-    const Clock* m_clock = nullptr;
-    QTimer* m_snoozeTimer = nullptr;
+    DataModule& m_data;
+    const Clock& m_clock;
+    QTimer& m_snoozeTimer;
     std::function<bool()> m_beforeCardListChange;
 };

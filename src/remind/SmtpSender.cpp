@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QSysInfo>
 #include <curl/curl.h>
-#include <mutex>
+#include <dlfcn.h>
 
 namespace {
 
@@ -14,10 +14,48 @@ constexpr CURLoption kRcptAllowFails = CURLOPT_MAIL_RCPT_ALLOWFAILS;
 constexpr CURLoption kRcptAllowFails = CURLOPT_MAIL_RCPT_ALLLOWFAILS; // spelled so before 8.2
 #endif
 
-void initCurlOnce()
+// libcurl and what it pulls in (TLS, Kerberos, LDAP, SSH...) would cost every start of the program
+// a good part of its time; it is loaded when the first mail goes out.
+struct Curl
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    CURL* (*easyInit)() = nullptr;
+    CURLcode (*easySetopt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*easyPerform)(CURL*) = nullptr;
+    CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...) = nullptr;
+    void (*easyCleanup)(CURL*) = nullptr;
+    const char* (*easyStrerror)(CURLcode) = nullptr;
+    curl_slist* (*slistAppend)(curl_slist*, const char*) = nullptr;
+    void (*slistFreeAll)(curl_slist*) = nullptr;
+    bool loaded = false;
+};
+
+template <typename Function> bool resolve(void* library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+}
+
+const Curl& curl()
+{
+    static const Curl loaded = [] {
+        Curl c;
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return c;
+        CURLcode (*globalInit)(long) = nullptr;
+        c.loaded = resolve(library, "curl_global_init", globalInit) &&
+                   resolve(library, "curl_easy_init", c.easyInit) &&
+                   resolve(library, "curl_easy_setopt", c.easySetopt) &&
+                   resolve(library, "curl_easy_perform", c.easyPerform) &&
+                   resolve(library, "curl_easy_getinfo", c.easyGetinfo) &&
+                   resolve(library, "curl_easy_cleanup", c.easyCleanup) &&
+                   resolve(library, "curl_easy_strerror", c.easyStrerror) &&
+                   resolve(library, "curl_slist_append", c.slistAppend) &&
+                   resolve(library, "curl_slist_free_all", c.slistFreeAll) &&
+                   globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+        return c; // the library stays loaded to the end of the program
+    }();
+    return loaded;
 }
 
 struct Upload
@@ -168,7 +206,7 @@ QString describe(CURLcode code, const char* detail, long reply, const SmtpSender
             text = QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(where);
         break;
     }
-    QString why = QString::fromUtf8(detail && *detail ? detail : curl_easy_strerror(code)).trimmed();
+    QString why = QString::fromUtf8(detail && *detail ? detail : curl().easyStrerror(code)).trimmed();
     if (reply > 0 && !why.contains(QString::number(reply)))
         why += QStringLiteral("; reply %1").arg(reply);
     return QStringLiteral("%1（%2）").arg(text, why);
@@ -205,7 +243,7 @@ struct Exchange
 
 SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* cancel) const
 {
-    initCurlOnce();
+    const Curl& api = curl();
     Result result;
     if (job.recipients.isEmpty()) {
         result.error = QStringLiteral("没有收件人");
@@ -219,7 +257,7 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
     Login login = user.isEmpty() ? Login::None : Login::Login;
 
     auto perform = [&](Exchange& x) {
-        CURL* curl = curl_easy_init();
+        CURL* curl = api.loaded ? api.easyInit() : nullptr;
         if (!curl) {
             x.code = CURLE_FAILED_INIT;
             return;
@@ -227,56 +265,54 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
         char errorBuffer[CURL_ERROR_SIZE] = {};
         curl_slist* rcpt = nullptr;
         for (const QByteArray& r : job.recipients)
-            rcpt = curl_slist_append(rcpt, ('<' + r + '>').constData());
+            rcpt = api.slistAppend(rcpt, ('<' + r + '>').constData());
         Upload upload{&job.message, 0};
 
-        curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(m_options.connectTimeoutSeconds));
-        curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(m_options.responseTimeoutSeconds));
+        api.easySetopt(curl, CURLOPT_URL, url.constData());
+        api.easySetopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+        api.easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+        api.easySetopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+        api.easySetopt(curl, CURLOPT_CONNECTTIMEOUT, long(m_options.connectTimeoutSeconds));
+        api.easySetopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(m_options.responseTimeoutSeconds));
         // A server that stops reading our data mid-message counts as not answering.
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(m_options.responseTimeoutSeconds));
+        api.easySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        api.easySetopt(curl, CURLOPT_LOW_SPEED_TIME, long(m_options.responseTimeoutSeconds));
         // STARTTLS whenever offered; required unless the user chose "none" for a server without TLS.
         if (job.server.security != MailServerSettings::Security::Ssl)
-            curl_easy_setopt(curl, CURLOPT_USE_SSL,
-                             long(job.server.security == MailServerSettings::Security::None
-                                      ? CURLUSESSL_TRY
-                                      : CURLUSESSL_ALL));
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+            api.easySetopt(curl, CURLOPT_USE_SSL,
+                           long(job.server.security == MailServerSettings::Security::None ? CURLUSESSL_TRY
+                                                                                          : CURLUSESSL_ALL));
+        api.easySetopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        api.easySetopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
         if (!caFile.isEmpty()) {
             // A private CA replaces the system's bundle; it does not add to it.
-            curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
-            curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+            api.easySetopt(curl, CURLOPT_CAINFO, caFile.constData());
+            api.easySetopt(curl, CURLOPT_CAPATH, nullptr);
         }
         if (login != Login::None) {
-            curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
-            curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-            curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS,
-                             login == Login::Login ? "AUTH=LOGIN" : "AUTH=PLAIN");
+            api.easySetopt(curl, CURLOPT_USERNAME, user.constData());
+            api.easySetopt(curl, CURLOPT_PASSWORD, password.constData());
+            api.easySetopt(curl, CURLOPT_LOGIN_OPTIONS, login == Login::Login ? "AUTH=LOGIN" : "AUTH=PLAIN");
         }
-        curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
-        curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
+        api.easySetopt(curl, CURLOPT_MAIL_FROM, from.constData());
+        api.easySetopt(curl, CURLOPT_MAIL_RCPT, rcpt);
         // One refused recipient does not keep the mail from the others.
-        curl_easy_setopt(curl, kRcptAllowFails, 1L);
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(curl, CURLOPT_READFUNCTION, readMessage);
-        curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-        curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(job.message.size()));
-        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancel);
-        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
-        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, traceExchange);
-        curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &x.trace);
-        curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L); // feeds traceExchange only; nothing is printed
+        api.easySetopt(curl, kRcptAllowFails, 1L);
+        api.easySetopt(curl, CURLOPT_UPLOAD, 1L);
+        api.easySetopt(curl, CURLOPT_READFUNCTION, readMessage);
+        api.easySetopt(curl, CURLOPT_READDATA, &upload);
+        api.easySetopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(job.message.size()));
+        api.easySetopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancel);
+        api.easySetopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
+        api.easySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+        api.easySetopt(curl, CURLOPT_DEBUGFUNCTION, traceExchange);
+        api.easySetopt(curl, CURLOPT_DEBUGDATA, &x.trace);
+        api.easySetopt(curl, CURLOPT_VERBOSE, 1L); // feeds traceExchange only; nothing is printed
 
-        x.code = curl_easy_perform(curl);
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &x.reply);
-        curl_slist_free_all(rcpt);
-        curl_easy_cleanup(curl);
+        x.code = api.easyPerform(curl);
+        api.easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &x.reply);
+        api.slistFreeAll(rcpt);
+        api.easyCleanup(curl);
         if (x.code != CURLE_OK)
             x.error = describe(x.code, errorBuffer, x.reply, job, m_options, x.trace.rejected);
     };

@@ -1,8 +1,8 @@
 #include "views/CardEditor.h"
 
-#include "app/MessageBox.h"
-#include "store/Error.h"
 #include "store/Query.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 #include "views/CardRules.h"
 #include "views/HolderListModel.h"
 #include "views/RecordNavigator.h"
@@ -248,12 +248,12 @@ void CardEditor::beginTyping()
     if (m_loading || m_dirty || !m_cards)
         return;
     m_dirty = true;
-    try {
+    const bool editing = ui::showErrors(this, [this] {
         if (m_cards->state() == Query::State::Browse || m_cards->state() == Query::State::Closed)
             m_cards->edit(); // on an empty list this starts a new card
-    } catch (const Error& e) {
+    });
+    if (!editing) {
         m_dirty = false;
-        MessageBox::error(this, e.message());
         populate();
     }
 }
@@ -267,13 +267,16 @@ bool CardEditor::commit(bool explicitSave)
     const Query::State state = m_cards->state();
     if (state == Query::State::Browse && !m_dirty)
         return true;
-    try {
+    enum class Outcome { Refused, Untouched, Saved };
+    Outcome outcome = Outcome::Refused; // also when an error was shown: the card stays in edit mode
+    ui::showErrors(this, [&] {
         if (!m_dirty && !explicitSave) {
             if (state == Query::State::Insert)
                 m_cards->cancel(); // an untouched new card is dropped when moving on
             else
                 m_cards->post();
-            return true;
+            outcome = Outcome::Untouched;
+            return;
         }
 
         QHash<QString, QString> texts;
@@ -285,7 +288,7 @@ bool CardEditor::commit(bool explicitSave)
                 edit->setFocus();
                 edit->selectAll();
             }
-            return false;
+            return;
         }
 
         if (state == Query::State::Browse)
@@ -298,20 +301,15 @@ bool CardEditor::commit(bool explicitSave)
         if (m_holderChosen)
             m_cards->setValue(QStringLiteral("cname"), m_chosenHolder);
         m_cards->post();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message()); // the card stays in edit mode with what was typed
-        return false;
-    }
+        outcome = Outcome::Saved;
+    });
+    if (outcome != Outcome::Saved)
+        return outcome == Outcome::Untouched;
 
     m_dirty = false;
     m_holderChosen = false;
-    if (m_afterSave) {
-        try {
-            m_afterSave(m_cards->intValue(QStringLiteral("id")));
-        } catch (const Error& e) {
-            MessageBox::error(this, e.message()); // the card itself is saved
-        }
-    }
+    if (m_afterSave) // a failure here leaves the card itself saved
+        ui::showErrors(this, [this] { m_afterSave(m_cards->intValue(QStringLiteral("id"))); });
     populate();
     return true;
 }
@@ -320,11 +318,7 @@ template <typename Move> void CardEditor::moveBy(Move move)
 {
     if (!m_cards || !commit())
         return;
-    try {
-        move(*m_cards);
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    ui::showErrors(this, [&] { move(*m_cards); });
 }
 
 void CardEditor::first()
@@ -372,11 +366,7 @@ void CardEditor::cancel()
         return;
     m_dirty = false;
     m_holderChosen = false;
-    try {
-        m_cards->cancel();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    ui::showErrors(this, [this] { m_cards->cancel(); });
     populate();
 }
 
@@ -388,10 +378,6 @@ void CardEditor::deleteCard()
         return;
     m_dirty = false;
     m_holderChosen = false;
-    try {
-        m_cards->remove();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    ui::showErrors(this, [this] { m_cards->remove(); });
     populate();
 }

@@ -32,7 +32,6 @@ public:
 
     bool isDirty() const { return m_dirty; }
     RecordNavigator* navigator() const { return m_navigator; }
-    QComboBox* holderBox() const { return m_holderBox; }
     QLineEdit* fieldEdit(const QString& field) const;
     QLabel* ratioMeaning() const { return m_ratioMeaning; } // "= 10%" beside the ratio
 

@@ -1,8 +1,7 @@
 #include "views/CardGrid.h"
 
-#include "app/MessageBox.h"
-#include "store/Error.h"
 #include "store/Query.h"
+#include "ui/ShowErrors.h"
 #include "views/CardGridModel.h"
 #include "views/QueryViewBinder.h"
 
@@ -252,7 +251,7 @@ void CardGrid::titleClicked(int column, bool ctrl)
 {
     if (!m_query || !CardGridModel::titleSorts(column))
         return;
-    try {
+    ui::showErrors(this, [&] {
         SortMarkers next = m_markers;
         const QString sort = next.click(column, m_model->columns().at(column).field, ctrl);
         if (m_beforeMove && !m_beforeMove())
@@ -260,7 +259,5 @@ void CardGrid::titleClicked(int column, bool ctrl)
         m_query->setSort(sort);
         m_markers = next;
         m_header->viewport()->update();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }

@@ -1,7 +1,5 @@
 #include "views/CardPage.h"
 
-#include "app/AppContext.h"
-#include "app/MessageBox.h"
 #include "billing/BestCard.h"
 #include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
@@ -9,6 +7,9 @@
 #include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 #include "views/CardEditor.h"
 #include "views/CardFilter.h"
 #include "views/CardGrid.h"
@@ -236,23 +237,17 @@ void CardPage::showStatement(const QString& statement, bool freeze)
     std::optional<ControlsSuspended> hold; // released however the reopen ends
     if (freeze)
         hold.emplace(cards);
-    try {
+    ui::showErrors(this, [&] {
         cards.setSql(statement);
         cards.open();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }
 
 void CardPage::showAllCards()
 {
     if (!m_data || !commitPendingEdit())
         return;
-    try {
-        PaidState::showAllCards(*m_data);
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    ui::showErrors(this, [this] { PaidState::showAllCards(*m_data); });
 }
 
 void CardPage::markCurrentCard(bool repaid)
@@ -260,14 +255,12 @@ void CardPage::markCurrentCard(bool repaid)
     // A card being edited is checked and saved first; a refused one stops the command.
     if (!m_data || !commitPendingEdit())
         return;
-    try {
+    ui::showErrors(this, [&] {
         if (repaid)
             PaidState::markCurrentRepaid(*m_data, *m_context.clock);
         else
             PaidState::markCurrentUnpaid(*m_data);
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }
 
 void CardPage::computeSavedCard(int id)
@@ -302,11 +295,9 @@ void CardPage::exportShownCards()
     // The tab is shown only when unlocked (or without protection), so here numbers are in full;
     // a page that is not on screen gives the last four.
     const bool fullNumbers = isVisible() || !m_context.settings.passwordProtect(false);
-    try {
+    ui::showErrors(this, [&] {
         CsvExport::writeFile(path, CsvExport::encode(CsvExport::tableOf(*m_grid->model(), fullNumbers)));
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    });
 }
 
 void CardPage::showBestCard()

@@ -1,8 +1,8 @@
 #include "views/HolderDialog.h"
 
-#include "app/MessageBox.h"
 #include "store/DataModule.h"
-#include "store/Error.h"
+#include "ui/MessageBox.h"
+#include "ui/ShowErrors.h"
 #include "views/CardRules.h"
 #include "views/FieldColumnsModel.h"
 #include "views/QueryViewBinder.h"
@@ -81,11 +81,7 @@ void HolderDialog::attachData(DataModule& data)
     connect(m_holders, &QAbstractItemModel::modelReset, this, &HolderDialog::populate);
     connect(m_nameEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_updating = true;
-        try {
-            m_holders->setValue(QStringLiteral("c_name"), text); // typing starts editing
-        } catch (const Error& e) {
-            MessageBox::error(this, e.message());
-        }
+        ui::showErrors(this, [&] { m_holders->setValue(QStringLiteral("c_name"), text); }); // starts editing
         m_updating = false;
     });
 
@@ -136,11 +132,7 @@ void HolderDialog::run(void (*action)(Query&))
 {
     if (!m_holders)
         return;
-    try {
-        action(*m_holders);
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-    }
+    ui::showErrors(this, [&] { action(*m_holders); });
 }
 
 bool HolderDialog::commitPending(bool explicitSave)
@@ -162,13 +154,7 @@ bool HolderDialog::commitPending(bool explicitSave)
         m_nameEdit->setFocus();
         return false;
     }
-    try {
-        m_holders->post();
-    } catch (const Error& e) {
-        MessageBox::error(this, e.message());
-        return false;
-    }
-    return true;
+    return ui::showErrors(this, [this] { m_holders->post(); });
 }
 
 void HolderDialog::populate()

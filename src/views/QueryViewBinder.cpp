@@ -1,8 +1,7 @@
 #include "views/QueryViewBinder.h"
 
-#include "app/MessageBox.h"
-#include "store/Error.h"
 #include "store/Query.h"
+#include "ui/ShowErrors.h"
 
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
@@ -48,14 +47,12 @@ void QueryViewBinder::viewRowChanged(int row)
     if (m_syncing || row < 0 || !m_query.isOpen() || row == m_query.currentRow())
         return;
     bool moved = false;
-    try {
+    ui::showErrors(m_view, [&] {
         if (!m_beforeMove || m_beforeMove()) {
             m_query.moveTo(row);
             moved = true;
         }
-    } catch (const Error& e) {
-        MessageBox::error(m_view, e.message());
-    }
+    });
     if (!moved) // back to the row the query stayed on, once the view has finished its own move
         QTimer::singleShot(0, this, &QueryViewBinder::showCurrent);
 }

@@ -1,9 +1,10 @@
 // Writes pictures of the settings tab and the bank tab for the README:
 //   shell_screenshots <settings.png> <bank.png>
 // Runs offscreen with a fresh home folder.
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
 
 #include <QApplication>
 #include <QTabWidget>
@@ -23,7 +24,8 @@ int main(int argc, char* argv[])
     home.writeIni(QStringLiteral("[系统设置]\nroot=1\npdtf=0\nzxf=30\nem=me@example.cn\nqy=1\n"));
     AppContext context(home.home());
     context.settings.savePassword(QStringLiteral("x")); // shows what a forgotten password costs
-    MainWindow window(context);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;

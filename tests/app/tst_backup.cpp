@@ -1,8 +1,7 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/BackupCommand.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "app/SingleInstance.h"
 #include "app/TrayController.h"
 #include "billing/RefreshJobs.h"
@@ -12,6 +11,8 @@
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/HolderDialog.h"
 
 #include <QDir>
@@ -188,15 +189,13 @@ void TestBackup::windowBacksUpBeforeFirstPass()
     home.writeIni("[系统设置]\npdtf=0\n");
     AppContext context(home.home());
     context.clock = &m_clock;
-    DataModule data;
-    MainWindow window(context);
-    LoginDialog login(&window);
-    context.data = &data;
-    data.open(home.databasePath());
-    CardBuilder(data.database()).name("甲").statementDay(5).repaymentDay(25).insert();
-    ReminderWindow reminder(&window);
-    HolderDialog holders(&window);
-    window.attach(&login, &data, &reminder, &holders);
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("甲").statementDay(5).repaymentDay(25).insert();
+    }
+    AppAssembly assembly(context);
+    MainWindow& window = assembly.window();
     window.show();
     QCOMPARE(dailyFiles(home), QStringList({"Data-2013-09-05.db"}));
 
@@ -214,7 +213,7 @@ void TestBackup::windowBacksUpBeforeFirstPass()
         if (text.contains("今日数据库备份失败"))
             told << text;
     }
-    if (!window.tray()->trayAvailable())
+    if (!assembly.tray().trayAvailable())
         QCOMPARE(told.size(), 1);
     QCOMPARE(window.findChild<QLabel*>("Label31")->text(), QString("当前日期:2013-9-6"));
 }

@@ -1,14 +1,15 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/LoginDialog.h"
 #include "app/LoginGate.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/PasswordHash.h"
 #include "store/SecretBox.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/CardEditor.h"
 #include "views/CardPage.h"
 
@@ -113,7 +114,8 @@ struct ProtectedWindow
 {
     TempHome home;
     AppContext context{home.home()};
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<AppAssembly> assembly;
+    MainWindow* window = nullptr;
     LoginDialog* login = nullptr;
 
     ReminderWindow* reminder = nullptr;
@@ -122,11 +124,11 @@ struct ProtectedWindow
     {
         home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
         context.settings.savePassword(password);
-        window = std::make_unique<MainWindow>(context);
-        login = new LoginDialog(window.get());
+        assembly = std::make_unique<AppAssembly>(context, AppAssembly::Options{.openDatabase = false});
+        window = &assembly->window();
+        login = assembly->login();
         if (withReminder)
-            reminder = new ReminderWindow(window.get());
-        window->attach(login, nullptr, reminder, nullptr);
+            reminder = &assembly->reminder();
     }
     QTabWidget* pages() const { return window->pages(); }
     // Runs `steps` once the modal login dialog is up.
@@ -278,9 +280,9 @@ void TestLogin::loginOpensCardSecretsWhileTabIsOpen()
     AppContext context(home.home());
     context.data = &data;
     context.settings.savePassword(QStringLiteral("pw"));
-    MainWindow window(context);
-    auto* login = new LoginDialog(&window);
-    window.attach(login, &data, nullptr, nullptr);
+    AppAssembly assembly(context, {.data = &data});
+    MainWindow& window = assembly.window();
+    LoginDialog* login = assembly.login();
     const auto storedNumber = [&] {
         QSqlQuery q(data.database().connection());
         q.exec(QStringLiteral("SELECT c_no FROM txyk"));

@@ -1,4 +1,4 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/AppSetup.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
@@ -6,6 +6,7 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
 #include "views/CardPage.h"
 #include "views/HolderDialog.h"
 
@@ -34,7 +35,8 @@ void TestMainWindow::showsFourTabsInOrder()
 {
     TempHome home;
     AppContext context(home.home());
-    MainWindow window(context);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
     QCOMPARE(window.objectName(), QStringLiteral("TForm1"));
     QCOMPARE(window.windowTitle(), QStringLiteral("VelmoraV2.0"));
     QCOMPARE(window.size(), QSize(1028, 670));
@@ -63,7 +65,8 @@ void TestMainWindow::presetsLabelsAndFoldsEditor()
     FixedClock clock(QDate(2013, 9, 5));
     AppContext context(home.home());
     context.clock = &clock;
-    MainWindow window(context);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
     QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label31"))->text(),
              QStringLiteral("当前日期:2013-9-5"));
     QStringList texts;
@@ -81,14 +84,15 @@ void TestMainWindow::closeBoxKeepsWindowAndStopsAutoMinimize()
 {
     TempHome home;
     AppContext context(home.home());
-    MainWindow window(context);
-    window.tray()->overrideTrayAvailable(true);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
+    assembly.tray().overrideTrayAvailable(true);
     window.autoMinimizeTimer().setInterval(60000);
     window.show();
     window.autoMinimizeTimer().start();
     QSignalSpy closeSpy(&window, &MainWindow::closeRequested);
     QVERIFY(!window.close());
-    QVERIFY(window.tray()->isHidden()); // in the notification area, still running
+    QVERIFY(window.isHiddenToTray()); // in the notification area, still running
     QVERIFY(!window.autoMinimizeTimer().isActive());
     QCOMPARE(closeSpy.count(), 1);
 }
@@ -119,7 +123,8 @@ void TestMainWindow::keyboardReachesShownPagesOnly()
     QFETCH(bool, cardTabShown);
     TempHome home;
     AppContext context(home.home());
-    MainWindow window(context);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
     window.show();
     QTabWidget* pages = window.pages();
     window.setCardTabVisible(cardTabShown);
@@ -162,9 +167,10 @@ void TestMainWindow::dialogFramesHaveNoMinimizeOrMaximize()
 {
     TempHome home;
     AppContext context(home.home());
-    MainWindow window(context);
-    LoginDialog login(&window);
-    ReminderWindow reminder(&window);
+    AppAssembly assembly(context, {.openDatabase = false}); // the dialogs as the window owns them
+    LoginDialog& login = *assembly.login();
+    ReminderWindow& reminder = assembly.reminder();
+    QCOMPARE(login.parentWidget(), &assembly.window());
     for (QWidget* w : {static_cast<QWidget*>(&login), static_cast<QWidget*>(&reminder)}) {
         const Qt::WindowFlags flags = w->windowFlags();
         QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)),

@@ -1,6 +1,5 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "app/SettingsPage.h"
 #include "store/Backup.h"
 #include "store/CardLock.h"
@@ -9,6 +8,8 @@
 #include "store/SecretBox.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 
 #include <QSqlQuery>
 
@@ -159,7 +160,8 @@ void TestSettingsPage::showsStartupValues()
     TempHome home;
     home.writeIni(QStringLiteral("[系统设置]\nroot=1\npdtf=1\nzxf=5000\nem= a@b.cn \nqy=1\npd=abc\n"));
     AppContext context(home.home());
-    MainWindow window(context);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
     auto* page = window.findChild<SettingsPage*>(QStringLiteral("TabSheet7"));
     QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->isChecked());
     QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->isChecked());
@@ -228,7 +230,9 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     AppContext context(home.home());
     if (!stored.isEmpty())
         context.settings.savePassword(stored);
-    MainWindow window(context); // no login dialog: the card tab stays locked
+    AppAssembly assembly(context,
+                         {.openDatabase = false, .withLogin = false}); // no login: the card tab stays locked
+    MainWindow& window = assembly.window();
     window.state().pwdProtect = true;
     window.state().loggedIn = loggedIn;
     auto* page = window.settingsPage();
@@ -283,7 +287,8 @@ void TestSettingsPage::protectionBoxShowsValueInForce()
     if (!ini.isEmpty())
         home.writeIni(ini);
     AppContext context(home.home());
-    MainWindow window(context);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
     auto* box = window.settingsPage()->findChild<QCheckBox*>(QStringLiteral("CheckBox3"));
     QCOMPARE(box->isChecked(), ticked);
     window.show(); // the first show reads the protection in force

@@ -1,10 +1,11 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "app/SingleInstance.h"
 #include "app/TrayController.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -68,18 +69,18 @@ void TestSingleInstance::secondProcessWhileHiddenUnderProtection()
     TempHome home;
     home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
     AppContext context(home.home());
-    MainWindow window(context);
-    LoginDialog login(&window);
-    window.attach(&login, nullptr, nullptr, nullptr);
-    window.tray()->overrideTrayAvailable(true);
+    AppAssembly assembly(context, {.openDatabase = false});
+    MainWindow& window = assembly.window();
+    LoginDialog& login = *assembly.login();
+    assembly.tray().overrideTrayAvailable(true);
     SingleInstance first(home.path());
     QVERIFY(first.claim());
     connect(&first, &SingleInstance::activationRequested, &window,
-            [&window] { window.tray()->restore(TrayController::Restore::Activation); });
+            [&window] { window.restore(MainWindow::Restore::Activation); });
 
     QTimer::singleShot(0, &login, [&login] { login.reject(); });
     window.show();
-    window.tray()->hideToTray();
+    window.hideToTray();
     QVERIFY(!window.isVisible());
 
     QProcess second;

@@ -1,10 +1,12 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/Autostart.h"
-#include "app/LoopTimer.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "app/TrayController.h"
+#include "remind/ReminderWindow.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/LoopTimer.h"
+#include "ui/MessageBox.h"
 
 #include <QAction>
 #include <QDir>
@@ -24,15 +26,17 @@ void tick(QTimer& timer)
 }
 
 // A shown main window whose tray controller behaves as on a desktop with a notification area
-// (or without one), with the signals it raises recorded.
+// (or without one), with the signals the window raises recorded. No login: the gate leaves the
+// card tab as it is.
 struct Shell
 {
     TempHome home;
     AppContext context{home.home()};
-    MainWindow window{context};
-    TrayController& tray = *window.tray();
-    QSignalSpy minimized{&tray, &TrayController::minimized};
-    QSignalSpy balloons{&tray, &TrayController::balloonShown};
+    AppAssembly assembly{context, {.openDatabase = false, .withLogin = false}};
+    MainWindow& window = assembly.window();
+    TrayController& tray = assembly.tray();
+    QSignalSpy minimized{&window, &MainWindow::minimized};
+    QSignalSpy balloons{&window, &MainWindow::balloonShown};
 
     explicit Shell(bool trayAvailable = true)
     {
@@ -43,7 +47,7 @@ struct Shell
     void minimizeButton() { window.setWindowState(window.windowState() | Qt::WindowMinimized); }
     void click(QSystemTrayIcon::ActivationReason reason) { emit tray.icon()->activated(reason); }
     // Restores asked for by the icon or a timer run from the event loop: let them.
-    void settle() { QCoreApplication::sendPostedEvents(&tray, QEvent::MetaCall); }
+    void settle() { QCoreApplication::sendPostedEvents(&window, QEvent::MetaCall); }
     void doubleClick()
     {
         click(QSystemTrayIcon::DoubleClick);
@@ -72,6 +76,7 @@ private slots:
     void minimizeNotificationOncePerHide();
     void timerSemantics();
     void exitAsksFirst();
+    void exitQuestionNotUnderReminder();
     void autostartItemRemovesEntry();
     void autostartEntryCarriesHome_data();
     void autostartEntryCarriesHome();
@@ -139,7 +144,7 @@ void TestTray::hides()
         QVERIFY(!s.window.close());
     else
         tick(s.window.autoMinimizeTimer());
-    QTRY_VERIFY(s.tray.isHidden());
+    QTRY_VERIFY(s.window.isHiddenToTray());
     QVERIFY(!s.window.isVisible());
     QVERIFY(s.tray.icon()->isVisible());
     QCOMPARE(s.minimized.count(), 1);
@@ -174,7 +179,7 @@ void TestTray::restores()
     Shell s;
     s.window.setWindowState(Qt::WindowMaximized);
     s.window.state().pwdProtect = true; // no login dialog is attached: the gate leaves the tab as it is
-    s.tray.hideToTray();
+    s.window.hideToTray();
     QVERIFY(!s.window.isVisible());
     LoopTimer::arm(s.window.snoozeTimer(), 3600000);
     s.window.state().refreshed = false; // as after the reminder window closed
@@ -188,7 +193,7 @@ void TestTray::restores()
     s.settle();
 
     QVERIFY(s.window.isVisible());
-    QVERIFY(!s.tray.isHidden());
+    QVERIFY(!s.window.isHiddenToTray());
     QCOMPARE(s.window.isMaximized(), stillMaximized);
     QCOMPARE(s.window.isCardTabVisible(), cardTabVisible);
     QCOMPARE(s.window.snoozeTimer().isActive(), snoozeRunsOn);
@@ -213,7 +218,7 @@ void TestTray::leftClickWaitsForDoubleClick()
     QFETCH(bool, menuOpens);
     QFETCH(bool, restored);
     Shell s;
-    s.tray.hideToTray();
+    s.window.hideToTray();
     auto* wait = s.tray.findChild<QTimer*>(QStringLiteral("LeftClickMenuTimer"));
     QVERIFY(wait);
     for (const QChar c : clicks) {
@@ -242,9 +247,9 @@ void TestTray::minimizeNotificationOncePerHide()
 {
     Shell s;
     s.minimizeButton();
-    QTRY_VERIFY(s.tray.isHidden());
+    QTRY_VERIFY(s.window.isHiddenToTray());
     tick(s.window.autoMinimizeTimer()); // a tick while hidden: nothing new
-    s.tray.hideByCommand();             // nor a second command
+    s.window.hideByCommand();           // nor a second command
     QCOMPARE(s.minimized.count(), 1);
     s.doubleClick();
     s.window.close();
@@ -286,8 +291,9 @@ void TestTray::timerSemantics()
     TempHome home;
     home.writeIni(QStringLiteral("[系统设置]\nzxf=5\n"));
     AppContext context(home.home());
-    MainWindow window(context);
-    window.tray()->overrideTrayAvailable(true);
+    AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
+    MainWindow& window = assembly.window();
+    assembly.tray().overrideTrayAvailable(true);
     QCOMPARE(window.autoMinimizeTimer().interval(), 5 * 60000);
     QVERIFY(!window.autoMinimizeTimer().isActive());
     window.show();
@@ -296,7 +302,7 @@ void TestTray::timerSemantics()
     const int countdown = window.autoMinimizeTimer().remainingTime();
     window.setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!window.isVisible());
-    window.tray()->restore(TrayController::Restore::DoubleClick);
+    window.restore(MainWindow::Restore::DoubleClick);
     QVERIFY(window.autoMinimizeTimer().remainingTime() <= countdown);
 }
 
@@ -317,6 +323,29 @@ void TestTray::exitAsksFirst()
     QVERIFY(!s.window.autoMinimizeTimer().isActive());
     QVERIFY(!s.window.snoozeTimer().isActive());
     QVERIFY(!s.tray.icon()->isVisible());
+}
+
+// The stay-on-top reminder would cover the modal question and the program would look frozen.
+void TestTray::exitQuestionNotUnderReminder()
+{
+    struct HideCounter : QObject
+    {
+        int hides = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            hides += event->type() == QEvent::Hide;
+            return false;
+        }
+    } counter;
+    Shell s;
+    ReminderWindow& reminder = s.assembly.reminder();
+    reminder.show();
+    reminder.installEventFilter(&counter);
+    MessageBox::setNextAnswer(QMessageBox::No);
+    s.item("N2")->trigger();
+    QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("您真的要退出吗？")});
+    QCOMPARE(counter.hides, 1);    // stepped aside for the question
+    QVERIFY(reminder.isVisible()); // and came back after "No"
 }
 
 void TestTray::autostartItemRemovesEntry()
@@ -354,7 +383,8 @@ void TestTray::autostartEntryCarriesHome()
         QVERIFY(QDir(temp.path()).mkpath(home));
         context.autostartHome = QDir(temp.path()).filePath(home);
     }
-    MainWindow window(context); // writes the entry while root is on
+    AppAssembly assembly(context,
+                         {.openDatabase = false, .withLogin = false}); // writes the entry while root is on
 
     QFile entry(Autostart::entryPath());
     QVERIFY(entry.open(QIODevice::ReadOnly));
@@ -404,7 +434,7 @@ void TestTray::withoutTrayWindowIsMinimizedNotLost()
     s.window.setWindowState(Qt::WindowNoState);
     QTRY_VERIFY(s.window.state().refreshed);
     QVERIFY(!s.window.isCardTabVisible());
-    QVERIFY(!s.tray.isHidden());
+    QVERIFY(!s.window.isHiddenToTray());
 
     // The close box is the only way out here, so it asks; No keeps the window.
     MessageBox::setNextAnswer(QMessageBox::No);
@@ -417,10 +447,10 @@ void TestTray::secondStartBringsWindowForward()
 {
     Shell s;
     s.window.state().pwdProtect = true;
-    s.tray.restore(TrayController::Restore::Activation); // already shown: only brought forward
+    s.window.restore(MainWindow::Restore::Activation); // already shown: only brought forward
     QVERIFY(s.window.isCardTabVisible());
-    s.tray.hideToTray();
-    s.tray.restore(TrayController::Restore::Activation);
+    s.window.hideToTray();
+    s.window.restore(MainWindow::Restore::Activation);
     QVERIFY(s.window.isVisible());
     QVERIFY(!s.window.isCardTabVisible());
 }

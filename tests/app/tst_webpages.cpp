@@ -1,8 +1,8 @@
-#include "app/AppContext.h"
 #include "app/BankPage.h"
 #include "app/PromoPage.h"
 #include "store/Gbk.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -54,7 +54,7 @@ void TestWebPages::bankPageShowsShippedPage()
     TempHome home;
     AppContext context(home.home());
     BankPage page(context);
-    page.load();
+    page.show(); // read when the tab is first shown
     QTextBrowser* view = page.findChild<QTextBrowser*>(QStringLiteral("WebBrowser1"));
     const QString text = view->toPlainText();
     for (const char* bank : {"中国工商银行", "中国建设银行", "招商银行", "95588"})
@@ -97,7 +97,7 @@ void TestWebPages::promoPictureOpensApplicationPage()
     page.resize(400, 300);
     page.show();
     auto* picture = page.findChild<QLabel*>(QStringLiteral("Image1"));
-    QCOMPARE(picture->pixmap().size(), QSize(1024, 842)); // decoded from the JPEG
+    QCOMPARE(picture->pixmap().size(), QSize(1024, 842)); // decoded from the JPEG as the tab shows
     QVERIFY(picture->hasScaledContents());
     QCOMPARE(picture->size(), QSize(177, 153));
     QCOMPARE(picture->cursor().shape(), Qt::PointingHandCursor);

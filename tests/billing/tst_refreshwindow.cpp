@@ -1,11 +1,12 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/HolderDialog.h"
 
 #include <QLabel>
@@ -32,6 +33,7 @@ private:
     TempHome* m_home = nullptr;
     FixedClock m_clock{QDate(2013, 9, 5)};
     AppContext* m_context = nullptr;
+    AppAssembly* m_assembly = nullptr;
     MainWindow* m_window = nullptr;
     LoginDialog* m_login = nullptr;
     DataModule* m_data = nullptr;
@@ -52,21 +54,19 @@ void TestRefreshWindow::makeWindow()
 {
     m_context = new AppContext(m_home->home());
     m_context->clock = &m_clock;
-    m_window = new MainWindow(*m_context);
-    m_login = new LoginDialog(m_window);
-    m_data = new DataModule;
-    m_context->data = m_data;
-    m_data->open(m_home->databasePath());
-    m_reminder = new ReminderWindow(m_window);
-    m_holders = new HolderDialog(m_window);
-    m_window->attach(m_login, m_data, m_reminder, m_holders);
+    m_assembly = new AppAssembly(*m_context);
+    m_window = &m_assembly->window();
+    m_login = m_assembly->login();
+    m_data = &m_assembly->data();
+    m_reminder = &m_assembly->reminder();
+    m_holders = &m_assembly->holders();
 }
 
 void TestRefreshWindow::cleanup()
 {
-    delete m_window; // owns the dialogs
+    delete m_assembly; // the window with its dialogs, then the data module
+    m_assembly = nullptr;
     m_window = nullptr;
-    delete m_data;
     delete m_context;
     delete m_home;
     MessageBox::setSuppressAll(false);

@@ -1,10 +1,11 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "planner/ParameterPage.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -111,12 +112,13 @@ void TestPlannerPages::runFromTheJournalTab()
 {
     TempHome home;
     AppContext context(home.home());
-    MainWindow window(context);
-    DataModule data;
-    data.open(home.databasePath());
-    context.data = &data;
-    CardBuilder(data.database()).name("A").statementDay(5).repaymentDay(25).limit(50000).insert();
-    window.attach(nullptr, &data, nullptr, nullptr);
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("A").statementDay(5).repaymentDay(25).limit(50000).insert();
+    }
+    AppAssembly assembly(context, {.withLogin = false});
+    MainWindow& window = assembly.window();
 
     // Fields the run does not use may hold anything.
     window.findChild<QLineEdit*>("Edit10")->setText("abc");

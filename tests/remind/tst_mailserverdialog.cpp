@@ -1,7 +1,7 @@
-#include "app/MessageBox.h"
 #include "remind/MailServerDialog.h"
 #include "store/IniFile.h"
 #include "support/TempHome.h"
+#include "ui/MessageBox.h"
 
 #include <QComboBox>
 #include <QFile>

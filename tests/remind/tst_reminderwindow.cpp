@@ -1,4 +1,3 @@
-#include "app/MessageBox.h"
 #include "billing/RefreshPass.h"
 #include "remind/ReminderWindow.h"
 #include "remind/Snooze.h"
@@ -6,6 +5,7 @@
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/MessageBox.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -94,8 +94,7 @@ void TestReminderWindow::init()
     m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
     m_data->dueSoon().open();
     m_timer1 = new QTimer;
-    m_window = new ReminderWindow;
-    m_window->attach(m_data, &m_clock, m_timer1);
+    m_window = new ReminderWindow(*m_data, m_clock, *m_timer1);
     m_window->setHeading(Refresh::headingText(3));
     m_window->show();
 }

@@ -1,6 +1,5 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "app/TrayController.h"
 #include "remind/MailReminder.h"
 #include "remind/ReminderWindow.h"
@@ -8,6 +7,8 @@
 #include "support/CardBuilder.h"
 #include "support/SmtpServer.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 
 #include <QDialog>
 #include <QPushButton>
@@ -44,31 +45,29 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     FixedClock clock(QDate(2013, 9, 5));
     AppContext context(home.home());
     context.clock = &clock;
-    MainWindow window(context);
-    window.tray()->overrideTrayAvailable(true);
-    DataModule data;
-    context.data = &data;
-    data.open(home.databasePath());
-    ReminderWindow reminder(&window);
-    window.attach(nullptr, &data, &reminder, nullptr);
+    AppAssembly assembly(context, {.withLogin = false});
+    MainWindow& window = assembly.window();
+    assembly.tray().overrideTrayAvailable(true);
+    DataModule& data = assembly.data();
+    ReminderWindow& reminder = assembly.reminder();
 
     window.show(); // the refresh pass loads the due-soon list
     QCOMPARE(data.dueSoon().recordCount(), 1);
     QCOMPARE(reminder.heading(), QStringLiteral("3天内共需还：1张"));
 
-    window.tray()->hideToTray();
+    window.hideToTray();
     QVERIFY(window.mailReminder()->isSending());
     window.mailReminder()->waitForSend();
     QCOMPARE(server.messageCount(), 1);
     QCOMPARE(server.message(0).value("subject").toString(), QStringLiteral("A-还款日为:2013-9-7"));
 
-    window.tray()->restore(TrayController::Restore::DoubleClick);
-    window.tray()->hideToTray();
+    window.restore(MainWindow::Restore::DoubleClick);
+    window.hideToTray();
     QVERIFY(!window.mailReminder()->isSending());
     QCOMPARE(server.messageCount(), 1);
 
     // The settings tab's "邮件服务器…" opens the dialog without blocking.
-    window.tray()->restore(TrayController::Restore::DoubleClick);
+    window.restore(MainWindow::Restore::DoubleClick);
     QTest::mouseClick(window.findChild<QPushButton*>("MailServerButton"), Qt::LeftButton);
     auto* dialog = window.findChild<QDialog*>("MailServerDialog");
     QVERIFY(dialog);
@@ -99,26 +98,23 @@ void TestRemindWiring::failureWithoutTrayToldOnceAtNextShow()
     FixedClock clock(QDate(2013, 9, 5));
     AppContext context(home.home());
     context.clock = &clock;
-    MainWindow window(context);
-    window.tray()->overrideTrayAvailable(false);
-    DataModule data;
-    context.data = &data;
-    data.open(home.databasePath());
-    window.attach(nullptr, &data, nullptr, nullptr);
+    AppAssembly assembly(context, {.withLogin = false});
+    MainWindow& window = assembly.window();
+    assembly.tray().overrideTrayAvailable(false);
     window.show();
 
-    window.tray()->hideToTray(); // minimized, as there is no tray
+    window.hideToTray(); // minimized, as there is no tray
     QVERIFY(window.mailReminder()->isSending());
     window.mailReminder()->waitForSend();
     QCOMPARE(MessageBox::shownTexts(), QStringList());
 
-    window.tray()->restore(TrayController::Restore::DoubleClick);
+    window.restore(MainWindow::Restore::DoubleClick);
     QCOMPARE(MessageBox::shownTexts().size(), 1);
     QVERIFY2(MessageBox::shownTexts().first().startsWith("今天的还款提醒邮件发送失败：邮件服务器拒绝登录"),
              qPrintable(MessageBox::shownTexts().first()));
 
-    window.tray()->hideToTray();
-    window.tray()->restore(TrayController::Restore::DoubleClick);
+    window.hideToTray();
+    window.restore(MainWindow::Restore::DoubleClick);
     QCOMPARE(MessageBox::shownTexts().size(), 1); // once
     MessageBox::setSuppressAll(false);
 }

@@ -1,11 +1,12 @@
 // Writes a picture of the card tab with the sample cards: card_tab_screenshot <file.png>
 // Runs offscreen; used for the README's screenshot.
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/DemoData.h"
 #include "app/MainWindow.h"
 #include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
 #include "views/CardPage.h"
 
 #include <QApplication>
@@ -27,15 +28,14 @@ int main(int argc, char* argv[])
     FixedClock clock(QDate(2013, 9, 5));
     AppContext context(home.home());
     context.clock = &clock;
-    MainWindow window(context);
     DataModule data;
-    context.data = &data;
     data.open(home.databasePath());
     DemoData::seed(data.database(), clock.today());
     data.holders().close(); // opened before the sample holders went in
     data.holders().open();
     const RefreshResult result = RefreshPass(data, clock).run();
-    window.attach(nullptr, &data, nullptr, nullptr);
+    AppAssembly assembly(context, {.data = &data, .withLogin = false});
+    MainWindow& window = assembly.window();
 
     CardPage* page = window.cardPage();
     for (int i = 0; i < 8 && i < result.labelTexts.size(); ++i)

@@ -1,12 +1,13 @@
-#include "app/AppContext.h"
+#include "app/AppAssembly.h"
 #include "app/MainWindow.h"
-#include "app/MessageBox.h"
 #include "billing/CardSchedule.h"
 #include "billing/RefreshPass.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/CardEditor.h"
 #include "views/CardFilter.h"
 #include "views/CardGrid.h"
@@ -722,10 +723,10 @@ void TestCardPage::rejectedStatementReleasesFreeze()
 
 void TestCardPage::buttonsOpenWindowsWithoutBlocking()
 {
-    MainWindow window(*m_context);
-    ReminderWindow reminder(&window);
-    HolderDialog holders(&window);
-    window.attach(nullptr, m_data, &reminder, &holders);
+    AppAssembly assembly(*m_context, {.data = m_data, .withLogin = false});
+    MainWindow& window = assembly.window();
+    ReminderWindow& reminder = assembly.reminder();
+    HolderDialog& holders = assembly.holders();
     CardPage* page = window.cardPage();
 
     page->findChild<QToolButton*>("SpeedButton4")->click();
@@ -765,10 +766,9 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
         .insert();
     m_data->cards().close();
     m_data->cards().open();
-    MainWindow window(*m_context);
-    ReminderWindow reminder(&window);
-    HolderDialog holders(&window);
-    window.attach(nullptr, m_data, &reminder, &holders);
+    AppAssembly assembly(*m_context, {.data = m_data, .withLogin = false});
+    MainWindow& window = assembly.window();
+    ReminderWindow& reminder = assembly.reminder();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window)); // the first show ran the refresh pass
     reminder.show();

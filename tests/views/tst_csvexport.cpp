@@ -1,8 +1,8 @@
-#include "app/AppContext.h"
-#include "app/MessageBox.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
+#include "ui/AppContext.h"
+#include "ui/MessageBox.h"
 #include "views/CardPage.h"
 #include "views/CsvExport.h"
 

@@ -1,4 +1,4 @@
-#include "app/PasswordField.h"
+#include "ui/PasswordField.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -12,7 +12,7 @@ struct AppContext
     HomeFolder home;
     Settings settings;
     const Clock* clock = &Clock::system();
-    DataModule* data = nullptr; // set once the data module exists (created after the main window)
+    DataModule* data = nullptr; // set by the assembly of the main window (AppAssembly)
     QString executablePath;     // for the autostart entry
     QString autostartHome;      // home the autostart entry passes on (chosen by VELMORA_HOME)
 

@@ -1,6 +1,6 @@
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 
-#include "app/PasswordField.h"
+#include "ui/PasswordField.h"
 
 #include <QApplication>
 #include <QInputDialog>
