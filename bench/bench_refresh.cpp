@@ -13,56 +13,44 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 constexpr double kGoalSeconds = 1.0; // 100,000 cards recomputed in under a second
-constexpr double kGoalRatio = 3.0;   // ... and within 3x the plain update
+constexpr double kGoalRatio = 1.3;   // ... and within 1.3x the plain update
 constexpr int kRuns = 3;             // best of
-
-void fail(const char* step, const QSqlQuery& q)
-{
-    std::fprintf(stderr, "%s: %s\n", step, qPrintable(q.lastQuery()));
-    std::exit(1);
-}
 
 using BenchSeed::seed;
 
-// The baseline: one prepared UPDATE of the same seven fields for every row, one transaction.
+// The baseline: one prepared UPDATE of the same seven fields for every row, one transaction,
+// straight through SQLite's C interface (Statement binds to it and nothing more).
 double plainUpdateSeconds(Database& db)
 {
-    QList<int> ids;
+    std::vector<qint64> ids;
     {
-        QSqlQuery q(db.connection());
-        q.setForwardOnly(true);
-        q.exec(QStringLiteral("SELECT id FROM txyk"));
-        while (q.next())
-            ids << q.value(0).toInt();
+        Statement q(db, QStringLiteral("SELECT id FROM txyk"));
+        while (q.step())
+            ids.push_back(q.integer(0));
     }
     QElapsedTimer timer;
     timer.start();
     Transaction transaction(db);
-    QSqlQuery update(db.connection());
-    if (!update.prepare(QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
-                                       "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?")))
-        fail("prepare update", update);
-    const QString re = QStringLiteral("2013-09-08"), nextRe = QStringLiteral("2013-10-08");
-    const QString jd = QStringLiteral("2013-09-20"), nextJd = QStringLiteral("2013-10-20");
-    for (int id : ids) {
-        update.bindValue(0, double(id % 100));
-        update.bindValue(1, re);
-        update.bindValue(2, nextRe);
-        update.bindValue(3, jd);
-        update.bindValue(4, nextJd);
-        update.bindValue(5, 3);
-        update.bindValue(6, id % 40);
-        update.bindValue(7, id);
-        if (!update.exec())
-            fail("update", update);
+    Statement update(db, QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
+                                        "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
+    for (const qint64 id : ids) {
+        update.bind(0, double(id % 100))
+            .bindUtf8(1, "2013-09-08")
+            .bindUtf8(2, "2013-10-08")
+            .bindUtf8(3, "2013-09-20")
+            .bindUtf8(4, "2013-10-20")
+            .bind(5, qint64(3))
+            .bind(6, qint64(id % 40))
+            .bind(7, id);
+        update.run();
     }
     transaction.commit();
     return timer.nsecsElapsed() / 1e9;

@@ -8,17 +8,30 @@
 #include "store/Error.h"
 #include "store/SqlDialect.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <cmath>
 #include <vector>
 
 namespace Refresh {
 
-const std::array<QString, 8> kCountPrefixes = {
-    QStringLiteral("1天内需还:"), QStringLiteral("2天内需还:"),    QStringLiteral("3天内需还:"),
-    QStringLiteral("7天内需还:"), QStringLiteral("10天内需还:"),   QStringLiteral("15天内需还:"),
-    QStringLiteral("已经过期:"),  QStringLiteral("3天内共需还款:")};
+namespace {
+// The eight summary labels: the text before a pass has counted, and the prefix of the counted
+// text (the last one reads differently once counted).
+struct CountLabel
+{
+    const char16_t* empty;
+    const char16_t* counted;
+};
+constexpr std::array<CountLabel, 8> kCountLabels{{
+    {u"1天内需还:", u"1天内需还:"},
+    {u"2天内需还:", u"2天内需还:"},
+    {u"3天内需还:", u"3天内需还:"},
+    {u"7天内需还:", u"7天内需还:"},
+    {u"10天内需还:", u"10天内需还:"},
+    {u"15天内需还:", u"15天内需还:"},
+    {u"已经过期:", u"已经过期:"},
+    {u"3天内共需还:", u"3天内共需还款:"},
+}};
+} // namespace
 
 const QString kDueSoonStatement =
     QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf "
@@ -65,40 +78,114 @@ QString headingText(int dueSoonCount)
 
 namespace {
 
-struct CardInput
+// A day field as the pass reads it: empty reads as 0; anything that is not a whole number
+// cannot be used (reads as 0, which no month has).
+int dayValue(const RawRow& row, int column)
 {
-    int id;
+    switch (row.type(column)) {
+    case RawRow::Null:
+        return 0;
+    case RawRow::Integer: {
+        const qint64 v = row.integer(column);
+        return v < -1000000 || v > 1000000 ? 0 : int(v);
+    }
+    default:
+        break;
+    }
+    bool ok = false;
+    const double d =
+        row.type(column) == RawRow::Real ? (ok = true, row.real(column)) : row.value(column).toDouble(&ok);
+    if (!ok || d != std::floor(d) || d < -1e6 || d > 1e6)
+        return 0;
+    return int(d);
+}
+
+double numberValue(const RawRow& row, int column)
+{
+    switch (row.type(column)) {
+    case RawRow::Null:
+        return 0.0;
+    case RawRow::Integer:
+        return double(row.integer(column));
+    case RawRow::Real:
+        return row.real(column);
+    default:
+        return row.value(column).toDouble();
+    }
+}
+
+const QString kCardFieldsSelect = QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf FROM txyk");
+
+// The fields of one card the schedule is computed from, as kCardFieldsSelect reads them.
+struct CardFields
+{
+    qint64 id;
     int statementDay;
     int repaymentDay;
     double ratio;
     double amountUsed;
 };
 
-// A day field as the pass reads it: empty reads as 0; anything that is not a whole number
-// cannot be used (reads as 0, which no month has).
-int dayValue(const QVariant& v)
+CardFields cardFieldsOf(const RawRow& row)
 {
-    if (v.isNull())
-        return 0;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok || d != std::floor(d) || d < -1e6 || d > 1e6)
-        return 0;
-    return int(d);
+    return {row.integer(0), dayValue(row, 1), dayValue(row, 2), numberValue(row, 3), numberValue(row, 4)};
 }
 
-double numberValue(const QVariant& v)
+QString cardName(Database& db, qint64 id)
 {
-    return v.isNull() ? 0.0 : v.toDouble();
+    Statement q(db, QStringLiteral("SELECT c_name FROM txyk WHERE id=?"));
+    q.bind(0, id);
+    return q.step() ? q.text(0) : QString();
 }
 
-QString cardName(Database& db, int id)
+} // namespace
+
+CardRecompute::CardRecompute(Database& db, QDate today)
+    : m_db(db), m_today(today), m_update(db, SqlDialect::translate(cardUpdateTemplate()))
+{}
+
+CardRecompute::~CardRecompute() = default;
+
+bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed)
 {
-    QSqlQuery q(db.connection());
-    q.prepare(QStringLiteral("SELECT c_name FROM txyk WHERE id=?"));
-    q.addBindValue(id);
-    return q.exec() && q.next() ? q.value(0).toString() : QString();
+    const auto schedule = computeCardSchedule(m_today, statementDay, repaymentDay, ratio, amountUsed);
+    if (!schedule) {
+        m_db.execute(clearCardScheduleStatement(int(id)));
+        return false;
+    }
+    // Every card is written with the statement cardUpdateStatement() gives; its shape is
+    // translated once and the values of each card are bound to it.
+    const CardUpdateValues v = cardUpdateValues(int(id), *schedule);
+    m_update.bind(0, v.minRepayment)
+        .bind(1, v.repaymentDate)
+        .bind(2, v.nextRepaymentDate)
+        .bind(3, v.statementDate)
+        .bind(4, v.nextStatementDate)
+        .bind(5, v.daysLeft)
+        .bind(6, v.purchaseDaysLeft)
+        .bind(7, v.id);
+    try {
+        m_update.run();
+    } catch (const Error& e) {
+        // The statement as the card's own values make it, not the shape with "?".
+        throw Error(QString(e.message()).replace(m_update.sql(), cardUpdateStatement(int(id), *schedule)));
+    }
+    return true;
 }
+
+bool recomputeCard(Database& db, QDate today, qint64 id)
+{
+    Statement read(db, kCardFieldsSelect + QStringLiteral(" WHERE id=?"));
+    read.bind(0, id);
+    if (!read.step())
+        throw Error(QStringLiteral("找不到编号为 %1 的卡片。").arg(id));
+    const CardFields card = cardFieldsOf(read);
+    read.reset();
+    return CardRecompute(db, today).store(card.id, card.statementDay, card.repaymentDay, card.ratio,
+                                          card.amountUsed);
+}
+
+namespace {
 
 // The recomputation proper; the caller owns the transaction.
 QList<SkippedCard> recomputeCards(Database& db, QDate today)
@@ -106,45 +193,18 @@ QList<SkippedCard> recomputeCards(Database& db, QDate today)
     if (!db.isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
 
-    std::vector<CardInput> cards;
+    std::vector<CardFields> cards;
     {
-        QSqlQuery read(db.connection());
-        read.setForwardOnly(true);
-        const QString sql = QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf FROM txyk");
-        if (!read.exec(sql))
-            throwSqlError(read.lastError(), sql);
-        while (read.next())
-            cards.push_back({read.value(0).toInt(), dayValue(read.value(1)), dayValue(read.value(2)),
-                             numberValue(read.value(3)), numberValue(read.value(4))});
+        Statement read(db, kCardFieldsSelect);
+        while (read.step())
+            cards.push_back(cardFieldsOf(read));
     }
 
-    // Every card is written with the statement cardUpdateStatement() gives; the store translates
-    // its shape once and the values of each card are bound to it.
-    const QString sql = SqlDialect::translate(cardUpdateTemplate());
-    QSqlQuery update(db.connection());
-    if (!update.prepare(sql))
-        throwSqlError(update.lastError(), sql);
-
+    CardRecompute recompute(db, today);
     QList<SkippedCard> skipped;
-    for (const CardInput& card : cards) {
-        const auto schedule =
-            computeCardSchedule(today, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
-        if (!schedule) {
-            db.execute(clearCardScheduleStatement(card.id));
-            skipped.append({card.id, QString()});
-            continue;
-        }
-        const CardUpdateValues v = cardUpdateValues(card.id, *schedule);
-        update.bindValue(0, v.minRepayment);
-        update.bindValue(1, v.repaymentDate);
-        update.bindValue(2, v.nextRepaymentDate);
-        update.bindValue(3, v.statementDate);
-        update.bindValue(4, v.nextStatementDate);
-        update.bindValue(5, v.daysLeft);
-        update.bindValue(6, v.purchaseDaysLeft);
-        update.bindValue(7, v.id);
-        if (!update.exec())
-            throwSqlError(update.lastError(), cardUpdateStatement(card.id, *schedule));
+    for (const CardFields& card : cards) {
+        if (!recompute.store(card.id, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed))
+            skipped.append({int(card.id), QString()});
     }
     for (SkippedCard& card : skipped)
         card.name = cardName(db, card.id);
@@ -154,19 +214,21 @@ QList<SkippedCard> recomputeCards(Database& db, QDate today)
 // Rows the selection `statement` gives, counted by the engine instead of fetched.
 int countRows(Database& db, const QString& statement)
 {
-    const QString sql = QStringLiteral("SELECT count(*) FROM (") + SqlDialect::translate(statement) + u')';
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    if (!q.exec(sql) || !q.next())
-        throwSqlError(q.lastError(), statement);
-    return q.value(0).toInt();
+    Statement q(db, QStringLiteral("SELECT count(*) FROM (") + SqlDialect::translate(statement) + u')');
+    return q.step() ? int(q.integer(0)) : 0;
 }
 
 } // namespace
 
+QString countLabelText(int i)
+{
+    return QString::fromUtf16(kCountLabels[size_t(i)].empty);
+}
+
 QString countLabelText(int i, int count)
 {
-    return kCountPrefixes[size_t(i)] + QString::number(count) + QStringLiteral("张");
+    return QString::fromUtf16(kCountLabels[size_t(i)].counted) + QString::number(count) +
+           QStringLiteral("张");
 }
 
 std::array<int, 8> countDueCards(Database& db)

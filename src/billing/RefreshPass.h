@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Statement.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -33,7 +35,6 @@ struct RefreshResult
 
 namespace Refresh {
 
-extern const std::array<QString, 8> kCountPrefixes;
 extern const QString kDueSoonStatement;
 
 // The counting statement behind label i (0..7), exactly as it is run.
@@ -43,8 +44,31 @@ QString countStatement(int i);
 QString monthlyResetStatement(QDate today);
 // "3天内共需还：2张"
 QString headingText(int dueSoonCount);
-// Text of summary label i for its count: "1天内需还:2张".
+// Text of summary label i (0..7) before a pass has counted: "1天内需还:" ... "3天内共需还:".
+QString countLabelText(int i);
+// Text of summary label i for its count: "1天内需还:2张" ... "3天内共需还款:2张".
 QString countLabelText(int i, int count);
+// Computes one card's schedule from its statement day, repayment day, ratio and amount used
+// and stores it with the statement cardUpdateTemplate() gives, prepared once for all the cards
+// it writes; a card whose days cannot be used gets its schedule cleared instead. Throws Error.
+class CardRecompute
+{
+public:
+    CardRecompute(Database& db, QDate today);
+    ~CardRecompute();
+    // False when the card was skipped (its schedule cleared).
+    bool store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed);
+
+private:
+    Database& m_db;
+    QDate m_today;
+    Statement m_update;
+};
+
+// Recomputes and stores one card from what is stored of it, as the refresh pass does: the card
+// editor runs it inside the save's transaction. False when the card was skipped.
+bool recomputeCard(Database& db, QDate today, qint64 id);
+
 // The eight due counts as the stored cards give them now (countStatement(0..7)).
 std::array<int, 8> countDueCards(Database& db);
 

@@ -297,7 +297,7 @@ bool CardEditor::commit(bool explicitSave)
         }
         if (m_holderChosen)
             m_cards->setValue(QStringLiteral("cname"), m_chosenHolder);
-        m_cards->post();
+        m_cards->post(m_saveStep);
     } catch (const Error& e) {
         MessageBox::error(this, e.message()); // the card stays in edit mode with what was typed
         return false;

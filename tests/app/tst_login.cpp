@@ -8,11 +8,10 @@
 #include "store/PasswordHash.h"
 #include "store/SecretBox.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "views/CardEditor.h"
 #include "views/CardPage.h"
-
-#include <QSqlQuery>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -282,9 +281,7 @@ void TestLogin::loginOpensCardSecretsWhileTabIsOpen()
     auto* login = new LoginDialog(&window);
     window.attach(login, &data, nullptr, nullptr);
     const auto storedNumber = [&] {
-        QSqlQuery q(data.database().connection());
-        q.exec(QStringLiteral("SELECT c_no FROM txyk"));
-        return q.next() ? q.value(0).toString() : QString();
+        return Stored::value(data.database(), QStringLiteral("SELECT c_no FROM txyk")).toString();
     };
     const auto shownNumber = [&] {
         return window.cardPage()->editor()->fieldEdit(QStringLiteral("c_no"))->text();

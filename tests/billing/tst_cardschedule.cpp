@@ -3,9 +3,9 @@
 #include "store/DateText.h"
 #include "store/SqlDialect.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
-#include <QSqlQuery>
 #include <QtTest>
 
 // The per-card computation: dates, days left, minimum repayment, and the statement storing them.
@@ -200,24 +200,21 @@ void TestCardSchedule::boundStatementStoresWhatTheTextStores()
     QVERIFY(s);
 
     data.database().execute(cardUpdateStatement(byText, *s));
-    QSqlQuery update(data.database().connection());
-    QVERIFY(update.prepare(SqlDialect::translate(cardUpdateTemplate())));
     const CardUpdateValues v = cardUpdateValues(byBinding, *s);
-    for (const QVariant& value :
-         QVariantList{v.minRepayment, v.repaymentDate, v.nextRepaymentDate, v.statementDate,
-                      v.nextStatementDate, v.daysLeft, v.purchaseDaysLeft, v.id})
-        update.addBindValue(value);
-    QVERIFY(update.exec());
+    QCOMPARE(
+        data.database().executeSql(SqlDialect::translate(cardUpdateTemplate()),
+                                   {v.minRepayment, v.repaymentDate, v.nextRepaymentDate, v.statementDate,
+                                    v.nextStatementDate, v.daysLeft, v.purchaseDaysLeft, v.id}),
+        1);
 
     auto row = [&](int id) {
-        QSqlQuery q(data.database().connection());
-        q.exec(QStringLiteral("SELECT i_zdhkje,typeof(i_zdhkje),c_re_date,c_next_re_date,c_jd_date,"
-                              "c_next_jd_date,i_xyr,i_xf FROM txyk WHERE id=%1")
-                   .arg(id));
-        q.next();
         QStringList values;
-        for (int c = 0; c < 8; ++c)
-            values << q.value(c).toString();
+        for (const QVariant& value :
+             Stored::row(data.database(),
+                         QStringLiteral("SELECT i_zdhkje,typeof(i_zdhkje),c_re_date,c_next_re_date,"
+                                        "c_jd_date,c_next_jd_date,i_xyr,i_xf FROM txyk WHERE id=?"),
+                         {id}))
+            values << value.toString();
         return values;
     };
     QCOMPARE(row(byBinding), row(byText));

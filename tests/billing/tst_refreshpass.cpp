@@ -3,9 +3,9 @@
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
-#include <QSqlQuery>
 #include <QtTest>
 
 // The refresh pass over a database: every card recomputed in one transaction, the monthly
@@ -53,9 +53,7 @@ void TestRefreshPass::cleanup()
 
 QVariant TestRefreshPass::field(int id, const QString& name)
 {
-    QSqlQuery q(m_data->database().connection());
-    q.exec(QStringLiteral("SELECT %1 FROM txyk WHERE id=%2").arg(name).arg(id));
-    return q.next() ? q.value(0) : QVariant();
+    return Stored::field(m_data->database(), id, name);
 }
 
 void TestRefreshPass::recomputesEveryCardWhateverTheListShows()

@@ -2,12 +2,12 @@
 #include "store/Database.h"
 #include "store/Error.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,10 +28,9 @@ private slots:
 static QStringList columnsOf(Database& db, const QString& table)
 {
     QStringList names;
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-    while (q.next())
-        names << q.value(1).toString();
+    for (const QVariant& name : Stored::column(
+             db, QStringLiteral("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
+        names << name.toString();
     return names;
 }
 
@@ -57,11 +56,7 @@ void TestDatabase::createsMissingDatabaseWithEveryField()
 
     // A new card starts unpaid and not withdrawn.
     CardBuilder(db).name(QStringLiteral("A")).insert();
-    QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral("select tf, tf_tx from txyk")));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 0);
-    QCOMPARE(q.value(1).toInt(), 0);
+    QCOMPARE(Stored::row(db, QStringLiteral("select tf, tf_tx from txyk")), QVariantList({0, 0}));
 }
 
 void TestDatabase::reopensWithoutRecreating()
@@ -74,10 +69,8 @@ void TestDatabase::reopensWithoutRecreating()
     }
     Database db;
     db.open(home.databasePath());
-    QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral("select c_name from txyk")));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("kept"));
+    QCOMPARE(Stored::column(db, QStringLiteral("select c_name from txyk")),
+             QVariantList({QStringLiteral("kept")}));
 }
 
 void TestDatabase::refusesFilesThatAreNoDatabase_data()
@@ -129,19 +122,7 @@ static QByteArray sqliteFile(const QStringList& statements)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("made.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
-        db.setDatabaseName(path);
-        if (!db.open())
-            qFatal("cannot create %s", qPrintable(path));
-        for (const QString& statement : statements) {
-            QSqlQuery q(db);
-            if (!q.exec(statement))
-                qFatal("%s", qPrintable(statement));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+    runOnSqliteFile(path, statements);
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
@@ -165,10 +146,7 @@ static QByteArray oursThen(const QStringList& statements)
 
 static qint64 pragma(Database& db, const char* name)
 {
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name)));
-    q.next();
-    return q.value(0).toLongLong();
+    return Stored::value(db, QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name))).toLongLong();
 }
 
 void TestDatabase::marksOursAndLeavesOthersUntouched_data()
@@ -247,10 +225,8 @@ void TestDatabase::marksOursAndLeavesOthersUntouched()
     db.open(home.databasePath());
     QCOMPARE(pragma(db, "application_id"), qint64(Database::kApplicationId));
     QCOMPARE(pragma(db, "user_version"), qint64(Database::kSchemaVersion));
-    QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral("select c_name from txyk")));
-    QCOMPARE(q.next() ? q.value(0).toString() : QString(), keptCard);
-    QVERIFY(q.exec(QStringLiteral("select count(*) from tname, tjz, Txyk_jz")));
+    QCOMPARE(Stored::value(db, QStringLiteral("select c_name from txyk")).toString(), keptCard);
+    QCOMPARE(Stored::value(db, QStringLiteral("select count(*) from tname, tjz, Txyk_jz")).toInt(), 0);
 }
 
 void TestDatabase::dataModuleOpensItsQueries()
@@ -280,18 +256,13 @@ void TestDatabase::transactionRollsBackUnlessCommitted()
         Transaction t(db);
         db.execute(QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=%1").arg(id));
     }
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("select tf from txyk"));
-    q.next();
-    QCOMPARE(q.value(0).toInt(), 0);
+    QCOMPARE(Stored::value(db, QStringLiteral("select tf from txyk")).toInt(), 0);
     {
         Transaction t(db);
         db.execute(QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=%1").arg(id));
         t.commit();
     }
-    q.exec(QStringLiteral("select tf from txyk"));
-    q.next();
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(Stored::value(db, QStringLiteral("select tf from txyk")).toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

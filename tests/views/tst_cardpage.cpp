@@ -6,6 +6,7 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "views/CardEditor.h"
 #include "views/CardFilter.h"
@@ -29,7 +30,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTableView>
@@ -210,20 +210,14 @@ QStringList TestCardPage::listedNames() const
 
 int TestCardPage::count(const QString& sql) const
 {
-    QSqlQuery q(m_data->database().connection());
-    if (!q.exec(sql) || !q.next())
-        qFatal("cannot count: %s", qPrintable(sql));
-    return q.value(0).toInt();
+    return Stored::value(m_data->database(), sql).toInt();
 }
 
 QVariant TestCardPage::stored(int id, const QString& field) const
 {
-    QSqlQuery q(m_data->database().connection());
-    q.prepare(QStringLiteral("SELECT %1 FROM txyk WHERE id=?").arg(field));
-    q.addBindValue(id);
-    if (!q.exec() || !q.next())
-        return QVariant(QStringLiteral("<no card>"));
-    return q.value(0);
+    const QVariantList row =
+        Stored::row(m_data->database(), QStringLiteral("SELECT %1 FROM txyk WHERE id=?").arg(field), {id});
+    return row.isEmpty() ? QVariant(QStringLiteral("<no card>")) : row.first();
 }
 
 void TestCardPage::modelsPassTester()
