@@ -5,6 +5,7 @@
 #include <array>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -47,28 +48,6 @@ QString joinPieces(const std::array<QString, 8>& values)
         else
             out += values[i];
     }
-    return out;
-}
-
-// "2013-09-08": dates are stored as ISO text. Written by hand: the pass formats four per card.
-QString isoText(QDate date)
-{
-    int y = 0, m = 0, d = 0;
-    date.getDate(&y, &m, &d);
-    if (y < 1 || y > 9999)
-        return date.toString(Qt::ISODate);
-    QString out(10, Qt::Uninitialized);
-    QChar* c = out.data();
-    c[0] = QChar(u'0' + y / 1000);
-    c[1] = QChar(u'0' + y / 100 % 10);
-    c[2] = QChar(u'0' + y / 10 % 10);
-    c[3] = QChar(u'0' + y % 10);
-    c[4] = u'-';
-    c[5] = QChar(u'0' + m / 10);
-    c[6] = QChar(u'0' + m % 10);
-    c[7] = u'-';
-    c[8] = QChar(u'0' + d / 10);
-    c[9] = QChar(u'0' + d % 10);
     return out;
 }
 
@@ -155,13 +134,39 @@ QString cardUpdateTemplate()
     return out;
 }
 
+IsoDate isoDate(QDate date)
+{
+    IsoDate out;
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (y < 1 || y > 9999) {
+        const QByteArray text = date.toString(Qt::ISODate).toLatin1().left(int(sizeof out.text));
+        std::memcpy(out.text, text.constData(), size_t(text.size()));
+        out.size = int(text.size());
+        return out;
+    }
+    char* c = out.text;
+    c[0] = char('0' + y / 1000);
+    c[1] = char('0' + y / 100 % 10);
+    c[2] = char('0' + y / 10 % 10);
+    c[3] = char('0' + y % 10);
+    c[4] = '-';
+    c[5] = char('0' + m / 10);
+    c[6] = char('0' + m % 10);
+    c[7] = '-';
+    c[8] = char('0' + d / 10);
+    c[9] = char('0' + d % 10);
+    out.size = 10;
+    return out;
+}
+
 CardUpdateValues cardUpdateValues(int id, const CardSchedule& s)
 {
     return {s.minRepayment,
-            isoText(s.repaymentDate),
-            isoText(s.nextRepaymentDate),
-            isoText(s.statementDate),
-            isoText(s.nextStatementDate),
+            isoDate(s.repaymentDate),
+            isoDate(s.nextRepaymentDate),
+            isoDate(s.statementDate),
+            isoDate(s.nextStatementDate),
             s.daysLeft,
             s.purchaseDaysLeft,
             id};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <optional>
@@ -39,11 +40,21 @@ QString cardUpdateStatement(int id, const CardSchedule& schedule);
 // the pass prepares its translation once and binds the values of each card.
 QString cardUpdateTemplate();
 
+// A date as stored, ISO text ("2013-09-08"), made without allocating: the pass binds four a card.
+struct IsoDate
+{
+    char text[16] = {};
+    int size = 0;
+    QByteArrayView utf8() const { return QByteArrayView(text, size); }
+    QString toString() const { return QString::fromLatin1(text, size); }
+};
+IsoDate isoDate(QDate date);
+
 // The values of cardUpdateStatement() as stored (dates as ISO text), id last.
 struct CardUpdateValues
 {
     double minRepayment;
-    QString repaymentDate, nextRepaymentDate, statementDate, nextStatementDate;
+    IsoDate repaymentDate, nextRepaymentDate, statementDate, nextStatementDate;
     int daysLeft, purchaseDaysLeft, id;
 };
 CardUpdateValues cardUpdateValues(int id, const CardSchedule& schedule);

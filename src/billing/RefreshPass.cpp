@@ -157,10 +157,10 @@ bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double 
     // translated once and the values of each card are bound to it.
     const CardUpdateValues v = cardUpdateValues(int(id), *schedule);
     m_update.bind(0, v.minRepayment)
-        .bind(1, v.repaymentDate)
-        .bind(2, v.nextRepaymentDate)
-        .bind(3, v.statementDate)
-        .bind(4, v.nextStatementDate)
+        .bindUtf8(1, v.repaymentDate.utf8())
+        .bindUtf8(2, v.nextRepaymentDate.utf8())
+        .bindUtf8(3, v.statementDate.utf8())
+        .bindUtf8(4, v.nextStatementDate.utf8())
         .bind(5, v.daysLeft)
         .bind(6, v.purchaseDaysLeft)
         .bind(7, v.id);

@@ -93,7 +93,9 @@ public:
     // The reason when SQLite refuses the file; empty when open.
     QString open(const QString& path, int flags)
     {
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+        // A connection is only ever used by the thread that opened it: no locking around each call.
+        const int rc =
+            sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             const QString why =
                 m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));

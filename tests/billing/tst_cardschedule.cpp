@@ -1,4 +1,5 @@
 #include "billing/CardSchedule.h"
+#include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/SqlDialect.h"
@@ -200,12 +201,7 @@ void TestCardSchedule::boundStatementStoresWhatTheTextStores()
     QVERIFY(s);
 
     data.database().execute(cardUpdateStatement(byText, *s));
-    const CardUpdateValues v = cardUpdateValues(byBinding, *s);
-    QCOMPARE(
-        data.database().executeSql(SqlDialect::translate(cardUpdateTemplate()),
-                                   {v.minRepayment, v.repaymentDate, v.nextRepaymentDate, v.statementDate,
-                                    v.nextStatementDate, v.daysLeft, v.purchaseDaysLeft, v.id}),
-        1);
+    QVERIFY(Refresh::CardRecompute(data.database(), QDate(2013, 9, 25)).store(byBinding, 20, 8, 1.5, 1234));
 
     auto row = [&](int id) {
         QStringList values;
