@@ -265,6 +265,8 @@ RefreshResult RefreshPass::run()
     if (cards.state() == Query::State::Edit || cards.state() == Query::State::Insert)
         throw Error(QStringLiteral("有卡片正在编辑，请先保存或取消后再刷新。"));
     const QString cardsStatement = cards.sql();
+    // A list nobody has opened (the headless commands) is not loaded just to be thrown away.
+    const bool listShown = cards.isOpen();
 
     ControlsSuspended dueSoonSuspended(dueSoon);
     ControlsSuspended cardsSuspended(cards);
@@ -278,8 +280,10 @@ RefreshResult RefreshPass::run()
         transaction.commit();
     }
 
-    cards.setSql(cardsStatement);
-    cards.open();
+    if (listShown) {
+        cards.setSql(cardsStatement);
+        cards.open();
+    }
     cardsSuspended.resume();
 
     result.counts = countDueCards(db);

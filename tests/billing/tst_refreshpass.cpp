@@ -18,6 +18,7 @@ private slots:
     void cleanup();
 
     void recomputesEveryCardWhateverTheListShows();
+    void closedCardListStaysClosed();
     void errorLeavesEveryCardAsItWas();
     void skipsCardsWithoutUsableDays();
     void countsAndLabels();
@@ -89,6 +90,18 @@ void TestRefreshPass::recomputesEveryCardWhateverTheListShows()
     cards.enableControls();
     QVERIFY(!cards.controlsDisabled());
     QVERIFY(!m_data->dueSoon().controlsDisabled());
+}
+
+// The headless commands never open the card list: the pass does not load it for them.
+void TestRefreshPass::closedCardListStaysClosed()
+{
+    const int id = CardBuilder(m_data->database()).statementDay(1).repaymentDay(7).insert();
+    m_data->cards().close();
+    const RefreshResult result = RefreshPass(*m_data, m_clock).run();
+    QVERIFY(!m_data->cards().isOpen());
+    QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), 2);
+    QCOMPARE(result.dueSoonCount, 1);
+    QVERIFY(m_data->dueSoon().isOpen());
 }
 
 void TestRefreshPass::errorLeavesEveryCardAsItWas()
