@@ -24,13 +24,14 @@ double numberValue(const QVariant& v)
 
 } // namespace
 
+const QString kCardFactsSelect = QStringLiteral(
+    "SELECT id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky FROM txyk ORDER BY id");
+
 QList<CardFacts> readCardFacts(Database& db)
 {
     QList<CardFacts> cards;
     db.scanRaw(
-        QStringLiteral(
-            "SELECT id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky FROM txyk ORDER BY id"),
-        [](const QStringList&) {},
+        kCardFactsSelect, [](const QStringList&) {},
         [&](const RawRow& row) {
             CardFacts c;
             c.id = int(row.integer(0));

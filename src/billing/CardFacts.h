@@ -22,6 +22,10 @@ struct CardFacts
     int markMonth = 0, markYear = 0; // i_hkm, i_hky
 };
 
+// The select readCardFacts() reads, and its number of columns.
+extern const QString kCardFactsSelect;
+constexpr int kCardFactsColumns = 11;
+
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);
 

@@ -36,7 +36,15 @@ QString RefreshJobs::calendarPath() const
 QString RefreshJobs::writeCalendar(Database& db, const Clock& clock)
 {
     try {
-        RepaymentCalendar::writeFile(calendarPath(), RepaymentCalendar::forDatabase(db, clock));
+        // Rebuilt only when what it is made of changed: at 100,000 cards the file is tens of
+        // megabytes, and most passes of a day leave it as it was.
+        const QByteArray source = RepaymentCalendar::sourceOf(db, clock.today());
+        if (RepaymentCalendar::fileMadeFrom(calendarPath(), source))
+            return {};
+        RepaymentCalendar::writeFile(
+            calendarPath(),
+            RepaymentCalendar::text(RepaymentCalendar::events(readCardFacts(db), clock.today()), clock.now(),
+                                    source));
         return {};
     } catch (const Error& e) {
         MailLog::append(m_home.logPath(), clock.now(), e.message());

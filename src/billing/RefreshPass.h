@@ -80,8 +80,8 @@ QList<SkippedCard> recomputeAllCards(Database& db, QDate today);
 
 // The refresh pass: recompute every card, reset last month's repaid marks, count the due
 // cards and open the due-soon list in Qxyk_temp2. The card list keeps its statement and, when
-// open, is reopened to show the new values (a closed one stays closed). The writes are all or nothing: on an error every card is
-// left as it was, the bound controls are resumed and the error is thrown.
+// open, is reopened to show the new values (a closed one stays closed). The writes are all or nothing: on an
+// error every card is left as it was, the bound controls are resumed and the error is thrown.
 class RefreshPass
 {
 public:

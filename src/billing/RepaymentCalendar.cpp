@@ -6,6 +6,8 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QSaveFile>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,8 @@
 namespace RepaymentCalendar {
 
 namespace {
+
+const QByteArray kSourceProperty = QByteArrayLiteral("X-VELMORA-SOURCE:");
 
 // "20130905"; written by hand, as the calendar formats several per card.
 QByteArray compactDate(QDate date)
@@ -116,34 +120,150 @@ QByteArray fold(const QByteArray& line)
     return out;
 }
 
-QByteArray text(const QList<Event>& events, const QDateTime& stamp)
+namespace {
+
+// The TEXT escaping of escapeText(), done on UTF-8: every character it changes is ASCII.
+void appendEscaped(QByteArray& out, QByteArrayView utf8)
+{
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c == '\\' || c == ';' || c == ',') {
+            out += '\\';
+            out += c;
+        } else if (c == '\r') {
+            out += "\\n";
+            if (i + 1 < utf8.size() && utf8[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (quint8(c) < 0x20 && c != '\t') {
+            continue;
+        } else {
+            out += c;
+        }
+    }
+}
+
+// fold(line) appended to `out` without copies of its own.
+void appendFolded(QByteArray& out, QByteArrayView line)
+{
+    qsizetype start = 0;
+    int limit = 75; // a continuation line spends one octet on its leading blank
+    while (line.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && (quint8(line[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 character
+        out.append(line.data() + start, cut - start);
+        out += "\r\n ";
+        start = cut;
+        limit = 74;
+    }
+    out.append(line.data() + start, line.size() - start);
+    out += "\r\n";
+}
+
+// "20130905" appended.
+void appendCompactDate(QByteArray& out, QDate date)
+{
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    char text[16];
+    const int size = std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
+    out.append(text, size);
+}
+
+} // namespace
+
+QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
 {
     QByteArray out;
     out.reserve(200 + events.size() * 420);
     out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
            "METHOD:PUBLISH\r\n";
+    if (!source.isEmpty())
+        out += kSourceProperty + source + "\r\n";
     out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
     const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
+    QByteArray line;    // one content line before folding
+    QByteArray summary; // escaped, used twice
     for (const Event& e : events) {
-        const QByteArray summary = escapeText(e.summary).toUtf8();
+        summary.clear();
+        appendEscaped(summary, e.summary.toUtf8());
         out += "BEGIN:VEVENT\r\n";
-        out += fold("UID:" + e.uid.toUtf8());
-        out += "DTSTAMP:" + dtstamp + "\r\n";
-        out += "DTSTART;VALUE=DATE:" + compactDate(e.date) + "\r\n";
-        out += "DTEND;VALUE=DATE:" + compactDate(e.date.addDays(1)) + "\r\n";
-        out += fold("SUMMARY:" + summary);
-        out += fold("DESCRIPTION:" + escapeText(e.description).toUtf8());
+        line = "UID:";
+        line += e.uid.toUtf8();
+        appendFolded(out, line);
+        out += "DTSTAMP:";
+        out += dtstamp;
+        out += "\r\nDTSTART;VALUE=DATE:";
+        appendCompactDate(out, e.date);
+        out += "\r\nDTEND;VALUE=DATE:";
+        appendCompactDate(out, e.date.addDays(1));
+        out += "\r\n";
+        line = "SUMMARY:";
+        line += summary;
+        appendFolded(out, line);
+        line = "DESCRIPTION:";
+        appendEscaped(line, e.description.toUtf8());
+        appendFolded(out, line);
         out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
-        out += fold("DESCRIPTION:" + summary);
+        line = "DESCRIPTION:";
+        line += summary;
+        appendFolded(out, line);
         out += "END:VALARM\r\nEND:VEVENT\r\n";
     }
     out += "END:VCALENDAR\r\n";
     return out;
 }
 
+QByteArray sourceOf(Database& db, QDate today)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData("calendar 1 ");
+    hash.addData(today.toString(Qt::ISODate).toLatin1());
+    db.scanRaw(
+        kCardFactsSelect, [](const QStringList&) {},
+        [&](const RawRow& row) {
+            for (int c = 0; c < kCardFactsColumns; ++c) {
+                const char type = char('0' + row.type(c));
+                hash.addData(QByteArrayView(&type, 1));
+                switch (row.type(c)) {
+                case RawRow::Integer: {
+                    const qint64 v = row.integer(c);
+                    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&v), sizeof v));
+                    break;
+                }
+                case RawRow::Real: {
+                    const double v = row.real(c);
+                    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&v), sizeof v));
+                    break;
+                }
+                case RawRow::Null:
+                    break;
+                default: {
+                    const QByteArrayView bytes = row.utf8(c);
+                    const qint64 size = bytes.size();
+                    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&size), sizeof size));
+                    hash.addData(bytes);
+                }
+                }
+            }
+        });
+    return hash.result().toHex();
+}
+
+bool fileMadeFrom(const QString& path, const QByteArray& source)
+{
+    QFile file(path);
+    if (source.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(512);
+    return head.contains("\r\n" + kSourceProperty + source + "\r\n");
+}
+
 QByteArray forDatabase(Database& db, const Clock& clock)
 {
-    return text(events(readCardFacts(db), clock.today()), clock.now());
+    return text(events(readCardFacts(db), clock.today()), clock.now(), sourceOf(db, clock.today()));
 }
 
 void writeFile(const QString& path, const QByteArray& calendar)
