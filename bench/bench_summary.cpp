@@ -2,7 +2,7 @@
 // update of the same rows in one transaction measured in the same run; then shows where the
 // time of the command goes, step by step, in this process.
 //
-//   bench_summary [path of the velmora executable] [cards]
+//   bench_summary [path of the velmora executable] [cards] [home folder to keep]
 
 #include "BenchSeed.h"
 
@@ -95,7 +95,7 @@ int main(int argc, char* argv[])
     const int count = args.size() > 1 ? args[1].toInt() : 100000;
 
     QTemporaryDir folder;
-    const HomeFolder home(folder.path());
+    const HomeFolder home(args.size() > 2 ? args[2] : folder.path());
     try {
         home.ensureExists();
         {

@@ -2,6 +2,7 @@
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "store/SqlDialect.h"
 #include "support/CardBuilder.h"
 #include "support/Stored.h"
 #include "support/TempHome.h"
@@ -22,6 +23,7 @@ private slots:
     void errorLeavesEveryCardAsItWas();
     void skipsCardsWithoutUsableDays();
     void countsAndLabels();
+    void countsAreWhatEachStatementSelects();
     void countStatements_data();
     void countStatements();
     void resetStatement();
@@ -210,6 +212,22 @@ void TestRefreshPass::countStatements_data()
     QTest::newRow("Label37") << 5 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=15 and i_xyr>=0";
     QTest::newRow("Label38") << 6 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1";
     QTest::newRow("Label39") << 7 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=2 and i_xyr>=0";
+}
+
+// The eight counts are taken in one scan; each must still be what its own statement selects,
+// whatever is stored (empty, text, paid, far off).
+void TestRefreshPass::countsAreWhatEachStatementSelects()
+{
+    CardBuilder b(m_data->database());
+    for (const QVariant& daysLeft :
+         QVariantList{-5, -1, 0, 1, 2, 3, 7, 8, 10, 15, 16, 40, QVariant(), "2", "x", 2.5})
+        b.set(QStringLiteral("i_xyr"), daysLeft).insert();
+    b.daysLeft(1).repaid(true, 9, 2013).insert();
+    b.daysLeft(-2).repaid(true, 9, 2013).insert();
+    Database& db = m_data->database();
+    const std::array<int, 8> counts = Refresh::countDueCards(db);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(counts[size_t(i)], Stored::count(db, SqlDialect::translate(Refresh::countStatement(i))));
 }
 
 void TestRefreshPass::countStatements()
