@@ -7,6 +7,7 @@
 #include "store/Error.h"
 
 #include <QCryptographicHash>
+#include <QDataStream>
 #include <QFile>
 #include <QSaveFile>
 #include <cmath>
@@ -216,40 +217,18 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
     return out;
 }
 
-QByteArray sourceOf(Database& db, QDate today)
+QByteArray sourceOf(const QList<CardFacts>& cards, QDate today)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData("calendar 1 ");
-    hash.addData(today.toString(Qt::ISODate).toLatin1());
-    db.scanRaw(
-        kCardFactsSelect, [](const QStringList&) {},
-        [&](const RawRow& row) {
-            for (int c = 0; c < kCardFactsColumns; ++c) {
-                const char type = char('0' + row.type(c));
-                hash.addData(QByteArrayView(&type, 1));
-                switch (row.type(c)) {
-                case RawRow::Integer: {
-                    const qint64 v = row.integer(c);
-                    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&v), sizeof v));
-                    break;
-                }
-                case RawRow::Real: {
-                    const double v = row.real(c);
-                    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&v), sizeof v));
-                    break;
-                }
-                case RawRow::Null:
-                    break;
-                default: {
-                    const QByteArrayView bytes = row.utf8(c);
-                    const qint64 size = bytes.size();
-                    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&size), sizeof size));
-                    hash.addData(bytes);
-                }
-                }
-            }
-        });
-    return hash.result().toHex();
+    QByteArray bytes;
+    bytes.reserve(64 + cards.size() * 64);
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << QByteArrayLiteral("calendar 1") << today;
+        for (const CardFacts& c : cards)
+            out << c.id << c.name << c.numberLast4 << c.statementDay << c.repaymentDay << c.ratio << c.used
+                << c.repaidMark << c.markMonth << c.markYear;
+    }
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
 }
 
 bool fileMadeFrom(const QString& path, const QByteArray& source)
@@ -261,9 +240,14 @@ bool fileMadeFrom(const QString& path, const QByteArray& source)
     return head.contains("\r\n" + kSourceProperty + source + "\r\n");
 }
 
+QByteArray forCards(const QList<CardFacts>& cards, const Clock& clock)
+{
+    return text(events(cards, clock.today()), clock.now(), sourceOf(cards, clock.today()));
+}
+
 QByteArray forDatabase(Database& db, const Clock& clock)
 {
-    return text(events(readCardFacts(db), clock.today()), clock.now(), sourceOf(db, clock.today()));
+    return forCards(readCardFacts(db), clock);
 }
 
 void writeFile(const QString& path, const QByteArray& calendar)

@@ -36,14 +36,14 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today);
 // kept in an X-VELMORA-SOURCE line of the header.
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source = {});
 
-// What the calendar of the database's cards is made of as of `today`, as a hash: the same hash,
-// the same events. Throws Error.
-QByteArray sourceOf(Database& db, QDate today);
+// What the calendar of `cards` is made of as of `today`, as a hash: the same hash, the same events.
+QByteArray sourceOf(const QList<CardFacts>& cards, QDate today);
 // Whether the calendar file at `path` was made from `source`: then it need not be rebuilt.
 bool fileMadeFrom(const QString& path, const QByteArray& source);
 
-// The calendar of the database's cards as of the clock's today, with its source. Throws Error.
-QByteArray forDatabase(Database& db, const Clock& clock);
+// The calendar of `cards` (or of the database's cards) as of the clock's today, with its source.
+QByteArray forCards(const QList<CardFacts>& cards, const Clock& clock);
+QByteArray forDatabase(Database& db, const Clock& clock); // throws Error
 
 // Writes `calendar` to `path` in one step (mode 0600). Throws Error.
 void writeFile(const QString& path, const QByteArray& calendar);
