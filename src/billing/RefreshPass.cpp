@@ -9,6 +9,7 @@
 #include "store/SqlDialect.h"
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace Refresh {
@@ -114,9 +115,12 @@ double numberValue(const RawRow& row, int column)
     }
 }
 
-const QString kCardFieldsSelect = QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf FROM txyk");
+// The fields a card's schedule is computed from, then the seven it stores.
+const QString kCardFieldsSelect = QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf,"
+                                                 "i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,"
+                                                 "i_xyr,i_xf FROM txyk");
 
-// The fields of one card the schedule is computed from, as kCardFieldsSelect reads them.
+// One card as kCardFieldsSelect reads it.
 struct CardFields
 {
     qint64 id;
@@ -124,11 +128,39 @@ struct CardFields
     int repaymentDay;
     double ratio;
     double amountUsed;
+    StoredSchedule stored;
 };
+
+StoredSchedule storedScheduleOf(const RawRow& row)
+{
+    StoredSchedule s;
+    bool allNull = true, storedAsWritten = row.type(5) == RawRow::Real;
+    for (int c = 5; c < 12; ++c)
+        allNull = allNull && row.type(c) == RawRow::Null;
+    for (int c = 6; c < 10 && storedAsWritten; ++c)
+        storedAsWritten =
+            row.type(c) == RawRow::Text && row.utf8(c).size() <= qsizetype(sizeof s.dates[0].text);
+    storedAsWritten = storedAsWritten && row.type(10) == RawRow::Integer && row.type(11) == RawRow::Integer;
+    if (allNull) {
+        s.state = StoredSchedule::Cleared;
+    } else if (storedAsWritten) {
+        s.state = StoredSchedule::Written;
+        s.minRepayment = row.real(5);
+        for (int i = 0; i < 4; ++i) {
+            const QByteArrayView text = row.utf8(6 + i);
+            std::memcpy(s.dates[i].text, text.data(), size_t(text.size()));
+            s.dates[i].size = int(text.size());
+        }
+        s.daysLeft = row.integer(10);
+        s.purchaseDaysLeft = row.integer(11);
+    }
+    return s;
+}
 
 CardFields cardFieldsOf(const RawRow& row)
 {
-    return {row.integer(0), dayValue(row, 1), dayValue(row, 2), numberValue(row, 3), numberValue(row, 4)};
+    return {row.integer(0),      dayValue(row, 1),    dayValue(row, 2),
+            numberValue(row, 3), numberValue(row, 4), storedScheduleOf(row)};
 }
 
 QString cardName(Database& db, qint64 id)
@@ -146,16 +178,35 @@ CardRecompute::CardRecompute(Database& db, QDate today)
 
 CardRecompute::~CardRecompute() = default;
 
-bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed)
+namespace {
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+bool sameText(const IsoDate& a, const IsoDate& b)
+{
+    return a.utf8() == b.utf8();
+}
+} // namespace
+
+bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed,
+                          const StoredSchedule& stored)
 {
     const auto schedule = computeCardSchedule(m_today, statementDay, repaymentDay, ratio, amountUsed);
     if (!schedule) {
-        m_db.execute(clearCardScheduleStatement(int(id)));
+        if (stored.state != StoredSchedule::Cleared)
+            m_db.execute(clearCardScheduleStatement(int(id)));
         return false;
     }
+    const CardUpdateValues v = cardUpdateValues(int(id), *schedule);
+    // What is stored already need not be written again: most passes of a day change no card.
+    if (stored.state == StoredSchedule::Written && sameBits(stored.minRepayment, v.minRepayment) &&
+        sameText(stored.dates[0], v.repaymentDate) && sameText(stored.dates[1], v.nextRepaymentDate) &&
+        sameText(stored.dates[2], v.statementDate) && sameText(stored.dates[3], v.nextStatementDate) &&
+        stored.daysLeft == v.daysLeft && stored.purchaseDaysLeft == v.purchaseDaysLeft)
+        return true;
     // Every card is written with the statement cardUpdateStatement() gives; its shape is
     // translated once and the values of each card are bound to it.
-    const CardUpdateValues v = cardUpdateValues(int(id), *schedule);
     m_update.bind(0, v.minRepayment)
         .bindUtf8(1, v.repaymentDate.utf8())
         .bindUtf8(2, v.nextRepaymentDate.utf8())
@@ -182,7 +233,7 @@ bool recomputeCard(Database& db, QDate today, qint64 id)
     const CardFields card = cardFieldsOf(read);
     read.reset();
     return CardRecompute(db, today).store(card.id, card.statementDay, card.repaymentDay, card.ratio,
-                                          card.amountUsed);
+                                          card.amountUsed, card.stored);
 }
 
 namespace {
@@ -203,7 +254,8 @@ QList<SkippedCard> recomputeCards(Database& db, QDate today)
     CardRecompute recompute(db, today);
     QList<SkippedCard> skipped;
     for (const CardFields& card : cards) {
-        if (!recompute.store(card.id, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed))
+        if (!recompute.store(card.id, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed,
+                             card.stored))
             skipped.append({int(card.id), QString()});
     }
     for (SkippedCard& card : skipped)
@@ -246,6 +298,21 @@ std::array<int, 8> countDueCards(Database& db)
     return counts;
 }
 
+void resetRepaidMarks(Database& db, QDate today)
+{
+    // The statement rewrites every card it matches, also every card never marked, whose fields
+    // are cleared already; it runs when it would change a card.
+    const QString reset = SqlDialect::translate(monthlyResetStatement(today));
+    const qsizetype where = reset.indexOf(QStringLiteral(" where "), 0, Qt::CaseInsensitive);
+    Statement changes(db, QStringLiteral("SELECT 1 FROM txyk WHERE (%1) AND NOT (tf IS 0 AND i_hkm IS 0 AND "
+                                         "i_hky IS 0) LIMIT 1")
+                              .arg(reset.mid(where + 7)));
+    const bool needed = changes.step();
+    changes.reset();
+    if (needed)
+        db.executeSql(reset);
+}
+
 QList<SkippedCard> recomputeAllCards(Database& db, QDate today)
 {
     Transaction transaction(db);
@@ -283,7 +350,7 @@ RefreshResult RefreshPass::run()
     {
         Transaction transaction(db);
         result.skipped = recomputeCards(db, today);
-        db.execute(monthlyResetStatement(today));
+        resetRepaidMarks(db, today);
         transaction.commit();
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "billing/CardSchedule.h"
 #include "store/Statement.h"
 
 #include <QDate>
@@ -48,6 +49,17 @@ QString headingText(int dueSoonCount);
 QString countLabelText(int i);
 // Text of summary label i for its count: "1天内需还:2张" ... "3天内共需还款:2张".
 QString countLabelText(int i, int count);
+// The schedule a card has stored now: none that could be written again as it is, a cleared
+// one, or one exactly as CardRecompute writes it.
+struct StoredSchedule
+{
+    enum State { Other, Cleared, Written } state = Other;
+    double minRepayment = 0;
+    IsoDate dates[4]; // repayment, next repayment, statement, next statement
+    qint64 daysLeft = 0;
+    qint64 purchaseDaysLeft = 0;
+};
+
 // Computes one card's schedule from its statement day, repayment day, ratio and amount used
 // and stores it with the statement cardUpdateTemplate() gives, prepared once for all the cards
 // it writes; a card whose days cannot be used gets its schedule cleared instead. Throws Error.
@@ -56,14 +68,20 @@ class CardRecompute
 public:
     CardRecompute(Database& db, QDate today);
     ~CardRecompute();
-    // False when the card was skipped (its schedule cleared).
-    bool store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed);
+    // False when the card was skipped (its schedule cleared). A card whose `stored` schedule is
+    // the one computed is not written again.
+    bool store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed,
+               const StoredSchedule& stored = {});
 
 private:
     Database& m_db;
     QDate m_today;
     Statement m_update;
 };
+
+// Clears the repaid marks of earlier months: monthlyResetStatement(today), run when it changes
+// a card.
+void resetRepaidMarks(Database& db, QDate today);
 
 // Recomputes and stores one card from what is stored of it, as the refresh pass does: the card
 // editor runs it inside the save's transaction. False when the card was skipped.

@@ -20,6 +20,8 @@ private slots:
 
     void recomputesEveryCardWhateverTheListShows();
     void closedCardListStaysClosed();
+    void passWritesOnlyWhatChanged_data();
+    void passWritesOnlyWhatChanged();
     void errorLeavesEveryCardAsItWas();
     void skipsCardsWithoutUsableDays();
     void countsAndLabels();
@@ -104,6 +106,56 @@ void TestRefreshPass::closedCardListStaysClosed()
     QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), 2);
     QCOMPARE(result.dueSoonCount, 1);
     QVERIFY(m_data->dueSoon().isOpen());
+}
+
+// A card already stored as the pass would store it is not written again, nor is a card the monthly
+// reset would leave as it is; any difference in any stored field is written.
+void TestRefreshPass::passWritesOnlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("written"); // cards written
+    // clang-format off
+    QTest::newRow("nothing")                 << ""                         << 0;
+    QTest::newRow("minimum repayment")       << "i_zdhkje=i_zdhkje+1"      << 1;
+    QTest::newRow("repayment date as typed") << "c_re_date='2013-9-8'"     << 1;
+    QTest::newRow("next statement date")     << "c_next_jd_date=NULL"      << 1;
+    QTest::newRow("days left")               << "i_xyr=i_xyr+1"            << 1;
+    QTest::newRow("days left not whole")     << "i_xyr=i_xyr+0.5"          << 1;
+    QTest::newRow("purchase days")           << "i_xf=NULL"                << 1;
+    // Once the reset has a mark to clear, it rewrites every card it matches.
+    QTest::newRow("repaid last month")       << "tf=1,i_hkm=8,i_hky=2013"  << 2;
+    QTest::newRow("repaid this month")       << "tf=1,i_hkm=9,i_hky=2013"  << 0;
+    // clang-format on
+}
+
+void TestRefreshPass::passWritesOnlyWhatChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(int, written);
+    Database& db = m_data->database();
+    CardBuilder b(db);
+    // Never marked: matched by the monthly reset, which has nothing to change on it.
+    const int id = b.statementDay(20).repaymentDay(8).ratio(1.5).used(1234).repaid(false, 0, 0).insert();
+    b.statementDay(3).repaymentDay(25).repaid(false, 0, 0).insert();
+    b.name(QStringLiteral("无还款日")).statementDay(3).insert(); // skipped, its schedule cleared
+    RefreshPass(*m_data, m_clock).run();
+    const QString select =
+        QStringLiteral("SELECT i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,"
+                       "i_xf,tf,i_hkm,i_hky FROM txyk WHERE id=?");
+    QVariantList expected = Stored::row(db, select, {id});
+    if (!change.isEmpty())
+        db.executeSql(QStringLiteral("UPDATE txyk SET %1 WHERE id=?").arg(change), {id});
+    if (change.startsWith(QStringLiteral("tf=1,i_hkm=9")))
+        expected = Stored::row(db, select, {id}); // kept by the reset
+
+    db.executeSql(QStringLiteral("CREATE TABLE writes (card INTEGER)"));
+    db.executeSql(QStringLiteral("CREATE TRIGGER noted AFTER UPDATE ON txyk BEGIN INSERT INTO writes VALUES "
+                                 "(NEW.id); END"));
+    RefreshPass(*m_data, m_clock).run();
+    const QVariantList writes = Stored::column(db, QStringLiteral("SELECT DISTINCT card FROM writes"));
+    QCOMPARE(writes.size(), written);
+    QCOMPARE(writes.contains(id), written > 0);
+    QCOMPARE(Stored::row(db, select, {id}), expected);
 }
 
 void TestRefreshPass::errorLeavesEveryCardAsItWas()
