@@ -113,6 +113,16 @@ int main(int argc, char* argv[])
         double best = 1e9;
         for (int run = 0; run < kRuns; ++run)
             best = std::min(best, summarySeconds(executable, home.path()));
+        // Every card to be written again, as on the first pass of a new day.
+        double rewriting = 1e9;
+        for (int run = 0; run < kRuns; ++run) {
+            {
+                Database db;
+                db.open(home.databasePath());
+                db.executeSql(QStringLiteral("UPDATE txyk SET i_xyr=NULL"));
+            }
+            rewriting = std::min(rewriting, summarySeconds(executable, home.path()));
+        }
         double baseline = 1e9;
         {
             Database db;
@@ -124,9 +134,13 @@ int main(int argc, char* argv[])
         std::printf("velmora --summary over %d cards, whole process, best of %d runs\n", count, kRuns);
         std::printf("  plain update of the same rows, one transaction   %7.3f s\n", baseline);
         std::printf("  velmora --summary                                %7.3f s   ratio %.2f\n", best, ratio);
+        std::printf("  velmora --summary, every card written again      %7.3f s   ratio %.2f\n", rewriting,
+                    rewriting / baseline);
         std::printf("  velmora --summary, first run of the day (backup) %7.3f s\n", first);
-        std::printf("goal: within %.1fx the plain update and under %.1f s: %s\n", kGoalRatio, kGoalSeconds,
-                    ratio <= kGoalRatio && best < kGoalSeconds ? "met" : "NOT met");
+        std::printf(
+            "goal: within %.1fx the plain update and under %.1f s: %s (every card written again: %s)\n",
+            kGoalRatio, kGoalSeconds, ratio <= kGoalRatio && best < kGoalSeconds ? "met" : "NOT met",
+            rewriting / baseline <= kGoalRatio && rewriting < kGoalSeconds ? "met" : "NOT met");
 
         // Where the time goes: the steps of the command, one by one, in this process.
         const Clock& clock = Clock::system();

@@ -6,6 +6,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -78,17 +79,12 @@ double minimumRepayment(double amountUsed, double ratio)
     return rounded == 0 ? 0.0 : rounded;
 }
 
-std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, int repaymentDay, double ratio,
-                                                double amountUsed)
-{
-    if (!today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
-        return std::nullopt;
-    const double minRepayment = minimumRepayment(amountUsed, ratio);
-    if (!std::isfinite(minRepayment) || std::fabs(minRepayment) > 1e15)
-        return std::nullopt;
+namespace {
 
+// The dates and days of a schedule (minimum repayment 0), for usable days and a valid today.
+CardSchedule scheduleDates(QDate today, int statementDay, int repaymentDay)
+{
     CardSchedule s;
-    s.minRepayment = minRepayment;
     int year = today.year();
     int month = today.month();
     const int day = today.day();
@@ -113,6 +109,59 @@ std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, i
     s.daysLeft = int(today.daysTo(s.repaymentDate));
     const bool beforeBothDays = day < s.statementDate.day() && day < s.repaymentDate.day();
     s.purchaseDaysLeft = int(today.daysTo(beforeBothDays ? s.repaymentDate : s.nextRepaymentDate));
+    return s;
+}
+
+// The minimum repayment of a card, or nothing when it is no usable figure.
+std::optional<double> usableMinimum(double amountUsed, double ratio)
+{
+    const double minRepayment = minimumRepayment(amountUsed, ratio);
+    if (!std::isfinite(minRepayment) || std::fabs(minRepayment) > 1e15)
+        return std::nullopt;
+    return minRepayment;
+}
+
+} // namespace
+
+std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, int repaymentDay, double ratio,
+                                                double amountUsed)
+{
+    if (!today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
+        return std::nullopt;
+    const auto minRepayment = usableMinimum(amountUsed, ratio);
+    if (!minRepayment)
+        return std::nullopt;
+    CardSchedule s = scheduleDates(today, statementDay, repaymentDay);
+    s.minRepayment = *minRepayment;
+    return s;
+}
+
+ScheduleTable::ScheduleTable(QDate today) : m_today(today) {}
+
+ScheduleTable::~ScheduleTable() = default;
+
+std::optional<ScheduleTable::Found> ScheduleTable::find(int statementDay, int repaymentDay, double ratio,
+                                                        double amountUsed)
+{
+    if (!m_today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
+        return std::nullopt;
+    const auto minRepayment = usableMinimum(amountUsed, ratio);
+    if (!minRepayment)
+        return std::nullopt;
+    std::unique_ptr<Dates>& dates = m_dates[size_t(statementDay - 1) * 31 + size_t(repaymentDay - 1)];
+    if (!dates) {
+        const CardSchedule s = scheduleDates(m_today, statementDay, repaymentDay);
+        dates = std::make_unique<Dates>(Dates{s,
+                                              {isoDate(s.repaymentDate), isoDate(s.nextRepaymentDate),
+                                               isoDate(s.statementDate), isoDate(s.nextStatementDate)}});
+    }
+    return Found{dates.get(), *minRepayment};
+}
+
+CardSchedule ScheduleTable::Found::schedule() const
+{
+    CardSchedule s = dates->schedule;
+    s.minRepayment = minRepayment;
     return s;
 }
 
@@ -158,18 +207,6 @@ IsoDate isoDate(QDate date)
     c[9] = char('0' + d % 10);
     out.size = 10;
     return out;
-}
-
-CardUpdateValues cardUpdateValues(int id, const CardSchedule& s)
-{
-    return {s.minRepayment,
-            isoDate(s.repaymentDate),
-            isoDate(s.nextRepaymentDate),
-            isoDate(s.statementDate),
-            isoDate(s.nextStatementDate),
-            s.daysLeft,
-            s.purchaseDaysLeft,
-            id};
 }
 
 QString clearCardScheduleStatement(int id)

@@ -173,7 +173,7 @@ QString cardName(Database& db, qint64 id)
 } // namespace
 
 CardRecompute::CardRecompute(Database& db, QDate today)
-    : m_db(db), m_today(today), m_update(db, SqlDialect::translate(cardUpdateTemplate()))
+    : m_db(db), m_table(today), m_update(db, SqlDialect::translate(cardUpdateTemplate()))
 {}
 
 CardRecompute::~CardRecompute() = default;
@@ -192,34 +192,36 @@ bool sameText(const IsoDate& a, const IsoDate& b)
 bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed,
                           const StoredSchedule& stored)
 {
-    const auto schedule = computeCardSchedule(m_today, statementDay, repaymentDay, ratio, amountUsed);
-    if (!schedule) {
+    const auto found = m_table.find(statementDay, repaymentDay, ratio, amountUsed);
+    if (!found) {
         if (stored.state != StoredSchedule::Cleared)
             m_db.execute(clearCardScheduleStatement(int(id)));
         return false;
     }
-    const CardUpdateValues v = cardUpdateValues(int(id), *schedule);
+    const CardSchedule& s = found->dates->schedule;
+    const IsoDate* iso = found->dates->iso;
     // What is stored already need not be written again: most passes of a day change no card.
-    if (stored.state == StoredSchedule::Written && sameBits(stored.minRepayment, v.minRepayment) &&
-        sameText(stored.dates[0], v.repaymentDate) && sameText(stored.dates[1], v.nextRepaymentDate) &&
-        sameText(stored.dates[2], v.statementDate) && sameText(stored.dates[3], v.nextStatementDate) &&
-        stored.daysLeft == v.daysLeft && stored.purchaseDaysLeft == v.purchaseDaysLeft)
+    if (stored.state == StoredSchedule::Written && sameBits(stored.minRepayment, found->minRepayment) &&
+        sameText(stored.dates[0], iso[0]) && sameText(stored.dates[1], iso[1]) &&
+        sameText(stored.dates[2], iso[2]) && sameText(stored.dates[3], iso[3]) &&
+        stored.daysLeft == s.daysLeft && stored.purchaseDaysLeft == s.purchaseDaysLeft)
         return true;
     // Every card is written with the statement cardUpdateStatement() gives; its shape is
     // translated once and the values of each card are bound to it.
-    m_update.bind(0, v.minRepayment)
-        .bindUtf8(1, v.repaymentDate.utf8())
-        .bindUtf8(2, v.nextRepaymentDate.utf8())
-        .bindUtf8(3, v.statementDate.utf8())
-        .bindUtf8(4, v.nextStatementDate.utf8())
-        .bind(5, v.daysLeft)
-        .bind(6, v.purchaseDaysLeft)
-        .bind(7, v.id);
+    m_update.bind(0, found->minRepayment)
+        .bindUtf8(1, iso[0].utf8())
+        .bindUtf8(2, iso[1].utf8())
+        .bindUtf8(3, iso[2].utf8())
+        .bindUtf8(4, iso[3].utf8())
+        .bind(5, s.daysLeft)
+        .bind(6, s.purchaseDaysLeft)
+        .bind(7, id);
     try {
         m_update.run();
     } catch (const Error& e) {
         // The statement as the card's own values make it, not the shape with "?".
-        throw Error(QString(e.message()).replace(m_update.sql(), cardUpdateStatement(int(id), *schedule)));
+        throw Error(
+            QString(e.message()).replace(m_update.sql(), cardUpdateStatement(int(id), found->schedule())));
     }
     return true;
 }

@@ -75,7 +75,7 @@ public:
 
 private:
     Database& m_db;
-    QDate m_today;
+    ScheduleTable m_table;
     Statement m_update;
 };
 

@@ -7,7 +7,6 @@
 #include "store/Error.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QFile>
 #include <QSaveFile>
 #include <cmath>
@@ -219,16 +218,35 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
 
 QByteArray sourceOf(const QList<CardFacts>& cards, QDate today)
 {
-    QByteArray bytes;
-    bytes.reserve(64 + cards.size() * 64);
-    {
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        out << QByteArrayLiteral("calendar 1") << today;
-        for (const CardFacts& c : cards)
-            out << c.id << c.name << c.numberLast4 << c.statementDay << c.repaymentDay << c.ratio << c.used
-                << c.repaidMark << c.markMonth << c.markYear;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData("calendar 1 ");
+    hash.addData(today.toString(Qt::ISODate).toLatin1());
+    QByteArray bytes; // the fields of many cards, hashed in large pieces
+    const auto add = [&bytes](const auto& value) {
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    const auto addText = [&](const QString& text) {
+        add(text.size());
+        bytes.append(reinterpret_cast<const char*>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
+    };
+    for (const CardFacts& c : cards) {
+        add(c.id);
+        addText(c.name);
+        addText(c.numberLast4);
+        add(c.statementDay);
+        add(c.repaymentDay);
+        add(c.ratio);
+        add(c.used);
+        add(c.repaidMark);
+        add(c.markMonth);
+        add(c.markYear);
+        if (bytes.size() > 60000) {
+            hash.addData(bytes);
+            bytes.clear();
+        }
     }
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+    hash.addData(bytes);
+    return hash.result().toHex();
 }
 
 bool fileMadeFrom(const QString& path, const QByteArray& source)
