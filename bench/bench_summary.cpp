@@ -46,10 +46,10 @@ double plainUpdateSeconds(Database& db)
                                         "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
     for (const qint64 id : ids) {
         update.bind(0, double(id % 100))
-            .bindUtf8(1, "2013-09-08")
-            .bindUtf8(2, "2013-10-08")
-            .bindUtf8(3, "2013-09-20")
-            .bindUtf8(4, "2013-10-20")
+            .bindKeptUtf8(1, "2013-09-08")
+            .bindKeptUtf8(2, "2013-10-08")
+            .bindKeptUtf8(3, "2013-09-20")
+            .bindKeptUtf8(4, "2013-10-20")
             .bind(5, qint64(3))
             .bind(6, qint64(id % 40))
             .bind(7, id);

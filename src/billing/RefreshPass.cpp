@@ -115,52 +115,14 @@ double numberValue(const RawRow& row, int column)
     }
 }
 
-// The fields a card's schedule is computed from, then the seven it stores.
-const QString kCardFieldsSelect = QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf,"
-                                                 "i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,"
-                                                 "i_xyr,i_xf FROM txyk");
-
-// One card as kCardFieldsSelect reads it.
-struct CardFields
+bool sameBits(double a, double b)
 {
-    qint64 id;
-    int statementDay;
-    int repaymentDay;
-    double ratio;
-    double amountUsed;
-    StoredSchedule stored;
-};
-
-StoredSchedule storedScheduleOf(const RawRow& row)
-{
-    StoredSchedule s;
-    bool allNull = true, storedAsWritten = row.type(5) == RawRow::Real;
-    for (int c = 5; c < 12; ++c)
-        allNull = allNull && row.type(c) == RawRow::Null;
-    for (int c = 6; c < 10 && storedAsWritten; ++c)
-        storedAsWritten =
-            row.type(c) == RawRow::Text && row.utf8(c).size() <= qsizetype(sizeof s.dates[0].text);
-    storedAsWritten = storedAsWritten && row.type(10) == RawRow::Integer && row.type(11) == RawRow::Integer;
-    if (allNull) {
-        s.state = StoredSchedule::Cleared;
-    } else if (storedAsWritten) {
-        s.state = StoredSchedule::Written;
-        s.minRepayment = row.real(5);
-        for (int i = 0; i < 4; ++i) {
-            const QByteArrayView text = row.utf8(6 + i);
-            std::memcpy(s.dates[i].text, text.data(), size_t(text.size()));
-            s.dates[i].size = int(text.size());
-        }
-        s.daysLeft = row.integer(10);
-        s.purchaseDaysLeft = row.integer(11);
-    }
-    return s;
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-CardFields cardFieldsOf(const RawRow& row)
+bool textIs(const RawRow& row, int column, const IsoDate& date)
 {
-    return {row.integer(0),      dayValue(row, 1),    dayValue(row, 2),
-            numberValue(row, 3), numberValue(row, 4), storedScheduleOf(row)};
+    return row.type(column) == RawRow::Text && row.utf8(column) == date.utf8();
 }
 
 QString cardName(Database& db, qint64 id)
@@ -178,41 +140,58 @@ CardRecompute::CardRecompute(Database& db, QDate today)
 
 CardRecompute::~CardRecompute() = default;
 
-namespace {
-bool sameBits(double a, double b)
+QString CardRecompute::cardSelect()
 {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf,"
+                          "i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,i_xf FROM txyk");
 }
-bool sameText(const IsoDate& a, const IsoDate& b)
-{
-    return a.utf8() == b.utf8();
-}
-} // namespace
 
-bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed,
-                          const StoredSchedule& stored)
+CardRecompute::Card CardRecompute::read(const RawRow& row)
+{
+    Card card{row.integer(0), dayValue(row, 1), dayValue(row, 2), numberValue(row, 3), numberValue(row, 4)};
+    const auto found = m_table.find(card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
+    card.computable = found.has_value();
+    if (!found) {
+        card.current = true;
+        for (int c = 5; c < 12; ++c)
+            card.current = card.current && row.type(c) == RawRow::Null;
+        return card;
+    }
+    const CardSchedule& s = found->dates->schedule;
+    const IsoDate* iso = found->dates->iso;
+    card.current = row.type(5) == RawRow::Real && sameBits(row.real(5), found->minRepayment) &&
+                   textIs(row, 6, iso[0]) && textIs(row, 7, iso[1]) && textIs(row, 8, iso[2]) &&
+                   textIs(row, 9, iso[3]) && row.type(10) == RawRow::Integer &&
+                   row.integer(10) == s.daysLeft && row.type(11) == RawRow::Integer &&
+                   row.integer(11) == s.purchaseDaysLeft;
+    return card;
+}
+
+bool CardRecompute::store(const Card& card)
+{
+    // What is stored already need not be written again: most passes of a day change no card.
+    if (card.current)
+        return card.computable;
+    return store(card.id, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
+}
+
+bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed)
 {
     const auto found = m_table.find(statementDay, repaymentDay, ratio, amountUsed);
     if (!found) {
-        if (stored.state != StoredSchedule::Cleared)
-            m_db.execute(clearCardScheduleStatement(int(id)));
+        m_db.execute(clearCardScheduleStatement(int(id)));
         return false;
     }
     const CardSchedule& s = found->dates->schedule;
     const IsoDate* iso = found->dates->iso;
-    // What is stored already need not be written again: most passes of a day change no card.
-    if (stored.state == StoredSchedule::Written && sameBits(stored.minRepayment, found->minRepayment) &&
-        sameText(stored.dates[0], iso[0]) && sameText(stored.dates[1], iso[1]) &&
-        sameText(stored.dates[2], iso[2]) && sameText(stored.dates[3], iso[3]) &&
-        stored.daysLeft == s.daysLeft && stored.purchaseDaysLeft == s.purchaseDaysLeft)
-        return true;
     // Every card is written with the statement cardUpdateStatement() gives; its shape is
-    // translated once and the values of each card are bound to it.
+    // translated once and the values of each card are bound to it (the dates from the table,
+    // which outlives every run).
     m_update.bind(0, found->minRepayment)
-        .bindUtf8(1, iso[0].utf8())
-        .bindUtf8(2, iso[1].utf8())
-        .bindUtf8(3, iso[2].utf8())
-        .bindUtf8(4, iso[3].utf8())
+        .bindKeptUtf8(1, iso[0].utf8())
+        .bindKeptUtf8(2, iso[1].utf8())
+        .bindKeptUtf8(3, iso[2].utf8())
+        .bindKeptUtf8(4, iso[3].utf8())
         .bind(5, s.daysLeft)
         .bind(6, s.purchaseDaysLeft)
         .bind(7, id);
@@ -228,14 +207,14 @@ bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double 
 
 bool recomputeCard(Database& db, QDate today, qint64 id)
 {
-    Statement read(db, kCardFieldsSelect + QStringLiteral(" WHERE id=?"));
+    CardRecompute recompute(db, today);
+    Statement read(db, CardRecompute::cardSelect() + QStringLiteral(" WHERE id=?"));
     read.bind(0, id);
     if (!read.step())
         throw Error(QStringLiteral("找不到编号为 %1 的卡片。").arg(id));
-    const CardFields card = cardFieldsOf(read);
+    const CardRecompute::Card card = recompute.read(read);
     read.reset();
-    return CardRecompute(db, today).store(card.id, card.statementDay, card.repaymentDay, card.ratio,
-                                          card.amountUsed, card.stored);
+    return recompute.store(card);
 }
 
 namespace {
@@ -246,20 +225,22 @@ QList<SkippedCard> recomputeCards(Database& db, QDate today)
     if (!db.isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
 
-    std::vector<CardFields> cards;
-    {
-        Statement read(db, kCardFieldsSelect);
-        while (read.step())
-            cards.push_back(cardFieldsOf(read));
-    }
-
+    // Read every card first, keeping those to be written; then write them.
     CardRecompute recompute(db, today);
+    std::vector<CardRecompute::Card> changed;
     QList<SkippedCard> skipped;
-    for (const CardFields& card : cards) {
-        if (!recompute.store(card.id, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed,
-                             card.stored))
-            skipped.append({int(card.id), QString()});
+    {
+        Statement read(db, CardRecompute::cardSelect());
+        while (read.step()) {
+            const CardRecompute::Card card = recompute.read(read);
+            if (!card.computable)
+                skipped.append({int(card.id), QString()});
+            if (!card.current)
+                changed.push_back(card);
+        }
     }
+    for (const CardRecompute::Card& card : changed)
+        recompute.store(card);
     for (SkippedCard& card : skipped)
         card.name = cardName(db, card.id);
     return skipped;

@@ -49,29 +49,35 @@ QString headingText(int dueSoonCount);
 QString countLabelText(int i);
 // Text of summary label i for its count: "1天内需还:2张" ... "3天内共需还款:2张".
 QString countLabelText(int i, int count);
-// The schedule a card has stored now: none that could be written again as it is, a cleared
-// one, or one exactly as CardRecompute writes it.
-struct StoredSchedule
-{
-    enum State { Other, Cleared, Written } state = Other;
-    double minRepayment = 0;
-    IsoDate dates[4]; // repayment, next repayment, statement, next statement
-    qint64 daysLeft = 0;
-    qint64 purchaseDaysLeft = 0;
-};
-
 // Computes one card's schedule from its statement day, repayment day, ratio and amount used
 // and stores it with the statement cardUpdateTemplate() gives, prepared once for all the cards
 // it writes; a card whose days cannot be used gets its schedule cleared instead. Throws Error.
 class CardRecompute
 {
 public:
+    // A card as read by cardSelect(): the fields its schedule comes from, whether it has one (not
+    // skipped), and whether what it has stored is what store() would leave.
+    struct Card
+    {
+        qint64 id = 0;
+        int statementDay = 0;
+        int repaymentDay = 0;
+        double ratio = 0;
+        double amountUsed = 0;
+        bool computable = false;
+        bool current = false;
+    };
+
     CardRecompute(Database& db, QDate today);
     ~CardRecompute();
-    // False when the card was skipped (its schedule cleared). A card whose `stored` schedule is
-    // the one computed is not written again.
-    bool store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed,
-               const StoredSchedule& stored = {});
+    // id, the four fields, then the seven stored ones, of every card (a WHERE may follow).
+    static QString cardSelect();
+    Card read(const RawRow& row);
+    // Stores the card's schedule unless it is current. False when the card was skipped.
+    bool store(const Card& card);
+    // Stores the schedule of card `id` computed from these fields, or clears it when the days
+    // cannot be used (false).
+    bool store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed);
 
 private:
     Database& m_db;

@@ -163,6 +163,14 @@ Statement& Statement::bindUtf8(int index, QByteArrayView value)
     return *this;
 }
 
+Statement& Statement::bindKeptUtf8(int index, QByteArrayView value)
+{
+    const char* data = value.data() ? value.data() : "";
+    check(sqlite3_bind_text64(m_statement, index + 1, data, sqlite3_uint64(value.size()), SQLITE_STATIC,
+                              SQLITE_UTF8));
+    return *this;
+}
+
 Statement& Statement::bind(int index, const QVariant& value)
 {
     if (value.isNull())

@@ -46,6 +46,9 @@ public:
     Statement& bind(int index, double value);
     Statement& bind(int index, const QString& value);
     Statement& bindUtf8(int index, QByteArrayView value); // copied
+    // Not copied: the bytes must stay as they are until the statement is run with other values
+    // or goes (constants, tables kept for a whole pass).
+    Statement& bindKeptUtf8(int index, QByteArrayView value);
     // Dates as ISO text, flags as 0/1, null as NULL, other values as their text.
     Statement& bind(int index, const QVariant& value);
     Statement& bindAll(const QVariantList& values);
