@@ -23,6 +23,11 @@ private slots:
     void marksOursAndLeavesOthersUntouched();
     void dataModuleOpensItsQueries();
     void transactionRollsBackUnlessCommitted();
+    void connectionSettings();
+    void statementStoresWhatItIsGiven_data();
+    void statementStoresWhatItIsGiven();
+    void statementRunsAgainWithNewValues();
+    void statementErrorsNameTheStatement();
 };
 
 static QStringList columnsOf(Database& db, const QString& table)
@@ -263,6 +268,100 @@ void TestDatabase::transactionRollsBackUnlessCommitted()
         t.commit();
     }
     QCOMPARE(Stored::value(db, QStringLiteral("select tf from txyk")).toInt(), 1);
+}
+
+// How every connection is set up: others are waited for, freed space is zeroed.
+void TestDatabase::connectionSettings()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA busy_timeout")).toInt(), 5000);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA secure_delete")).toInt(), 1);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA cache_size")).toInt(), -16384);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA foreign_keys")).toInt(), 0);
+}
+
+// A value bound to a statement is stored as the program's saves always stored it.
+void TestDatabase::statementStoresWhatItIsGiven_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("type");    // typeof() in SQLite
+    QTest::addColumn<QVariant>("stored"); // read back
+    // clang-format off
+    QTest::newRow("null")        << QVariant()                      << "null"    << QVariant();
+    QTest::newRow("int")         << QVariant(42)                    << "integer" << QVariant(qlonglong(42));
+    QTest::newRow("large")       << QVariant(qlonglong(1) << 40)    << "integer" << QVariant(qlonglong(1) << 40);
+    QTest::newRow("double")      << QVariant(88.5)                  << "real"    << QVariant(88.5);
+    QTest::newRow("flag")        << QVariant(true)                  << "integer" << QVariant(qlonglong(1));
+    QTest::newRow("date")        << QVariant(QDate(2013, 9, 8))     << "text"    << QVariant(QStringLiteral("2013-09-08"));
+    QTest::newRow("text")        << QVariant(QStringLiteral("招行 O'Brien")) << "text" << QVariant(QStringLiteral("招行 O'Brien"));
+    QTest::newRow("empty text")  << QVariant(QString(""))           << "text"    << QVariant(QString(""));
+    QTest::newRow("bytes")       << QVariant(QByteArray("a\0b", 3)) << "blob"    << QVariant(QByteArray("a\0b", 3));
+    // clang-format on
+}
+
+void TestDatabase::statementStoresWhatItIsGiven()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, type);
+    QFETCH(QVariant, stored);
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    db.executeSql(QStringLiteral("CREATE TABLE t (v)"));
+    QCOMPARE(db.executeSql(QStringLiteral("INSERT INTO t VALUES (?)"), {value}), 1);
+    QCOMPARE(Stored::row(db, QStringLiteral("SELECT typeof(v), v FROM t WHERE rowid=?"), {db.lastInsertId()}),
+             QVariantList({type, stored}));
+}
+
+void TestDatabase::statementRunsAgainWithNewValues()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    CardBuilder b(db);
+    const int a = b.name(QStringLiteral("甲")).insert();
+    const int c = b.name(QStringLiteral("丙")).insert();
+    Statement rename(db, QStringLiteral("UPDATE txyk SET c_name=? WHERE id=?"));
+    QCOMPARE(rename.bind(0, QStringLiteral("乙")).bind(1, qint64(a)).run(), 1);
+    QCOMPARE(rename.bind(1, qint64(c)).run(), 1); // the name stays bound
+    QCOMPARE(rename.bind(1, qint64(999)).run(), 0);
+    Statement names(db, QStringLiteral("SELECT id, c_name FROM txyk ORDER BY id"));
+    QCOMPARE(names.columnCount(), 2);
+    QCOMPARE(names.columnName(1), QStringLiteral("c_name"));
+    for (int run = 0; run < 2; ++run) { // read twice: reset starts it over
+        QStringList read;
+        while (names.step())
+            read << names.text(1);
+        QCOMPARE(read, QStringList({"乙", "乙"}));
+        names.reset();
+    }
+}
+
+// A failed statement throws with the statement and SQLite's reason; nothing runs of a text with
+// two statements, nor on a closed database.
+void TestDatabase::statementErrorsNameTheStatement()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    const auto failure = [&](const QString& sql) {
+        try {
+            db.executeSql(sql);
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return QStringLiteral("<no error>");
+    };
+    QCOMPARE(failure(QStringLiteral("SELEC 1")), QStringLiteral("SELEC 1\nnear \"SELEC\": syntax error"));
+    QCOMPARE(failure(QStringLiteral("DELETE FROM tname; DROP TABLE txyk")),
+             QStringLiteral(
+                 "DELETE FROM tname; DROP TABLE txyk\nUnable to execute multiple statements at a time"));
+    QCOMPARE(Stored::count(db, QStringLiteral("SELECT * FROM sqlite_master WHERE name='txyk'")), 1);
+
+    db.close();
+    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, QStringLiteral("SELECT 1")));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
