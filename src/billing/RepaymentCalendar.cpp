@@ -61,12 +61,14 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
 QList<Event> events(const QList<CardFacts>& cards, QDate today)
 {
     QList<Event> out;
+    out.reserve(cards.size() * 2);
     const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
+    ScheduleTable schedules(today);
     for (const CardFacts& card : cards) {
-        const auto schedule =
-            computeCardSchedule(today, card.statementDay, card.repaymentDay, card.ratio, card.used);
-        if (!schedule)
+        const auto found = schedules.find(card.statementDay, card.repaymentDay, card.ratio, card.used);
+        if (!found)
             continue;
+        const std::optional<CardSchedule> schedule = found->schedule();
         if (schedule->repaymentDate >= today && !repaidThisMonth(card, today))
             out.append(makeEvent(card, schedule->repaymentDate, schedule->minRepayment));
         out.append(makeEvent(card,

@@ -13,8 +13,9 @@ struct sqlite3;
 // Kind of a stored field, taken from the declared column types of the schema.
 enum class FieldKind { Integer, Number, Text, Bool, Date };
 
-// The one SQLite connection. Opens an existing database (never recreating it) or creates a
-// missing one from the schema; runs statements of the program's dialect.
+// The one SQLite connection and the only way into SQLite: prepared statements (Statement), the
+// program's dialect (execute) and plain SQLite (executeSql, scan). Opens an existing database
+// (never recreating it) or creates a missing one from the schema.
 class Database
 {
 public:
