@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace RepaymentCalendar {
 
@@ -223,31 +225,39 @@ QByteArray sourceOf(const QList<CardFacts>& cards, QDate today)
     QCryptographicHash hash(QCryptographicHash::Sha1);
     hash.addData("calendar 1 ");
     hash.addData(today.toString(Qt::ISODate).toLatin1());
-    QByteArray bytes; // the fields of many cards, hashed in large pieces
-    const auto add = [&bytes](const auto& value) {
-        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    // The fields of many cards go into one buffer, hashed in large pieces.
+    std::vector<char> bytes(1 << 16);
+    size_t used = 0;
+    const auto add = [&](const void* data, size_t size) {
+        if (used + size > bytes.size()) {
+            hash.addData(QByteArrayView(bytes.data(), qsizetype(used)));
+            used = 0;
+        }
+        if (size > bytes.size()) {
+            hash.addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
+            return;
+        }
+        std::memcpy(bytes.data() + used, data, size);
+        used += size;
     };
+    const auto addValue = [&](const auto& value) { add(&value, sizeof value); };
     const auto addText = [&](const QString& text) {
-        add(text.size());
-        bytes.append(reinterpret_cast<const char*>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
+        addValue(text.size());
+        add(text.constData(), size_t(text.size()) * sizeof(QChar));
     };
     for (const CardFacts& c : cards) {
-        add(c.id);
+        addValue(c.id);
         addText(c.name);
         addText(c.numberLast4);
-        add(c.statementDay);
-        add(c.repaymentDay);
-        add(c.ratio);
-        add(c.used);
-        add(c.repaidMark);
-        add(c.markMonth);
-        add(c.markYear);
-        if (bytes.size() > 60000) {
-            hash.addData(bytes);
-            bytes.clear();
-        }
+        addValue(c.statementDay);
+        addValue(c.repaymentDay);
+        addValue(c.ratio);
+        addValue(c.used);
+        addValue(c.repaidMark);
+        addValue(c.markMonth);
+        addValue(c.markYear);
     }
-    hash.addData(bytes);
+    hash.addData(QByteArrayView(bytes.data(), qsizetype(used)));
     return hash.result().toHex();
 }
 
