@@ -25,6 +25,12 @@ QByteArray compactDate(QDate date)
 {
     int y = 0, m = 0, d = 0;
     date.getDate(&y, &m, &d);
+    if (y >= 1 && y <= 9999) {
+        const char text[8] = {char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
+                              char('0' + y % 10),   char('0' + m / 10),       char('0' + m % 10),
+                              char('0' + d / 10),   char('0' + d % 10)};
+        return QByteArray(text, 8);
+    }
     char text[9];
     std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
     return QByteArray(text, 8);
@@ -169,11 +175,7 @@ void appendFolded(QByteArray& out, QByteArrayView line)
 // "20130905" appended.
 void appendCompactDate(QByteArray& out, QDate date)
 {
-    int y = 0, m = 0, d = 0;
-    date.getDate(&y, &m, &d);
-    char text[16];
-    const int size = std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
-    out.append(text, size);
+    out += compactDate(date);
 }
 
 } // namespace
@@ -188,13 +190,19 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
         out += kSourceProperty + source + "\r\n";
     out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
     const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
-    QByteArray line;    // one content line before folding
-    QByteArray summary; // escaped, used twice
+    // One content line before folding, and the escaped summary (used twice): emptied, never freed.
+    QByteArray line, summary;
+    line.reserve(1024);
+    summary.reserve(1024);
+    const auto startLine = [&line](const char* name) {
+        line.resize(0);
+        line += name;
+    };
     for (const Event& e : events) {
-        summary.clear();
+        summary.resize(0);
         appendEscaped(summary, e.summary.toUtf8());
         out += "BEGIN:VEVENT\r\n";
-        line = "UID:";
+        startLine("UID:");
         line += e.uid.toUtf8();
         appendFolded(out, line);
         out += "DTSTAMP:";
@@ -204,14 +212,14 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
         out += "\r\nDTEND;VALUE=DATE:";
         appendCompactDate(out, e.date.addDays(1));
         out += "\r\n";
-        line = "SUMMARY:";
+        startLine("SUMMARY:");
         line += summary;
         appendFolded(out, line);
-        line = "DESCRIPTION:";
+        startLine("DESCRIPTION:");
         appendEscaped(line, e.description.toUtf8());
         appendFolded(out, line);
         out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
-        line = "DESCRIPTION:";
+        startLine("DESCRIPTION:");
         line += summary;
         appendFolded(out, line);
         out += "END:VALARM\r\nEND:VEVENT\r\n";
