@@ -537,8 +537,15 @@ void Query::post(const std::function<void(qint64 id)>& beforeCommit)
         beforeCommit(id);
     // A new row is read back so defaults (tf = 0, ...) show as stored; so is a row the step wrote to.
     std::optional<Row> fresh;
-    if (m_state == State::Insert || beforeCommit)
-        fresh = storedRow(id);
+    if (m_state == State::Insert || beforeCommit) {
+        try {
+            fresh = storedRow(id);
+        } catch (const Error&) {
+            if (transaction)
+                throw; // nothing is kept
+            // Saved already: the row shows what was typed.
+        }
+    }
     if (transaction)
         transaction->commit();
 
