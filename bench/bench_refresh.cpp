@@ -13,56 +13,44 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 constexpr double kGoalSeconds = 1.0; // 100,000 cards recomputed in under a second
-constexpr double kGoalRatio = 3.0;   // ... and within 3x the plain update
+constexpr double kGoalRatio = 1.3;   // ... and within 1.3x the plain update
 constexpr int kRuns = 3;             // best of
-
-void fail(const char* step, const QSqlQuery& q)
-{
-    std::fprintf(stderr, "%s: %s\n", step, qPrintable(q.lastQuery()));
-    std::exit(1);
-}
 
 using BenchSeed::seed;
 
-// The baseline: one prepared UPDATE of the same seven fields for every row, one transaction.
+// The baseline: one prepared UPDATE of the same seven fields for every row, one transaction,
+// straight through SQLite's C interface (Statement binds to it and nothing more).
 double plainUpdateSeconds(Database& db)
 {
-    QList<int> ids;
+    std::vector<qint64> ids;
     {
-        QSqlQuery q(db.connection());
-        q.setForwardOnly(true);
-        q.exec(QStringLiteral("SELECT id FROM txyk"));
-        while (q.next())
-            ids << q.value(0).toInt();
+        Statement q(db, QStringLiteral("SELECT id FROM txyk"));
+        while (q.step())
+            ids.push_back(q.integer(0));
     }
     QElapsedTimer timer;
     timer.start();
     Transaction transaction(db);
-    QSqlQuery update(db.connection());
-    if (!update.prepare(QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
-                                       "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?")))
-        fail("prepare update", update);
-    const QString re = QStringLiteral("2013-09-08"), nextRe = QStringLiteral("2013-10-08");
-    const QString jd = QStringLiteral("2013-09-20"), nextJd = QStringLiteral("2013-10-20");
-    for (int id : ids) {
-        update.bindValue(0, double(id % 100));
-        update.bindValue(1, re);
-        update.bindValue(2, nextRe);
-        update.bindValue(3, jd);
-        update.bindValue(4, nextJd);
-        update.bindValue(5, 3);
-        update.bindValue(6, id % 40);
-        update.bindValue(7, id);
-        if (!update.exec())
-            fail("update", update);
+    Statement update(db, QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
+                                        "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
+    for (const qint64 id : ids) {
+        update.bind(0, double(id % 100))
+            .bindKeptUtf8(1, "2013-09-08")
+            .bindKeptUtf8(2, "2013-10-08")
+            .bindKeptUtf8(3, "2013-09-20")
+            .bindKeptUtf8(4, "2013-10-20")
+            .bind(5, qint64(3))
+            .bind(6, qint64(id % 40))
+            .bind(7, id);
+        update.run();
     }
     transaction.commit();
     return timer.nsecsElapsed() / 1e9;
@@ -72,32 +60,38 @@ struct Figures
 {
     double baseline = 1e9;
     double recompute = 1e9; // reading, computing and storing every card, one transaction
-    double pass = 1e9;      // the whole pass: recompute, reset, counts, due-soon list, card list reopened
+    // The whole pass (recompute, reset, counts, due-soon list, card list reopened), with every
+    // card to be written and with none.
+    double pass = 1e9;
+    double passCurrent = 1e9;
     int dueSoon = 0;
 };
+
+template <typename Step> double seconds(Step step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    return timer.nsecsElapsed() / 1e9;
+}
 
 Figures measure(int count, const QString& folder)
 {
     const QString path = folder + QStringLiteral("/cards-%1.db").arg(count);
     DataModule data;
-    data.database().open(path);
+    data.open(path); // the card list is shown, as in the window
     seed(data.database(), count);
     FixedClock clock(QDate(2013, 9, 5));
 
     Figures f;
     for (int run = 0; run < kRuns; ++run) {
         f.baseline = std::min(f.baseline, plainUpdateSeconds(data.database()));
-
-        QElapsedTimer timer;
-        timer.start();
-        Refresh::recomputeAllCards(data.database(), clock.today());
-        f.recompute = std::min(f.recompute, timer.nsecsElapsed() / 1e9);
-
-        timer.restart();
-        const RefreshResult result = RefreshPass(data, clock).run();
-        f.pass = std::min(f.pass, timer.nsecsElapsed() / 1e9);
-        f.dueSoon = result.dueSoonCount;
+        f.recompute = std::min(f.recompute,
+                               seconds([&] { Refresh::recomputeAllCards(data.database(), clock.today()); }));
+        f.passCurrent = std::min(f.passCurrent, seconds([&] { RefreshPass(data, clock).run(); }));
+        plainUpdateSeconds(data.database()); // every card to be written again
         clock.advanceDays(1);
+        f.pass = std::min(f.pass, seconds([&] { f.dueSoon = RefreshPass(data, clock).run().dueSoonCount; }));
     }
     return f;
 }
@@ -116,23 +110,25 @@ int main(int argc, char* argv[])
     QTemporaryDir folder;
     QTextStream out(stdout);
     out << QStringLiteral("refresh pass, best of %1 runs (seconds)\n").arg(kRuns);
-    out << QStringLiteral("%1 %2 %3 %4 %5\n")
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
                .arg(QStringLiteral("cards"), 8)
                .arg(QStringLiteral("plain update"), 13)
                .arg(QStringLiteral("recompute"), 10)
                .arg(QStringLiteral("ratio"), 6)
-               .arg(QStringLiteral("whole pass"), 11);
+               .arg(QStringLiteral("whole pass"), 11)
+               .arg(QStringLiteral("pass, nothing new"), 18);
     bool met = true;
     try {
         for (int count : sizes) {
             const Figures f = measure(count, folder.path());
             const double ratio = f.recompute / f.baseline;
-            out << QStringLiteral("%1 %2 %3 %4 %5\n")
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
                        .arg(count, 8)
                        .arg(f.baseline, 13, 'f', 3)
                        .arg(f.recompute, 10, 'f', 3)
                        .arg(ratio, 6, 'f', 2)
-                       .arg(f.pass, 11, 'f', 3);
+                       .arg(f.pass, 11, 'f', 3)
+                       .arg(f.passCurrent, 18, 'f', 3);
             out.flush();
             if (count >= 100000 && (f.recompute >= kGoalSeconds || ratio > kGoalRatio))
                 met = false;
@@ -148,6 +144,6 @@ int main(int argc, char* argv[])
                .arg(met ? QStringLiteral("met") : QStringLiteral("NOT met"));
     out << QStringLiteral(
         "(whole pass = recompute + monthly reset + eight counts + due-soon list + card list "
-        "reopened with every card)\n");
+        "reopened with every card; every card to be written, or, last column, none)\n");
     return 0;
 }

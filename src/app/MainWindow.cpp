@@ -284,7 +284,7 @@ void MainWindow::formCreate()
     m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") +
                                      DateText::format(m_context.clock->today()));
     for (int i = 0; i < 8; ++i)
-        m_cardPage->countLabel(i)->setText(CardPage::kCountPrefixes[i]);
+        m_cardPage->countLabel(i)->setText(Refresh::countLabelText(i));
 
     m_state.refreshed = false;
     m_state.reminderShown = false;

@@ -7,12 +7,12 @@ std::optional<BestCard> bestCardToday(const QList<CardFacts>& cards, QDate today
 {
     std::optional<BestCard> best;
     double bestFree = 0;
+    ScheduleTable schedules(today);
     for (const CardFacts& card : cards) {
-        const auto schedule =
-            computeCardSchedule(today, card.statementDay, card.repaymentDay, card.ratio, card.used);
+        const auto schedule = schedules.find(card.statementDay, card.repaymentDay, card.ratio, card.used);
         if (!schedule)
             continue;
-        const int days = schedule->purchaseDaysLeft;
+        const int days = schedule->dates->schedule.purchaseDaysLeft;
         const double free = card.limit - card.used;
         const bool better =
             !best || days > best->days ||

@@ -21,6 +21,11 @@ struct CardFacts
     bool repaidMark = false;
     int markMonth = 0, markYear = 0; // i_hkm, i_hky
 };
+Q_DECLARE_TYPEINFO(CardFacts, Q_RELOCATABLE_TYPE); // a growing list of 100,000 moves them in one go
+
+// The select readCardFacts() reads, and its number of columns.
+extern const QString kCardFactsSelect;
+constexpr int kCardFactsColumns = 11;
 
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);

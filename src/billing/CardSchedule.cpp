@@ -5,6 +5,8 @@
 #include <array>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -50,28 +52,6 @@ QString joinPieces(const std::array<QString, 8>& values)
     return out;
 }
 
-// "2013-09-08": dates are stored as ISO text. Written by hand: the pass formats four per card.
-QString isoText(QDate date)
-{
-    int y = 0, m = 0, d = 0;
-    date.getDate(&y, &m, &d);
-    if (y < 1 || y > 9999)
-        return date.toString(Qt::ISODate);
-    QString out(10, Qt::Uninitialized);
-    QChar* c = out.data();
-    c[0] = QChar(u'0' + y / 1000);
-    c[1] = QChar(u'0' + y / 100 % 10);
-    c[2] = QChar(u'0' + y / 10 % 10);
-    c[3] = QChar(u'0' + y % 10);
-    c[4] = u'-';
-    c[5] = QChar(u'0' + m / 10);
-    c[6] = QChar(u'0' + m % 10);
-    c[7] = u'-';
-    c[8] = QChar(u'0' + d / 10);
-    c[9] = QChar(u'0' + d % 10);
-    return out;
-}
-
 QString wholeNumberText(double value)
 {
     if (value == 0)
@@ -99,17 +79,12 @@ double minimumRepayment(double amountUsed, double ratio)
     return rounded == 0 ? 0.0 : rounded;
 }
 
-std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, int repaymentDay, double ratio,
-                                                double amountUsed)
-{
-    if (!today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
-        return std::nullopt;
-    const double minRepayment = minimumRepayment(amountUsed, ratio);
-    if (!std::isfinite(minRepayment) || std::fabs(minRepayment) > 1e15)
-        return std::nullopt;
+namespace {
 
+// The dates and days of a schedule (minimum repayment 0), for usable days and a valid today.
+CardSchedule scheduleDates(QDate today, int statementDay, int repaymentDay)
+{
     CardSchedule s;
-    s.minRepayment = minRepayment;
     int year = today.year();
     int month = today.month();
     const int day = today.day();
@@ -137,6 +112,59 @@ std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, i
     return s;
 }
 
+// The minimum repayment of a card, or nothing when it is no usable figure.
+std::optional<double> usableMinimum(double amountUsed, double ratio)
+{
+    const double minRepayment = minimumRepayment(amountUsed, ratio);
+    if (!std::isfinite(minRepayment) || std::fabs(minRepayment) > 1e15)
+        return std::nullopt;
+    return minRepayment;
+}
+
+} // namespace
+
+std::optional<CardSchedule> computeCardSchedule(QDate today, int statementDay, int repaymentDay, double ratio,
+                                                double amountUsed)
+{
+    if (!today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
+        return std::nullopt;
+    const auto minRepayment = usableMinimum(amountUsed, ratio);
+    if (!minRepayment)
+        return std::nullopt;
+    CardSchedule s = scheduleDates(today, statementDay, repaymentDay);
+    s.minRepayment = *minRepayment;
+    return s;
+}
+
+ScheduleTable::ScheduleTable(QDate today) : m_today(today) {}
+
+ScheduleTable::~ScheduleTable() = default;
+
+std::optional<ScheduleTable::Found> ScheduleTable::find(int statementDay, int repaymentDay, double ratio,
+                                                        double amountUsed)
+{
+    if (!m_today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
+        return std::nullopt;
+    const auto minRepayment = usableMinimum(amountUsed, ratio);
+    if (!minRepayment)
+        return std::nullopt;
+    std::unique_ptr<Dates>& dates = m_dates[size_t(statementDay - 1) * 31 + size_t(repaymentDay - 1)];
+    if (!dates) {
+        const CardSchedule s = scheduleDates(m_today, statementDay, repaymentDay);
+        dates = std::make_unique<Dates>(Dates{s,
+                                              {isoDate(s.repaymentDate), isoDate(s.nextRepaymentDate),
+                                               isoDate(s.statementDate), isoDate(s.nextStatementDate)}});
+    }
+    return Found{dates.get(), *minRepayment};
+}
+
+CardSchedule ScheduleTable::Found::schedule() const
+{
+    CardSchedule s = dates->schedule;
+    s.minRepayment = minRepayment;
+    return s;
+}
+
 QString cardUpdateStatement(int id, const CardSchedule& s)
 {
     return joinPieces({wholeNumberText(s.minRepayment), DateText::format(s.repaymentDate),
@@ -155,16 +183,30 @@ QString cardUpdateTemplate()
     return out;
 }
 
-CardUpdateValues cardUpdateValues(int id, const CardSchedule& s)
+IsoDate isoDate(QDate date)
 {
-    return {s.minRepayment,
-            isoText(s.repaymentDate),
-            isoText(s.nextRepaymentDate),
-            isoText(s.statementDate),
-            isoText(s.nextStatementDate),
-            s.daysLeft,
-            s.purchaseDaysLeft,
-            id};
+    IsoDate out;
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    if (y < 1 || y > 9999) {
+        const QByteArray text = date.toString(Qt::ISODate).toLatin1().left(int(sizeof out.text));
+        std::memcpy(out.text, text.constData(), size_t(text.size()));
+        out.size = int(text.size());
+        return out;
+    }
+    char* c = out.text;
+    c[0] = char('0' + y / 1000);
+    c[1] = char('0' + y / 100 % 10);
+    c[2] = char('0' + y / 10 % 10);
+    c[3] = char('0' + y % 10);
+    c[4] = '-';
+    c[5] = char('0' + m / 10);
+    c[6] = char('0' + m % 10);
+    c[7] = '-';
+    c[8] = char('0' + d / 10);
+    c[9] = char('0' + d % 10);
+    out.size = 10;
+    return out;
 }
 
 QString clearCardScheduleStatement(int id)

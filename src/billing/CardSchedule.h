@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
+#include <array>
+#include <memory>
 #include <optional>
 
 // The dates and figures the refresh pass stores for one card, computed from today, the
@@ -35,18 +38,49 @@ double minimumRepayment(double amountUsed, double ratio);
 // "UPDATE Txyk SET i_zdhkje = 33,c_re_date = #2013-9-8#,... where id=1".
 QString cardUpdateStatement(int id, const CardSchedule& schedule);
 
-// The same statement with a "?" in place of every value, in the order of cardUpdateValues();
-// the pass prepares its translation once and binds the values of each card.
+// The same statement with a "?" in place of every value: minimum repayment, the four dates
+// (repayment, next repayment, statement, next statement), days left, purchase days left, id.
+// The pass prepares its translation once and binds the values of each card.
 QString cardUpdateTemplate();
 
-// The values of cardUpdateStatement() as stored (dates as ISO text), id last.
-struct CardUpdateValues
+// A date as stored, ISO text ("2013-09-08"), made without allocating: the pass binds four a card.
+struct IsoDate
 {
-    double minRepayment;
-    QString repaymentDate, nextRepaymentDate, statementDate, nextStatementDate;
-    int daysLeft, purchaseDaysLeft, id;
+    char text[16] = {};
+    int size = 0;
+    QByteArrayView utf8() const { return QByteArrayView(text, size); }
+    QString toString() const { return QString::fromLatin1(text, size); }
 };
-CardUpdateValues cardUpdateValues(int id, const CardSchedule& schedule);
+IsoDate isoDate(QDate date);
+
+// computeCardSchedule() for many cards of one day: the dates and days depend on the two days only,
+// so each pair is worked out once (with its dates as stored) and kept.
+class ScheduleTable
+{
+public:
+    struct Dates
+    {
+        CardSchedule schedule; // minimum repayment 0
+        IsoDate iso[4];        // repayment, next repayment, statement, next statement
+    };
+    struct Found
+    {
+        const Dates* dates;
+        double minRepayment;
+        CardSchedule schedule() const; // as computeCardSchedule() gives it
+    };
+
+    explicit ScheduleTable(QDate today);
+    ~ScheduleTable();
+    ScheduleTable(const ScheduleTable&) = delete;
+    ScheduleTable& operator=(const ScheduleTable&) = delete;
+    // Nothing exactly when computeCardSchedule(today, ...) gives nothing.
+    std::optional<Found> find(int statementDay, int repaymentDay, double ratio, double amountUsed);
+
+private:
+    QDate m_today;
+    std::array<std::unique_ptr<Dates>, 31 * 31> m_dates;
+};
 
 // Clears the stored schedule of a card the pass cannot compute, so stale dates do not make it
 // count as due: "UPDATE Txyk SET i_zdhkje = Null,... where id=7".

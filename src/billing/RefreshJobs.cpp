@@ -1,5 +1,6 @@
 #include "billing/RefreshJobs.h"
 
+#include "billing/CardFacts.h"
 #include "billing/RefreshPass.h"
 #include "billing/RepaymentCalendar.h"
 #include "remind/MailLog.h"
@@ -36,7 +37,24 @@ QString RefreshJobs::calendarPath() const
 QString RefreshJobs::writeCalendar(Database& db, const Clock& clock)
 {
     try {
-        RepaymentCalendar::writeFile(calendarPath(), RepaymentCalendar::forDatabase(db, clock));
+        return writeCalendar(readCardFacts(db), clock);
+    } catch (const Error& e) {
+        MailLog::append(m_home.logPath(), clock.now(), e.message());
+        return e.message();
+    }
+}
+
+QString RefreshJobs::writeCalendar(const QList<CardFacts>& cards, const Clock& clock)
+{
+    try {
+        // Rebuilt only when what it is made of changed: at 100,000 cards the file is tens of
+        // megabytes, and most passes of a day leave it as it was.
+        const QByteArray source = RepaymentCalendar::sourceOf(cards, clock.today());
+        if (RepaymentCalendar::fileMadeFrom(calendarPath(), source))
+            return {};
+        RepaymentCalendar::writeFile(
+            calendarPath(),
+            RepaymentCalendar::text(RepaymentCalendar::events(cards, clock.today()), clock.now(), source));
         return {};
     } catch (const Error& e) {
         MailLog::append(m_home.logPath(), clock.now(), e.message());
@@ -45,14 +63,23 @@ QString RefreshJobs::writeCalendar(Database& db, const Clock& clock)
 }
 
 RefreshResult runRefreshWithJobs(DataModule& data, const Clock& clock, const HomeFolder& home,
-                                 QTextStream& err)
+                                 QTextStream& err, QList<CardFacts>* cards)
 {
     RefreshJobs jobs(home);
     const QString backupProblem = jobs.backupBeforePass(data.database(), clock);
     if (!backupProblem.isEmpty())
         err << QStringLiteral("velmora: ") << backupProblem << '\n';
     RefreshResult result = RefreshPass(data, clock).run();
-    const QString calendarProblem = jobs.writeCalendar(data.database(), clock);
+    QString calendarProblem;
+    try {
+        const QList<CardFacts> read = readCardFacts(data.database());
+        calendarProblem = jobs.writeCalendar(read, clock);
+        if (cards)
+            *cards = read;
+    } catch (const Error& e) { // the cards could not be read: logged as a failed write is
+        MailLog::append(home.logPath(), clock.now(), e.message());
+        calendarProblem = e.message();
+    }
     if (!calendarProblem.isEmpty())
         err << QStringLiteral("velmora: ") << calendarProblem << '\n';
     return result;

@@ -8,17 +8,31 @@
 #include "store/Error.h"
 #include "store/SqlDialect.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace Refresh {
 
-const std::array<QString, 8> kCountPrefixes = {
-    QStringLiteral("1天内需还:"), QStringLiteral("2天内需还:"),    QStringLiteral("3天内需还:"),
-    QStringLiteral("7天内需还:"), QStringLiteral("10天内需还:"),   QStringLiteral("15天内需还:"),
-    QStringLiteral("已经过期:"),  QStringLiteral("3天内共需还款:")};
+namespace {
+// The eight summary labels: the text before a pass has counted, and the prefix of the counted
+// text (the last one reads differently once counted).
+struct CountLabel
+{
+    const char16_t* empty;
+    const char16_t* counted;
+};
+constexpr std::array<CountLabel, 8> kCountLabels{{
+    {u"1天内需还:", u"1天内需还:"},
+    {u"2天内需还:", u"2天内需还:"},
+    {u"3天内需还:", u"3天内需还:"},
+    {u"7天内需还:", u"7天内需还:"},
+    {u"10天内需还:", u"10天内需还:"},
+    {u"15天内需还:", u"15天内需还:"},
+    {u"已经过期:", u"已经过期:"},
+    {u"3天内共需还:", u"3天内共需还款:"},
+}};
+} // namespace
 
 const QString kDueSoonStatement =
     QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf "
@@ -65,40 +79,145 @@ QString headingText(int dueSoonCount)
 
 namespace {
 
-struct CardInput
-{
-    int id;
-    int statementDay;
-    int repaymentDay;
-    double ratio;
-    double amountUsed;
-};
-
 // A day field as the pass reads it: empty reads as 0; anything that is not a whole number
 // cannot be used (reads as 0, which no month has).
-int dayValue(const QVariant& v)
+int dayValue(const RawRow& row, int column)
 {
-    if (v.isNull())
+    switch (row.type(column)) {
+    case RawRow::Null:
         return 0;
+    case RawRow::Integer: {
+        const qint64 v = row.integer(column);
+        return v < -1000000 || v > 1000000 ? 0 : int(v);
+    }
+    default:
+        break;
+    }
     bool ok = false;
-    const double d = v.toDouble(&ok);
+    const double d =
+        row.type(column) == RawRow::Real ? (ok = true, row.real(column)) : row.value(column).toDouble(&ok);
     if (!ok || d != std::floor(d) || d < -1e6 || d > 1e6)
         return 0;
     return int(d);
 }
 
-double numberValue(const QVariant& v)
+double numberValue(const RawRow& row, int column)
 {
-    return v.isNull() ? 0.0 : v.toDouble();
+    switch (row.type(column)) {
+    case RawRow::Null:
+        return 0.0;
+    case RawRow::Integer:
+        return double(row.integer(column));
+    case RawRow::Real:
+        return row.real(column);
+    default:
+        return row.value(column).toDouble();
+    }
 }
 
-QString cardName(Database& db, int id)
+bool sameBits(double a, double b)
 {
-    QSqlQuery q(db.connection());
-    q.prepare(QStringLiteral("SELECT c_name FROM txyk WHERE id=?"));
-    q.addBindValue(id);
-    return q.exec() && q.next() ? q.value(0).toString() : QString();
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
+
+bool textIs(const RawRow& row, int column, const IsoDate& date)
+{
+    return row.type(column) == RawRow::Text && row.utf8(column) == date.utf8();
+}
+
+QString cardName(Database& db, qint64 id)
+{
+    Statement q(db, QStringLiteral("SELECT c_name FROM txyk WHERE id=?"));
+    q.bind(0, id);
+    return q.step() ? q.text(0) : QString();
+}
+
+} // namespace
+
+CardRecompute::CardRecompute(Database& db, QDate today)
+    : m_db(db), m_table(today), m_update(db, SqlDialect::translate(cardUpdateTemplate()))
+{}
+
+CardRecompute::~CardRecompute() = default;
+
+QString CardRecompute::cardSelect()
+{
+    return QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf,"
+                          "i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,i_xf FROM txyk");
+}
+
+CardRecompute::Card CardRecompute::read(const RawRow& row)
+{
+    Card card{row.integer(0), dayValue(row, 1), dayValue(row, 2), numberValue(row, 3), numberValue(row, 4)};
+    const auto found = m_table.find(card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
+    card.computable = found.has_value();
+    if (!found) {
+        card.current = true;
+        for (int c = 5; c < 12; ++c)
+            card.current = card.current && row.type(c) == RawRow::Null;
+        return card;
+    }
+    const CardSchedule& s = found->dates->schedule;
+    const IsoDate* iso = found->dates->iso;
+    card.current = row.type(5) == RawRow::Real && sameBits(row.real(5), found->minRepayment) &&
+                   textIs(row, 6, iso[0]) && textIs(row, 7, iso[1]) && textIs(row, 8, iso[2]) &&
+                   textIs(row, 9, iso[3]) && row.type(10) == RawRow::Integer &&
+                   row.integer(10) == s.daysLeft && row.type(11) == RawRow::Integer &&
+                   row.integer(11) == s.purchaseDaysLeft;
+    return card;
+}
+
+bool CardRecompute::store(const Card& card)
+{
+    // What is stored already need not be written again: most passes of a day change no card.
+    if (card.current)
+        return card.computable;
+    return store(card.id, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
+}
+
+bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed)
+{
+    const auto found = m_table.find(statementDay, repaymentDay, ratio, amountUsed);
+    if (!found) {
+        m_db.execute(clearCardScheduleStatement(int(id)));
+        return false;
+    }
+    const CardSchedule& s = found->dates->schedule;
+    const IsoDate* iso = found->dates->iso;
+    // Every card is written with the statement cardUpdateStatement() gives; its shape is
+    // translated once and the values of each card are bound to it (the dates from the table,
+    // which outlives every run).
+    m_update.bind(0, found->minRepayment)
+        .bindKeptUtf8(1, iso[0].utf8())
+        .bindKeptUtf8(2, iso[1].utf8())
+        .bindKeptUtf8(3, iso[2].utf8())
+        .bindKeptUtf8(4, iso[3].utf8())
+        .bind(5, s.daysLeft)
+        .bind(6, s.purchaseDaysLeft)
+        .bind(7, id);
+    try {
+        m_update.run();
+    } catch (const Error& e) {
+        // The statement as the card's own values make it, not the shape with "?".
+        throw Error(
+            QString(e.message()).replace(m_update.sql(), cardUpdateStatement(int(id), found->schedule())));
+    }
+    return true;
+}
+
+bool recomputeCard(Database& db, QDate today, qint64 id)
+{
+    CardRecompute recompute(db, today);
+    Statement read(db, CardRecompute::cardSelect() + QStringLiteral(" WHERE id=?"));
+    read.bind(0, id);
+    if (!read.step())
+        throw Error(QStringLiteral("找不到编号为 %1 的卡片。").arg(id));
+    const CardRecompute::Card card = recompute.read(read);
+    read.reset();
+    return recompute.store(card);
+}
+
+namespace {
 
 // The recomputation proper; the caller owns the transaction.
 QList<SkippedCard> recomputeCards(Database& db, QDate today)
@@ -106,75 +225,75 @@ QList<SkippedCard> recomputeCards(Database& db, QDate today)
     if (!db.isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
 
-    std::vector<CardInput> cards;
-    {
-        QSqlQuery read(db.connection());
-        read.setForwardOnly(true);
-        const QString sql = QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf FROM txyk");
-        if (!read.exec(sql))
-            throwSqlError(read.lastError(), sql);
-        while (read.next())
-            cards.push_back({read.value(0).toInt(), dayValue(read.value(1)), dayValue(read.value(2)),
-                             numberValue(read.value(3)), numberValue(read.value(4))});
-    }
-
-    // Every card is written with the statement cardUpdateStatement() gives; the store translates
-    // its shape once and the values of each card are bound to it.
-    const QString sql = SqlDialect::translate(cardUpdateTemplate());
-    QSqlQuery update(db.connection());
-    if (!update.prepare(sql))
-        throwSqlError(update.lastError(), sql);
-
+    // Read every card first, keeping those to be written; then write them.
+    CardRecompute recompute(db, today);
+    std::vector<CardRecompute::Card> changed;
     QList<SkippedCard> skipped;
-    for (const CardInput& card : cards) {
-        const auto schedule =
-            computeCardSchedule(today, card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
-        if (!schedule) {
-            db.execute(clearCardScheduleStatement(card.id));
-            skipped.append({card.id, QString()});
-            continue;
+    {
+        Statement read(db, CardRecompute::cardSelect());
+        while (read.step()) {
+            const CardRecompute::Card card = recompute.read(read);
+            if (!card.computable)
+                skipped.append({int(card.id), QString()});
+            if (!card.current)
+                changed.push_back(card);
         }
-        const CardUpdateValues v = cardUpdateValues(card.id, *schedule);
-        update.bindValue(0, v.minRepayment);
-        update.bindValue(1, v.repaymentDate);
-        update.bindValue(2, v.nextRepaymentDate);
-        update.bindValue(3, v.statementDate);
-        update.bindValue(4, v.nextStatementDate);
-        update.bindValue(5, v.daysLeft);
-        update.bindValue(6, v.purchaseDaysLeft);
-        update.bindValue(7, v.id);
-        if (!update.exec())
-            throwSqlError(update.lastError(), cardUpdateStatement(card.id, *schedule));
     }
+    for (const CardRecompute::Card& card : changed)
+        recompute.store(card);
     for (SkippedCard& card : skipped)
         card.name = cardName(db, card.id);
     return skipped;
 }
 
-// Rows the selection `statement` gives, counted by the engine instead of fetched.
-int countRows(Database& db, const QString& statement)
-{
-    const QString sql = QStringLiteral("SELECT count(*) FROM (") + SqlDialect::translate(statement) + u')';
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    if (!q.exec(sql) || !q.next())
-        throwSqlError(q.lastError(), statement);
-    return q.value(0).toInt();
-}
-
 } // namespace
+
+QString countLabelText(int i)
+{
+    return QString::fromUtf16(kCountLabels[size_t(i)].empty);
+}
 
 QString countLabelText(int i, int count)
 {
-    return kCountPrefixes[size_t(i)] + QString::number(count) + QStringLiteral("张");
+    return QString::fromUtf16(kCountLabels[size_t(i)].counted) + QString::number(count) +
+           QStringLiteral("张");
 }
 
 std::array<int, 8> countDueCards(Database& db)
 {
+    // One scan for all eight: each count is the rows its statement selects, taken by the
+    // statement's own condition as a filter.
+    static const QString sql = [] {
+        QStringList counts;
+        for (int i = 0; i < 8; ++i) {
+            const QString statement = SqlDialect::translate(countStatement(i));
+            const qsizetype where = statement.indexOf(QStringLiteral(" where "), 0, Qt::CaseInsensitive);
+            counts << QStringLiteral("count(*) FILTER (WHERE %1)").arg(statement.mid(where + 7));
+        }
+        return QStringLiteral("SELECT ") + counts.join(u',') + QStringLiteral(" FROM txyk");
+    }();
     std::array<int, 8> counts{};
-    for (int i = 0; i < 8; ++i)
-        counts[size_t(i)] = countRows(db, countStatement(i));
+    Statement q(db, sql);
+    if (q.step()) {
+        for (int i = 0; i < 8; ++i)
+            counts[size_t(i)] = int(q.integer(i));
+    }
     return counts;
+}
+
+void resetRepaidMarks(Database& db, QDate today)
+{
+    // The statement rewrites every card it matches, also every card never marked, whose fields
+    // are cleared already; it runs when it would change a card.
+    const QString reset = SqlDialect::translate(monthlyResetStatement(today));
+    const qsizetype where = reset.indexOf(QStringLiteral(" where "), 0, Qt::CaseInsensitive);
+    Statement changes(db, QStringLiteral("SELECT 1 FROM txyk WHERE (%1) AND NOT (tf IS 0 AND i_hkm IS 0 AND "
+                                         "i_hky IS 0) LIMIT 1")
+                              .arg(reset.mid(where + 7)));
+    const bool needed = changes.step();
+    changes.reset();
+    if (needed)
+        db.executeSql(reset);
 }
 
 QList<SkippedCard> recomputeAllCards(Database& db, QDate today)
@@ -203,6 +322,8 @@ RefreshResult RefreshPass::run()
     if (cards.state() == Query::State::Edit || cards.state() == Query::State::Insert)
         throw Error(QStringLiteral("有卡片正在编辑，请先保存或取消后再刷新。"));
     const QString cardsStatement = cards.sql();
+    // A list nobody has opened (the headless commands) is not loaded just to be thrown away.
+    const bool listShown = cards.isOpen();
 
     ControlsSuspended dueSoonSuspended(dueSoon);
     ControlsSuspended cardsSuspended(cards);
@@ -212,12 +333,14 @@ RefreshResult RefreshPass::run()
     {
         Transaction transaction(db);
         result.skipped = recomputeCards(db, today);
-        db.execute(monthlyResetStatement(today));
+        resetRepaidMarks(db, today);
         transaction.commit();
     }
 
-    cards.setSql(cardsStatement);
-    cards.open();
+    if (listShown) {
+        cards.setSql(cardsStatement);
+        cards.open();
+    }
     cardsSuspended.resume();
 
     result.counts = countDueCards(db);

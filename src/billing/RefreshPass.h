@@ -1,5 +1,8 @@
 #pragma once
 
+#include "billing/CardSchedule.h"
+#include "store/Statement.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -33,7 +36,6 @@ struct RefreshResult
 
 namespace Refresh {
 
-extern const std::array<QString, 8> kCountPrefixes;
 extern const QString kDueSoonStatement;
 
 // The counting statement behind label i (0..7), exactly as it is run.
@@ -43,8 +45,54 @@ QString countStatement(int i);
 QString monthlyResetStatement(QDate today);
 // "3天内共需还：2张"
 QString headingText(int dueSoonCount);
-// Text of summary label i for its count: "1天内需还:2张".
+// Text of summary label i (0..7) before a pass has counted: "1天内需还:" ... "3天内共需还:".
+QString countLabelText(int i);
+// Text of summary label i for its count: "1天内需还:2张" ... "3天内共需还款:2张".
 QString countLabelText(int i, int count);
+// Computes one card's schedule from its statement day, repayment day, ratio and amount used
+// and stores it with the statement cardUpdateTemplate() gives, prepared once for all the cards
+// it writes; a card whose days cannot be used gets its schedule cleared instead. Throws Error.
+class CardRecompute
+{
+public:
+    // A card as read by cardSelect(): the fields its schedule comes from, whether it has one (not
+    // skipped), and whether what it has stored is what store() would leave.
+    struct Card
+    {
+        qint64 id = 0;
+        int statementDay = 0;
+        int repaymentDay = 0;
+        double ratio = 0;
+        double amountUsed = 0;
+        bool computable = false;
+        bool current = false;
+    };
+
+    CardRecompute(Database& db, QDate today);
+    ~CardRecompute();
+    // id, the four fields, then the seven stored ones, of every card (a WHERE may follow).
+    static QString cardSelect();
+    Card read(const RawRow& row);
+    // Stores the card's schedule unless it is current. False when the card was skipped.
+    bool store(const Card& card);
+    // Stores the schedule of card `id` computed from these fields, or clears it when the days
+    // cannot be used (false).
+    bool store(qint64 id, int statementDay, int repaymentDay, double ratio, double amountUsed);
+
+private:
+    Database& m_db;
+    ScheduleTable m_table;
+    Statement m_update;
+};
+
+// Clears the repaid marks of earlier months: monthlyResetStatement(today), run when it changes
+// a card.
+void resetRepaidMarks(Database& db, QDate today);
+
+// Recomputes and stores one card from what is stored of it, as the refresh pass does: the card
+// editor runs it inside the save's transaction. False when the card was skipped.
+bool recomputeCard(Database& db, QDate today, qint64 id);
+
 // The eight due counts as the stored cards give them now (countStatement(0..7)).
 std::array<int, 8> countDueCards(Database& db);
 
@@ -55,9 +103,9 @@ QList<SkippedCard> recomputeAllCards(Database& db, QDate today);
 } // namespace Refresh
 
 // The refresh pass: recompute every card, reset last month's repaid marks, count the due
-// cards and open the due-soon list in Qxyk_temp2. The card list keeps its statement and is
-// reopened to show the new values. The writes are all or nothing: on an error every card is
-// left as it was, the bound controls are resumed and the error is thrown.
+// cards and open the due-soon list in Qxyk_temp2. The card list keeps its statement and, when
+// open, is reopened to show the new values (a closed one stays closed). The writes are all or nothing: on an
+// error every card is left as it was, the bound controls are resumed and the error is thrown.
 class RefreshPass
 {
 public:

@@ -6,19 +6,31 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QSaveFile>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace RepaymentCalendar {
 
 namespace {
+
+const QByteArray kSourceProperty = QByteArrayLiteral("X-VELMORA-SOURCE:");
 
 // "20130905"; written by hand, as the calendar formats several per card.
 QByteArray compactDate(QDate date)
 {
     int y = 0, m = 0, d = 0;
     date.getDate(&y, &m, &d);
+    if (y >= 1 && y <= 9999) {
+        const char text[8] = {char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
+                              char('0' + y % 10),   char('0' + m / 10),       char('0' + m % 10),
+                              char('0' + d / 10),   char('0' + d % 10)};
+        return QByteArray(text, 8);
+    }
     char text[9];
     std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
     return QByteArray(text, 8);
@@ -57,12 +69,14 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
 QList<Event> events(const QList<CardFacts>& cards, QDate today)
 {
     QList<Event> out;
+    out.reserve(cards.size() * 2);
     const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
+    ScheduleTable schedules(today);
     for (const CardFacts& card : cards) {
-        const auto schedule =
-            computeCardSchedule(today, card.statementDay, card.repaymentDay, card.ratio, card.used);
-        if (!schedule)
+        const auto found = schedules.find(card.statementDay, card.repaymentDay, card.ratio, card.used);
+        if (!found)
             continue;
+        const std::optional<CardSchedule> schedule = found->schedule();
         if (schedule->repaymentDate >= today && !repaidThisMonth(card, today))
             out.append(makeEvent(card, schedule->repaymentDate, schedule->minRepayment));
         out.append(makeEvent(card,
@@ -116,34 +130,162 @@ QByteArray fold(const QByteArray& line)
     return out;
 }
 
-QByteArray text(const QList<Event>& events, const QDateTime& stamp)
+namespace {
+
+// The TEXT escaping of escapeText(), done on UTF-8: every character it changes is ASCII.
+void appendEscaped(QByteArray& out, QByteArrayView utf8)
+{
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c == '\\' || c == ';' || c == ',') {
+            out += '\\';
+            out += c;
+        } else if (c == '\r') {
+            out += "\\n";
+            if (i + 1 < utf8.size() && utf8[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (quint8(c) < 0x20 && c != '\t') {
+            continue;
+        } else {
+            out += c;
+        }
+    }
+}
+
+// fold(line) appended to `out` without copies of its own.
+void appendFolded(QByteArray& out, QByteArrayView line)
+{
+    qsizetype start = 0;
+    int limit = 75; // a continuation line spends one octet on its leading blank
+    while (line.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && (quint8(line[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 character
+        out.append(line.data() + start, cut - start);
+        out += "\r\n ";
+        start = cut;
+        limit = 74;
+    }
+    out.append(line.data() + start, line.size() - start);
+    out += "\r\n";
+}
+
+// "20130905" appended.
+void appendCompactDate(QByteArray& out, QDate date)
+{
+    out += compactDate(date);
+}
+
+} // namespace
+
+QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
 {
     QByteArray out;
     out.reserve(200 + events.size() * 420);
     out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
            "METHOD:PUBLISH\r\n";
+    if (!source.isEmpty())
+        out += kSourceProperty + source + "\r\n";
     out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
     const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
+    // One content line before folding, and the escaped summary (used twice): emptied, never freed.
+    QByteArray line, summary;
+    line.reserve(1024);
+    summary.reserve(1024);
+    const auto startLine = [&line](const char* name) {
+        line.resize(0);
+        line += name;
+    };
     for (const Event& e : events) {
-        const QByteArray summary = escapeText(e.summary).toUtf8();
+        summary.resize(0);
+        appendEscaped(summary, e.summary.toUtf8());
         out += "BEGIN:VEVENT\r\n";
-        out += fold("UID:" + e.uid.toUtf8());
-        out += "DTSTAMP:" + dtstamp + "\r\n";
-        out += "DTSTART;VALUE=DATE:" + compactDate(e.date) + "\r\n";
-        out += "DTEND;VALUE=DATE:" + compactDate(e.date.addDays(1)) + "\r\n";
-        out += fold("SUMMARY:" + summary);
-        out += fold("DESCRIPTION:" + escapeText(e.description).toUtf8());
+        startLine("UID:");
+        line += e.uid.toUtf8();
+        appendFolded(out, line);
+        out += "DTSTAMP:";
+        out += dtstamp;
+        out += "\r\nDTSTART;VALUE=DATE:";
+        appendCompactDate(out, e.date);
+        out += "\r\nDTEND;VALUE=DATE:";
+        appendCompactDate(out, e.date.addDays(1));
+        out += "\r\n";
+        startLine("SUMMARY:");
+        line += summary;
+        appendFolded(out, line);
+        startLine("DESCRIPTION:");
+        appendEscaped(line, e.description.toUtf8());
+        appendFolded(out, line);
         out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
-        out += fold("DESCRIPTION:" + summary);
+        startLine("DESCRIPTION:");
+        line += summary;
+        appendFolded(out, line);
         out += "END:VALARM\r\nEND:VEVENT\r\n";
     }
     out += "END:VCALENDAR\r\n";
     return out;
 }
 
+QByteArray sourceOf(const QList<CardFacts>& cards, QDate today)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData("calendar 1 ");
+    hash.addData(today.toString(Qt::ISODate).toLatin1());
+    // The fields of many cards go into one buffer, hashed in large pieces.
+    std::vector<char> bytes(1 << 16);
+    size_t used = 0;
+    const auto add = [&](const void* data, size_t size) {
+        if (used + size > bytes.size()) {
+            hash.addData(QByteArrayView(bytes.data(), qsizetype(used)));
+            used = 0;
+        }
+        if (size > bytes.size()) {
+            hash.addData(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
+            return;
+        }
+        std::memcpy(bytes.data() + used, data, size);
+        used += size;
+    };
+    const auto addValue = [&](const auto& value) { add(&value, sizeof value); };
+    const auto addText = [&](const QString& text) {
+        addValue(text.size());
+        add(text.constData(), size_t(text.size()) * sizeof(QChar));
+    };
+    for (const CardFacts& c : cards) {
+        addValue(c.id);
+        addText(c.name);
+        addText(c.numberLast4);
+        addValue(c.statementDay);
+        addValue(c.repaymentDay);
+        addValue(c.ratio);
+        addValue(c.used);
+        addValue(c.repaidMark);
+        addValue(c.markMonth);
+        addValue(c.markYear);
+    }
+    hash.addData(QByteArrayView(bytes.data(), qsizetype(used)));
+    return hash.result().toHex();
+}
+
+bool fileMadeFrom(const QString& path, const QByteArray& source)
+{
+    QFile file(path);
+    if (source.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(512);
+    return head.contains("\r\n" + kSourceProperty + source + "\r\n");
+}
+
+QByteArray forCards(const QList<CardFacts>& cards, const Clock& clock)
+{
+    return text(events(cards, clock.today()), clock.now(), sourceOf(cards, clock.today()));
+}
+
 QByteArray forDatabase(Database& db, const Clock& clock)
 {
-    return text(events(readCardFacts(db), clock.today()), clock.now());
+    return forCards(readCardFacts(db), clock);
 }
 
 void writeFile(const QString& path, const QByteArray& calendar)

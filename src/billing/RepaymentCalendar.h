@@ -32,11 +32,18 @@ struct Event
 // passed, and next month's repayment day (clamped to that month's end).
 QList<Event> events(const QList<CardFacts>& cards, QDate today);
 
-// The whole calendar, CRLF line ends, lines folded at 75 octets.
-QByteArray text(const QList<Event>& events, const QDateTime& stamp);
+// The whole calendar, CRLF line ends, lines folded at 75 octets. A `source` (see sourceOf()) is
+// kept in an X-VELMORA-SOURCE line of the header.
+QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source = {});
 
-// The calendar of the database's cards as of the clock's today. Throws Error.
-QByteArray forDatabase(Database& db, const Clock& clock);
+// What the calendar of `cards` is made of as of `today`, as a hash: the same hash, the same events.
+QByteArray sourceOf(const QList<CardFacts>& cards, QDate today);
+// Whether the calendar file at `path` was made from `source`: then it need not be rebuilt.
+bool fileMadeFrom(const QString& path, const QByteArray& source);
+
+// The calendar of `cards` (or of the database's cards) as of the clock's today, with its source.
+QByteArray forCards(const QList<CardFacts>& cards, const Clock& clock);
+QByteArray forDatabase(Database& db, const Clock& clock); // throws Error
 
 // Writes `calendar` to `path` in one step (mode 0600). Throws Error.
 void writeFile(const QString& path, const QByteArray& calendar);

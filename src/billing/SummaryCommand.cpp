@@ -106,9 +106,12 @@ int runSummaryCommand(const HomeFolder& home, const Clock& clock, bool json, QTe
     try {
         DataModule data;
         data.database().open(home.existingDatabasePath());
-        const RefreshResult result = runRefreshWithJobs(data, clock, home, err);
+        QList<CardFacts> cards;
+        const RefreshResult result = runRefreshWithJobs(data, clock, home, err, &cards);
         const QList<DueSoonCard> due = dueSoonCards(data.dueSoon());
-        const std::optional<BestCard> best = bestCardToday(data.database(), clock);
+        // The cards the calendar was made of; read again only when that read failed.
+        const std::optional<BestCard> best =
+            cards.isEmpty() ? bestCardToday(data.database(), clock) : bestCardToday(cards, clock.today());
         if (json)
             printJson(result, due, best, out);
         else

@@ -6,11 +6,10 @@
 #include "store/Error.h"
 
 #include <QHash>
-#include <QSqlDriver>
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <sqlite3.h>
+#include <memory>
 
 namespace CashFlow {
 
@@ -213,36 +212,25 @@ std::vector<Card> loadCards(DataModule& data)
 
 namespace {
 
-// Adds rows to one table through a single prepared statement of the C interface: a long plan
-// has hundreds of thousands of rows, and this stores them several times faster than a
-// statement per row through Qt. Every value is bound.
+// Adds rows to one table through a single prepared statement: a long plan has hundreds of
+// thousands of rows, and a statement per row would cost several times as much. Every value is bound.
 class RowWriter
 {
 public:
     RowWriter(Database& db, const QString& table, const QStringList& columns)
-    {
-        const QVariant handle = db.connection().driver()->handle();
-        m_db = handle.isValid() ? *static_cast<sqlite3* const*>(handle.constData()) : nullptr;
-        if (!m_db)
-            throw Error(QStringLiteral("数据库未打开。"));
-        const QByteArray sql =
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(table, columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
-                .toUtf8();
-        if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_statement, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~RowWriter() { sqlite3_finalize(m_statement); }
-    RowWriter(const RowWriter&) = delete;
-    RowWriter& operator=(const RowWriter&) = delete;
+        : m_statement(prepare(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(table, columns.join(u','),
+                                           QStringList(columns.size(), QStringLiteral("?")).join(u','))))
+    {}
 
     RowWriter& text(const QString& value)
     {
-        const QByteArray utf8 = value.toUtf8();
-        return check(
-            sqlite3_bind_text(m_statement, ++m_column, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
+        return guarded([&] { m_statement->bind(m_column++, value); });
     }
-    RowWriter& number(int value) { return check(sqlite3_bind_int(m_statement, ++m_column, value)); }
+    RowWriter& number(int value)
+    {
+        return guarded([&] { m_statement->bind(m_column++, value); });
+    }
     RowWriter& number(const std::optional<int>& value) { return value ? number(*value) : null(); }
     RowWriter& date(QDate value)
     {
@@ -251,34 +239,40 @@ public:
         char iso[16];
         const int size =
             std::snprintf(iso, sizeof iso, "%04d-%02d-%02d", value.year(), value.month(), value.day());
-        return check(sqlite3_bind_text(m_statement, ++m_column, iso, size, SQLITE_TRANSIENT));
+        return guarded([&] { m_statement->bindUtf8(m_column++, QByteArrayView(iso, size)); });
     }
-    RowWriter& null() { return check(sqlite3_bind_null(m_statement, ++m_column)); }
+    RowWriter& null()
+    {
+        return guarded([&] { m_statement->bindNull(m_column++); });
+    }
 
     // Stores the row whose values were just given.
     void insert()
     {
-        const int stepped = sqlite3_step(m_statement);
-        sqlite3_reset(m_statement);
-        if (stepped != SQLITE_DONE)
-            fail();
+        guarded([&] { m_statement->run(); });
         m_column = 0;
     }
 
 private:
-    RowWriter& check(int code)
+    static std::unique_ptr<Statement> prepare(Database& db, const QString& sql)
     {
-        if (code != SQLITE_OK)
-            fail();
+        try {
+            return std::make_unique<Statement>(db, sql);
+        } catch (const Error& e) {
+            throw Error(QStringLiteral("无法保存计算结果：%1").arg(e.message()));
+        }
+    }
+    template <typename Step> RowWriter& guarded(Step step)
+    {
+        try {
+            step();
+        } catch (const Error& e) {
+            throw Error(QStringLiteral("无法保存计算结果：%1").arg(e.message()));
+        }
         return *this;
     }
-    [[noreturn]] void fail()
-    {
-        throw Error(QStringLiteral("无法保存计算结果：%1").arg(QString::fromUtf8(sqlite3_errmsg(m_db))));
-    }
 
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_statement = nullptr;
+    std::unique_ptr<Statement> m_statement;
     int m_column = 0;
 };
 

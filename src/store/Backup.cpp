@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSqlDriver>
 
 #include <algorithm>
 #include <cstdio>
@@ -63,8 +62,7 @@ sqlite3* handleOf(Database& db)
 {
     if (!db.isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
-    const QVariant handle = db.connection().driver()->handle();
-    sqlite3* raw = handle.isValid() ? *static_cast<sqlite3* const*>(handle.constData()) : nullptr;
+    sqlite3* raw = db.handle();
     if (!raw)
         throw Error(QStringLiteral("数据库未打开。"));
     return raw;

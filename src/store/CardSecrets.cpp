@@ -4,8 +4,6 @@
 #include "store/Error.h"
 #include "store/Query.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <array>
 #include <vector>
 
@@ -22,13 +20,10 @@ struct CardRow
 std::vector<CardRow> readCards(Database& db)
 {
     std::vector<CardRow> rows;
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    if (!q.exec(kSelectAll))
-        throwSqlError(q.lastError(), kSelectAll);
-    while (q.next()) {
+    Statement q(db, kSelectAll);
+    while (q.step()) {
         CardRow row;
-        row.id = q.value(0).toLongLong();
+        row.id = q.integer(0);
         for (int i = 0; i < 3; ++i)
             row.values[size_t(i)] = q.value(i + 1);
         rows.push_back(std::move(row));
@@ -50,26 +45,23 @@ bool clearValue(const QVariant& v)
 class CardUpdate
 {
 public:
-    explicit CardUpdate(Database& db) : m_query(db.connection())
-    {
-        // c_last4 follows the number when it is given, and stays when it is not.
-        if (!m_query.prepare(kSql))
-            throwSqlError(m_query.lastError(), kSql);
-    }
+    // c_last4 follows the number when it is given, and stays when it is not.
+    explicit CardUpdate(Database& db)
+        : m_query(db,
+                  QStringLiteral(
+                      "UPDATE txyk SET c_no=?, c_xym=?, c_yxq=?, c_last4=coalesce(?, c_last4) WHERE id=?"))
+    {}
     void run(const CardRow& row, const QVariant& last4)
     {
         for (int i = 0; i < 3; ++i)
-            m_query.bindValue(i, row.values[size_t(i)]);
-        m_query.bindValue(3, last4);
-        m_query.bindValue(4, row.id);
-        if (!m_query.exec())
-            throwSqlError(m_query.lastError(), kSql);
+            m_query.bind(i, row.values[size_t(i)]);
+        m_query.bind(3, last4);
+        m_query.bind(4, row.id);
+        m_query.run();
     }
 
 private:
-    const QString kSql =
-        QStringLiteral("UPDATE txyk SET c_no=?, c_xym=?, c_yxq=?, c_last4=coalesce(?, c_last4) WHERE id=?");
-    QSqlQuery m_query;
+    Statement m_query;
 };
 
 } // namespace
@@ -119,10 +111,13 @@ void CardSecrets::follow() const
     m_keyStored = false;
     if (path.isEmpty())
         return;
-    QSqlQuery q(m_db.connection());
     // A database of ours not yet at the current version (opened read-only) has no key table.
-    m_keyStored =
-        q.exec(QStringLiteral("SELECT count(*) FROM tkey")) && q.next() && q.value(0).toLongLong() > 0;
+    try {
+        Statement q(m_db, QStringLiteral("SELECT count(*) FROM tkey"));
+        m_keyStored = q.step() && q.integer(0) > 0;
+    } catch (const Error&) {
+        m_keyStored = false;
+    }
 }
 
 bool CardSecrets::keyStored() const
@@ -140,14 +135,12 @@ bool CardSecrets::unlocked() const
 bool CardSecrets::unlock(const QString& password)
 {
     follow();
-    QSqlQuery q(m_db.connection());
-    const QString select = QStringLiteral("SELECT id, c_key FROM tkey ORDER BY id DESC");
-    if (!q.exec(select))
-        throwSqlError(q.lastError(), select);
     std::vector<std::pair<qint64, QString>> wraps;
-    while (q.next())
-        wraps.emplace_back(q.value(0).toLongLong(), q.value(1).toString());
-    q.finish();
+    {
+        Statement q(m_db, QStringLiteral("SELECT id, c_key FROM tkey ORDER BY id DESC"));
+        while (q.step())
+            wraps.emplace_back(q.integer(0), q.text(1));
+    }
     for (const auto& [id, wrapped] : wraps) {
         std::optional<SecretBox::Key> key = SecretBox::unwrap(wrapped, password);
         if (!key)
@@ -242,13 +235,8 @@ qint64 CardSecrets::addWrap(const QString& password)
 {
     requireKey();
     const QString wrapped = SecretBox::wrap(*m_key, password);
-    QSqlQuery q(m_db.connection());
-    const QString sql = QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)");
-    q.prepare(sql);
-    q.addBindValue(wrapped);
-    if (!q.exec())
-        throwSqlError(q.lastError(), sql);
-    return q.lastInsertId().toLongLong();
+    m_db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {wrapped});
+    return m_db.lastInsertId();
 }
 
 void CardSecrets::dropWrapsExcept(qint64 wrapId)

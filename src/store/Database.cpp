@@ -6,14 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
-#include <memory>
-#include <optional>
 #include <sqlite3.h>
+#include <utility>
 
 namespace {
 
@@ -87,21 +82,57 @@ struct FileContent
     int version = 0;
 };
 
+// One connection of our own, closed however the scope is left.
+class Connection
+{
+public:
+    Connection() = default;
+    ~Connection() { close(); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    // The reason when SQLite refuses the file; empty when open.
+    QString open(const QString& path, int flags)
+    {
+        // A connection is only ever used by the thread that opened it: no locking around each call.
+        const int rc =
+            sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString why =
+                m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            close();
+            return why.isEmpty() ? QStringLiteral("SQLite error %1").arg(rc) : why;
+        }
+        sqlite3_extended_result_codes(m_db, 1);
+        sqlite3_busy_timeout(m_db, 5000);
+        return {};
+    }
+    void close()
+    {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    sqlite3* get() const { return m_db; }
+    sqlite3* release() { return std::exchange(m_db, nullptr); }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
 // Column names (lower case) of every table, through `db`.
-QHash<QString, QSet<QString>> tableColumns(QSqlDatabase& db)
+QHash<QString, QSet<QString>> tableColumns(sqlite3* db)
 {
     QHash<QString, QSet<QString>> tables;
-    QSqlQuery names(db);
-    names.exec(QStringLiteral(
-        "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite^_%' ESCAPE '^'"));
-    while (names.next())
-        tables.insert(names.value(0).toString().toLower(), {});
+    Statement names(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE "
+                                       "'sqlite^_%' ESCAPE '^'"));
+    while (names.step())
+        tables.insert(names.text(0).toLower(), {});
     for (auto it = tables.begin(); it != tables.end(); ++it) {
-        QSqlQuery columns(db);
-        columns.exec(QStringLiteral("PRAGMA table_info(\"%1\")")
-                         .arg(QString(it.key()).replace(QStringLiteral("\""), QStringLiteral("\"\""))));
-        while (columns.next())
-            it->insert(columns.value(1).toString().toLower());
+        Statement columns(db,
+                          QStringLiteral("PRAGMA table_info(\"%1\")")
+                              .arg(QString(it.key()).replace(QStringLiteral("\""), QStringLiteral("\"\""))));
+        while (columns.step())
+            it->insert(columns.text(1).toLower());
     }
     return tables;
 }
@@ -110,19 +141,14 @@ QHash<QString, QSet<QString>> tableColumns(QSqlDatabase& db)
 const QHash<QString, QSet<QString>>& firstVersionTables()
 {
     static const QHash<QString, QSet<QString>> tables = [] {
-        const QString name = QStringLiteral("velmora-schema");
-        QHash<QString, QSet<QString>> result;
-        {
-            QSqlDatabase memory = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            memory.setDatabaseName(QStringLiteral(":memory:"));
-            memory.open();
-            for (const QString& statement : schemaStatements())
-                QSqlQuery(memory).exec(statement);
-            result = tableColumns(memory);
-            memory.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-        return result;
+        Connection memory;
+        const QString why =
+            memory.open(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        if (!why.isEmpty())
+            throw Error(why);
+        for (const QString& statement : schemaStatements())
+            Statement(memory.get(), statement).run();
+        return tableColumns(memory.get());
     }();
     return tables;
 }
@@ -164,41 +190,32 @@ FileContent::Kind classify(qint64 applicationId, qint64 userVersion, bool noObje
 
 // Reads the mark, the version and the tables through a read-only connection. Throws Error when
 // SQLite cannot read the file as a database.
-FileContent inspect(const QString& path, const QString& connectionName)
+FileContent inspect(const QString& path)
 {
     FileContent content;
     QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-        const auto pragma = [&](const char* name) -> std::optional<qint64> {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name))) || !q.next()) {
-                failure = q.lastError().text();
-                return std::nullopt;
-            }
-            return q.value(0).toLongLong();
-        };
-        if (!db.open())
-            failure = db.lastError().text();
-        // SQLite opens anything lazily; the first read tells whether this is a database at all.
-        else if (pragma("schema_version")) {
-            const auto applicationId = pragma("application_id");
-            const auto userVersion = pragma("user_version");
-            QSqlQuery objects(db);
-            const bool noObjects = objects.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) &&
-                                   objects.next() && objects.value(0).toLongLong() == 0;
-            objects.finish();
-            if (applicationId && userVersion) {
-                content.version = int(*userVersion);
-                content.kind =
-                    classify(*applicationId, *userVersion, noObjects, [&] { return tableColumns(db); });
-            }
+    Connection db;
+    failure = db.open(path, SQLITE_OPEN_READONLY);
+    // SQLite opens anything lazily; the first read tells whether this is a database at all.
+    if (failure.isEmpty()) {
+        try {
+            const auto pragma = [&](const char* name) {
+                Statement q(db.get(), QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name)));
+                return q.step() ? q.integer(0) : qint64(0);
+            };
+            pragma("schema_version");
+            const qint64 applicationId = pragma("application_id");
+            const qint64 userVersion = pragma("user_version");
+            Statement objects(db.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            const bool noObjects = objects.step() && objects.integer(0) == 0;
+            content.version = int(userVersion);
+            content.kind =
+                classify(applicationId, userVersion, noObjects, [&] { return tableColumns(db.get()); });
+        } catch (const Error&) {
+            failure = QString::fromUtf8(sqlite3_errmsg(db.get()));
         }
-        db.close();
     }
-    QSqlDatabase::removeDatabase(connectionName);
+    db.close();
     if (!failure.isEmpty())
         throw Error(QStringLiteral("数据库文件 %1 已损坏或不是本程序的数据库，未作任何改动。\n%2")
                         .arg(path, failure));
@@ -207,52 +224,11 @@ FileContent inspect(const QString& path, const QString& connectionName)
 
 } // namespace
 
-namespace {
-// A plain Chinese sentence for the SQLite errors a user can do something about.
-QString explainSqliteError(int code)
-{
-    switch (code & 0xff) { // primary result code of an extended one
-    case SQLITE_READONLY:
-        return QStringLiteral("数据库是只读的，修改未保存。");
-    case SQLITE_FULL:
-        return QStringLiteral("磁盘空间不足，无法写入数据库，修改未保存。");
-    case SQLITE_IOERR:
-        return QStringLiteral("读写数据库时发生磁盘错误（磁盘已满或不可写），修改未保存。");
-    case SQLITE_CANTOPEN:
-        return QStringLiteral("无法打开数据库文件。");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return QStringLiteral("数据库文件已损坏。");
-    default:
-        return {};
-    }
-}
-} // namespace
-
-void throwSqlError(const QSqlError& error, const QString& context)
-{
-    QString text = error.text().trimmed();
-    if (!context.isEmpty())
-        text = context + u'\n' + text;
-    bool numeric = false;
-    const int code = error.nativeErrorCode().toInt(&numeric);
-    const QString explained = numeric ? explainSqliteError(code) : QString();
-    throw Error(explained.isEmpty() ? text : explained + u'\n' + text);
-}
-
 Database::Database() = default;
 
 Database::~Database()
 {
     close();
-}
-
-QString Database::connectionNameFor(const void* owner)
-{
-    return QStringLiteral("velmora-%1").arg(quintptr(owner), 0, 16);
 }
 
 void Database::open(const QString& path)
@@ -269,7 +245,7 @@ void Database::open(const QString& path)
     }
 
     // Decide before opening for writing: a file that is not ours stays exactly as it was.
-    const FileContent content = inspect(path, connectionNameFor(this) + QStringLiteral("-inspect"));
+    const FileContent content = inspect(path);
     const QString untouched = QStringLiteral("，未作任何改动。");
     if (content.kind == FileContent::Foreign)
         throw Error(QStringLiteral("文件 %1 是别的程序的数据库，不是本程序的数据库%2\n请移走该文件，或用 "
@@ -284,20 +260,17 @@ void Database::open(const QString& path)
                 .arg(kSchemaVersion)
                 .arg(untouched));
 
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionNameFor(this));
-    m_db.setDatabaseName(path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!m_db.open()) {
-        const QString why = m_db.lastError().text();
-        close();
+    Connection connection;
+    const QString why = connection.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!why.isEmpty())
         throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(path, why));
-    }
+    m_db = connection.release();
     m_path = path;
     // The refresh pass rewrites every card in one transaction: a page cache that can hold a large
     // card file (up to 16 MiB, taken only as pages are read) spares it re-reading pages.
-    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size=-16384"));
+    sqlite3_exec(m_db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
     // Freed space is zeroed, so a value replaced by its sealed form leaves no clear copy behind.
-    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA secure_delete=ON"));
+    sqlite3_exec(m_db, "PRAGMA secure_delete=ON", nullptr, nullptr, nullptr);
 
     if (content.kind == FileContent::Current)
         return;
@@ -347,18 +320,16 @@ void Database::migrate(int fromVersion)
 void Database::close()
 {
     m_kinds.clear();
-    if (!m_db.isValid())
+    if (!m_db)
         return;
-    const QString name = m_db.connectionName();
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name);
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
     m_path.clear();
 }
 
 bool Database::isOpen() const
 {
-    return m_db.isValid() && m_db.isOpen();
+    return m_db != nullptr;
 }
 
 int Database::execute(const QString& statement)
@@ -370,64 +341,14 @@ int Database::executeSql(const QString& sql, const QVariantList& values)
 {
     if (!isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
-    QSqlQuery query(m_db);
-    if (!query.prepare(sql))
-        throwSqlError(query.lastError(), sql);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throwSqlError(query.lastError(), sql);
-    return query.numRowsAffected();
+    Statement statement(*this, sql);
+    statement.bindAll(values);
+    return statement.run();
 }
 
-RawRow::Type RawRow::type(int column) const
+qint64 Database::lastInsertId() const
 {
-    switch (sqlite3_column_type(m_statement, column)) {
-    case SQLITE_INTEGER:
-        return Integer;
-    case SQLITE_FLOAT:
-        return Real;
-    case SQLITE_TEXT:
-        return Text;
-    case SQLITE_BLOB:
-        return Blob;
-    default:
-        return Null;
-    }
-}
-
-qint64 RawRow::integer(int column) const
-{
-    return sqlite3_column_int64(m_statement, column);
-}
-
-double RawRow::real(int column) const
-{
-    return sqlite3_column_double(m_statement, column);
-}
-
-QByteArrayView RawRow::utf8(int column) const
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
-    return QByteArrayView(text, sqlite3_column_bytes(m_statement, column));
-}
-
-QVariant RawRow::value(int column) const
-{
-    switch (type(column)) {
-    case Integer:
-        return qlonglong(integer(column));
-    case Real:
-        return real(column);
-    case Text:
-        return QString::fromUtf8(utf8(column));
-    case Blob:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_statement, column)),
-                          sqlite3_column_bytes(m_statement, column));
-    case Null:
-        break;
-    }
-    return {};
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
 }
 
 void Database::scan(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
@@ -453,35 +374,14 @@ void Database::scanRaw(const QString& sql, const std::function<void(const QStrin
 {
     if (!isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
-    const QVariant handle = m_db.driver()->handle();
-    sqlite3* db = handle.isValid() ? *static_cast<sqlite3* const*>(handle.constData()) : nullptr;
-    if (!db)
-        throw Error(QStringLiteral("数据库未打开。"));
-
-    sqlite3_stmt* statement = nullptr;
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK) {
-        const QString why = QString::fromUtf8(sqlite3_errmsg(db));
-        const QString explained = explainSqliteError(sqlite3_extended_errcode(db));
-        sqlite3_finalize(statement);
-        throw Error((explained.isEmpty() ? QString() : explained + u'\n') + sql + u'\n' + why);
-    }
-    // Finalizes the statement however this function is left.
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(statement, sqlite3_finalize);
+    Statement statement(*this, sql);
     QStringList fields;
-    const int columns = sqlite3_column_count(statement);
+    const int columns = statement.columnCount();
     for (int c = 0; c < columns; ++c)
-        fields << QString::fromUtf8(sqlite3_column_name(statement, c));
+        fields << statement.columnName(c);
     onFields(fields);
-    const RawRow row(statement);
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
-        onRow(row);
-    if (rc != SQLITE_DONE) {
-        const QString explained = explainSqliteError(sqlite3_extended_errcode(db));
-        throw Error((explained.isEmpty() ? QString() : explained + u'\n') + sql + u'\n' +
-                    QString::fromUtf8(sqlite3_errmsg(db)));
-    }
+    while (statement.step())
+        onRow(statement);
 }
 
 const QHash<QString, FieldKind>& Database::fieldKinds(const QString& table)
@@ -491,10 +391,14 @@ const QHash<QString, FieldKind>& Database::fieldKinds(const QString& table)
     if (it != m_kinds.end())
         return *it;
     QHash<QString, FieldKind> kinds;
-    QSqlQuery query(m_db);
-    if (query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(key))) {
-        while (query.next())
-            kinds.insert(query.value(1).toString().toLower(), kindOfDeclaredType(query.value(2).toString()));
+    if (m_db) {
+        try {
+            Statement query(*this, QStringLiteral("PRAGMA table_info(%1)").arg(key));
+            while (query.step())
+                kinds.insert(query.text(1).toLower(), kindOfDeclaredType(query.text(2)));
+        } catch (const Error&) {
+            // an unknown table has no declared kinds
+        }
     }
     return *m_kinds.insert(key, kinds);
 }

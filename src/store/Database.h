@@ -1,36 +1,21 @@
 #pragma once
 
-#include <QByteArrayView>
+#include "store/Statement.h"
+
 #include <QHash>
-#include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
 #include <functional>
 #include <vector>
 
-struct sqlite3_stmt;
-
-// The current row of a running select, read column by column without building QVariants.
-class RawRow
-{
-public:
-    enum Type { Null, Integer, Real, Text, Blob };
-    explicit RawRow(sqlite3_stmt* statement) : m_statement(statement) {}
-    Type type(int column) const;
-    qint64 integer(int column) const;
-    double real(int column) const;
-    QByteArrayView utf8(int column) const; // text as stored; valid until the next row
-    QVariant value(int column) const;      // as scan() gives it
-
-private:
-    sqlite3_stmt* m_statement;
-};
+struct sqlite3;
 
 // Kind of a stored field, taken from the declared column types of the schema.
 enum class FieldKind { Integer, Number, Text, Bool, Date };
 
-// The one SQLite connection. Opens an existing database (never recreating it) or creates a
-// missing one from the schema; runs statements of the program's dialect.
+// The one SQLite connection and the only way into SQLite: prepared statements (Statement), the
+// program's dialect (execute) and plain SQLite (executeSql, scan). Opens an existing database
+// (never recreating it) or creates a missing one from the schema.
 class Database
 {
 public:
@@ -53,12 +38,15 @@ public:
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
-    QSqlDatabase& connection() { return m_db; }
+    // The open connection (null when closed), for Statement and the page copies of backups.
+    sqlite3* handle() const { return m_db; }
 
     // Runs a dialect statement as a command; returns the rows changed. Throws Error.
     int execute(const QString& statement);
     // Runs plain SQLite with bound values; returns rows changed. Throws Error.
     int executeSql(const QString& sql, const QVariantList& values = {});
+    // Row id of the last row inserted through this connection.
+    qint64 lastInsertId() const;
 
     // Runs a SQLite select, handing each row to `onRow` as it is read (values as SQLite typed
     // them: integer, real, text, blob or null). Throws Error.
@@ -71,12 +59,10 @@ public:
     // Declared kinds of a table's columns (lower-case names), cached.
     const QHash<QString, FieldKind>& fieldKinds(const QString& table);
 
-    static QString connectionNameFor(const void* owner);
-
 private:
     void migrate(int fromVersion);
 
-    QSqlDatabase m_db;
+    sqlite3* m_db = nullptr;
     QString m_path;
     QHash<QString, QHash<QString, FieldKind>> m_kinds;
 };
@@ -95,6 +81,3 @@ private:
     Database& m_db;
     bool m_done = false;
 };
-
-// Throws Error carrying the driver's message.
-[[noreturn]] void throwSqlError(const class QSqlError& error, const QString& context = {});

@@ -6,10 +6,8 @@
 #include "store/SqlDialect.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -455,7 +453,23 @@ void Query::setValue(const QString& field, const QVariant& value)
     emit dataChanged(index(m_current, c), index(m_current, c));
 }
 
-void Query::post()
+std::optional<Query::Row> Query::storedRow(qint64 id)
+{
+    std::optional<Row> row;
+    Statement read(m_db, QStringLiteral("SELECT * FROM %1 WHERE id=?").arg(m_table));
+    read.bind(0, id);
+    if (!read.step())
+        return row;
+    row.emplace(m_editBuffer);
+    for (int source = 0; source < read.columnCount(); ++source) {
+        const int c = fieldIndex(read.columnName(source));
+        if (c >= 0)
+            (*row)[size_t(c)] = fromStored(c, read.value(source));
+    }
+    return row;
+}
+
+void Query::post(const std::function<void(qint64 id)>& beforeCommit)
 {
     requireOpen();
     if (m_state != State::Edit && m_state != State::Insert)
@@ -495,45 +509,52 @@ void Query::post()
     }
 
     const int stored = m_order[size_t(m_current)];
+    // With a step to run, the row and what the step writes are stored together or not at all.
+    std::optional<Transaction> transaction;
+    if (beforeCommit)
+        transaction.emplace(m_db);
+    qint64 id = 0;
     if (m_state == State::Edit) {
+        id = m_rows.get(stored, idColumn).toLongLong();
         if (!columns.isEmpty()) {
             QStringList sets;
             for (const QString& column : columns)
                 sets << column + QStringLiteral("=?");
-            values << m_rows.get(stored, idColumn);
+            values << id;
             m_db.executeSql(QStringLiteral("UPDATE %1 SET %2 WHERE id=?").arg(m_table, sets.join(u',')),
                             values);
         }
-        m_rows.setRow(stored, m_editBuffer);
     } else {
         const QString sql = columns.isEmpty()
                                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_table)
                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                       .arg(m_table, columns.join(u','),
                                            QStringList(columns.size(), QStringLiteral("?")).join(u','));
-        QSqlQuery query(m_db.connection());
-        if (!query.prepare(sql))
-            throwSqlError(query.lastError(), sql);
-        for (const QVariant& v : values)
-            query.addBindValue(v);
-        if (!query.exec())
-            throwSqlError(query.lastError(), sql);
-        const QVariant newId = query.lastInsertId();
-        // Read the row back so defaults (tf = 0, ...) show as stored.
-        QSqlQuery reread(m_db.connection());
-        reread.prepare(QStringLiteral("SELECT * FROM %1 WHERE id=?").arg(m_table));
-        reread.addBindValue(newId);
-        if (reread.exec() && reread.next()) {
-            const QSqlRecord record = reread.record();
-            for (int c = 0; c < m_fields.size(); ++c) {
-                const int source = record.indexOf(m_fields[c]);
-                m_rows.set(stored, c, source >= 0 ? fromStored(c, reread.value(source)) : m_editBuffer[c]);
-            }
-        } else {
-            m_rows.setRow(stored, m_editBuffer);
-            m_rows.set(stored, idColumn, newId.toInt());
+        m_db.executeSql(sql, values);
+        id = m_db.lastInsertId();
+    }
+    if (beforeCommit)
+        beforeCommit(id);
+    // A new row is read back so defaults (tf = 0, ...) show as stored; so is a row the step wrote to.
+    std::optional<Row> fresh;
+    if (m_state == State::Insert || beforeCommit) {
+        try {
+            fresh = storedRow(id);
+        } catch (const Error&) {
+            if (transaction)
+                throw; // nothing is kept
+            // Saved already: the row shows what was typed.
         }
     }
+    if (transaction)
+        transaction->commit();
+
+    if (fresh)
+        m_rows.setRow(stored, *fresh);
+    else
+        m_rows.setRow(stored, m_editBuffer);
+    if (!fresh && m_state == State::Insert)
+        m_rows.set(stored, idColumn, id);
     m_editBuffer.clear();
     m_changed.clear();
     setState(State::Browse);

@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,7 +67,10 @@ public:
     void append();                                              // new empty row at the end
     void insert();                                              // new empty row at the current position
     void setValue(const QString& field, const QVariant& value); // starts editing
-    void post();
+    // Saves the row being edited or inserted. A `beforeCommit` step runs with the row's id once the
+    // row is written, in the same transaction: when it throws, nothing of the save is kept and the
+    // row stays in edit. The row is then read back with what the step stored.
+    void post(const std::function<void(qint64 id)>& beforeCommit = {});
     void cancel();
     void remove(); // deletes the current row from its table
 
@@ -117,6 +121,7 @@ private:
     QVariant fromStored(int column, const QVariant& stored) const;
     std::optional<QVariant> toStored(int column, const QVariant& value) const;
     void removeRowAt(int position);
+    std::optional<Row> storedRow(qint64 id);
     bool isSecretColumn(int column) const;
 
     Database& m_db;

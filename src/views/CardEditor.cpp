@@ -300,7 +300,7 @@ bool CardEditor::commit(bool explicitSave)
         }
         if (m_holderChosen)
             m_cards->setValue(QStringLiteral("cname"), m_chosenHolder);
-        m_cards->post();
+        m_cards->post(m_saveStep);
         outcome = Outcome::Saved;
     });
     if (outcome != Outcome::Saved)

@@ -23,7 +23,11 @@ public:
 
     void setQueries(Query& cards, Query& holders);
 
-    // Called with the id of a card just saved, to compute its dates and days at once.
+    // Run with the id of the card being saved once it is written, in the save's transaction (the
+    // card's dates and days are computed there): when it throws, the save is undone and the card
+    // stays in edit with what was typed.
+    void setSaveStep(std::function<void(qint64 id)> step) { m_saveStep = std::move(step); }
+    // Called with the id of a card just saved.
     void setAfterSave(std::function<void(int id)> afterSave) { m_afterSave = std::move(afterSave); }
 
     // Saves the card being edited. `explicitSave` is the save button: a new card nothing was
@@ -68,6 +72,7 @@ private:
     HolderListModel* m_holderModel = nullptr;
     QToolButton* m_holderButton = nullptr;
     QLabel* m_ratioMeaning = nullptr;
+    std::function<void(qint64)> m_saveStep;
     std::function<void(int)> m_afterSave;
     bool m_dirty = false;        // the fields hold typed texts not yet saved
     bool m_holderChosen = false; // a holder was chosen in the box since the last save

@@ -1,7 +1,6 @@
 #include "views/CardPage.h"
 
 #include "billing/BestCard.h"
-#include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
 #include "billing/PaidState.h"
 #include "billing/RefreshPass.h"
@@ -30,11 +29,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <optional>
-
-const QStringList CardPage::kCountPrefixes = {QStringLiteral("1天内需还:"),  QStringLiteral("2天内需还:"),
-                                              QStringLiteral("3天内需还:"),  QStringLiteral("7天内需还:"),
-                                              QStringLiteral("10天内需还:"), QStringLiteral("15天内需还:"),
-                                              QStringLiteral("已经过期:"),   QStringLiteral("3天内共需还:")};
 
 namespace {
 QFont heiti(int pixelSize)
@@ -82,7 +76,7 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     counts->setHorizontalSpacing(18);
     for (int i = 0; i < 8; ++i) {
         QLabel* label = redLabel(QStringLiteral("Label%1").arg(32 + i), 16, m_summary);
-        label->setText(kCountPrefixes[i]);
+        label->setText(Refresh::countLabelText(i));
         label->setMinimumWidth(i == 7 ? 171 : 131);
         label->setMinimumHeight(29);
         m_countLabels << label;
@@ -216,7 +210,13 @@ void CardPage::attachData(DataModule& data)
     m_filterBar->setHolders(data.holders());
     // Moving the grid (or sorting it) first saves the card being edited.
     m_grid->setBeforeMove([this] { return commitPendingEdit(); });
-    m_cardEditor->setAfterSave([this](int id) { computeSavedCard(id); });
+    // A saved card gets its dates, days left and minimum repayment at once, as the refresh pass
+    // computes them, in the save's own transaction.
+    m_cardEditor->setSaveStep([this](qint64 id) {
+        if (m_data)
+            Refresh::recomputeCard(m_data->database(), m_context.clock->today(), id);
+    });
+    m_cardEditor->setAfterSave([this](int) { cardSaved(); });
 }
 
 bool CardPage::commitPendingEdit()
@@ -263,18 +263,14 @@ void CardPage::markCurrentCard(bool repaid)
     });
 }
 
-void CardPage::computeSavedCard(int id)
+void CardPage::cardSaved()
 {
-    // A saved card gets its dates, days left and minimum repayment at once rather than at the
-    // next refresh pass.
+    if (!m_data)
+        return;
+    // The saved row was read back with its new figures; a sorted list puts it in its place.
     Query& cards = m_data->cards();
-    const auto schedule = computeCardSchedule(
-        m_context.clock->today(), cards.intValue(QStringLiteral("c_jzr")),
-        cards.intValue(QStringLiteral("c_hkr")), cards.numberValue(QStringLiteral("i_zdhkbl")),
-        cards.numberValue(QStringLiteral("i_yxf")));
-    m_data->database().execute(schedule ? cardUpdateStatement(id, *schedule)
-                                        : clearCardScheduleStatement(id));
-    cards.refresh();
+    if (!cards.sort().isEmpty())
+        cards.setSort(cards.sort());
     recountDueCards();
     showBestCard();
 }

@@ -38,7 +38,6 @@ public:
     CardEditor* editor() const { return m_cardEditor; }
     QMenu* gridMenu() const { return m_gridMenu; } // PopupMenu2
 
-    static const QStringList kCountPrefixes; // "1天内需还:" ... "3天内共需还:"
     static constexpr int kEditorOpenHeight = 168;
 
     void setEditorHeight(int height);
@@ -70,7 +69,7 @@ signals:
     void holderDialogRequested(); // the editor's holder button
 
 private:
-    void computeSavedCard(int id);
+    void cardSaved();
     void recountDueCards();
     QIcon shippedIcon(const QString& name) const;
 

@@ -10,6 +10,7 @@
 #include "store/Backup.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QtTest>
 #include <sys/stat.h>
 
@@ -77,10 +77,8 @@ QStringList TestBackup::cardNames(const QString& path)
     Database db;
     db.open(path);
     QStringList names;
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("SELECT c_name FROM txyk ORDER BY id"));
-    while (q.next())
-        names << q.value(0).toString();
+    for (const QVariant& name : Stored::column(db, QStringLiteral("SELECT c_name FROM txyk ORDER BY id")))
+        names << name.toString();
     return names;
 }
 
@@ -269,24 +267,13 @@ void TestBackup::restoreRefusesUnusableFile()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("id,name\n1,x\n");
     } else if (kind == "foreign") {
-        QSqlDatabase foreign = QSqlDatabase::addDatabase("QSQLITE", "foreign");
-        foreign.setDatabaseName(file);
-        QVERIFY(foreign.open());
-        QSqlQuery(foreign).exec("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)");
-        foreign.close();
-        foreign = QSqlDatabase();
-        QSqlDatabase::removeDatabase("foreign");
+        runOnSqliteFile(file, {QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)")});
     } else if (kind == "newer" || kind == "other mark") {
         Backup::copyFile(home.databasePath(), file);
-        QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
-        copy.setDatabaseName(file);
-        QVERIFY(copy.open());
-        QVERIFY(QSqlQuery(copy).exec(
-            kind == "newer" ? QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)
-                            : QStringLiteral("PRAGMA application_id=1234")));
-        copy.close();
-        copy = QSqlDatabase();
-        QSqlDatabase::removeDatabase("copy");
+        runOnSqliteFile(file,
+                        {kind == "newer"
+                             ? QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)
+                             : QStringLiteral("PRAGMA application_id=1234")});
     } else if (kind == "damaged") {
         Backup::copyFile(home.databasePath(), file);
         QFile f(file);
@@ -343,9 +330,8 @@ void TestBackup::restoreReplacesAndKeepsCurrent()
     m_clock.set(QDateTime(QDate(2013, 9, 5), QTime(9, 30, 15)));
     QCOMPARE(restore(home, file), 0);
     QCOMPARE(cardNames(home.databasePath()), QStringList({"甲"}));
-    QSqlQuery q(db.connection()); // the open connection sees the restored content
-    QVERIFY(q.exec("SELECT count(*) FROM txyk") && q.next());
-    QCOMPARE(q.value(0).toInt(), 1);
+    // the open connection sees the restored content
+    QCOMPARE(Stored::value(db, QStringLiteral("SELECT count(*) FROM txyk")).toInt(), 1);
     const QString kept = restoreKeepPath(home.home(), m_clock.now());
     QVERIFY(kept.endsWith("Data/Backup/Data-2013-09-05-093015-before-restore.db"));
     QCOMPARE(cardNames(kept), QStringList({"甲", "乙"}));

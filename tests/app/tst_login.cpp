@@ -7,13 +7,12 @@
 #include "store/PasswordHash.h"
 #include "store/SecretBox.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 #include "views/CardEditor.h"
 #include "views/CardPage.h"
-
-#include <QSqlQuery>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -284,9 +283,7 @@ void TestLogin::loginOpensCardSecretsWhileTabIsOpen()
     MainWindow& window = assembly.window();
     LoginDialog* login = assembly.login();
     const auto storedNumber = [&] {
-        QSqlQuery q(data.database().connection());
-        q.exec(QStringLiteral("SELECT c_no FROM txyk"));
-        return q.next() ? q.value(0).toString() : QString();
+        return Stored::value(data.database(), QStringLiteral("SELECT c_no FROM txyk")).toString();
     };
     const auto shownNumber = [&] {
         return window.cardPage()->editor()->fieldEdit(QStringLiteral("c_no"))->text();

@@ -7,11 +7,10 @@
 #include "store/Gbk.h"
 #include "store/SecretBox.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
-
-#include <QSqlQuery>
 
 #include <QCheckBox>
 #include <QDir>
@@ -331,9 +330,7 @@ void TestSettingsPage::protectionSealsAndResetClears()
     page.setLockCheck([] { return false; });
     page.showValues(false, true, 0, false, QString());
     const auto stored = [&](const char* sql) {
-        QSqlQuery q(data.database().connection());
-        q.exec(QString::fromLatin1(sql));
-        return q.next() ? q.value(0).toString() : QString();
+        return Stored::value(data.database(), QString::fromLatin1(sql)).toString();
     };
     auto* warning = page.findChild<QLabel*>(QStringLiteral("PasswordWarning"));
     auto* reset = page.findChild<QPushButton*>(QStringLiteral("ResetPasswordButton"));

@@ -1,12 +1,14 @@
 #include "billing/CardSchedule.h"
+#include "billing/RefreshPass.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/SqlDialect.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
-#include <QSqlQuery>
 #include <QtTest>
+#include <limits>
 
 // The per-card computation: dates, days left, minimum repayment, and the statement storing them.
 class TestCardSchedule : public QObject
@@ -23,6 +25,8 @@ private slots:
     void minimumRepaymentRoundsHalfToEven_data();
     void minimumRepaymentRoundsHalfToEven();
     void boundStatementStoresWhatTheTextStores();
+    void tableGivesWhatEachCardComputes_data();
+    void tableGivesWhatEachCardComputes();
 };
 
 namespace {
@@ -200,28 +204,57 @@ void TestCardSchedule::boundStatementStoresWhatTheTextStores()
     QVERIFY(s);
 
     data.database().execute(cardUpdateStatement(byText, *s));
-    QSqlQuery update(data.database().connection());
-    QVERIFY(update.prepare(SqlDialect::translate(cardUpdateTemplate())));
-    const CardUpdateValues v = cardUpdateValues(byBinding, *s);
-    for (const QVariant& value :
-         QVariantList{v.minRepayment, v.repaymentDate, v.nextRepaymentDate, v.statementDate,
-                      v.nextStatementDate, v.daysLeft, v.purchaseDaysLeft, v.id})
-        update.addBindValue(value);
-    QVERIFY(update.exec());
+    QVERIFY(Refresh::CardRecompute(data.database(), QDate(2013, 9, 25)).store(byBinding, 20, 8, 1.5, 1234));
 
     auto row = [&](int id) {
-        QSqlQuery q(data.database().connection());
-        q.exec(QStringLiteral("SELECT i_zdhkje,typeof(i_zdhkje),c_re_date,c_next_re_date,c_jd_date,"
-                              "c_next_jd_date,i_xyr,i_xf FROM txyk WHERE id=%1")
-                   .arg(id));
-        q.next();
         QStringList values;
-        for (int c = 0; c < 8; ++c)
-            values << q.value(c).toString();
+        for (const QVariant& value :
+             Stored::row(data.database(),
+                         QStringLiteral("SELECT i_zdhkje,typeof(i_zdhkje),c_re_date,c_next_re_date,"
+                                        "c_jd_date,c_next_jd_date,i_xyr,i_xf FROM txyk WHERE id=?"),
+                         {id}))
+            values << value.toString();
         return values;
     };
     QCOMPARE(row(byBinding), row(byText));
     QCOMPARE(row(byText).at(2), QStringLiteral("2013-09-08"));
+}
+
+// The pass and the best-card choice look schedules up in a table of one day; every lookup must
+// be what computeCardSchedule() gives for that card, the first time and from the table.
+void TestCardSchedule::tableGivesWhatEachCardComputes_data()
+{
+    QTest::addColumn<QDate>("today");
+    QTest::newRow("early September") << QDate(2013, 9, 5);
+    QTest::newRow("last of January") << QDate(2013, 1, 31);
+    QTest::newRow("leap day") << QDate(2012, 2, 29);
+    QTest::newRow("end of the year") << QDate(2013, 12, 31);
+}
+
+void TestCardSchedule::tableGivesWhatEachCardComputes()
+{
+    QFETCH(QDate, today);
+    const double inf = std::numeric_limits<double>::infinity();
+    const QList<std::pair<double, double>> amounts = {{1.5, 1234}, {0, 0}, {10, 1e17}, {1, inf}, {-2, 99.5}};
+    ScheduleTable table(today);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int statementDay = -1; statementDay <= 33; ++statementDay) {
+            for (int repaymentDay = -1; repaymentDay <= 33; ++repaymentDay) {
+                for (const auto& [ratio, used] : amounts) {
+                    const auto expected = computeCardSchedule(today, statementDay, repaymentDay, ratio, used);
+                    const auto found = table.find(statementDay, repaymentDay, ratio, used);
+                    QCOMPARE(found.has_value(), expected.has_value());
+                    if (!found)
+                        continue;
+                    QCOMPARE(found->schedule(), *expected);
+                    const QDate dates[4] = {expected->repaymentDate, expected->nextRepaymentDate,
+                                            expected->statementDate, expected->nextStatementDate};
+                    for (int i = 0; i < 4; ++i)
+                        QCOMPARE(found->dates->iso[i].toString(), dates[i].toString(Qt::ISODate));
+                }
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCardSchedule)

@@ -3,10 +3,10 @@
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QtTest>
 
 // The card grid's context menu commands: repaid, not repaid, show all.
@@ -63,9 +63,7 @@ QStringList TestPaidState::dueSoonNames()
 
 QVariant TestPaidState::field(int id, const QString& name)
 {
-    QSqlQuery q(m_data->database().connection());
-    q.exec(QStringLiteral("SELECT %1 FROM txyk WHERE id=%2").arg(name).arg(id));
-    return q.next() ? q.value(0) : QVariant();
+    return Stored::field(m_data->database(), id, name);
 }
 
 void TestPaidState::statementTexts()
@@ -132,10 +130,8 @@ void TestPaidState::emptyListChangesNothing()
     cards.setSql(QStringLiteral("select * from txyk where c_jzr=99"));
     cards.open();
     PaidState::markCurrentRepaid(*m_data, m_clock);
-    QSqlQuery q(m_data->database().connection());
-    q.exec(QStringLiteral("SELECT count(*) FROM txyk WHERE tf=1"));
-    q.next();
-    QCOMPARE(q.value(0).toInt(), 0);
+    QCOMPARE(
+        Stored::value(m_data->database(), QStringLiteral("SELECT count(*) FROM txyk WHERE tf=1")).toInt(), 0);
     QCOMPARE(dueSoonNames(), QStringList({"A", "B"}));
 }
 

@@ -2,10 +2,11 @@
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
+#include "store/SqlDialect.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
-#include <QSqlQuery>
 #include <QtTest>
 
 // The refresh pass over a database: every card recomputed in one transaction, the monthly
@@ -18,9 +19,13 @@ private slots:
     void cleanup();
 
     void recomputesEveryCardWhateverTheListShows();
+    void closedCardListStaysClosed();
+    void passWritesOnlyWhatChanged_data();
+    void passWritesOnlyWhatChanged();
     void errorLeavesEveryCardAsItWas();
     void skipsCardsWithoutUsableDays();
     void countsAndLabels();
+    void countsAreWhatEachStatementSelects();
     void countStatements_data();
     void countStatements();
     void resetStatement();
@@ -53,9 +58,7 @@ void TestRefreshPass::cleanup()
 
 QVariant TestRefreshPass::field(int id, const QString& name)
 {
-    QSqlQuery q(m_data->database().connection());
-    q.exec(QStringLiteral("SELECT %1 FROM txyk WHERE id=%2").arg(name).arg(id));
-    return q.next() ? q.value(0) : QVariant();
+    return Stored::field(m_data->database(), id, name);
 }
 
 void TestRefreshPass::recomputesEveryCardWhateverTheListShows()
@@ -91,6 +94,68 @@ void TestRefreshPass::recomputesEveryCardWhateverTheListShows()
     cards.enableControls();
     QVERIFY(!cards.controlsDisabled());
     QVERIFY(!m_data->dueSoon().controlsDisabled());
+}
+
+// The headless commands never open the card list: the pass does not load it for them.
+void TestRefreshPass::closedCardListStaysClosed()
+{
+    const int id = CardBuilder(m_data->database()).statementDay(1).repaymentDay(7).insert();
+    m_data->cards().close();
+    const RefreshResult result = RefreshPass(*m_data, m_clock).run();
+    QVERIFY(!m_data->cards().isOpen());
+    QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), 2);
+    QCOMPARE(result.dueSoonCount, 1);
+    QVERIFY(m_data->dueSoon().isOpen());
+}
+
+// A card already stored as the pass would store it is not written again, nor is a card the monthly
+// reset would leave as it is; any difference in any stored field is written.
+void TestRefreshPass::passWritesOnlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("written"); // cards written
+    // clang-format off
+    QTest::newRow("nothing")                 << ""                         << 0;
+    QTest::newRow("minimum repayment")       << "i_zdhkje=i_zdhkje+1"      << 1;
+    QTest::newRow("repayment date as typed") << "c_re_date='2013-9-8'"     << 1;
+    QTest::newRow("next statement date")     << "c_next_jd_date=NULL"      << 1;
+    QTest::newRow("days left")               << "i_xyr=i_xyr+1"            << 1;
+    QTest::newRow("days left not whole")     << "i_xyr=i_xyr+0.5"          << 1;
+    QTest::newRow("purchase days")           << "i_xf=NULL"                << 1;
+    // Once the reset has a mark to clear, it rewrites every card it matches.
+    QTest::newRow("repaid last month")       << "tf=1,i_hkm=8,i_hky=2013"  << 2;
+    QTest::newRow("repaid this month")       << "tf=1,i_hkm=9,i_hky=2013"  << 0;
+    // clang-format on
+}
+
+void TestRefreshPass::passWritesOnlyWhatChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(int, written);
+    Database& db = m_data->database();
+    CardBuilder b(db);
+    // Never marked: matched by the monthly reset, which has nothing to change on it.
+    const int id = b.statementDay(20).repaymentDay(8).ratio(1.5).used(1234).repaid(false, 0, 0).insert();
+    b.statementDay(3).repaymentDay(25).repaid(false, 0, 0).insert();
+    b.name(QStringLiteral("无还款日")).statementDay(3).insert(); // skipped, its schedule cleared
+    RefreshPass(*m_data, m_clock).run();
+    const QString select =
+        QStringLiteral("SELECT i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,"
+                       "i_xf,tf,i_hkm,i_hky FROM txyk WHERE id=?");
+    QVariantList expected = Stored::row(db, select, {id});
+    if (!change.isEmpty())
+        db.executeSql(QStringLiteral("UPDATE txyk SET %1 WHERE id=?").arg(change), {id});
+    if (change.startsWith(QStringLiteral("tf=1,i_hkm=9")))
+        expected = Stored::row(db, select, {id}); // kept by the reset
+
+    db.executeSql(QStringLiteral("CREATE TABLE writes (card INTEGER)"));
+    db.executeSql(QStringLiteral("CREATE TRIGGER noted AFTER UPDATE ON txyk BEGIN INSERT INTO writes VALUES "
+                                 "(NEW.id); END"));
+    RefreshPass(*m_data, m_clock).run();
+    const QVariantList writes = Stored::column(db, QStringLiteral("SELECT DISTINCT card FROM writes"));
+    QCOMPARE(writes.size(), written);
+    QCOMPARE(writes.contains(id), written > 0);
+    QCOMPARE(Stored::row(db, select, {id}), expected);
 }
 
 void TestRefreshPass::errorLeavesEveryCardAsItWas()
@@ -199,6 +264,22 @@ void TestRefreshPass::countStatements_data()
     QTest::newRow("Label37") << 5 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=15 and i_xyr>=0";
     QTest::newRow("Label38") << 6 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1";
     QTest::newRow("Label39") << 7 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=2 and i_xyr>=0";
+}
+
+// The eight counts are taken in one scan; each must still be what its own statement selects,
+// whatever is stored (empty, text, paid, far off).
+void TestRefreshPass::countsAreWhatEachStatementSelects()
+{
+    CardBuilder b(m_data->database());
+    for (const QVariant& daysLeft :
+         QVariantList{-5, -1, 0, 1, 2, 3, 7, 8, 10, 15, 16, 40, QVariant(), "2", "x", 2.5})
+        b.set(QStringLiteral("i_xyr"), daysLeft).insert();
+    b.daysLeft(1).repaid(true, 9, 2013).insert();
+    b.daysLeft(-2).repaid(true, 9, 2013).insert();
+    Database& db = m_data->database();
+    const std::array<int, 8> counts = Refresh::countDueCards(db);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(counts[size_t(i)], Stored::count(db, SqlDialect::translate(Refresh::countStatement(i))));
 }
 
 void TestRefreshPass::countStatements()

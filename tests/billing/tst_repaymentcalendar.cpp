@@ -1,3 +1,4 @@
+#include "billing/RefreshJobs.h"
 #include "billing/RepaymentCalendar.h"
 #include "billing/SummaryCommand.h"
 #include "store/Clock.h"
@@ -35,6 +36,7 @@ private slots:
     void eventsPerCard();
     void independentParserReadsIt();
     void fileWrittenAfterRefresh();
+    void fileRebuiltOnlyWhenItsSourceChanges();
     void executablePrintsCalendar();
 
 private:
@@ -254,6 +256,46 @@ void TestRepaymentCalendar::fileWrittenAfterRefresh()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), run(home, clock));
     QCOMPARE(modeOf(QFileInfo(file)), 0600);
+}
+
+// At 100,000 cards the file is tens of megabytes: a pass that changes nothing it is made of
+// leaves it as it was; a changed card, another day or a spoiled file rebuild it.
+void TestRepaymentCalendar::fileRebuiltOnlyWhenItsSourceChanges()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    const int id = CardBuilder(db).name("招行").statementDay(20).repaymentDay(7).insert();
+    FixedClock clock(QDateTime(QDate(2013, 9, 5), QTime(9, 0)));
+    RefreshJobs jobs(home.home());
+    const auto written = [&] {
+        QFile file(jobs.calendarPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QCOMPARE(jobs.writeCalendar(db, clock), QString());
+    const QByteArray first = written();
+    QCOMPARE(first, RepaymentCalendar::forDatabase(db, clock));
+
+    clock.set(QDateTime(QDate(2013, 9, 5), QTime(18, 0))); // later that day, nothing changed
+    QCOMPARE(jobs.writeCalendar(db, clock), QString());
+    QCOMPARE(written(), first);
+
+    db.executeSql(QStringLiteral("UPDATE txyk SET c_name='建行' WHERE id=?"), {id});
+    QCOMPARE(jobs.writeCalendar(db, clock), QString());
+    QCOMPARE(written(), RepaymentCalendar::forDatabase(db, clock));
+    QVERIFY(written().contains("建行"));
+
+    clock.advanceDays(1);
+    QCOMPARE(jobs.writeCalendar(db, clock), QString());
+    QCOMPARE(written(), RepaymentCalendar::forDatabase(db, clock));
+
+    {
+        QFile file(jobs.calendarPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("BEGIN:VCALENDAR\r\n");
+    }
+    QCOMPARE(jobs.writeCalendar(db, clock), QString());
+    QCOMPARE(written(), RepaymentCalendar::forDatabase(db, clock));
 }
 
 void TestRepaymentCalendar::executablePrintsCalendar()

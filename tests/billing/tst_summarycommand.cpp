@@ -2,6 +2,7 @@
 #include "store/Clock.h"
 #include "store/Database.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -10,8 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -126,14 +125,7 @@ void TestSummaryCommand::unreadableDatabase_data()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("other.db"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-            db.setDatabaseName(path);
-            QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE notes (body TEXT)")));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        runOnSqliteFile(path, {QStringLiteral("CREATE TABLE notes (body TEXT)")});
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         foreign = file.readAll();

@@ -12,7 +12,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <sys/stat.h>

@@ -1,10 +1,10 @@
 #include "store/Database.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include <csignal>
@@ -51,14 +51,11 @@ Verdict inspect(const QString& path)
     Verdict v;
     Database db;
     db.open(path); // also rolls back a transaction a killed run left behind
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("PRAGMA integrity_check"));
-    q.next();
-    v.integrity = q.value(0).toString();
-    q.exec(QStringLiteral("select count(*), sum(i_xyr=%1) from txyk").arg(kStale));
-    q.next();
-    v.total = q.value(0).toInt();
-    v.stale = q.value(1).toInt();
+    v.integrity = Stored::value(db, QStringLiteral("PRAGMA integrity_check")).toString();
+    const QVariantList counts =
+        Stored::row(db, QStringLiteral("select count(*), sum(i_xyr=%1) from txyk").arg(kStale));
+    v.total = counts.value(0).toInt();
+    v.stale = counts.value(1).toInt();
     return v;
 }
 

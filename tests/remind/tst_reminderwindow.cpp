@@ -4,13 +4,13 @@
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "ui/MessageBox.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -46,12 +46,7 @@ private:
     }
     QAbstractButton* button(const char* name) { return m_window->findChild<QAbstractButton*>(name); }
     QString value(int i) { return m_window->findChild<QLabel*>(QStringLiteral("DBText%1").arg(i))->text(); }
-    QVariant field(int id, const QString& name)
-    {
-        QSqlQuery q(m_data->database().connection());
-        q.exec(QStringLiteral("select %1 from txyk where id=%2").arg(name).arg(id));
-        return q.next() ? q.value(0) : QVariant();
-    }
+    QVariant field(int id, const QString& name) { return Stored::field(m_data->database(), id, name); }
 
     TempHome* m_home = nullptr;
     DataModule* m_data = nullptr;
@@ -227,17 +222,12 @@ void TestReminderWindow::unknownDelayTextDoesNotSnooze()
 void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
 {
     const QString longName = QStringLiteral("中国工商银行牡丹环球旅行白金信用卡（外币双币种）副卡");
-    QSqlQuery q(m_data->database().connection());
-    QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=?, c_no=?, c_last4=? where id=?")));
-    q.addBindValue(QStringLiteral("<b>A</b>"));
-    q.addBindValue(QStringLiteral("6222-0000 1234 5678"));
-    q.addBindValue(QStringLiteral("5678"));
-    q.addBindValue(m_ids[0]);
-    QVERIFY(q.exec());
-    QVERIFY(q.prepare(QStringLiteral("update txyk set c_name=? where id=?")));
-    q.addBindValue(longName);
-    q.addBindValue(m_ids[1]);
-    QVERIFY(q.exec());
+    Database& db = m_data->database();
+    QCOMPARE(db.executeSql(QStringLiteral("update txyk set c_name=?, c_no=?, c_last4=? where id=?"),
+                           {QStringLiteral("<b>A</b>"), QStringLiteral("6222-0000 1234 5678"),
+                            QStringLiteral("5678"), m_ids[0]}),
+             1);
+    QCOMPARE(db.executeSql(QStringLiteral("update txyk set c_name=? where id=?"), {longName, m_ids[1]}), 1);
     m_data->dueSoon().close();
     m_data->dueSoon().open();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));

@@ -8,6 +8,7 @@
 #include "store/SecretBox.h"
 #include "store/Settings.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QFile>
@@ -15,8 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QtTest>
 
 #include <csignal>
@@ -106,11 +105,10 @@ QStringList clearSecretsOnDisk(const QString& path)
     {
         Database db;
         db.open(path);
-        QSqlQuery q(db.connection());
-        q.exec(QStringLiteral("SELECT c_no FROM txyk UNION ALL SELECT c_xym FROM txyk UNION ALL "
-                              "SELECT c_yxq FROM txyk UNION ALL SELECT c_key FROM tkey"));
-        while (q.next()) {
-            const QString value = q.value(0).toString();
+        for (const QVariant& stored : Stored::column(
+                 db, QStringLiteral("SELECT c_no FROM txyk UNION ALL SELECT c_xym FROM txyk UNION ALL "
+                                    "SELECT c_yxq FROM txyk UNION ALL SELECT c_key FROM tkey"))) {
+            const QString value = stored.toString();
             if (SecretBox::isSealed(value) || value.startsWith(QStringLiteral("vkey1$")))
                 bytes.replace(value.toUtf8(), QByteArray());
         }
@@ -127,10 +125,7 @@ QStringList clearSecretsOnDisk(const QString& path)
 
 QVariant stored(Database& db, const QString& sql)
 {
-    QSqlQuery q(db.connection());
-    if (!q.exec(sql) || !q.next())
-        return {};
-    return q.value(0);
+    return Stored::value(db, sql);
 }
 
 // Every stored value of the cards and the key table, to show nothing was changed.
@@ -139,12 +134,10 @@ QStringList snapshot(Database& db)
     QStringList rows;
     for (const QString& sql : {QStringLiteral("SELECT * FROM txyk ORDER BY id"),
                                QStringLiteral("SELECT * FROM tkey ORDER BY id")}) {
-        QSqlQuery q(db.connection());
-        q.exec(sql);
-        while (q.next()) {
+        for (const QVariantList& row : Stored::rows(db, sql)) {
             QStringList values;
-            for (int i = 0; i < q.record().count(); ++i)
-                values << q.value(i).toString();
+            for (const QVariant& value : row)
+                values << value.toString();
             rows << values.join(u'|');
         }
     }
@@ -596,25 +589,21 @@ void TestCardSecrets::olderDatabaseGetsLastFour()
     temp.home().ensureExists();
     {
         // Version 1 as the previous release wrote it.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
-        db.setDatabaseName(temp.databasePath());
-        QVERIFY(db.open());
+        QStringList statements;
         QFile schema(QStringLiteral(":/schema.sql"));
         QVERIFY(schema.open(QIODevice::ReadOnly));
         QStringList lines = QString::fromUtf8(schema.readAll()).split(u'\n');
         lines.removeIf([](const QString& line) { return line.startsWith(QStringLiteral("--")); });
         for (const QString& statement : lines.join(u'\n').split(u';')) {
             if (statement.contains(QStringLiteral("CREATE")))
-                QVERIFY(QSqlQuery(db).exec(statement));
+                statements << statement;
         }
-        QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("PRAGMA application_id=%1").arg(Database::kApplicationId)));
-        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version=1")));
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO txyk (c_name, c_no) VALUES ('a', '6225 8801-2345 6789'), "
-                                      "('b', '12'), ('c', NULL)")));
-        db.close();
+        statements << QStringLiteral("PRAGMA application_id=%1").arg(Database::kApplicationId)
+                   << QStringLiteral("PRAGMA user_version=1")
+                   << QStringLiteral("INSERT INTO txyk (c_name, c_no) VALUES ('a', '6225 8801-2345 6789'), "
+                                     "('b', '12'), ('c', NULL)");
+        runOnSqliteFile(temp.databasePath(), statements);
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
     Database db;
     db.open(temp.databasePath());
     QCOMPARE(stored(db, QStringLiteral("PRAGMA user_version")).toInt(), Database::kSchemaVersion);

@@ -2,12 +2,12 @@
 #include "store/Database.h"
 #include "store/Error.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,15 +23,19 @@ private slots:
     void marksOursAndLeavesOthersUntouched();
     void dataModuleOpensItsQueries();
     void transactionRollsBackUnlessCommitted();
+    void connectionSettings();
+    void statementStoresWhatItIsGiven_data();
+    void statementStoresWhatItIsGiven();
+    void statementRunsAgainWithNewValues();
+    void statementErrorsNameTheStatement();
 };
 
 static QStringList columnsOf(Database& db, const QString& table)
 {
     QStringList names;
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
-    while (q.next())
-        names << q.value(1).toString();
+    for (const QVariant& name : Stored::column(
+             db, QStringLiteral("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table)))
+        names << name.toString();
     return names;
 }
 
@@ -57,11 +61,7 @@ void TestDatabase::createsMissingDatabaseWithEveryField()
 
     // A new card starts unpaid and not withdrawn.
     CardBuilder(db).name(QStringLiteral("A")).insert();
-    QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral("select tf, tf_tx from txyk")));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt(), 0);
-    QCOMPARE(q.value(1).toInt(), 0);
+    QCOMPARE(Stored::row(db, QStringLiteral("select tf, tf_tx from txyk")), QVariantList({0, 0}));
 }
 
 void TestDatabase::reopensWithoutRecreating()
@@ -74,10 +74,8 @@ void TestDatabase::reopensWithoutRecreating()
     }
     Database db;
     db.open(home.databasePath());
-    QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral("select c_name from txyk")));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toString(), QStringLiteral("kept"));
+    QCOMPARE(Stored::column(db, QStringLiteral("select c_name from txyk")),
+             QVariantList({QStringLiteral("kept")}));
 }
 
 void TestDatabase::refusesFilesThatAreNoDatabase_data()
@@ -129,19 +127,7 @@ static QByteArray sqliteFile(const QStringList& statements)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("made.db"));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("maker"));
-        db.setDatabaseName(path);
-        if (!db.open())
-            qFatal("cannot create %s", qPrintable(path));
-        for (const QString& statement : statements) {
-            QSqlQuery q(db);
-            if (!q.exec(statement))
-                qFatal("%s", qPrintable(statement));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("maker"));
+    runOnSqliteFile(path, statements);
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return file.readAll();
@@ -165,10 +151,7 @@ static QByteArray oursThen(const QStringList& statements)
 
 static qint64 pragma(Database& db, const char* name)
 {
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name)));
-    q.next();
-    return q.value(0).toLongLong();
+    return Stored::value(db, QStringLiteral("PRAGMA %1").arg(QLatin1StringView(name))).toLongLong();
 }
 
 void TestDatabase::marksOursAndLeavesOthersUntouched_data()
@@ -247,10 +230,8 @@ void TestDatabase::marksOursAndLeavesOthersUntouched()
     db.open(home.databasePath());
     QCOMPARE(pragma(db, "application_id"), qint64(Database::kApplicationId));
     QCOMPARE(pragma(db, "user_version"), qint64(Database::kSchemaVersion));
-    QSqlQuery q(db.connection());
-    QVERIFY(q.exec(QStringLiteral("select c_name from txyk")));
-    QCOMPARE(q.next() ? q.value(0).toString() : QString(), keptCard);
-    QVERIFY(q.exec(QStringLiteral("select count(*) from tname, tjz, Txyk_jz")));
+    QCOMPARE(Stored::value(db, QStringLiteral("select c_name from txyk")).toString(), keptCard);
+    QCOMPARE(Stored::value(db, QStringLiteral("select count(*) from tname, tjz, Txyk_jz")).toInt(), 0);
 }
 
 void TestDatabase::dataModuleOpensItsQueries()
@@ -280,18 +261,107 @@ void TestDatabase::transactionRollsBackUnlessCommitted()
         Transaction t(db);
         db.execute(QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=%1").arg(id));
     }
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("select tf from txyk"));
-    q.next();
-    QCOMPARE(q.value(0).toInt(), 0);
+    QCOMPARE(Stored::value(db, QStringLiteral("select tf from txyk")).toInt(), 0);
     {
         Transaction t(db);
         db.execute(QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=%1").arg(id));
         t.commit();
     }
-    q.exec(QStringLiteral("select tf from txyk"));
-    q.next();
-    QCOMPARE(q.value(0).toInt(), 1);
+    QCOMPARE(Stored::value(db, QStringLiteral("select tf from txyk")).toInt(), 1);
+}
+
+// How every connection is set up: others are waited for, freed space is zeroed.
+void TestDatabase::connectionSettings()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA busy_timeout")).toInt(), 5000);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA secure_delete")).toInt(), 1);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA cache_size")).toInt(), -16384);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA foreign_keys")).toInt(), 0);
+}
+
+// A value bound to a statement is stored as the program's saves always stored it.
+void TestDatabase::statementStoresWhatItIsGiven_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("type");    // typeof() in SQLite
+    QTest::addColumn<QVariant>("stored"); // read back
+    // clang-format off
+    QTest::newRow("null")        << QVariant()                      << "null"    << QVariant();
+    QTest::newRow("int")         << QVariant(42)                    << "integer" << QVariant(qlonglong(42));
+    QTest::newRow("large")       << QVariant(qlonglong(1) << 40)    << "integer" << QVariant(qlonglong(1) << 40);
+    QTest::newRow("double")      << QVariant(88.5)                  << "real"    << QVariant(88.5);
+    QTest::newRow("flag")        << QVariant(true)                  << "integer" << QVariant(qlonglong(1));
+    QTest::newRow("date")        << QVariant(QDate(2013, 9, 8))     << "text"    << QVariant(QStringLiteral("2013-09-08"));
+    QTest::newRow("text")        << QVariant(QStringLiteral("招行 O'Brien")) << "text" << QVariant(QStringLiteral("招行 O'Brien"));
+    QTest::newRow("empty text")  << QVariant(QString(""))           << "text"    << QVariant(QString(""));
+    QTest::newRow("bytes")       << QVariant(QByteArray("a\0b", 3)) << "blob"    << QVariant(QByteArray("a\0b", 3));
+    // clang-format on
+}
+
+void TestDatabase::statementStoresWhatItIsGiven()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, type);
+    QFETCH(QVariant, stored);
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    db.executeSql(QStringLiteral("CREATE TABLE t (v)"));
+    QCOMPARE(db.executeSql(QStringLiteral("INSERT INTO t VALUES (?)"), {value}), 1);
+    QCOMPARE(Stored::row(db, QStringLiteral("SELECT typeof(v), v FROM t WHERE rowid=?"), {db.lastInsertId()}),
+             QVariantList({type, stored}));
+}
+
+void TestDatabase::statementRunsAgainWithNewValues()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    CardBuilder b(db);
+    const int a = b.name(QStringLiteral("甲")).insert();
+    const int c = b.name(QStringLiteral("丙")).insert();
+    Statement rename(db, QStringLiteral("UPDATE txyk SET c_name=? WHERE id=?"));
+    QCOMPARE(rename.bind(0, QStringLiteral("乙")).bind(1, qint64(a)).run(), 1);
+    QCOMPARE(rename.bind(1, qint64(c)).run(), 1); // the name stays bound
+    QCOMPARE(rename.bind(1, qint64(999)).run(), 0);
+    Statement names(db, QStringLiteral("SELECT id, c_name FROM txyk ORDER BY id"));
+    QCOMPARE(names.columnCount(), 2);
+    QCOMPARE(names.columnName(1), QStringLiteral("c_name"));
+    for (int run = 0; run < 2; ++run) { // read twice: reset starts it over
+        QStringList read;
+        while (names.step())
+            read << names.text(1);
+        QCOMPARE(read, QStringList({"乙", "乙"}));
+        names.reset();
+    }
+}
+
+// A failed statement throws with the statement and SQLite's reason; nothing runs of a text with
+// two statements, nor on a closed database.
+void TestDatabase::statementErrorsNameTheStatement()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    const auto failure = [&](const QString& sql) {
+        try {
+            db.executeSql(sql);
+        } catch (const Error& e) {
+            return e.message();
+        }
+        return QStringLiteral("<no error>");
+    };
+    QCOMPARE(failure(QStringLiteral("SELEC 1")), QStringLiteral("SELEC 1\nnear \"SELEC\": syntax error"));
+    QCOMPARE(failure(QStringLiteral("DELETE FROM tname; DROP TABLE txyk")),
+             QStringLiteral(
+                 "DELETE FROM tname; DROP TABLE txyk\nUnable to execute multiple statements at a time"));
+    QCOMPARE(Stored::count(db, QStringLiteral("SELECT * FROM sqlite_master WHERE name='txyk'")), 1);
+
+    db.close();
+    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, QStringLiteral("SELECT 1")));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

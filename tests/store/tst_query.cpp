@@ -2,11 +2,11 @@
 #include "store/Error.h"
 #include "store/Query.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QtTest>
 
 // Three cards: A (day 20), B (day 5), C (day 12), with a few values set.
@@ -67,9 +67,9 @@ void TestQuery::cleanup()
 
 QString TestQuery::readName(int id)
 {
-    QSqlQuery q(m_data->database().connection());
-    q.exec(QStringLiteral("select c_name from txyk where id=%1").arg(id));
-    return q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+    const QVariantList row =
+        Stored::row(m_data->database(), QStringLiteral("select c_name from txyk where id=?"), {id});
+    return row.isEmpty() ? QStringLiteral("<none>") : row.first().toString();
 }
 
 void TestQuery::passesModelTester()
@@ -155,10 +155,8 @@ void TestQuery::editPostsWithBoundValues()
     q.post();
     QCOMPARE(q.state(), Query::State::Browse);
     QCOMPARE(readName(m_a), tricky);
-    QSqlQuery raw(m_data->database().connection());
-    raw.exec(QStringLiteral("select c_re_date from txyk where id=%1").arg(m_a));
-    raw.next();
-    QCOMPARE(raw.value(0).toString(), QStringLiteral("2013-09-08"));
+    QCOMPARE(Stored::field(m_data->database(), m_a, QStringLiteral("c_re_date")).toString(),
+             QStringLiteral("2013-09-08"));
     QCOMPARE(q.data(q.index(q.currentRow(), q.fieldIndex(QStringLiteral("c_re_date")))).toString(),
              QStringLiteral("2013-9-8"));
     QVERIFY_THROWS_EXCEPTION(Error, q.setValue(QStringLiteral("c_jzr"), QStringLiteral("abc")));

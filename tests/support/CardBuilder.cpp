@@ -2,7 +2,6 @@
 
 #include "store/CardSecrets.h"
 
-#include <QSqlQuery>
 #include <QStringList>
 
 CardBuilder& CardBuilder::set(const QString& field, const QVariant& value)
@@ -36,17 +35,11 @@ int CardBuilder::insert()
                   .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','));
     m_db.executeSql(sql, values);
     m_values.clear();
-    QSqlQuery q(m_db.connection());
-    q.exec(QStringLiteral("SELECT last_insert_rowid()"));
-    q.next();
-    return q.value(0).toInt();
+    return int(m_db.lastInsertId());
 }
 
 int CardBuilder::addHolder(Database& db, const QString& name)
 {
     db.executeSql(QStringLiteral("INSERT INTO tname (c_name) VALUES (?)"), {name});
-    QSqlQuery q(db.connection());
-    q.exec(QStringLiteral("SELECT last_insert_rowid()"));
-    q.next();
-    return q.value(0).toInt();
+    return int(db.lastInsertId());
 }

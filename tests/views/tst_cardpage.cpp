@@ -5,6 +5,7 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
@@ -30,7 +31,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTableView>
@@ -94,6 +94,10 @@ private slots:
     void ratioMeaningShownAsTyped();
     void emptyHolderRefused();
     void countsFollowSavedCard();
+    void editorSaveStoresWhatThePassStores_data();
+    void editorSaveStoresWhatThePassStores();
+    void failedRecomputeUndoesTheSave_data();
+    void failedRecomputeUndoesTheSave();
     void navigatorIsCompactWithIcons();
     void editMenusReadChinese();
 
@@ -211,20 +215,14 @@ QStringList TestCardPage::listedNames() const
 
 int TestCardPage::count(const QString& sql) const
 {
-    QSqlQuery q(m_data->database().connection());
-    if (!q.exec(sql) || !q.next())
-        qFatal("cannot count: %s", qPrintable(sql));
-    return q.value(0).toInt();
+    return Stored::value(m_data->database(), sql).toInt();
 }
 
 QVariant TestCardPage::stored(int id, const QString& field) const
 {
-    QSqlQuery q(m_data->database().connection());
-    q.prepare(QStringLiteral("SELECT %1 FROM txyk WHERE id=?").arg(field));
-    q.addBindValue(id);
-    if (!q.exec() || !q.next())
-        return QVariant(QStringLiteral("<no card>"));
-    return q.value(0);
+    const QVariantList row =
+        Stored::row(m_data->database(), QStringLiteral("SELECT %1 FROM txyk WHERE id=?").arg(field), {id});
+    return row.isEmpty() ? QVariant(QStringLiteral("<no card>")) : row.first();
 }
 
 void TestCardPage::modelsPassTester()
@@ -1041,6 +1039,107 @@ void TestCardPage::countsFollowSavedCard()
     for (int i = 0; i < 8; ++i)
         QCOMPARE(m_page->countLabel(i)->text(), Refresh::countLabelText(i, counts[i]));
     QCOMPARE(m_page->countLabel(0)->text(), QStringLiteral("1天内需还:%1张").arg(counts[0]));
+}
+
+namespace {
+const QString kScheduleFields =
+    QStringLiteral("i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,i_xf");
+}
+
+// The editor's save computes a card with the refresh pass's own function: both store the same.
+void TestCardPage::editorSaveStoresWhatThePassStores_data()
+{
+    QTest::addColumn<QString>("statementDay");
+    QTest::addColumn<QString>("repaymentDay");
+    QTest::addColumn<QString>("ratio");
+    QTest::addColumn<QString>("used");
+    QTest::addColumn<bool>("skipped");
+    // clang-format off
+    QTest::newRow("repaid after the statement") << "20" << "8"  << "1.5"  << "1234" << false;
+    QTest::newRow("days past a month's end")    << "31" << "30" << "1"    << "99.5" << false;
+    QTest::newRow("same day, nothing used")     << "5"  << "5"  << ""     << ""     << false;
+    QTest::newRow("too large to compute")       << "12" << "2"  << "1e10" << "1e10" << true;
+    // clang-format on
+}
+
+void TestCardPage::editorSaveStoresWhatThePassStores()
+{
+    QFETCH(QString, statementDay);
+    QFETCH(QString, repaymentDay);
+    QFETCH(QString, ratio);
+    QFETCH(QString, used);
+    QFETCH(bool, skipped);
+    Database& db = m_data->database();
+    const QString select = QStringLiteral("SELECT %1 FROM txyk WHERE id=?").arg(kScheduleFields);
+
+    navigate("nbInsert");
+    type(child<QLineEdit>("DBEdit1"), "新卡");
+    type(child<QLineEdit>("DBEdit3"), statementDay);
+    type(child<QLineEdit>("DBEdit12"), repaymentDay);
+    type(child<QLineEdit>("DBEdit7"), ratio);
+    type(child<QLineEdit>("DBEdit11"), used);
+    navigate("nbPost");
+    QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
+    const int id = m_data->cards().intValue("id");
+    const QVariantList saved = Stored::row(db, select, {id});
+    QCOMPARE(saved.at(5).isNull(), skipped);
+    // The list shows the saved row as stored, without a reload.
+    QCOMPARE(m_data->cards().value("i_xyr").isNull(), skipped);
+    QCOMPARE(m_data->cards().intValue("i_xyr", -99), saved.at(5).isNull() ? -99 : saved.at(5).toInt());
+
+    // Stale values, then the pass over every card.
+    db.executeSql(
+        QStringLiteral("UPDATE txyk SET i_zdhkje=7,c_re_date='2000-01-01',c_next_re_date='2000-01-01',"
+                       "c_jd_date='2000-01-01',c_next_jd_date='2000-01-01',i_xyr=77,i_xf=77"));
+    const QList<SkippedCard> skippedByPass = Refresh::recomputeAllCards(db, m_clock.today());
+    QCOMPARE(Stored::row(db, select, {id}), saved);
+    QCOMPARE(skippedByPass.contains(SkippedCard{id, QStringLiteral("新卡")}), skipped);
+}
+
+// The save and its recompute are one transaction: a recompute that fails leaves nothing of the
+// save behind, and the card stays in edit with what was typed.
+void TestCardPage::failedRecomputeUndoesTheSave_data()
+{
+    QTest::addColumn<bool>("newCard");
+    QTest::newRow("edited card") << false;
+    QTest::newRow("new card") << true;
+}
+
+void TestCardPage::failedRecomputeUndoesTheSave()
+{
+    QFETCH(bool, newCard);
+    Database& db = m_data->database();
+    db.executeSql(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF i_xyr ON txyk "
+                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    const int cards = count(QStringLiteral("SELECT count(*) FROM txyk"));
+    auto* name = child<QLineEdit>("DBEdit1");
+    if (newCard) {
+        navigate("nbInsert");
+        type(child<QLineEdit>("DBEdit3"), "7");
+        type(child<QLineEdit>("DBEdit12"), "25");
+    } else {
+        QVERIFY(m_data->cards().locate("id", m_jianhang));
+        name->selectAll();
+    }
+    type(name, "改名");
+    navigate("nbPost");
+    QCOMPARE(MessageBox::shownTexts().size(), 1);
+    QVERIFY2(MessageBox::shownTexts().first().contains("refused"),
+             qPrintable(MessageBox::shownTexts().first()));
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM txyk")), cards);
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM txyk WHERE c_name='改名'")), 0);
+    QCOMPARE(m_data->cards().state(), newCard ? Query::State::Insert : Query::State::Edit);
+    QCOMPARE(name->text(), QStringLiteral("改名"));
+
+    // Once the recompute can run, the same save goes through whole.
+    db.executeSql(QStringLiteral("DROP TRIGGER refuse"));
+    MessageBox::clearShownTexts();
+    navigate("nbPost");
+    QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
+    const int id = m_data->cards().intValue("id");
+    QCOMPARE(stored(id, "c_name").toString(), QStringLiteral("改名"));
+    QVERIFY(!stored(id, "i_xyr").isNull());
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM txyk")), cards + (newCard ? 1 : 0));
 }
 
 void TestCardPage::navigatorIsCompactWithIcons()

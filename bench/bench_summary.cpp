@@ -1,0 +1,167 @@
+// Times `velmora --summary` over 100,000 cards, the whole process, next to a plain prepared SQLite
+// update of the same rows in one transaction measured in the same run; then shows where the
+// time of the command goes, step by step, in this process.
+//
+//   bench_summary [path of the velmora executable] [cards] [home folder to keep]
+
+#include "BenchSeed.h"
+
+#include "billing/BestCard.h"
+#include "billing/RefreshJobs.h"
+#include "billing/RefreshPass.h"
+#include "billing/RepaymentCalendar.h"
+#include "store/Clock.h"
+#include "store/DataModule.h"
+#include "store/Database.h"
+#include "store/Error.h"
+#include "store/HomeFolder.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr double kGoalRatio = 2.0;   // within 2x the plain update
+constexpr double kGoalSeconds = 0.6; // and under 0.6 s
+constexpr int kRuns = 5;             // best of
+
+double plainUpdateSeconds(Database& db)
+{
+    std::vector<qint64> ids;
+    {
+        Statement q(db, QStringLiteral("SELECT id FROM txyk"));
+        while (q.step())
+            ids.push_back(q.integer(0));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    Transaction transaction(db);
+    Statement update(db, QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
+                                        "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
+    for (const qint64 id : ids) {
+        update.bind(0, double(id % 100))
+            .bindKeptUtf8(1, "2013-09-08")
+            .bindKeptUtf8(2, "2013-10-08")
+            .bindKeptUtf8(3, "2013-09-20")
+            .bindKeptUtf8(4, "2013-10-20")
+            .bind(5, qint64(3))
+            .bind(6, qint64(id % 40))
+            .bind(7, id);
+        update.run();
+    }
+    transaction.commit();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// One whole run of the command; the seconds from start to exit.
+double summarySeconds(const QString& executable, const QString& home)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELMORA_HOME"), home);
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(executable, {QStringLiteral("--summary")});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+        std::fprintf(stderr, "velmora --summary failed: %s\n", process.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+template <typename Step> double seconds(Step step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    const QString executable = args.value(0, QStringLiteral(VELMORA_EXECUTABLE));
+    const int count = args.size() > 1 ? args[1].toInt() : 100000;
+
+    QTemporaryDir folder;
+    const HomeFolder home(args.size() > 2 ? args[2] : folder.path());
+    try {
+        home.ensureExists();
+        {
+            Database db;
+            db.open(home.databasePath());
+            Statement cards(db, QStringLiteral("SELECT count(*) FROM txyk"));
+            const bool seeded = cards.step() && cards.integer(0) > 0;
+            cards.reset();
+            if (!seeded) // a kept home folder is seeded once
+                BenchSeed::seed(db, count);
+        }
+
+        // The first run of a day also makes the day's backup.
+        const double first = summarySeconds(executable, home.path());
+        double best = 1e9;
+        for (int run = 0; run < kRuns; ++run)
+            best = std::min(best, summarySeconds(executable, home.path()));
+        // Every card to be written again, as on the first pass of a new day.
+        double rewriting = 1e9;
+        for (int run = 0; run < kRuns; ++run) {
+            {
+                Database db;
+                db.open(home.databasePath());
+                db.executeSql(QStringLiteral("UPDATE txyk SET i_xyr=NULL"));
+            }
+            rewriting = std::min(rewriting, summarySeconds(executable, home.path()));
+        }
+        double baseline = 1e9;
+        {
+            Database db;
+            db.open(home.databasePath());
+            for (int run = 0; run < kRuns; ++run)
+                baseline = std::min(baseline, plainUpdateSeconds(db));
+        }
+        const double ratio = best / baseline;
+        std::printf("velmora --summary over %d cards, whole process, best of %d runs\n", count, kRuns);
+        std::printf("  plain update of the same rows, one transaction   %7.3f s\n", baseline);
+        std::printf("  velmora --summary                                %7.3f s   ratio %.2f\n", best, ratio);
+        std::printf("  velmora --summary, every card written again      %7.3f s   ratio %.2f\n", rewriting,
+                    rewriting / baseline);
+        std::printf("  velmora --summary, first run of the day (backup) %7.3f s\n", first);
+        std::printf(
+            "goal: within %.1fx the plain update and under %.1f s: %s (every card written again: %s)\n",
+            kGoalRatio, kGoalSeconds, ratio <= kGoalRatio && best < kGoalSeconds ? "met" : "NOT met",
+            rewriting / baseline <= kGoalRatio && rewriting < kGoalSeconds ? "met" : "NOT met");
+
+        // Where the time goes: the steps of the command, one by one, in this process.
+        const Clock& clock = Clock::system();
+        DataModule data;
+        data.database().open(home.databasePath());
+        RefreshJobs jobs(home);
+        RefreshResult result;
+        std::printf("steps of the command (this process, one run)\n");
+        std::printf("  open the database                                %7.3f s\n",
+                    seconds([&] { data.database().open(home.databasePath()); }));
+        std::printf("  refresh pass                                     %7.3f s\n",
+                    seconds([&] { result = RefreshPass(data, clock).run(); }));
+        std::printf("  velmora.ics rewritten                            %7.3f s\n",
+                    seconds([&] { jobs.writeCalendar(data.database(), clock); }));
+        std::printf("  velmora.ics built only                           %7.3f s\n",
+                    seconds([&] { RepaymentCalendar::forDatabase(data.database(), clock); }));
+        std::printf("  best card of the day                             %7.3f s\n",
+                    seconds([&] { bestCardToday(data.database(), clock); }));
+    } catch (const Error& e) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+    return 0;
+}
