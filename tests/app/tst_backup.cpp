@@ -232,20 +232,16 @@ void TestBackup::backupIsSoundDatabaseOfOurs()
 
 void TestBackup::restoreRefusesUnusableFile_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << "missing"
-                             << "不存在";
-    QTest::newRow("text file") << "text"
-                               << "不是数据库文件";
-    QTest::newRow("foreign database") << "foreign"
-                                      << "不是本程序的数据库";
-    QTest::newRow("damaged database") << "damaged"
-                                      << "已损坏";
-    QTest::newRow("ours from a newer version") << "newer"
-                                               << "不是本程序的数据库";
-    QTest::newRow("our tables under another mark") << "other mark"
-                                                   << "不是本程序的数据库";
+    QTest::newRow("missing")                       << "missing"    << "不存在";
+    QTest::newRow("text file")                     << "text"       << "不是数据库文件";
+    QTest::newRow("foreign database")              << "foreign"    << "不是本程序的数据库";
+    QTest::newRow("damaged database")              << "damaged"    << "已损坏";
+    QTest::newRow("ours from a newer version")     << "newer"      << "不是本程序的数据库";
+    QTest::newRow("our tables under another mark") << "other mark" << "不是本程序的数据库";
+    // clang-format on
 }
 
 void TestBackup::restoreRefusesUnusableFile()

@@ -19,30 +19,22 @@ private slots:
 
 void TestCommandLine::exitCodesAndOutput_data()
 {
+    // clang-format off
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("stdoutContains");
     QTest::addColumn<QString>("stderrContains");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "用法：velmora [选项]"
-                          << "";
-    QTest::newRow("help lists options") << QStringList{"-h"} << 0 << "--summary"
-                                        << "";
-    QTest::newRow("help lists --backup") << QStringList{"-h"} << 0 << "--backup FILE"
-                                         << "";
-    QTest::newRow("help lists --restore") << QStringList{"-h"} << 0 << "--restore FILE"
-                                          << "";
-    QTest::newRow("help lists --ics") << QStringList{"-h"} << 0 << "--ics"
-                                      << "";
-    QTest::newRow("help lists --export-csv") << QStringList{"-h"} << 0 << "--export-csv FILE"
-                                             << "";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "velmora 2.0.0"
-                             << "";
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
-                                    << "velmora: 未知选项“bogus”。\n请运行“velmora --help”查看可用的选项。";
-    QTest::newRow("stray argument") << QStringList{"file.txt"} << 2 << ""
-                                    << "多余的参数“file.txt”";
-    QTest::newRow("json alone") << QStringList{"--json"} << 2 << ""
-                                << "--json 只能与 --summary 同用";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "用法：velmora [选项]" << "";
+    QTest::newRow("help lists options") << QStringList{"-h"} << 0 << "--summary" << "";
+    QTest::newRow("help lists --backup") << QStringList{"-h"} << 0 << "--backup FILE" << "";
+    QTest::newRow("help lists --restore") << QStringList{"-h"} << 0 << "--restore FILE" << "";
+    QTest::newRow("help lists --ics") << QStringList{"-h"} << 0 << "--ics" << "";
+    QTest::newRow("help lists --export-csv") << QStringList{"-h"} << 0 << "--export-csv FILE" << "";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "velmora 2.0.0" << "";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "" << "velmora: 未知选项“bogus”。\n请运行“velmora --help”查看可用的选项。";
+    QTest::newRow("stray argument") << QStringList{"file.txt"} << 2 << "" << "多余的参数“file.txt”";
+    QTest::newRow("json alone") << QStringList{"--json"} << 2 << "" << "--json 只能与 --summary 同用";
+    // clang-format on
 }
 
 void TestCommandLine::exitCodesAndOutput()
@@ -66,9 +58,11 @@ void TestCommandLine::exitCodesAndOutput()
 
 void TestCommandLine::demoEndsCleanlyOnSignal_data()
 {
+    // clang-format off
     QTest::addColumn<int>("signo");
     QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("Ctrl+C") << int(SIGINT);
+    QTest::newRow("Ctrl+C")  << int(SIGINT);
+    // clang-format on
 }
 
 // The demo runs in a throw-away home with protection off; stopped the usual way (Ctrl+C in

@@ -46,35 +46,24 @@ void TestLogin::init()
 // stored: "-" = no pd key; "hash:<pw>" = saved by the settings page; else the plain file value.
 void TestLogin::gate_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("no pd, empty field") << "-"
-                                        << "" << true;
-    QTest::newRow("no pd, blanks only") << "-"
-                                        << "  \t " << true;
-    QTest::newRow("no pd, some text") << "-"
-                                      << "abc" << false;
-    QTest::newRow("plain, exact") << "abc"
-                                  << "abc" << true;
-    QTest::newRow("plain, blanks around") << "abc"
-                                          << " abc\t" << true;
-    QTest::newRow("plain, other case") << "abc"
-                                       << "ABC" << false;
-    QTest::newRow("plain with blanks in file") << "  abc  "
-                                               << "abc" << true;
-    QTest::newRow("full-width space is text") << "abc"
-                                              << "abc　" << false;
-    QTest::newRow("digest, exact") << "hash:信用卡"
-                                   << "信用卡" << true;
-    QTest::newRow("digest, blanks around") << "hash:abc"
-                                           << "  abc " << true;
-    QTest::newRow("digest, other case") << "hash:abc"
-                                        << "Abc" << false;
-    QTest::newRow("digest, empty field") << "hash:abc"
-                                         << "" << false;
-    QTest::newRow("empty pd key") << ""
-                                  << "" << true;
+    QTest::newRow("no pd, empty field")        << "-"           << ""       << true;
+    QTest::newRow("no pd, blanks only")        << "-"           << "  \t "  << true;
+    QTest::newRow("no pd, some text")          << "-"           << "abc"    << false;
+    QTest::newRow("plain, exact")              << "abc"         << "abc"    << true;
+    QTest::newRow("plain, blanks around")      << "abc"         << " abc\t" << true;
+    QTest::newRow("plain, other case")         << "abc"         << "ABC"    << false;
+    QTest::newRow("plain with blanks in file") << "  abc  "     << "abc"    << true;
+    QTest::newRow("full-width space is text")  << "abc"         << "abc　"  << false;
+    QTest::newRow("digest, exact")             << "hash:信用卡" << "信用卡" << true;
+    QTest::newRow("digest, blanks around")     << "hash:abc"    << "  abc " << true;
+    QTest::newRow("digest, other case")        << "hash:abc"    << "Abc"    << false;
+    QTest::newRow("digest, empty field")       << "hash:abc"    << ""       << false;
+    QTest::newRow("empty pd key")              << ""            << ""       << true;
+    // clang-format on
 }
 
 void TestLogin::gate()
@@ -204,10 +193,12 @@ void TestLogin::newPasswordAppliesAtNextLogin()
 // "首次登录密码为空" is only true while no password is set.
 void TestLogin::emptyPasswordNoteOnlyWhileNoneSet_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("noteShown");
-    QTest::newRow("none set") << QString() << true;
-    QTest::newRow("set") << QStringLiteral("abc") << false;
+    QTest::newRow("none set") << QString()             << true;
+    QTest::newRow("set")      << QStringLiteral("abc") << false;
+    // clang-format on
 }
 
 void TestLogin::emptyPasswordNoteOnlyWhileNoneSet()

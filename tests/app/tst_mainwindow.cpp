@@ -99,20 +99,21 @@ void TestMainWindow::closeBoxKeepsWindowAndStopsAutoMinimize()
 
 void TestMainWindow::keyboardReachesShownPagesOnly_data()
 {
+    // clang-format off
     QTest::addColumn<int>("key"); // or a wheel turn: ±120
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<bool>("onTabBar");
     QTest::addColumn<bool>("cardTabShown");
     for (const bool card : {true, false}) {
         const char* locked = card ? "" : ", card tab locked";
-        QTest::addRow("Ctrl+Tab%s", locked) << int(Qt::Key_Tab) << int(Qt::ControlModifier) << false << card;
-        QTest::addRow("Ctrl+Shift+Tab%s", locked)
-            << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier) << false << card;
-        QTest::addRow("Right on the tab bar%s", locked) << int(Qt::Key_Right) << 0 << true << card;
-        QTest::addRow("Left on the tab bar%s", locked) << int(Qt::Key_Left) << 0 << true << card;
-        QTest::addRow("wheel down on the tab bar%s", locked) << -120 << 0 << true << card;
-        QTest::addRow("wheel up on the tab bar%s", locked) << 120 << 0 << true << card;
+        QTest::addRow("Ctrl+Tab%s", locked)                  << int(Qt::Key_Tab)     << int(Qt::ControlModifier)                     << false << card;
+        QTest::addRow("Ctrl+Shift+Tab%s", locked)            << int(Qt::Key_Backtab) << int(Qt::ControlModifier | Qt::ShiftModifier) << false << card;
+        QTest::addRow("Right on the tab bar%s", locked)      << int(Qt::Key_Right)   << 0                                            << true  << card;
+        QTest::addRow("Left on the tab bar%s", locked)       << int(Qt::Key_Left)    << 0                                            << true  << card;
+        QTest::addRow("wheel down on the tab bar%s", locked) << -120                 << 0                                            << true  << card;
+        QTest::addRow("wheel up on the tab bar%s", locked)   << 120                  << 0                                            << true  << card;
     }
+    // clang-format on
 }
 
 void TestMainWindow::keyboardReachesShownPagesOnly()

@@ -60,6 +60,7 @@ void TestSettingsPage::init()
 // "pd=<digest of X>" stands for a salted digest of X), and the messages shown.
 void TestSettingsPage::saves_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("typed"); // Edit2, Edit3 | minutes | Edit34
     QTest::addColumn<bool>("ticked");       // CheckBox4 and CheckBox5; CheckBox3 is the opposite
@@ -70,30 +71,21 @@ void TestSettingsPage::saves_data()
     QTest::newRow("password, trimmed equal")
         << "Button5" << QStringList{"abc", "abc "} << false << "[系统设置]\npd=<digest of abc>\n"
         << "密码设置成功，重启软件后生效!";
-    QTest::newRow("password, case differs") << "Button5" << QStringList{"abc", "ABC"} << false << ""
-                                            << "对不起，2次输入密码不一致，请重新输入!";
-    QTest::newRow("password, both empty")
-        << "Button5" << QStringList{"", "  "} << false << "[系统设置]\npd=\n"
-        << "密码设置成功，重启软件后生效!";
-    QTest::newRow("general") << "Button7" << QStringList{"30"} << true
-                             << "[系统设置]\nroot=1\npdtf=0\nzxf=30\n"
-                             << ok;
-    QTest::newRow("general, off") << "Button7" << QStringList{"0"} << false
-                                  << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n"
-                                  << ok;
+    QTest::newRow("password, case differs") << "Button5" << QStringList{"abc", "ABC"} << false << "" << "对不起，2次输入密码不一致，请重新输入!";
+    QTest::newRow("password, both empty") << "Button5" << QStringList{"", "  "} << false << "[系统设置]\npd=\n" << "密码设置成功，重启软件后生效!";
+    QTest::newRow("general") << "Button7" << QStringList{"30"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=30\n" << ok;
+    QTest::newRow("general, off") << "Button7" << QStringList{"0"} << false << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n" << ok;
     QTest::newRow("reminder, blanks around addresses")
         << "Button9" << QStringList{"  张三 <zs@example.cn>, ls@example.cn \t"} << true
         << "[系统设置]\nem=张三 <zs@example.cn>, ls@example.cn\ndd=0\nqy=1\n"
         << ok;
-    QTest::newRow("reminder, no address")
-        << "Button9" << QStringList{"  "} << false << "[系统设置]\nem=\ndd=0\nqy=0\n"
-        << ok;
+    QTest::newRow("reminder, no address") << "Button9" << QStringList{"  "} << false << "[系统设置]\nem=\ndd=0\nqy=0\n" << ok;
     // A recipient list the mail could not go to is refused, nothing written.
-    QTest::newRow("reminder, only commas") << "Button9" << QStringList{" , , "} << true << ""
-                                           << "收件人Email无法使用：没有找到任何邮件地址。";
+    QTest::newRow("reminder, only commas") << "Button9" << QStringList{" , , "} << true << "" << "收件人Email无法使用：没有找到任何邮件地址。";
     QTest::newRow("reminder, one address unusable")
         << "Button9" << QStringList{"zs@example.cn, 张三@example.cn"} << true << ""
         << "收件人Email无法使用：邮件地址“张三@example.cn”无效，请检查后重新输入。";
+    // clang-format on
 }
 
 void TestSettingsPage::saves()
@@ -134,10 +126,12 @@ void TestSettingsPage::saves()
 
 void TestSettingsPage::refusedWriteShowsFileError_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("button");
     QTest::newRow("password") << "Button5";
-    QTest::newRow("general") << "Button7";
+    QTest::newRow("general")  << "Button7";
     QTest::newRow("reminder") << "Button9";
+    // clang-format on
 }
 
 void TestSettingsPage::refusedWriteShowsFileError()
@@ -180,6 +174,7 @@ void TestSettingsPage::showsStartupValues()
 // the current password ("secret"). answer: "-" = not asked, "cancel", or the text typed.
 void TestSettingsPage::lockedPageAsksForCurrentPassword_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("loggedIn");
     QTest::addColumn<QString>("stored"); // the password set before, "" for none
     QTest::addColumn<QString>("button");
@@ -192,26 +187,15 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword_data()
     const QString wrong = QStringLiteral("密码错误");
     const QString pwdSaved = QStringLiteral("密码设置成功，重启软件后生效!");
     const QString saved = QStringLiteral("参数设置成功，重启软件后生效!");
-    QTest::newRow("new password, right answer")
-        << false << "secret"
-        << "Button5" << true << " secret " << true << QStringList{ask, pwdSaved};
-    QTest::newRow("new password, wrong answer")
-        << false << "secret"
-        << "Button5" << true << "Secret" << false << QStringList{ask, wrong};
-    QTest::newRow("new password, cancelled") << false << "secret"
-                                             << "Button5" << true << "cancel" << false << QStringList{ask};
-    QTest::newRow("protection off, wrong answer")
-        << false << "secret"
-        << "Button7" << false << "x" << false << QStringList{ask, wrong};
-    QTest::newRow("protection off, right answer")
-        << false << "secret"
-        << "Button7" << false << "secret" << true << QStringList{ask, saved};
-    QTest::newRow("protection stays on: not asked") << false << "secret"
-                                                    << "Button7" << true << "-" << true << QStringList{saved};
-    QTest::newRow("logged in: not asked") << true << "secret"
-                                          << "Button5" << true << "-" << true << QStringList{pwdSaved};
-    QTest::newRow("no password yet: not asked") << false << ""
-                                                << "Button5" << true << "-" << true << QStringList{pwdSaved};
+    QTest::newRow("new password, right answer")     << false << "secret" << "Button5" << true  << " secret " << true  << QStringList{ask, pwdSaved};
+    QTest::newRow("new password, wrong answer")     << false << "secret" << "Button5" << true  << "Secret"   << false << QStringList{ask, wrong};
+    QTest::newRow("new password, cancelled")        << false << "secret" << "Button5" << true  << "cancel"   << false << QStringList{ask};
+    QTest::newRow("protection off, wrong answer")   << false << "secret" << "Button7" << false << "x"        << false << QStringList{ask, wrong};
+    QTest::newRow("protection off, right answer")   << false << "secret" << "Button7" << false << "secret"   << true  << QStringList{ask, saved};
+    QTest::newRow("protection stays on: not asked") << false << "secret" << "Button7" << true  << "-"        << true  << QStringList{saved};
+    QTest::newRow("logged in: not asked")           << true  << "secret" << "Button5" << true  << "-"        << true  << QStringList{pwdSaved};
+    QTest::newRow("no password yet: not asked")     << false << ""       << "Button5" << true  << "-"        << true  << QStringList{pwdSaved};
+    // clang-format on
 }
 
 void TestSettingsPage::lockedPageAsksForCurrentPassword()
@@ -270,12 +254,14 @@ void TestSettingsPage::passwordFieldsMaskWithAsterisks()
 // What "开启密码保护" shows: the protection in force from the first refresh on.
 void TestSettingsPage::protectionBoxShowsValueInForce_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("ini");
     QTest::addColumn<bool>("ticked");
-    QTest::newRow("no settings file") << "" << true;
-    QTest::newRow("no pdtf key") << "[系统设置]\nzxf=0\n" << true;
-    QTest::newRow("pdtf=0") << "[系统设置]\npdtf=0\n" << false;
-    QTest::newRow("pdtf=1") << "[系统设置]\npdtf=1\n" << true;
+    QTest::newRow("no settings file") << ""                     << true;
+    QTest::newRow("no pdtf key")      << "[系统设置]\nzxf=0\n"  << true;
+    QTest::newRow("pdtf=0")           << "[系统设置]\npdtf=0\n" << false;
+    QTest::newRow("pdtf=1")           << "[系统设置]\npdtf=1\n" << true;
+    // clang-format on
 }
 
 void TestSettingsPage::protectionBoxShowsValueInForce()

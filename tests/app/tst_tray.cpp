@@ -122,12 +122,14 @@ void TestTray::iconAndMenu()
 
 void TestTray::hides_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("balloon");
     QTest::addColumn<bool>("autoMinimizeRunsOn");
-    QTest::newRow("minimize button") << "minimize" << true << true;
-    QTest::newRow("close box") << "close" << true << false;
-    QTest::newRow("Timer2 tick") << "timer2" << false << false;
+    QTest::newRow("minimize button") << "minimize" << true  << true;
+    QTest::newRow("close box")       << "close"    << true  << false;
+    QTest::newRow("Timer2 tick")     << "timer2"   << false << false;
+    // clang-format on
 }
 
 void TestTray::hides()
@@ -161,13 +163,15 @@ void TestTray::hides()
 
 void TestTray::restores_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("stillMaximized");
     QTest::addColumn<bool>("cardTabVisible"); // with password protection on
     QTest::addColumn<bool>("snoozeRunsOn");
-    QTest::newRow("double click") << "double click" << true << false << true;
-    QTest::newRow("menu 显示主界面") << "menu" << false << false << true;
-    QTest::newRow("Timer1 tick") << "timer1" << false << true << false;
+    QTest::newRow("double click")    << "double click" << true  << false << true;
+    QTest::newRow("menu 显示主界面") << "menu"         << false << false << true;
+    QTest::newRow("Timer1 tick")     << "timer1"       << false << true  << false;
+    // clang-format on
 }
 
 void TestTray::restores()
@@ -204,12 +208,14 @@ void TestTray::restores()
 // whether the left button's menu opens and the window comes back.
 void TestTray::leftClickWaitsForDoubleClick_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("clicks");
     QTest::addColumn<bool>("menuOpens");
     QTest::addColumn<bool>("restored");
-    QTest::newRow("single left click") << "L" << true << false;
-    QTest::newRow("double click") << "LD" << false << true;
+    QTest::newRow("single left click")            << "L"  << true  << false;
+    QTest::newRow("double click")                 << "LD" << false << true;
     QTest::newRow("right click after a left one") << "LR" << false << false;
+    // clang-format on
 }
 
 void TestTray::leftClickWaitsForDoubleClick()
@@ -363,11 +369,13 @@ void TestTray::autostartItemRemovesEntry()
 
 void TestTray::autostartEntryCarriesHome_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("home"); // relative to a temporary folder; "-" = not chosen by VELMORA_HOME
-    QTest::newRow("default home") << "-";
-    QTest::newRow("plain") << "home";
-    QTest::newRow("blanks and Chinese") << "my 信用卡 home";
+    QTest::newRow("default home")                    << "-";
+    QTest::newRow("plain")                           << "home";
+    QTest::newRow("blanks and Chinese")              << "my 信用卡 home";
     QTest::newRow("shell and field-code characters") << R"(a"b$c`d\e%f%%g'h;i)";
+    // clang-format on
 }
 
 // The entry is started the way a desktop session does: the Exec value unescaped as a

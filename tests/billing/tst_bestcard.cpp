@@ -42,19 +42,20 @@ static QList<CardFacts> cardsFrom(const QStringList& shapes)
 
 void TestBestCard::choice_data()
 {
+    // clang-format off
     QTest::addColumn<QStringList>("cards");
     QTest::addColumn<int>("id"); // 0: none
     QTest::addColumn<int>("days");
     // Today 2013-9-5: 20/7 gives 2 days, 1/25 gives 50, 4/22 gives 47, 10/28 gives 23.
-    QTest::newRow("no cards") << QStringList{} << 0 << 0;
-    QTest::newRow("only unusable days") << QStringList{"0/8", "40/8", "5/0"} << 0 << 0;
-    QTest::newRow("most days wins") << QStringList{"20/7", "1/25", "4/22", "10/28"} << 2 << 50;
-    QTest::newRow("unusable card skipped") << QStringList{"1/40", "4/22"} << 2 << 47;
-    QTest::newRow("tie: larger free limit") << QStringList{"1/25/10000/9000", "1/25/5000/0"} << 2 << 50;
-    QTest::newRow("tie: same free limit, lower id")
-        << QStringList{"1/25/5000/0", "1/25/6000/1000"} << 1 << 50;
-    QTest::newRow("tie: missing limit reads as 0") << QStringList{"1/25/100/200", "1/25"} << 2 << 50;
-    QTest::newRow("day 31 in a 30-day month") << QStringList{"10/31", "10/28"} << 1 << 25;
+    QTest::newRow("no cards")                       << QStringList{}                                 << 0 << 0;
+    QTest::newRow("only unusable days")             << QStringList{"0/8", "40/8", "5/0"}             << 0 << 0;
+    QTest::newRow("most days wins")                 << QStringList{"20/7", "1/25", "4/22", "10/28"}  << 2 << 50;
+    QTest::newRow("unusable card skipped")          << QStringList{"1/40", "4/22"}                   << 2 << 47;
+    QTest::newRow("tie: larger free limit")         << QStringList{"1/25/10000/9000", "1/25/5000/0"} << 2 << 50;
+    QTest::newRow("tie: same free limit, lower id") << QStringList{"1/25/5000/0", "1/25/6000/1000"}  << 1 << 50;
+    QTest::newRow("tie: missing limit reads as 0")  << QStringList{"1/25/100/200", "1/25"}           << 2 << 50;
+    QTest::newRow("day 31 in a 30-day month")       << QStringList{"10/31", "10/28"}                 << 1 << 25;
+    // clang-format on
 }
 
 void TestBestCard::choice()

@@ -67,6 +67,7 @@ void checkSchedule()
 
 void TestCardSchedule::workedExample_data()
 {
+    // clang-format off
     // X is the amount used (i_yxf).
     addScheduleColumns();
     QTest::newRow("before both days") << QDate(2013, 9, 5) << 20 << 8 << 10.0 << 33.0 << "2013-9-20"
@@ -93,6 +94,7 @@ void TestCardSchedule::workedExample_data()
                                            << "2013-12-8"
                                            << "2014-1-20"
                                            << "2014-1-8" << -2 << 29 << 0.0;
+    // clang-format on
 }
 
 void TestCardSchedule::workedExample()
@@ -115,6 +117,7 @@ void TestCardSchedule::firstRowStatement()
 
 void TestCardSchedule::daysBeyondMonthEnd_data()
 {
+    // clang-format off
     addScheduleColumns();
     QTest::newRow("leap February") << QDate(2012, 2, 10) << 31 << 30 << 0.0 << 0.0 << "2012-2-29"
                                    << "2012-2-29"
@@ -145,6 +148,7 @@ void TestCardSchedule::daysBeyondMonthEnd_data()
         << "2013-12-29"
         << "2014-1-30"
         << "2014-2-28" << -2 << 59 << 0.0;
+    // clang-format on
 }
 
 void TestCardSchedule::daysBeyondMonthEnd()
@@ -154,12 +158,14 @@ void TestCardSchedule::daysBeyondMonthEnd()
 
 void TestCardSchedule::unusableDaysGiveNothing_data()
 {
+    // clang-format off
     QTest::addColumn<int>("j");
     QTest::addColumn<int>("h");
-    QTest::newRow("missing statement day") << 0 << 8;
+    QTest::newRow("missing statement day") << 0  << 8;
     QTest::newRow("missing repayment day") << 20 << 0;
-    QTest::newRow("day 32") << 32 << 8;
-    QTest::newRow("negative day") << 20 << -1;
+    QTest::newRow("day 32")                << 32 << 8;
+    QTest::newRow("negative day")          << 20 << -1;
+    // clang-format on
 }
 
 void TestCardSchedule::unusableDaysGiveNothing()
@@ -172,15 +178,17 @@ void TestCardSchedule::unusableDaysGiveNothing()
 
 void TestCardSchedule::minimumRepaymentRoundsHalfToEven_data()
 {
+    // clang-format off
     QTest::addColumn<double>("x");
     QTest::addColumn<double>("r");
     QTest::addColumn<double>("expected");
-    QTest::newRow("2.5 gives 2") << 25.0 << 1.0 << 2.0;
-    QTest::newRow("3.5 gives 4") << 35.0 << 1.0 << 4.0;
-    QTest::newRow("4.4 gives 4") << 44.0 << 1.0 << 4.0;
+    QTest::newRow("2.5 gives 2")      << 25.0   << 1.0  << 2.0;
+    QTest::newRow("3.5 gives 4")      << 35.0   << 1.0  << 4.0;
+    QTest::newRow("4.4 gives 4")      << 44.0   << 1.0  << 4.0;
     QTest::newRow("fractional ratio") << 1000.0 << 0.55 << 55.0;
-    QTest::newRow("no ratio") << 5000.0 << 0.0 << 0.0;
-    QTest::newRow("-2.5 gives -2") << -25.0 << 1.0 << -2.0;
+    QTest::newRow("no ratio")         << 5000.0 << 0.0  << 0.0;
+    QTest::newRow("-2.5 gives -2")    << -25.0  << 1.0  << -2.0;
+    // clang-format on
 }
 
 void TestCardSchedule::minimumRepaymentRoundsHalfToEven()
@@ -224,11 +232,13 @@ void TestCardSchedule::boundStatementStoresWhatTheTextStores()
 // be what computeCardSchedule() gives for that card, the first time and from the table.
 void TestCardSchedule::tableGivesWhatEachCardComputes_data()
 {
+    // clang-format off
     QTest::addColumn<QDate>("today");
     QTest::newRow("early September") << QDate(2013, 9, 5);
     QTest::newRow("last of January") << QDate(2013, 1, 31);
-    QTest::newRow("leap day") << QDate(2012, 2, 29);
+    QTest::newRow("leap day")        << QDate(2012, 2, 29);
     QTest::newRow("end of the year") << QDate(2013, 12, 31);
+    // clang-format on
 }
 
 void TestCardSchedule::tableGivesWhatEachCardComputes()

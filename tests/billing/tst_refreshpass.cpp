@@ -254,6 +254,7 @@ void TestRefreshPass::countsAndLabels()
 
 void TestRefreshPass::countStatements_data()
 {
+    // clang-format off
     QTest::addColumn<int>("label");
     QTest::addColumn<QString>("statement");
     QTest::newRow("Label32") << 0 << "select i_xyr,tf from txyk where  tf=false and i_xyr=0 and i_xyr>=0";
@@ -264,6 +265,7 @@ void TestRefreshPass::countStatements_data()
     QTest::newRow("Label37") << 5 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=15 and i_xyr>=0";
     QTest::newRow("Label38") << 6 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1";
     QTest::newRow("Label39") << 7 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=2 and i_xyr>=0";
+    // clang-format on
 }
 
 // The eight counts are taken in one scan; each must still be what its own statement selects,
@@ -303,18 +305,20 @@ void TestRefreshPass::resetStatement()
 
 void TestRefreshPass::monthlyReset_data()
 {
+    // clang-format off
     QTest::addColumn<int>("markMonth");
     QTest::addColumn<int>("markYear");
     QTest::addColumn<QDate>("today");
     QTest::addColumn<bool>("cleared");
     for (int month = 1; month <= 12; ++month)
-        QTest::addRow("September 2012 mark, %d/2013", month) << 9 << 2012 << QDate(2013, month, 15) << true;
-    QTest::newRow("December mark in January") << 12 << 2012 << QDate(2013, 1, 1) << true;
-    QTest::newRow("March 2012 mark in December") << 3 << 2012 << QDate(2013, 12, 31) << true;
-    QTest::newRow("earlier month this year") << 8 << 2013 << QDate(2013, 9, 1) << true;
-    QTest::newRow("October mark in December") << 10 << 2013 << QDate(2013, 12, 1) << true;
-    QTest::newRow("this month kept") << 9 << 2013 << QDate(2013, 9, 30) << false;
-    QTest::newRow("December mark kept in December") << 12 << 2013 << QDate(2013, 12, 31) << false;
+        QTest::addRow("September 2012 mark, %d/2013", month) << 9  << 2012 << QDate(2013, month, 15) << true;
+        QTest::newRow("December mark in January")            << 12 << 2012 << QDate(2013, 1, 1)      << true;
+        QTest::newRow("March 2012 mark in December")         << 3  << 2012 << QDate(2013, 12, 31)    << true;
+        QTest::newRow("earlier month this year")             << 8  << 2013 << QDate(2013, 9, 1)      << true;
+        QTest::newRow("October mark in December")            << 10 << 2013 << QDate(2013, 12, 1)     << true;
+        QTest::newRow("this month kept")                     << 9  << 2013 << QDate(2013, 9, 30)     << false;
+        QTest::newRow("December mark kept in December")      << 12 << 2013 << QDate(2013, 12, 31)    << false;
+    // clang-format on
 }
 
 void TestRefreshPass::monthlyReset()
@@ -349,17 +353,19 @@ void TestRefreshPass::resetComesBeforeCounting()
 
 void TestRefreshPass::reminderDecision_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("alreadyShown");
     QTest::addColumn<bool>("loggedIn");
     QTest::addColumn<bool>("pwdProtect");
     QTest::addColumn<int>("listed");
     QTest::addColumn<bool>("show");
     QTest::addColumn<bool>("mark");
-    QTest::newRow("empty list") << false << false << false << 0 << false << false;
-    QTest::newRow("no protection") << false << false << false << 2 << true << true;
-    QTest::newRow("protected, logged in") << false << true << true << 1 << true << true;
-    QTest::newRow("protected, no login") << false << false << true << 1 << false << true;
-    QTest::newRow("already decided") << true << true << false << 3 << false << false;
+    QTest::newRow("empty list")           << false << false << false << 0 << false << false;
+    QTest::newRow("no protection")        << false << false << false << 2 << true  << true;
+    QTest::newRow("protected, logged in") << false << true  << true  << 1 << true  << true;
+    QTest::newRow("protected, no login")  << false << false << true  << 1 << false << true;
+    QTest::newRow("already decided")      << true  << true  << false << 3 << false << false;
+    // clang-format on
 }
 
 void TestRefreshPass::reminderDecision()

@@ -46,19 +46,15 @@ private:
 
 void TestRepaymentCalendar::escaping_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("escaped");
-    QTest::newRow("plain") << "招行"
-                           << "招行";
-    QTest::newRow("comma semicolon") << "a,b;c"
-                                     << "a\\,b\\;c";
-    QTest::newRow("backslash") << "C:\\卡"
-                               << "C:\\\\卡";
-    QTest::newRow("line breaks") << "一\r\n二\n三\r四"
-                                 << "一\\n二\\n三\\n四";
-    QTest::newRow("control characters dropped") << QString("a\x01"
-                                                           "b\tc")
-                                                << "ab\tc";
+    QTest::newRow("plain")                      << "招行"                  << "招行";
+    QTest::newRow("comma semicolon")            << "a,b;c"                 << "a\\,b\\;c";
+    QTest::newRow("backslash")                  << "C:\\卡"                << "C:\\\\卡";
+    QTest::newRow("line breaks")                << "一\r\n二\n三\r四"      << "一\\n二\\n三\\n四";
+    QTest::newRow("control characters dropped") << QString("a\x01" "b\tc") << "ab\tc";
+    // clang-format on
 }
 
 void TestRepaymentCalendar::escaping()
@@ -88,6 +84,7 @@ void TestRepaymentCalendar::foldingKeepsCharactersWhole()
 
 void TestRepaymentCalendar::eventsPerCard_data()
 {
+    // clang-format off
     QTest::addColumn<QDate>("today");
     QTest::addColumn<int>("statementDay");
     QTest::addColumn<int>("repaymentDay");
@@ -96,14 +93,10 @@ void TestRepaymentCalendar::eventsPerCard_data()
     QTest::addColumn<QStringList>("statements");
 
     const QDate sep5(2013, 9, 5);
-    QTest::newRow("due this month and next") << sep5 << 20 << 7 << 0 << QStringList{"2013-9-7", "2013-10-7"}
-                                             << QStringList{"2013-8-20", "2013-9-20"};
-    QTest::newRow("due today") << sep5 << 20 << 5 << 0 << QStringList{"2013-9-5", "2013-10-5"}
-                               << QStringList{"2013-8-20", "2013-9-20"};
-    QTest::newRow("passed: next month only")
-        << sep5 << 20 << 3 << 0 << QStringList{"2013-10-3"} << QStringList{"2013-9-20"};
-    QTest::newRow("repaid this month: next only")
-        << sep5 << 1 << 25 << 9 << QStringList{"2013-10-25"} << QStringList{"2013-10-1"};
+    QTest::newRow("due this month and next") << sep5 << 20 << 7 << 0 << QStringList{"2013-9-7", "2013-10-7"} << QStringList{"2013-8-20", "2013-9-20"};
+    QTest::newRow("due today") << sep5 << 20 << 5 << 0 << QStringList{"2013-9-5", "2013-10-5"} << QStringList{"2013-8-20", "2013-9-20"};
+    QTest::newRow("passed: next month only") << sep5 << 20 << 3 << 0 << QStringList{"2013-10-3"} << QStringList{"2013-9-20"};
+    QTest::newRow("repaid this month: next only") << sep5 << 1 << 25 << 9 << QStringList{"2013-10-25"} << QStringList{"2013-10-1"};
     QTest::newRow("mark of last month is stale")
         << sep5 << 1 << 25 << 8 << QStringList{"2013-9-25", "2013-10-25"}
         << QStringList{"2013-9-1", "2013-10-1"};
@@ -116,8 +109,9 @@ void TestRepaymentCalendar::eventsPerCard_data()
     QTest::newRow("December to January")
         << QDate(2013, 12, 2) << 20 << 8 << 0 << QStringList{"2013-12-8", "2014-1-8"}
         << QStringList{"2013-11-20", "2013-12-20"};
-    QTest::newRow("missing day: nothing") << sep5 << 0 << 8 << 0 << QStringList{} << QStringList{};
+    QTest::newRow("missing day: nothing")      << sep5 << 0  << 8  << 0 << QStringList{} << QStringList{};
     QTest::newRow("day out of range: nothing") << sep5 << 20 << 40 << 0 << QStringList{} << QStringList{};
+    // clang-format on
 }
 
 void TestRepaymentCalendar::eventsPerCard()

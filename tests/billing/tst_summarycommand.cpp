@@ -117,9 +117,9 @@ void TestSummaryCommand::freshHomeIsReportedAndLeftAlone()
 
 void TestSummaryCommand::unreadableDatabase_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("text") << QByteArray(
-        "this is not a database, just some text long enough to have a header");
+    QTest::newRow("text") << QByteArray( "this is not a database, just some text long enough to have a header");
     // Another program's SQLite file: refused, not given our tables.
     QByteArray foreign;
     {
@@ -131,6 +131,7 @@ void TestSummaryCommand::unreadableDatabase_data()
         foreign = file.readAll();
     }
     QTest::newRow("another program's database") << foreign;
+    // clang-format on
 }
 
 void TestSummaryCommand::unreadableDatabase()

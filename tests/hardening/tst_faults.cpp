@@ -178,16 +178,16 @@ void TestFaults::readOnlyHome()
 
 void TestFaults::garbageSettingsFile_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("content");
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary.append(char((i * 131 + 7) & 0xff));
-    QTest::newRow("binary bytes") << binary;
-    QTest::newRow("invalid GBK") << QByteArray(
-        "[\xcf\xb5\xcd\xb3\xc9\xe8\xd6\xc3]\r\nzxf=\x81\x20\xff\xfe\r\nem=\x80\x80\r\n");
-    QTest::newRow("10 MB") << QByteArray(10 * 1024 * 1024, 'a');
-    QTest::newRow("100000-character line")
-        << QByteArray("[\xcf\xb5\xcd\xb3\xc9\xe8\xd6\xc3]\r\nem=") + QByteArray(100000, 'b') + "\r\n";
+    QTest::newRow("binary bytes")          << binary;
+    QTest::newRow("invalid GBK")           << QByteArray( "[\xcf\xb5\xcd\xb3\xc9\xe8\xd6\xc3]\r\nzxf=\x81\x20\xff\xfe\r\nem=\x80\x80\r\n");
+    QTest::newRow("10 MB")                 << QByteArray(10 * 1024 * 1024, 'a');
+    QTest::newRow("100000-character line") << QByteArray("[\xcf\xb5\xcd\xb3\xc9\xe8\xd6\xc3]\r\nem=") + QByteArray(100000, 'b') + "\r\n";
+    // clang-format on
 }
 
 void TestFaults::garbageSettingsFile()
@@ -212,16 +212,18 @@ void TestFaults::garbageSettingsFile()
 
 void TestFaults::hostileCardTexts_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
-    QTest::newRow("quote") << QStringLiteral("O'Brien");
-    QTest::newRow("double quote") << QStringLiteral("say \"hi\"");
-    QTest::newRow("semicolon") << QStringLiteral("a; drop table txyk");
-    QTest::newRow("comment") << QStringLiteral("x -- y");
+    QTest::newRow("quote")                  << QStringLiteral("O'Brien");
+    QTest::newRow("double quote")           << QStringLiteral("say \"hi\"");
+    QTest::newRow("semicolon")              << QStringLiteral("a; drop table txyk");
+    QTest::newRow("comment")                << QStringLiteral("x -- y");
     QTest::newRow("percent and underscore") << QStringLiteral("100%_a");
-    QTest::newRow("NUL byte") << QString::fromUtf16(u"a\u0000b", 3);
+    QTest::newRow("NUL byte")               << QString::fromUtf16(u"a\u0000b", 3);
     QTest::newRow("200 Chinese characters") << QString(200, QChar(u'卡'));
-    QTest::newRow("emoji") << QString::fromUtf8("卡\xF0\x9F\x92\xB3\xF0\x9F\x98\x80");
-    QTest::newRow("hash and date") << QStringLiteral("#2013-9-5# True");
+    QTest::newRow("emoji")                  << QString::fromUtf8("卡\xF0\x9F\x92\xB3\xF0\x9F\x98\x80");
+    QTest::newRow("hash and date")          << QStringLiteral("#2013-9-5# True");
+    // clang-format on
 }
 
 void TestFaults::hostileCardTexts()

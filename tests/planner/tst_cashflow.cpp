@@ -141,6 +141,7 @@ private slots:
 
 void TestCashFlow::journalScenarios_data()
 {
+    // clang-format off
     QTest::addColumn<QStringList>("cards");
     QTest::addColumn<Parameters>("parameters");
     QTest::addColumn<QStringList>("journal");
@@ -192,6 +193,7 @@ void TestCashFlow::journalScenarios_data()
                        "2013-10-7 B>储蓄卡 提现 1/-", "2013-10-18 储蓄卡>贷款卡 还贷 -/1",
                        "2013-10-24 C>A 还款 5/-"}
         << 20000 << 0;
+    // clang-format on
 }
 
 void TestCashFlow::journalScenarios()
@@ -247,17 +249,19 @@ void TestCashFlow::threeCardsExample()
 
 void TestCashFlow::withdrawalFollowsClampedStatementDay_data()
 {
+    // clang-format off
     QTest::addColumn<int>("statementDay");
     QTest::addColumn<QDate>("month"); // the period withdrawn in
     QTest::addColumn<QDate>("withdrawal");
-    QTest::newRow("ordinary day") << 5 << QDate(2013, 9, 1) << QDate(2013, 9, 6);
-    QTest::newRow("30 in February of a leap year") << 30 << QDate(2024, 2, 1) << QDate(2024, 3, 1);
-    QTest::newRow("30 in February") << 30 << QDate(2023, 2, 1) << QDate(2023, 3, 1);
-    QTest::newRow("31 in April") << 31 << QDate(2024, 4, 1) << QDate(2024, 5, 1);
-    QTest::newRow("31 in January") << 31 << QDate(2024, 1, 1) << QDate(2024, 2, 1);
-    QTest::newRow("31 in December") << 31 << QDate(2024, 12, 1) << QDate(2025, 1, 1);
-    QTest::newRow("28 in February of a leap year") << 28 << QDate(2024, 2, 1) << QDate(2024, 2, 29);
-    QTest::newRow("30 in October") << 30 << QDate(2013, 10, 1) << QDate(2013, 10, 31);
+    QTest::newRow("ordinary day")                  << 5  << QDate(2013, 9, 1)  << QDate(2013, 9, 6);
+    QTest::newRow("30 in February of a leap year") << 30 << QDate(2024, 2, 1)  << QDate(2024, 3, 1);
+    QTest::newRow("30 in February")                << 30 << QDate(2023, 2, 1)  << QDate(2023, 3, 1);
+    QTest::newRow("31 in April")                   << 31 << QDate(2024, 4, 1)  << QDate(2024, 5, 1);
+    QTest::newRow("31 in January")                 << 31 << QDate(2024, 1, 1)  << QDate(2024, 2, 1);
+    QTest::newRow("31 in December")                << 31 << QDate(2024, 12, 1) << QDate(2025, 1, 1);
+    QTest::newRow("28 in February of a leap year") << 28 << QDate(2024, 2, 1)  << QDate(2024, 2, 29);
+    QTest::newRow("30 in October")                 << 30 << QDate(2013, 10, 1) << QDate(2013, 10, 31);
+    // clang-format on
 }
 
 void TestCashFlow::withdrawalFollowsClampedStatementDay()
@@ -296,22 +300,18 @@ void TestCashFlow::dueRowsMatchYearAndMonth()
 
 void TestCashFlow::parametersAreChecked_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("pool");
     QTest::addColumn<QString>("loan");
     QTest::addColumn<int>("periods");
     QTest::addColumn<QString>("message");
-    QTest::newRow("good") << " 5000"
-                          << "-10000" << 5 << "";
-    QTest::newRow("pool not integer") << "12a"
-                                      << "10000" << 5 << "周转金“12a”不是有效的整数。";
-    QTest::newRow("loan empty") << "0"
-                                << "" << 5 << "贷款金“”不是有效的整数。";
-    QTest::newRow("loan too large") << "0"
-                                    << "2147483648" << 5 << "贷款金“2147483648”不是有效的整数。";
-    QTest::newRow("loan fraction") << "0"
-                                   << "100.5" << 5 << "贷款金“100.5”不是有效的整数。";
-    QTest::newRow("periods out of range") << "0"
-                                          << "10000" << 0 << "期数必须在 1 到 2100 之间。";
+    QTest::newRow("good")                 << " 5000" << "-10000"     << 5 << "";
+    QTest::newRow("pool not integer")     << "12a"   << "10000"      << 5 << "周转金“12a”不是有效的整数。";
+    QTest::newRow("loan empty")           << "0"     << ""           << 5 << "贷款金“”不是有效的整数。";
+    QTest::newRow("loan too large")       << "0"     << "2147483648" << 5 << "贷款金“2147483648”不是有效的整数。";
+    QTest::newRow("loan fraction")        << "0"     << "100.5"      << 5 << "贷款金“100.5”不是有效的整数。";
+    QTest::newRow("periods out of range") << "0"     << "10000"      << 0 << "期数必须在 1 到 2100 之间。";
+    // clang-format on
 }
 
 void TestCashFlow::parametersAreChecked()

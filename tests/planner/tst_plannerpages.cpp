@@ -32,6 +32,7 @@ private slots:
 
 void TestPlannerPages::calculator_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("days");
     QTest::addColumn<QDate>("shown");
     QTest::addColumn<QString>("message");
@@ -43,10 +44,9 @@ void TestPlannerPages::calculator_data()
     QTest::newRow("not an integer") << "4.5" << kept << "名息日“4.5”不是有效的整数。";
     QTest::newRow("empty") << "" << kept << "名息日“”不是有效的整数。";
     QTest::newRow("beyond 32 bits") << "99999999999" << kept << "名息日“99999999999”不是有效的整数。";
-    QTest::newRow("past the last date")
-        << "2147483647" << kept << "还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。";
-    QTest::newRow("before the first date")
-        << "-200000" << kept << "还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。";
+    QTest::newRow("past the last date") << "2147483647" << kept << "还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。";
+    QTest::newRow("before the first date") << "-200000" << kept << "还款日超出可显示的日期范围（1601-1-1 到 9999-12-31），未作改动。";
+    // clang-format on
 }
 
 void TestPlannerPages::calculator()

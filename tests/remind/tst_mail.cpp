@@ -121,18 +121,15 @@ void TestMail::reminderTextWalksListAndStaysOnFirstRow()
 
 void TestMail::receivedMessageReadsBack_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("cardName");
     QTest::addColumn<QString>("charset");
-    QTest::newRow("gb2312") << "A"
-                            << "gb2312";
-    QTest::newRow("outside gb2312") << "朱镕基€卡"
-                                    << "GB18030";
-    QTest::newRow("emoji") << "卡😀"
-                           << "GB18030";
-    QTest::newRow("long name, split words") << QString(40, u'长') + "信用卡"
-                                            << "gb2312";
-    QTest::newRow("line break in name") << "A\r\nBcc: evil@velmora.test"
-                                        << "gb2312";
+    QTest::newRow("gb2312")                 << "A"                           << "gb2312";
+    QTest::newRow("outside gb2312")         << "朱镕基€卡"                   << "GB18030";
+    QTest::newRow("emoji")                  << "卡😀"                        << "GB18030";
+    QTest::newRow("long name, split words") << QString(40, u'长') + "信用卡" << "gb2312";
+    QTest::newRow("line break in name")     << "A\r\nBcc: evil@velmora.test" << "gb2312";
+    // clang-format on
 }
 
 // A message composed from the due-soon list goes through a real server and an independent
@@ -191,22 +188,22 @@ void TestMail::receivedMessageReadsBack()
 
 void TestMail::addresses_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected"); // empty: rejected
-    QTest::newRow("plain") << "me@velmora.test" << QStringList{"me@velmora.test"};
-    QTest::newRow("two, blanks") << " a@velmora.test ,b@velmora.test "
-                                 << QStringList{"a@velmora.test", "b@velmora.test"};
-    QTest::newRow("full-width comma")
-        << "a@velmora.test，b@velmora.test" << QStringList{"a@velmora.test", "b@velmora.test"};
-    QTest::newRow("display name") << "张三 <a@velmora.test>" << QStringList{"a@velmora.test"};
-    QTest::newRow("international domain") << "a@例子.cn" << QStringList{"a@xn--fsqu00a.cn"};
-    QTest::newRow("header injection") << "a@velmora.test\r\nBcc: b@velmora.test" << QStringList{};
-    QTest::newRow("blank inside") << "a b@velmora.test" << QStringList{};
-    QTest::newRow("no domain") << "a@" << QStringList{};
-    QTest::newRow("no at") << "velmora.test" << QStringList{};
-    QTest::newRow("non-ASCII mailbox") << "用户@velmora.test" << QStringList{};
-    QTest::newRow("smuggled bracket") << "a@velmora.test> <b@velmora.test" << QStringList{};
-    QTest::newRow("only commas") << " , ," << QStringList{};
+    QTest::newRow("plain")                << "me@velmora.test"                       << QStringList{"me@velmora.test"};
+    QTest::newRow("two, blanks")          << " a@velmora.test ,b@velmora.test "      << QStringList{"a@velmora.test", "b@velmora.test"};
+    QTest::newRow("full-width comma")     << "a@velmora.test，b@velmora.test"        << QStringList{"a@velmora.test", "b@velmora.test"};
+    QTest::newRow("display name")         << "张三 <a@velmora.test>"                 << QStringList{"a@velmora.test"};
+    QTest::newRow("international domain") << "a@例子.cn"                             << QStringList{"a@xn--fsqu00a.cn"};
+    QTest::newRow("header injection")     << "a@velmora.test\r\nBcc: b@velmora.test" << QStringList{};
+    QTest::newRow("blank inside")         << "a b@velmora.test"                      << QStringList{};
+    QTest::newRow("no domain")            << "a@"                                    << QStringList{};
+    QTest::newRow("no at")                << "velmora.test"                          << QStringList{};
+    QTest::newRow("non-ASCII mailbox")    << "用户@velmora.test"                     << QStringList{};
+    QTest::newRow("smuggled bracket")     << "a@velmora.test> <b@velmora.test"       << QStringList{};
+    QTest::newRow("only commas")          << " , ,"                                  << QStringList{};
+    // clang-format on
 }
 
 void TestMail::addresses()
@@ -227,16 +224,14 @@ void TestMail::addresses()
 
 void TestMail::failures_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("server down") << "down"
-                                 << "无法连接邮件服务器";
-    QTest::newRow("wrong password") << "password"
-                                    << "拒绝登录";
-    QTest::newRow("never answers") << "silent"
-                                   << "没有及时响应";
-    QTest::newRow("TLS asked, not offered") << "starttls"
-                                            << "不支持加密连接";
+    QTest::newRow("server down")            << "down"     << "无法连接邮件服务器";
+    QTest::newRow("wrong password")         << "password" << "拒绝登录";
+    QTest::newRow("never answers")          << "silent"   << "没有及时响应";
+    QTest::newRow("TLS asked, not offered") << "starttls" << "不支持加密连接";
+    // clang-format on
 }
 
 void TestMail::failures()
@@ -271,10 +266,12 @@ void TestMail::failures()
 
 void TestMail::retriesRefusedData_data()
 {
+    // clang-format off
     QTest::addColumn<int>("refusals");
     QTest::addColumn<bool>("delivered");
     QTest::newRow("two refusals, third attempt delivers") << 2 << true;
-    QTest::newRow("three refusals, gives up") << 3 << false;
+    QTest::newRow("three refusals, gives up")             << 3 << false;
+    // clang-format on
 }
 
 void TestMail::retriesRefusedData()
@@ -298,14 +295,16 @@ void TestMail::retriesRefusedData()
 // go out, never a long hang, and another try only for what may pass later.
 void TestMail::misbehavingServers_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("delivered");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<int>("attempts");
-    QTest::newRow("connection dropped mid-DATA") << "drop-data" << false << "" << 3;
-    QTest::newRow("4xx reply to RCPT") << "rcpt-4xx" << false << "450" << 3;
-    QTest::newRow("554 to DATA, final") << "data-554" << false << "554" << 1;
-    QTest::newRow("no AUTH offered") << "no-auth" << true << "" << 1;
+    QTest::newRow("connection dropped mid-DATA") << "drop-data" << false << ""    << 3;
+    QTest::newRow("4xx reply to RCPT")           << "rcpt-4xx"  << false << "450" << 3;
+    QTest::newRow("554 to DATA, final")          << "data-554"  << false << "554" << 1;
+    QTest::newRow("no AUTH offered")             << "no-auth"   << true  << ""    << 1;
+    // clang-format on
 }
 
 void TestMail::misbehavingServers()
@@ -336,11 +335,12 @@ void TestMail::misbehavingServers()
 
 void TestMail::recipientRefusals_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("recipients");
     QTest::addColumn<QStringList>("receivers"); // empty: nothing delivered
-    QTest::newRow("one of two refused")
-        << "me@velmora.test, gone@velmora.test" << QStringList{"me@velmora.test"};
-    QTest::newRow("the only one refused") << "gone@velmora.test" << QStringList{};
+    QTest::newRow("one of two refused")   << "me@velmora.test, gone@velmora.test" << QStringList{"me@velmora.test"};
+    QTest::newRow("the only one refused") << "gone@velmora.test"                  << QStringList{};
+    // clang-format on
 }
 
 // A recipient refused for good (550) is named, the others get the mail, and nothing is tried twice.
@@ -378,6 +378,7 @@ void TestMail::initTestCase()
 
 void TestMail::realServers_data()
 {
+    // clang-format off
     using S = MailServerSettings::Security;
     QTest::addColumn<QString>("tls");         // what the server offers: "", "starttls", "ssl"
     QTest::addColumn<QString>("certificate"); // "local" (for 127.0.0.1) or "other" (another name)
@@ -386,28 +387,16 @@ void TestMail::realServers_data()
     QTest::addColumn<bool>("trustCa");    // smtp_ca_file names the test CA
     QTest::addColumn<QString>("outcome"); // the login the server saw, or the reason of the failure
 
-    QTest::newRow("STARTTLS, test CA trusted") << "starttls"
-                                               << "local" << false << S::StartTls << true << "LOGIN ok tls";
-    QTest::newRow("SSL, test CA trusted") << "ssl"
-                                          << "local" << false << S::Ssl << true << "LOGIN ok tls";
-    QTest::newRow("STARTTLS, system CAs only")
-        << "starttls"
-        << "local" << false << S::StartTls << false << "127.0.0.1 的证书验证失败";
-    QTest::newRow("SSL, system CAs only")
-        << "ssl"
-        << "local" << false << S::Ssl << false << "127.0.0.1 的证书验证失败";
-    QTest::newRow("certificate for another name")
-        << "starttls"
-        << "other" << false << S::StartTls << true << "127.0.0.1 的证书验证失败";
-    QTest::newRow("none still upgrades") << "starttls"
-                                         << "local" << false << S::None << true << "LOGIN ok tls";
-    QTest::newRow("none, upgrade unverifiable: no clear text")
-        << "starttls"
-        << "local" << false << S::None << false << "证书验证失败";
-    QTest::newRow("PLAIN only, over STARTTLS") << "starttls"
-                                               << "local" << true << S::StartTls << true << "PLAIN ok tls";
-    QTest::newRow("PLAIN only, no TLS, none") << ""
-                                              << "local" << true << S::None << false << "PLAIN ok";
+    QTest::newRow("STARTTLS, test CA trusted") << "starttls" << "local" << false << S::StartTls << true << "LOGIN ok tls";
+    QTest::newRow("SSL, test CA trusted") << "ssl" << "local" << false << S::Ssl << true << "LOGIN ok tls";
+    QTest::newRow("STARTTLS, system CAs only") << "starttls" << "local" << false << S::StartTls << false << "127.0.0.1 的证书验证失败";
+    QTest::newRow("SSL, system CAs only") << "ssl" << "local" << false << S::Ssl << false << "127.0.0.1 的证书验证失败";
+    QTest::newRow("certificate for another name") << "starttls" << "other" << false << S::StartTls << true << "127.0.0.1 的证书验证失败";
+    QTest::newRow("none still upgrades") << "starttls" << "local" << false << S::None << true << "LOGIN ok tls";
+    QTest::newRow("none, upgrade unverifiable: no clear text") << "starttls" << "local" << false << S::None << false << "证书验证失败";
+    QTest::newRow("PLAIN only, over STARTTLS") << "starttls" << "local" << true << S::StartTls << true << "PLAIN ok tls";
+    QTest::newRow("PLAIN only, no TLS, none") << "" << "local" << true << S::None << false << "PLAIN ok";
+    // clang-format on
 }
 
 // Real servers with TLS from a CA the test made: the certificate and the host name are always

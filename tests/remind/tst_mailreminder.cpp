@@ -73,6 +73,7 @@ private slots:
 
 void TestMailReminder::dailyRules_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("qy");
     QTest::addColumn<QString>("em");
     QTest::addColumn<QString>("senddate"); // null: no key
@@ -84,37 +85,20 @@ void TestMailReminder::dailyRules_data()
 
     const QString today = DateText::format(kToday);
     const QString tomorrow = DateText::format(kToday.addDays(1));
-    QTest::newRow("two minimizes, one mail") << "1"
-                                             << "me@velmora.test" << QString() << true << "mm" << 1 << today;
-    QTest::newRow("restart same day, no mail")
-        << "1"
-        << "me@velmora.test" << QString() << true << "mrm" << 1 << today;
-    QTest::newRow("next day after restart")
-        << "1"
-        << "me@velmora.test" << QString() << true << "mrdm" << 2 << tomorrow;
-    QTest::newRow("run spanning two days")
-        << "1"
-        << "me@velmora.test" << QString() << true << "mmdm" << 2 << tomorrow;
-    QTest::newRow("sent earlier today") << "1"
-                                        << "me@velmora.test" << today << true << "m" << 0 << today;
-    QTest::newRow("future senddate") << "1"
-                                     << "me@velmora.test" << tomorrow << true << "m" << 1 << today;
-    QTest::newRow("senddate not a date") << "1"
-                                         << "me@velmora.test"
-                                         << "abc" << true << "m" << 1 << today;
-    QTest::newRow("senddate yesterday")
-        << "1"
-        << "me@velmora.test" << DateText::format(kToday.addDays(-1)) << true << "m" << 1 << today;
-    QTest::newRow("empty list, later list") << "1"
-                                            << "me@velmora.test" << QString() << false << "mlm" << 1 << today;
-    QTest::newRow("empty list only") << "1"
-                                     << "me@velmora.test" << QString() << false << "mm" << 0 << QString();
-    QTest::newRow("qy off") << "0"
-                            << "me@velmora.test" << QString() << true << "mrdm" << 0 << QString();
-    QTest::newRow("em blank") << "1"
-                              << "   " << QString() << true << "m" << 0 << QString();
-    QTest::newRow("em empty") << "1"
-                              << "" << QString() << true << "m" << 0 << QString();
+    QTest::newRow("two minimizes, one mail") << "1" << "me@velmora.test" << QString() << true << "mm" << 1 << today;
+    QTest::newRow("restart same day, no mail") << "1" << "me@velmora.test" << QString() << true << "mrm" << 1 << today;
+    QTest::newRow("next day after restart") << "1" << "me@velmora.test" << QString() << true << "mrdm" << 2 << tomorrow;
+    QTest::newRow("run spanning two days") << "1" << "me@velmora.test" << QString() << true << "mmdm" << 2 << tomorrow;
+    QTest::newRow("sent earlier today") << "1" << "me@velmora.test" << today << true << "m" << 0 << today;
+    QTest::newRow("future senddate") << "1" << "me@velmora.test" << tomorrow << true << "m" << 1 << today;
+    QTest::newRow("senddate not a date") << "1" << "me@velmora.test" << "abc" << true << "m" << 1 << today;
+    QTest::newRow("senddate yesterday") << "1" << "me@velmora.test" << DateText::format(kToday.addDays(-1)) << true << "m" << 1 << today;
+    QTest::newRow("empty list, later list") << "1" << "me@velmora.test" << QString() << false << "mlm" << 1 << today;
+    QTest::newRow("empty list only") << "1" << "me@velmora.test" << QString() << false << "mm" << 0 << QString();
+    QTest::newRow("qy off") << "0" << "me@velmora.test" << QString() << true << "mrdm" << 0 << QString();
+    QTest::newRow("em blank") << "1" << "   " << QString() << true << "m" << 0 << QString();
+    QTest::newRow("em empty") << "1" << "" << QString() << true << "m" << 0 << QString();
+    // clang-format on
 }
 
 void TestMailReminder::dailyRules()
@@ -182,12 +166,12 @@ void TestMailReminder::dailyRules()
 
 void TestMailReminder::failureIsLoggedAndReported_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("wrong password") << "password"
-                                    << "拒绝登录";
-    QTest::newRow("server never answers") << "silent"
-                                          << "没有及时响应";
+    QTest::newRow("wrong password")       << "password" << "拒绝登录";
+    QTest::newRow("server never answers") << "silent"   << "没有及时响应";
+    // clang-format on
 }
 
 // A failed send counts the day as done, says why in the log and by signal, and the window
@@ -271,6 +255,7 @@ void TestMailReminder::refusedRecipientIsNamed()
 
 void TestMailReminder::settingProblemsLeaveTheDayOpen_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("em");
     QTest::addColumn<QString>("server"); // the section 邮件服务器, %1 = the test server's port
     QTest::addColumn<int>("outcome");
@@ -284,11 +269,11 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen_data()
     QTest::newRow("old placeholder host")
         << "me@velmora.test" << QString(good).replace("127.0.0.1", "smtp.example.com")
         << int(MailReminder::Outcome::NotConfigured) << "尚未设置发送提醒邮件的邮件服务器";
-    QTest::newRow("recipients only commas")
-        << " , , " << good << int(MailReminder::Outcome::BadRecipient) << "收件人Email“, ,”无法使用";
+    QTest::newRow("recipients only commas") << " , , " << good << int(MailReminder::Outcome::BadRecipient) << "收件人Email“, ,”无法使用";
     QTest::newRow("recipient unusable")
         << "me@velmora.test, you at velmora" << good << int(MailReminder::Outcome::BadRecipient)
         << "收件人Email“me@velmora.test, you at velmora”无法使用";
+    // clang-format on
 }
 
 // A setting the mail cannot go out with leaves senddate alone and is told once a day; once it
@@ -337,6 +322,7 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen()
 
 void TestMailReminder::remindCommand_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("qy");
     QTest::addColumn<QString>("em");
     QTest::addColumn<QString>("host");
@@ -349,17 +335,13 @@ void TestMailReminder::remindCommand_data()
     QTest::newRow("sends") << "1" << two << "127.0.0.1" << QString() << 0 << 1
                            << "已发送还款提醒邮件（1张卡），收件人：me@velmora.test, you@velmora.test。"
                            << true;
-    QTest::newRow("send fails") << "1" << two << "127.0.0.1"
-                                << "wrong" << 1 << 0 << "还款提醒邮件发送失败：邮件服务器拒绝登录" << true;
-    QTest::newRow("switched off") << "0" << two << "127.0.0.1" << QString() << 0 << 0 << "还款提醒邮件未启用"
-                                  << false;
+    QTest::newRow("send fails")   << "1" << two << "127.0.0.1" << "wrong"   << 1 << 0 << "还款提醒邮件发送失败：邮件服务器拒绝登录" << true;
+    QTest::newRow("switched off") << "0" << two << "127.0.0.1" << QString() << 0 << 0 << "还款提醒邮件未启用"                       << false;
     QTest::newRow("no server configured")
         << "1" << two << "" << QString() << 1 << 0 << "还款提醒邮件没有发送：尚未设置发送提醒邮件的邮件服务器"
         << false;
-    QTest::newRow("no usable recipient")
-        << "1"
-        << " , , "
-        << "127.0.0.1" << QString() << 1 << 0 << "收件人Email“, ,”无法使用" << false;
+    QTest::newRow("no usable recipient") << "1" << " , , " << "127.0.0.1" << QString() << 1 << 0 << "收件人Email“, ,”无法使用" << false;
+    // clang-format on
 }
 
 void TestMailReminder::remindCommand()

@@ -89,18 +89,14 @@ void TestMailServerDialog::showsStoredValuesAndSavesEdits()
 
 void TestMailServerDialog::refusesUnusableValues_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("caFile");
     QTest::addColumn<QString>("message");
-    QTest::newRow("header in the sender") << "me@velmora.test\r\nBcc: x@velmora.test"
-                                          << ""
-                                          << "邮件地址中不能含有换行。";
-    QTest::newRow("no sender") << ""
-                               << ""
-                               << "请填写发件人Email。";
-    QTest::newRow("CA file missing") << "me@velmora.test"
-                                     << "/nonexistent/ca.pem"
-                                     << "证书文件“/nonexistent/ca.pem”无法读取或不是PEM格式的证书。";
+    QTest::newRow("header in the sender") << "me@velmora.test\r\nBcc: x@velmora.test" << "" << "邮件地址中不能含有换行。";
+    QTest::newRow("no sender") << "" << "" << "请填写发件人Email。";
+    QTest::newRow("CA file missing") << "me@velmora.test" << "/nonexistent/ca.pem" << "证书文件“/nonexistent/ca.pem”无法读取或不是PEM格式的证书。";
+    // clang-format on
 }
 
 void TestMailServerDialog::refusesUnusableValues()

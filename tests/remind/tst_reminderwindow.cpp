@@ -147,22 +147,24 @@ void TestReminderWindow::stepsWithinTheList()
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard_data()
 {
+    // clang-format off
     QTest::addColumn<int>("index");     // -1: no item chosen
     QTest::addColumn<QString>("typed"); // typed into the list's edit field instead, when not null
     QTest::addColumn<int>("delay");
-    QTest::newRow("untouched") << -1 << QString() << 300000;
-    QTest::newRow("5 minutes chosen") << 0 << QString() << 300000;
-    QTest::newRow("10 minutes") << 1 << QString() << 600000;
-    QTest::newRow("1 hour") << 4 << QString() << 3600000;
-    QTest::newRow("8 hours") << 10 << QString() << 28800000;
-    QTest::newRow("12 hours") << 12 << QString() << 43200000;
-    QTest::newRow("typed item text") << -1 << "2小时后再提醒" << 7200000;
-    QTest::newRow("typed minutes") << -1 << "20" << 1200000;
-    QTest::newRow("typed minutes, blanks around") << -1 << " 45 " << 2700000;
-    QTest::newRow("typed minutes with unit") << -1 << "20分钟" << 1200000;
-    QTest::newRow("typed like an item") << -1 << "25分钟后再提醒" << 1500000;
-    QTest::newRow("full-width digits") << -1 << "１０" << 600000;
-    QTest::newRow("a whole day") << -1 << "1440" << 86400000;
+    QTest::newRow("untouched")                    << -1 << QString()        << 300000;
+    QTest::newRow("5 minutes chosen")             << 0  << QString()        << 300000;
+    QTest::newRow("10 minutes")                   << 1  << QString()        << 600000;
+    QTest::newRow("1 hour")                       << 4  << QString()        << 3600000;
+    QTest::newRow("8 hours")                      << 10 << QString()        << 28800000;
+    QTest::newRow("12 hours")                     << 12 << QString()        << 43200000;
+    QTest::newRow("typed item text")              << -1 << "2小时后再提醒"  << 7200000;
+    QTest::newRow("typed minutes")                << -1 << "20"             << 1200000;
+    QTest::newRow("typed minutes, blanks around") << -1 << " 45 "           << 2700000;
+    QTest::newRow("typed minutes with unit")      << -1 << "20分钟"         << 1200000;
+    QTest::newRow("typed like an item")           << -1 << "25分钟后再提醒" << 1500000;
+    QTest::newRow("full-width digits")            << -1 << "１０"           << 600000;
+    QTest::newRow("a whole day")                  << -1 << "1440"           << 86400000;
+    // clang-format on
 }
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
@@ -189,15 +191,17 @@ void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
 
 void TestReminderWindow::unknownDelayTextDoesNotSnooze_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("typed");
-    QTest::newRow("words") << "过一会儿";
-    QTest::newRow("empty") << "";
-    QTest::newRow("zero") << "0";
-    QTest::newRow("more than a day") << "1441";
-    QTest::newRow("negative") << "-5";
-    QTest::newRow("fraction") << "2.5";
+    QTest::newRow("words")                   << "过一会儿";
+    QTest::newRow("empty")                   << "";
+    QTest::newRow("zero")                    << "0";
+    QTest::newRow("more than a day")         << "1441";
+    QTest::newRow("negative")                << "-5";
+    QTest::newRow("fraction")                << "2.5";
     QTest::newRow("other words with a unit") << "半小时";
-    QTest::newRow("latin letters") << "abc";
+    QTest::newRow("latin letters")           << "abc";
+    // clang-format on
 }
 
 void TestReminderWindow::unknownDelayTextDoesNotSnooze()

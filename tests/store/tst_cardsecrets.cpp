@@ -206,23 +206,18 @@ void TestCardSecrets::sealedValueOpensOnlyAsSealed()
 
 void TestCardSecrets::wrappedKeyOpensOnlyWithItsPassword_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("change"); // what is done to the stored wrap
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("right password") << ""
-                                    << "密码 pass" << true;
-    QTest::newRow("wrong password") << ""
-                                    << "密码 Pass" << false;
-    QTest::newRow("empty password") << ""
-                                    << "" << false;
-    QTest::newRow("work figure raised") << "ops"
-                                        << "密码 pass" << false;
-    QTest::newRow("absurd memory figure") << "memory"
-                                          << "密码 pass" << false;
-    QTest::newRow("sealed key damaged") << "sealed"
-                                        << "密码 pass" << false;
-    QTest::newRow("not a wrap") << "garbage"
-                                << "密码 pass" << false;
+    QTest::newRow("right password")       << ""        << "密码 pass" << true;
+    QTest::newRow("wrong password")       << ""        << "密码 Pass" << false;
+    QTest::newRow("empty password")       << ""        << ""          << false;
+    QTest::newRow("work figure raised")   << "ops"     << "密码 pass" << false;
+    QTest::newRow("absurd memory figure") << "memory"  << "密码 pass" << false;
+    QTest::newRow("sealed key damaged")   << "sealed"  << "密码 pass" << false;
+    QTest::newRow("not a wrap")           << "garbage" << "密码 pass" << false;
+    // clang-format on
 }
 
 void TestCardSecrets::wrappedKeyOpensOnlyWithItsPassword()

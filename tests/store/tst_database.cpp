@@ -80,9 +80,10 @@ void TestDatabase::reopensWithoutRecreating()
 
 void TestDatabase::refusesFilesThatAreNoDatabase_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("text") << QByteArray("this is not a database\n");
-    QTest::newRow("random bytes") << QByteArray(4096, '\x5a');
+    QTest::newRow("text")          << QByteArray("this is not a database\n");
+    QTest::newRow("random bytes")  << QByteArray(4096, '\x5a');
     QTest::newRow("zeroed header") << QByteArray(8192, '\0').replace(0, 4, "SQLi");
     // A real database cut short: header intact, pages missing.
     QByteArray truncated;
@@ -102,6 +103,7 @@ void TestDatabase::refusesFilesThatAreNoDatabase_data()
     QByteArray zeroedHeader = truncated;
     zeroedHeader.replace(0, 100, QByteArray(100, '\0'));
     QTest::newRow("real database, header zeroed") << zeroedHeader;
+    // clang-format on
 }
 
 void TestDatabase::refusesFilesThatAreNoDatabase()
@@ -156,13 +158,14 @@ static qint64 pragma(Database& db, const char* name)
 
 void TestDatabase::marksOursAndLeavesOthersUntouched_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("exists");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("keptCard"); // a card that must still be there, if any
 
-    QTest::newRow("new") << false << QByteArray() << true << QString();
-    QTest::newRow("empty file") << true << QByteArray() << true << QString();
+    QTest::newRow("new")        << false << QByteArray() << true << QString();
+    QTest::newRow("empty file") << true  << QByteArray() << true << QString();
     QTest::newRow("empty database") << true
                                     << sqliteFile({QStringLiteral("CREATE TABLE t (x)"),
                                                    QStringLiteral("DROP TABLE t")})
@@ -172,18 +175,15 @@ void TestDatabase::marksOursAndLeavesOthersUntouched_data()
         << true
         << oursThen({QStringLiteral("PRAGMA application_id=0"), QStringLiteral("PRAGMA user_version=0")})
         << true << QStringLiteral("kept");
-    QTest::newRow("ours, older version")
-        << true << oursThen({QStringLiteral("PRAGMA user_version=0")}) << true << QStringLiteral("kept");
+    QTest::newRow("ours, older version") << true << oursThen({QStringLiteral("PRAGMA user_version=0")}) << true << QStringLiteral("kept");
 
     QTest::newRow("foreign tables")
         << true
         << sqliteFile({QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"),
                        QStringLiteral("INSERT INTO notes (body) VALUES ('hello')")})
         << false << QString();
-    QTest::newRow("foreign mark, no tables")
-        << true << sqliteFile({QStringLiteral("PRAGMA application_id=1234")}) << false << QString();
-    QTest::newRow("foreign version, no tables")
-        << true << sqliteFile({QStringLiteral("PRAGMA user_version=7")}) << false << QString();
+    QTest::newRow("foreign mark, no tables")    << true << sqliteFile({QStringLiteral("PRAGMA application_id=1234")}) << false << QString();
+    QTest::newRow("foreign version, no tables") << true << sqliteFile({QStringLiteral("PRAGMA user_version=7")})      << false << QString();
     QTest::newRow("our tables plus a foreign one, unmarked")
         << true
         << oursThen({QStringLiteral("CREATE TABLE notes (body TEXT)"),
@@ -195,8 +195,8 @@ void TestDatabase::marksOursAndLeavesOthersUntouched_data()
     QTest::newRow("ours from a newer version")
         << true << oursThen({QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)})
         << false << QString();
-    QTest::newRow("no database") << true << QByteArray("just text, long enough to be more than nothing\n")
-                                 << false << QString();
+    QTest::newRow("no database") << true << QByteArray("just text, long enough to be more than nothing\n") << false << QString();
+    // clang-format on
 }
 
 void TestDatabase::marksOursAndLeavesOthersUntouched()
@@ -289,15 +289,15 @@ void TestDatabase::statementStoresWhatItIsGiven_data()
     QTest::addColumn<QString>("type");    // typeof() in SQLite
     QTest::addColumn<QVariant>("stored"); // read back
     // clang-format off
-    QTest::newRow("null")        << QVariant()                      << "null"    << QVariant();
-    QTest::newRow("int")         << QVariant(42)                    << "integer" << QVariant(qlonglong(42));
-    QTest::newRow("large")       << QVariant(qlonglong(1) << 40)    << "integer" << QVariant(qlonglong(1) << 40);
-    QTest::newRow("double")      << QVariant(88.5)                  << "real"    << QVariant(88.5);
-    QTest::newRow("flag")        << QVariant(true)                  << "integer" << QVariant(qlonglong(1));
-    QTest::newRow("date")        << QVariant(QDate(2013, 9, 8))     << "text"    << QVariant(QStringLiteral("2013-09-08"));
-    QTest::newRow("text")        << QVariant(QStringLiteral("招行 O'Brien")) << "text" << QVariant(QStringLiteral("招行 O'Brien"));
-    QTest::newRow("empty text")  << QVariant(QString(""))           << "text"    << QVariant(QString(""));
-    QTest::newRow("bytes")       << QVariant(QByteArray("a\0b", 3)) << "blob"    << QVariant(QByteArray("a\0b", 3));
+    QTest::newRow("null")        << QVariant()                               << "null"    << QVariant();
+    QTest::newRow("int")         << QVariant(42)                             << "integer" << QVariant(qlonglong(42));
+    QTest::newRow("large")       << QVariant(qlonglong(1) << 40)             << "integer" << QVariant(qlonglong(1) << 40);
+    QTest::newRow("double")      << QVariant(88.5)                           << "real"    << QVariant(88.5);
+    QTest::newRow("flag")        << QVariant(true)                           << "integer" << QVariant(qlonglong(1));
+    QTest::newRow("date")        << QVariant(QDate(2013, 9, 8))              << "text"    << QVariant(QStringLiteral("2013-09-08"));
+    QTest::newRow("text")        << QVariant(QStringLiteral("招行 O'Brien")) << "text"    << QVariant(QStringLiteral("招行 O'Brien"));
+    QTest::newRow("empty text")  << QVariant(QString(""))                    << "text"    << QVariant(QString(""));
+    QTest::newRow("bytes")       << QVariant(QByteArray("a\0b", 3))          << "blob"    << QVariant(QByteArray("a\0b", 3));
     // clang-format on
 }
 

@@ -25,22 +25,24 @@ void TestDateText::formatsWithoutLeadingZeros()
 
 void TestDateText::parses_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("expected");
-    QTest::newRow("plain") << "2013-9-5" << QDate(2013, 9, 5);
-    QTest::newRow("zeros") << "2013-09-05" << QDate(2013, 9, 5);
-    QTest::newRow("blanks") << " 2013-9-5 " << QDate(2013, 9, 5);
-    QTest::newRow("leap day") << "2012-2-29" << QDate(2012, 2, 29);
-    QTest::newRow("no leap day") << "2013-2-29" << QDate();
-    QTest::newRow("day 0") << "2013-9-0" << QDate();
-    QTest::newRow("month 13") << "2013-13-1" << QDate();
-    QTest::newRow("31 in 30-day month") << "2013-9-31" << QDate();
-    QTest::newRow("empty") << "" << QDate();
-    QTest::newRow("letters") << "abc" << QDate();
-    QTest::newRow("slashes") << "2013/9/5" << QDate();
-    QTest::newRow("trailing") << "2013-9-5x" << QDate();
-    QTest::newRow("negative") << "-2013-9-5" << QDate();
-    QTest::newRow("long number") << "99999999999-1-1" << QDate();
+    QTest::newRow("plain")              << "2013-9-5"        << QDate(2013, 9, 5);
+    QTest::newRow("zeros")              << "2013-09-05"      << QDate(2013, 9, 5);
+    QTest::newRow("blanks")             << " 2013-9-5 "      << QDate(2013, 9, 5);
+    QTest::newRow("leap day")           << "2012-2-29"       << QDate(2012, 2, 29);
+    QTest::newRow("no leap day")        << "2013-2-29"       << QDate();
+    QTest::newRow("day 0")              << "2013-9-0"        << QDate();
+    QTest::newRow("month 13")           << "2013-13-1"       << QDate();
+    QTest::newRow("31 in 30-day month") << "2013-9-31"       << QDate();
+    QTest::newRow("empty")              << ""                << QDate();
+    QTest::newRow("letters")            << "abc"             << QDate();
+    QTest::newRow("slashes")            << "2013/9/5"        << QDate();
+    QTest::newRow("trailing")           << "2013-9-5x"       << QDate();
+    QTest::newRow("negative")           << "-2013-9-5"       << QDate();
+    QTest::newRow("long number")        << "99999999999-1-1" << QDate();
+    // clang-format on
 }
 
 void TestDateText::parses()
@@ -63,14 +65,16 @@ void TestDateText::parseOrThrowMessage()
 
 void TestDateText::clamps_data()
 {
+    // clang-format off
     QTest::addColumn<int>("year");
     QTest::addColumn<int>("month");
     QTest::addColumn<int>("day");
     QTest::addColumn<QDate>("expected");
-    QTest::newRow("leap february") << 2012 << 2 << 31 << QDate(2012, 2, 29);
-    QTest::newRow("common february") << 2013 << 2 << 29 << QDate(2013, 2, 28);
-    QTest::newRow("30-day month") << 2013 << 9 << 31 << QDate(2013, 9, 30);
-    QTest::newRow("in range") << 2013 << 12 << 31 << QDate(2013, 12, 31);
+    QTest::newRow("leap february")   << 2012 << 2  << 31 << QDate(2012, 2, 29);
+    QTest::newRow("common february") << 2013 << 2  << 29 << QDate(2013, 2, 28);
+    QTest::newRow("30-day month")    << 2013 << 9  << 31 << QDate(2013, 9, 30);
+    QTest::newRow("in range")        << 2013 << 12 << 31 << QDate(2013, 12, 31);
+    // clang-format on
 }
 
 void TestDateText::clamps()

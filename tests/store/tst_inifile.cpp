@@ -75,6 +75,7 @@ private slots:
 // Each row: the file's text (UTF-8 here, GBK on disk), a reader with its default, the result.
 void TestIniFile::reads_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("key");
@@ -82,124 +83,36 @@ void TestIniFile::reads_data()
     QTest::addColumn<QString>("expected");
 
     auto ini = [](const QString& body) { return gbk(QStringLiteral("[系统设置]\n") + body); };
-    QTest::newRow("hex 0x") << ini("zxf=0x1E\n") << "int"
-                            << "zxf"
-                            << "0"
-                            << "30";
-    QTest::newRow("hex 0X") << ini("zxf=0X1e\n") << "int"
-                            << "zxf"
-                            << "0"
-                            << "30";
-    QTest::newRow("hex dollar") << ini("zxf=$1E\n") << "int"
-                                << "zxf"
-                                << "0"
-                                << "30";
-    QTest::newRow("hex wraps") << ini("zxf=0xFFFFFFFF\n") << "int"
-                               << "zxf"
-                               << "0"
-                               << "-1";
-    QTest::newRow("bare 0x") << ini("zxf=0x\n") << "int"
-                             << "zxf"
-                             << "7"
-                             << "7";
-    QTest::newRow("letters") << ini("zxf=abc\n") << "int"
-                             << "zxf"
-                             << "0"
-                             << "0";
-    QTest::newRow("trailing junk") << ini("zxf=12abc\n") << "int"
-                                   << "zxf"
-                                   << "5"
-                                   << "5";
-    QTest::newRow("blanks") << ini("zxf=  45 \t\n") << "int"
-                            << "zxf"
-                            << "0"
-                            << "45";
-    QTest::newRow("negative") << ini("zxf=-5\n") << "int"
-                              << "zxf"
-                              << "0"
-                              << "-5";
-    QTest::newRow("overflow") << ini("zxf=99999999999\n") << "int"
-                              << "zxf"
-                              << "3"
-                              << "3";
-    QTest::newRow("empty int") << ini("zxf=\n") << "int"
-                               << "zxf"
-                               << "9"
-                               << "9";
-    QTest::newRow("bool 2") << ini("pdtf=2\n") << "bool"
-                            << "pdtf"
-                            << "0"
-                            << "1";
-    QTest::newRow("bool -1") << ini("pdtf=-1\n") << "bool"
-                             << "pdtf"
-                             << "0"
-                             << "1";
-    QTest::newRow("bool 0") << ini("pdtf=0\n") << "bool"
-                            << "pdtf"
-                            << "1"
-                            << "0";
-    QTest::newRow("bool yes, default true") << ini("pdtf=yes\n") << "bool"
-                                            << "pdtf"
-                                            << "1"
-                                            << "1";
-    QTest::newRow("bool yes, default false") << ini("pdtf=yes\n") << "bool"
-                                             << "pdtf"
-                                             << "0"
-                                             << "0";
-    QTest::newRow("text blanks") << ini("pd=  秘 密 \n") << "text"
-                                 << "pd"
-                                 << ""
-                                 << "秘 密";
-    QTest::newRow("key case") << ini("PD=abc\n") << "text"
-                              << "pd"
-                              << ""
-                              << "abc";
-    QTest::newRow("key blanks") << ini("  pd  =abc\n") << "text"
-                                << "pd"
-                                << ""
-                                << "abc";
-    QTest::newRow("value with =") << ini("pd=a=b\n") << "text"
-                                  << "pd"
-                                  << ""
-                                  << "a=b";
-    QTest::newRow("first of two") << ini("pd=one\npd=two\n") << "text"
-                                  << "pd"
-                                  << ""
-                                  << "one";
-    QTest::newRow("crlf") << gbk("[系统设置]\r\nem=a@b.cn\r\n") << "text"
-                          << "em"
-                          << ""
-                          << "a@b.cn";
-    QTest::newRow("other section") << gbk("[其他]\npd=x\n[系统设置]\nem=y\n") << "text"
-                                   << "pd"
-                                   << "d"
-                                   << "d";
-    QTest::newRow("no section") << gbk("pd=x\n") << "text"
-                                << "pd"
-                                << "d"
-                                << "d";
-    QTest::newRow("garbage lines") << (gbk("[系统设置]\n") + QByteArray("\xff\xfe\x80\x00junk\n", 9) +
-                                       "qy=1\n")
-                                   << "bool"
-                                   << "qy"
-                                   << "0"
-                                   << "1";
-    QTest::newRow("date") << ini("senddate=2024-3-5\n") << "date"
-                          << "senddate"
-                          << "1990-1-1"
-                          << "2024-3-5";
-    QTest::newRow("date not a date") << ini("senddate=abc\n") << "date"
-                                     << "senddate"
-                                     << "1990-1-1"
-                                     << "1990-1-1";
-    QTest::newRow("date empty") << ini("senddate=\n") << "date"
-                                << "senddate"
-                                << "1990-1-1"
-                                << "1990-1-1";
-    QTest::newRow("date 30 Feb") << ini("senddate=2024-2-30\n") << "date"
-                                 << "senddate"
-                                 << "1990-1-1"
-                                 << "1990-1-1";
+    QTest::newRow("hex 0x") << ini("zxf=0x1E\n") << "int" << "zxf" << "0" << "30";
+    QTest::newRow("hex 0X") << ini("zxf=0X1e\n") << "int" << "zxf" << "0" << "30";
+    QTest::newRow("hex dollar") << ini("zxf=$1E\n") << "int" << "zxf" << "0" << "30";
+    QTest::newRow("hex wraps") << ini("zxf=0xFFFFFFFF\n") << "int" << "zxf" << "0" << "-1";
+    QTest::newRow("bare 0x") << ini("zxf=0x\n") << "int" << "zxf" << "7" << "7";
+    QTest::newRow("letters") << ini("zxf=abc\n") << "int" << "zxf" << "0" << "0";
+    QTest::newRow("trailing junk") << ini("zxf=12abc\n") << "int" << "zxf" << "5" << "5";
+    QTest::newRow("blanks") << ini("zxf=  45 \t\n") << "int" << "zxf" << "0" << "45";
+    QTest::newRow("negative") << ini("zxf=-5\n") << "int" << "zxf" << "0" << "-5";
+    QTest::newRow("overflow") << ini("zxf=99999999999\n") << "int" << "zxf" << "3" << "3";
+    QTest::newRow("empty int") << ini("zxf=\n") << "int" << "zxf" << "9" << "9";
+    QTest::newRow("bool 2") << ini("pdtf=2\n") << "bool" << "pdtf" << "0" << "1";
+    QTest::newRow("bool -1") << ini("pdtf=-1\n") << "bool" << "pdtf" << "0" << "1";
+    QTest::newRow("bool 0") << ini("pdtf=0\n") << "bool" << "pdtf" << "1" << "0";
+    QTest::newRow("bool yes, default true") << ini("pdtf=yes\n") << "bool" << "pdtf" << "1" << "1";
+    QTest::newRow("bool yes, default false") << ini("pdtf=yes\n") << "bool" << "pdtf" << "0" << "0";
+    QTest::newRow("text blanks") << ini("pd=  秘 密 \n") << "text" << "pd" << "" << "秘 密";
+    QTest::newRow("key case") << ini("PD=abc\n") << "text" << "pd" << "" << "abc";
+    QTest::newRow("key blanks") << ini("  pd  =abc\n") << "text" << "pd" << "" << "abc";
+    QTest::newRow("value with =") << ini("pd=a=b\n") << "text" << "pd" << "" << "a=b";
+    QTest::newRow("first of two") << ini("pd=one\npd=two\n") << "text" << "pd" << "" << "one";
+    QTest::newRow("crlf") << gbk("[系统设置]\r\nem=a@b.cn\r\n") << "text" << "em" << "" << "a@b.cn";
+    QTest::newRow("other section") << gbk("[其他]\npd=x\n[系统设置]\nem=y\n") << "text" << "pd" << "d" << "d";
+    QTest::newRow("no section") << gbk("pd=x\n") << "text" << "pd" << "d" << "d";
+    QTest::newRow("garbage lines") << (gbk("[系统设置]\n") + QByteArray("\xff\xfe\x80\x00junk\n", 9) + "qy=1\n") << "bool" << "qy" << "0" << "1";
+    QTest::newRow("date") << ini("senddate=2024-3-5\n") << "date" << "senddate" << "1990-1-1" << "2024-3-5";
+    QTest::newRow("date not a date") << ini("senddate=abc\n") << "date" << "senddate" << "1990-1-1" << "1990-1-1";
+    QTest::newRow("date empty") << ini("senddate=\n") << "date" << "senddate" << "1990-1-1" << "1990-1-1";
+    QTest::newRow("date 30 Feb") << ini("senddate=2024-2-30\n") << "date" << "senddate" << "1990-1-1" << "1990-1-1";
+    // clang-format on
 }
 
 void TestIniFile::reads()
@@ -302,10 +215,12 @@ void TestIniFile::settingsWriteTheirGroups()
 
 void TestIniFile::refusedWriteKeepsOldFile_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("how");
-    QTest::newRow("folder is a file") << "parent-file";
-    QTest::newRow("read-only file") << "read-only";
+    QTest::newRow("folder is a file")        << "parent-file";
+    QTest::newRow("read-only file")          << "read-only";
     QTest::newRow("disk full while writing") << "file-size-limit";
+    // clang-format on
 }
 
 void TestIniFile::refusedWriteKeepsOldFile()

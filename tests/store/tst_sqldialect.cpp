@@ -25,6 +25,7 @@ private slots:
 
 void TestSqlDialect::translates_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("expected");
     QTest::newRow("refresh update")
@@ -39,27 +40,22 @@ void TestSqlDialect::translates_data()
                                   "tf=0 and (i_xyr>=0 and i_xyr<=2)";
     QTest::newRow("lower-case false") << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1"
                                       << "select i_xyr,tf from txyk where  tf=0 and i_xyr<=-1";
-    QTest::newRow("holder order") << "select * from tname  order by c_jzr\n"
-                                  << "select * from tname  order by c_name\n";
+    QTest::newRow("holder order") << "select * from tname  order by c_jzr\n" << "select * from tname  order by c_name\n";
     QTest::newRow("holder order inside quotes untouched")
         << "select * from txyk where cname='select * from tname  order by c_jzr'"
         << "select * from txyk where cname='select * from tname  order by c_jzr'";
-    QTest::newRow("card order untouched") << "select * from txyk  order by c_jzr"
-                                          << "select * from txyk  order by c_jzr";
+    QTest::newRow("card order untouched") << "select * from txyk  order by c_jzr" << "select * from txyk  order by c_jzr";
     QTest::newRow("quoted text untouched")
         << "select * from txyk  where  1=1  and cname='True #1# 0and' order by c_jzr"
         << "select * from txyk  where  1=1  and cname='True #1# 0and' order by c_jzr";
-    QTest::newRow("doubled quote") << "select * from txyk where cname='O''Brien' and tf=True"
-                                   << "select * from txyk where cname='O''Brien' and tf=1";
+    QTest::newRow("doubled quote") << "select * from txyk where cname='O''Brien' and tf=True" << "select * from txyk where cname='O''Brien' and tf=1";
     QTest::newRow("NUL inside quotes")
         << (QStringLiteral("select * from txyk where cname='a") + QChar(0) + QStringLiteral("b'"))
         << "select * from txyk where cname='a'||char(0)||'b'";
-    QTest::newRow("identifiers with digits") << "select i_tx_num2 from x where y_m=12"
-                                             << "select i_tx_num2 from x where y_m=12";
-    QTest::newRow("decimal number") << "UPDATE t SET a = 1.5"
-                                    << "UPDATE t SET a = 1.5";
-    QTest::newRow("leading zero date") << "select * from tjz where d_post_date=#2013-09-05#"
-                                       << "select * from tjz where d_post_date='2013-09-05'";
+    QTest::newRow("identifiers with digits") << "select i_tx_num2 from x where y_m=12" << "select i_tx_num2 from x where y_m=12";
+    QTest::newRow("decimal number") << "UPDATE t SET a = 1.5" << "UPDATE t SET a = 1.5";
+    QTest::newRow("leading zero date") << "select * from tjz where d_post_date=#2013-09-05#" << "select * from tjz where d_post_date='2013-09-05'";
+    // clang-format on
 }
 
 void TestSqlDialect::translates()
@@ -72,6 +68,7 @@ void TestSqlDialect::translates()
 // Every statement the program builds, as it builds it, must run on the SQLite schema.
 void TestSqlDialect::programStatementsRunOnSqlite_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("statement");
     const auto add = [](const QString& statement) { QTest::newRow(qPrintable(statement)) << statement; };
     DataModule data; // the statements its queries start with
@@ -117,6 +114,7 @@ void TestSqlDialect::programStatementsRunOnSqlite_data()
     };
     for (const char* s : statements)
         add(QString::fromUtf8(s));
+    // clang-format on
 }
 
 void TestSqlDialect::programStatementsRunOnSqlite()

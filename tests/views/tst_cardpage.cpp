@@ -739,13 +739,15 @@ void TestCardPage::buttonsOpenWindowsWithoutBlocking()
 
 void TestCardPage::pendingEditGoesThroughEditorSave_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("valid");
     for (const char* action :
          {"refresh", "filter", "quick", "showAll", "paidMenu", "reminderRepaid", "planner", "titleSort"}) {
-        QTest::addRow("%s, card valid", action) << QString::fromLatin1(action) << true;
+        QTest::addRow("%s, card valid", action)   << QString::fromLatin1(action) << true;
         QTest::addRow("%s, card refused", action) << QString::fromLatin1(action) << false;
     }
+    // clang-format on
 }
 
 // A card typed after "+" and not yet saved meets an action that reloads or moves the card list:
@@ -839,6 +841,7 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
 
 void TestCardPage::boxFiltersByValueJustChosen_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("way");
     QTest::addColumn<QString>("choice");
@@ -849,6 +852,7 @@ void TestCardPage::boxFiltersByValueJustChosen_data()
         QTest::addRow("window, %s", way)
             << "ComboBox2" << way << "二天内" << QStringList({"招行", "建行"}); // 0 to 2 days
     }
+    // clang-format on
 }
 
 // The holder and window boxes filter by the value just chosen, with the mouse or the keyboard.
@@ -1100,9 +1104,11 @@ void TestCardPage::editorSaveStoresWhatThePassStores()
 // save behind, and the card stays in edit with what was typed.
 void TestCardPage::failedRecomputeUndoesTheSave_data()
 {
+    // clang-format off
     QTest::addColumn<bool>("newCard");
     QTest::newRow("edited card") << false;
-    QTest::newRow("new card") << true;
+    QTest::newRow("new card")    << true;
+    // clang-format on
 }
 
 void TestCardPage::failedRecomputeUndoesTheSave()

@@ -35,6 +35,7 @@ private slots:
 
 void TestCardRules::filterStatement_data()
 {
+    // clang-format off
     QTest::addColumn<FilterEvent>("event");
     QTest::addColumn<StateChoice>("choice");
     QTest::addColumn<bool>("hidePaid");
@@ -98,8 +99,7 @@ void TestCardRules::filterStatement_data()
         << "select * from txyk  where  tf=False  order by c_jzr";
 
     // "所有" reads nothing.
-    QTest::newRow("all chosen") << FilterEvent::AllChosen << P << true << true << "本人" << 3
-                                << "select * from txyk  order by c_jzr";
+    QTest::newRow("all chosen") << FilterEvent::AllChosen << P << true << true << "本人" << 3 << "select * from txyk  order by c_jzr";
 
     // Holder texts: escaped, "所有" and blanks add nothing, untrimmed insertion.
     QTest::newRow("holder with a quote is escaped")
@@ -123,6 +123,7 @@ void TestCardRules::filterStatement_data()
     }
     QTest::newRow("empty window text adds nothing") << FilterEvent::WindowClosed << A << false << false << ""
                                                     << -1 << "select * from txyk  where  1=1  order by c_jzr";
+    // clang-format on
 }
 
 void TestCardRules::filterStatement()
@@ -147,17 +148,19 @@ void TestCardRules::filterStatement()
 
 void TestCardRules::quickStatement_data()
 {
+    // clang-format off
     QTest::addColumn<int>("button");
     QTest::addColumn<QString>("statement");
     const QString head = QStringLiteral("select * from txyk where  tf=False  and i_xyr<=");
-    QTest::newRow("SpeedButton5") << 0 << "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0";
-    QTest::newRow("SpeedButton6") << 1 << head + "1 and i_xyr>=0";
-    QTest::newRow("SpeedButton7") << 2 << head + "2 and i_xyr>=0";
-    QTest::newRow("SpeedButton8") << 3 << "select * from txyk where  tf=False  and i_xyr<=7 and i_xyr>=0";
-    QTest::newRow("SpeedButton9") << 4 << head + "10 and i_xyr>=0";
+    QTest::newRow("SpeedButton5")  << 0 << "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0";
+    QTest::newRow("SpeedButton6")  << 1 << head + "1 and i_xyr>=0";
+    QTest::newRow("SpeedButton7")  << 2 << head + "2 and i_xyr>=0";
+    QTest::newRow("SpeedButton8")  << 3 << "select * from txyk where  tf=False  and i_xyr<=7 and i_xyr>=0";
+    QTest::newRow("SpeedButton9")  << 4 << head + "10 and i_xyr>=0";
     QTest::newRow("SpeedButton10") << 5 << head + "15 and i_xyr>=0";
     QTest::newRow("SpeedButton11") << 6 << "select * from txyk where  tf=False  and i_xyr<=-1";
     QTest::newRow("SpeedButton12") << 7 << head + "2 and i_xyr>=0";
+    // clang-format on
 }
 
 void TestCardRules::quickStatement()
@@ -169,22 +172,23 @@ void TestCardRules::quickStatement()
 
 void TestCardRules::rowShade_data()
 {
+    // clang-format off
     QTest::addColumn<QVariant>("days");
     QTest::addColumn<QVariant>("paid");
     QTest::addColumn<CardRules::RowShade>("shade");
     using S = CardRules::RowShade;
     QTest::newRow("unpaid overdue") << QVariant(-5) << QVariant(false) << S::DueSoon;
-    QTest::newRow("unpaid 3 days") << QVariant(3) << QVariant(false) << S::DueSoon;
-    QTest::newRow("unpaid 1 day") << QVariant(1) << QVariant(false) << S::DueSoon;
-    QTest::newRow("unpaid today") << QVariant(0) << QVariant(false) << S::DueToday;
-    QTest::newRow("unpaid 4 days") << QVariant(4) << QVariant(false) << S::Default;
-    QTest::newRow("paid today") << QVariant(0) << QVariant(true) << S::Default;
-    QTest::newRow("paid overdue") << QVariant(-2) << QVariant(true) << S::Default;
+    QTest::newRow("unpaid 3 days")  << QVariant(3)  << QVariant(false) << S::DueSoon;
+    QTest::newRow("unpaid 1 day")   << QVariant(1)  << QVariant(false) << S::DueSoon;
+    QTest::newRow("unpaid today")   << QVariant(0)  << QVariant(false) << S::DueToday;
+    QTest::newRow("unpaid 4 days")  << QVariant(4)  << QVariant(false) << S::Default;
+    QTest::newRow("paid today")     << QVariant(0)  << QVariant(true)  << S::Default;
+    QTest::newRow("paid overdue")   << QVariant(-2) << QVariant(true)  << S::Default;
     // Days the refresh pass could not compute are empty: no due colour.
-    QTest::newRow("not computed") << QVariant() << QVariant(false) << S::Default;
-    QTest::newRow("not computed, typed null")
-        << QVariant(QMetaType(QMetaType::Int)) << QVariant(false) << S::Default;
-    QTest::newRow("nothing known") << QVariant() << QVariant() << S::Default;
+    QTest::newRow("not computed")             << QVariant()                          << QVariant(false) << S::Default;
+    QTest::newRow("not computed, typed null") << QVariant(QMetaType(QMetaType::Int)) << QVariant(false) << S::Default;
+    QTest::newRow("nothing known")            << QVariant()                          << QVariant()      << S::Default;
+    // clang-format on
 }
 
 void TestCardRules::rowShade()
@@ -232,57 +236,27 @@ void TestCardRules::formatSum()
 
 void TestCardRules::checkCard_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message"); // empty: accepted
-    QTest::newRow("good card") << ""
-                               << ""
-                               << "";
-    QTest::newRow("no name") << "c_name"
-                             << "  "
-                             << "请填写卡名。";
-    QTest::newRow("day 0") << "c_jzr"
-                           << "0"
-                           << "账单日必须是1到31之间的整数。";
-    QTest::newRow("day 32") << "c_hkr"
-                            << "32"
-                            << "还款日必须是1到31之间的整数。";
-    QTest::newRow("day text") << "c_jzr"
-                              << "五"
-                              << "账单日必须是1到31之间的整数。";
-    QTest::newRow("day decimal") << "c_hkr"
-                                 << "5.5"
-                                 << "还款日必须是1到31之间的整数。";
-    QTest::newRow("day empty") << "c_hkr"
-                               << ""
-                               << "还款日必须是1到31之间的整数。";
-    QTest::newRow("day 31 with blanks") << "c_jzr"
-                                        << " 31 "
-                                        << "";
-    QTest::newRow("limit decimal") << "i_ed"
-                                   << "1000.5"
-                                   << "总额度必须是整数。";
-    QTest::newRow("limit empty") << "i_ed"
-                                 << ""
-                                 << "";
-    QTest::newRow("used text") << "i_yxf"
-                               << "abc"
-                               << "已消费必须是数字。";
-    QTest::newRow("used decimal") << "i_yxf"
-                                  << "12.75"
-                                  << "";
-    QTest::newRow("ratio infinite") << "i_zdhkbl"
-                                    << "inf"
-                                    << "最低还款比例必须是数字。";
-    QTest::newRow("free days text") << "i_mxr"
-                                    << "x"
-                                    << "最长免息日必须是数字。";
-    QTest::newRow("minimum text") << "i_zdhkje"
-                                  << "1,5"
-                                  << "最低还款金额必须是数字。";
-    QTest::newRow("shortest text") << "izdhkr"
-                                   << "a"
-                                   << "最短免息日必须是整数。";
+    QTest::newRow("good card")          << ""         << ""       << "";
+    QTest::newRow("no name")            << "c_name"   << "  "     << "请填写卡名。";
+    QTest::newRow("day 0")              << "c_jzr"    << "0"      << "账单日必须是1到31之间的整数。";
+    QTest::newRow("day 32")             << "c_hkr"    << "32"     << "还款日必须是1到31之间的整数。";
+    QTest::newRow("day text")           << "c_jzr"    << "五"     << "账单日必须是1到31之间的整数。";
+    QTest::newRow("day decimal")        << "c_hkr"    << "5.5"    << "还款日必须是1到31之间的整数。";
+    QTest::newRow("day empty")          << "c_hkr"    << ""       << "还款日必须是1到31之间的整数。";
+    QTest::newRow("day 31 with blanks") << "c_jzr"    << " 31 "   << "";
+    QTest::newRow("limit decimal")      << "i_ed"     << "1000.5" << "总额度必须是整数。";
+    QTest::newRow("limit empty")        << "i_ed"     << ""       << "";
+    QTest::newRow("used text")          << "i_yxf"    << "abc"    << "已消费必须是数字。";
+    QTest::newRow("used decimal")       << "i_yxf"    << "12.75"  << "";
+    QTest::newRow("ratio infinite")     << "i_zdhkbl" << "inf"    << "最低还款比例必须是数字。";
+    QTest::newRow("free days text")     << "i_mxr"    << "x"      << "最长免息日必须是数字。";
+    QTest::newRow("minimum text")       << "i_zdhkje" << "1,5"    << "最低还款金额必须是数字。";
+    QTest::newRow("shortest text")      << "izdhkr"   << "a"      << "最短免息日必须是整数。";
+    // clang-format on
 }
 
 void TestCardRules::checkCard()
@@ -308,26 +282,19 @@ void TestCardRules::checkCard()
 
 void TestCardRules::ratioMeaning_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("meaning");
-    QTest::newRow("one is ten percent") << "1"
-                                        << "= 10%";
-    QTest::newRow("ten is the whole amount") << "10"
-                                             << "= 100%";
-    QTest::newRow("fraction") << "0.5"
-                              << "= 5%";
-    QTest::newRow("two decimals") << "1.25"
-                                  << "= 12.5%";
-    QTest::newRow("blanks around") << " 2 "
-                                   << "= 20%";
-    QTest::newRow("zero") << "0"
-                          << "= 0%";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("no number") << "abc"
-                               << "";
-    QTest::newRow("percent sign typed") << "10%"
-                                        << "";
+    QTest::newRow("one is ten percent")      << "1"    << "= 10%";
+    QTest::newRow("ten is the whole amount") << "10"   << "= 100%";
+    QTest::newRow("fraction")                << "0.5"  << "= 5%";
+    QTest::newRow("two decimals")            << "1.25" << "= 12.5%";
+    QTest::newRow("blanks around")           << " 2 "  << "= 20%";
+    QTest::newRow("zero")                    << "0"    << "= 0%";
+    QTest::newRow("empty")                   << ""     << "";
+    QTest::newRow("no number")               << "abc"  << "";
+    QTest::newRow("percent sign typed")      << "10%"  << "";
+    // clang-format on
 }
 
 void TestCardRules::ratioMeaning()
@@ -339,13 +306,15 @@ void TestCardRules::ratioMeaning()
 
 void TestCardRules::holderName_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("refused");
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("blanks") << "  " << true;
+    QTest::newRow("empty")            << ""                       << true;
+    QTest::newRow("blanks")           << "  "                     << true;
     QTest::newRow("full-width blank") << QStringLiteral("\u3000") << true;
-    QTest::newRow("name") << "本人" << false;
-    QTest::newRow("name with blanks") << " 张三 " << false;
+    QTest::newRow("name")             << "本人"                   << false;
+    QTest::newRow("name with blanks") << " 张三 "                 << false;
+    // clang-format on
 }
 
 void TestCardRules::holderName()

@@ -125,20 +125,16 @@ QStringList TestCsvExport::shownRow(int row) const
 
 void TestCsvExport::quoting_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("field");
-    QTest::newRow("plain") << "招行"
-                           << "招行";
-    QTest::newRow("comma") << "a,b"
-                           << "\"a,b\"";
-    QTest::newRow("quote") << "他说\"好\""
-                           << "\"他说\"\"好\"\"\"";
-    QTest::newRow("line feed") << "a\nb"
-                               << "\"a\nb\"";
-    QTest::newRow("carriage return") << "a\rb"
-                                     << "\"a\rb\"";
-    QTest::newRow("empty") << ""
-                           << "";
+    QTest::newRow("plain")           << "招行"       << "招行";
+    QTest::newRow("comma")           << "a,b"        << "\"a,b\"";
+    QTest::newRow("quote")           << "他说\"好\"" << "\"他说\"\"好\"\"\"";
+    QTest::newRow("line feed")       << "a\nb"       << "\"a\nb\"";
+    QTest::newRow("carriage return") << "a\rb"       << "\"a\rb\"";
+    QTest::newRow("empty")           << ""           << "";
+    // clang-format on
 }
 
 void TestCsvExport::quoting()
@@ -227,14 +223,13 @@ void TestCsvExport::bestCardOnSummaryPanel()
 
 void TestCsvExport::commandExportsEveryCard_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("ini");
     QTest::addColumn<QString>("number");
-    QTest::newRow("protection off") << "[系统设置]\npdtf=0\n"
-                                    << "6225880123456789";
-    QTest::newRow("protection on") << "[系统设置]\npdtf=1\n"
-                                   << "6789";
-    QTest::newRow("no settings yet") << ""
-                                     << "6789";
+    QTest::newRow("protection off")  << "[系统设置]\npdtf=0\n" << "6225880123456789";
+    QTest::newRow("protection on")   << "[系统设置]\npdtf=1\n" << "6789";
+    QTest::newRow("no settings yet") << ""                     << "6789";
+    // clang-format on
 }
 
 void TestCsvExport::commandExportsEveryCard()
