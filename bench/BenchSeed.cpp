@@ -3,7 +3,9 @@
 #include "store/Database.h"
 #include "store/Error.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <vector>
 
 namespace BenchSeed {
 
@@ -29,6 +31,34 @@ void seed(Database& db, int count)
         insert.run();
     }
     transaction.commit();
+}
+
+double plainUpdateSeconds(Database& db)
+{
+    std::vector<qint64> ids;
+    {
+        Statement q(db, QStringLiteral("SELECT id FROM txyk"));
+        while (q.step())
+            ids.push_back(q.integer(0));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    Transaction transaction(db);
+    Statement update(db, QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
+                                        "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
+    for (const qint64 id : ids) {
+        update.bind(0, double(id % 100))
+            .bindKeptUtf8(1, "2013-09-08")
+            .bindKeptUtf8(2, "2013-10-08")
+            .bindKeptUtf8(3, "2013-09-20")
+            .bindKeptUtf8(4, "2013-10-20")
+            .bind(5, qint64(3))
+            .bind(6, qint64(id % 40))
+            .bind(7, id);
+        update.run();
+    }
+    transaction.commit();
+    return timer.nsecsElapsed() / 1e9;
 }
 
 } // namespace BenchSeed

@@ -26,36 +26,6 @@ constexpr int kRuns = 3;             // best of
 
 using BenchSeed::seed;
 
-// The baseline: one prepared UPDATE of the same seven fields for every row, one transaction,
-// straight through SQLite's C interface (Statement binds to it and nothing more).
-double plainUpdateSeconds(Database& db)
-{
-    std::vector<qint64> ids;
-    {
-        Statement q(db, QStringLiteral("SELECT id FROM txyk"));
-        while (q.step())
-            ids.push_back(q.integer(0));
-    }
-    QElapsedTimer timer;
-    timer.start();
-    Transaction transaction(db);
-    Statement update(db, QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
-                                        "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
-    for (const qint64 id : ids) {
-        update.bind(0, double(id % 100))
-            .bindKeptUtf8(1, "2013-09-08")
-            .bindKeptUtf8(2, "2013-10-08")
-            .bindKeptUtf8(3, "2013-09-20")
-            .bindKeptUtf8(4, "2013-10-20")
-            .bind(5, qint64(3))
-            .bind(6, qint64(id % 40))
-            .bind(7, id);
-        update.run();
-    }
-    transaction.commit();
-    return timer.nsecsElapsed() / 1e9;
-}
-
 struct Figures
 {
     double baseline = 1e9;
@@ -85,11 +55,11 @@ Figures measure(int count, const QString& folder)
 
     Figures f;
     for (int run = 0; run < kRuns; ++run) {
-        f.baseline = std::min(f.baseline, plainUpdateSeconds(data.database()));
+        f.baseline = std::min(f.baseline, BenchSeed::plainUpdateSeconds(data.database()));
         f.recompute = std::min(f.recompute,
                                seconds([&] { Refresh::recomputeAllCards(data.database(), clock.today()); }));
         f.passCurrent = std::min(f.passCurrent, seconds([&] { RefreshPass(data, clock).run(); }));
-        plainUpdateSeconds(data.database()); // every card to be written again
+        BenchSeed::plainUpdateSeconds(data.database()); // every card to be written again
         clock.advanceDays(1);
         f.pass = std::min(f.pass, seconds([&] { f.dueSoon = RefreshPass(data, clock).run().dueSoonCount; }));
     }

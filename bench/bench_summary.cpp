@@ -31,34 +31,6 @@ constexpr double kGoalRatio = 2.0;   // within 2x the plain update
 constexpr double kGoalSeconds = 0.6; // and under 0.6 s
 constexpr int kRuns = 5;             // best of
 
-double plainUpdateSeconds(Database& db)
-{
-    std::vector<qint64> ids;
-    {
-        Statement q(db, QStringLiteral("SELECT id FROM txyk"));
-        while (q.step())
-            ids.push_back(q.integer(0));
-    }
-    QElapsedTimer timer;
-    timer.start();
-    Transaction transaction(db);
-    Statement update(db, QStringLiteral("UPDATE txyk SET i_zdhkje=?,c_re_date=?,c_next_re_date=?,c_jd_date=?,"
-                                        "c_next_jd_date=?,i_xyr=?,i_xf=? WHERE id=?"));
-    for (const qint64 id : ids) {
-        update.bind(0, double(id % 100))
-            .bindKeptUtf8(1, "2013-09-08")
-            .bindKeptUtf8(2, "2013-10-08")
-            .bindKeptUtf8(3, "2013-09-20")
-            .bindKeptUtf8(4, "2013-10-20")
-            .bind(5, qint64(3))
-            .bind(6, qint64(id % 40))
-            .bind(7, id);
-        update.run();
-    }
-    transaction.commit();
-    return timer.nsecsElapsed() / 1e9;
-}
-
 // One whole run of the command; the seconds from start to exit.
 double summarySeconds(const QString& executable, const QString& home)
 {
@@ -128,7 +100,7 @@ int main(int argc, char* argv[])
             Database db;
             db.open(home.databasePath());
             for (int run = 0; run < kRuns; ++run)
-                baseline = std::min(baseline, plainUpdateSeconds(db));
+                baseline = std::min(baseline, BenchSeed::plainUpdateSeconds(db));
         }
         const double ratio = best / baseline;
         std::printf("velmora --summary over %d cards, whole process, best of %d runs\n", count, kRuns);

@@ -4,48 +4,45 @@
 
 #include <cmath>
 
-namespace {
-
-// Empty or not a whole number reads as 0, a day no month has (as the refresh pass reads it).
-int dayValue(const RawRow& row, int column)
+int storedDay(const RawRow& row, int column)
 {
-    double d = 0;
     switch (row.type(column)) {
     case RawRow::Null:
         return 0;
-    case RawRow::Integer:
-        d = double(row.integer(column));
-        break;
-    case RawRow::Real:
-        d = row.real(column);
-        break;
-    default: {
-        bool ok = false;
-        d = row.value(column).toDouble(&ok);
-        if (!ok)
-            return 0;
+    case RawRow::Integer: {
+        const qint64 v = row.integer(column);
+        return v < -1000000 || v > 1000000 ? 0 : int(v);
     }
+    default:
+        break;
     }
-    if (d != std::floor(d) || std::fabs(d) > 1e6)
+    bool ok = false;
+    const double d =
+        row.type(column) == RawRow::Real ? (ok = true, row.real(column)) : row.value(column).toDouble(&ok);
+    if (!ok || d != std::floor(d) || d < -1e6 || d > 1e6)
         return 0;
     return int(d);
 }
 
-double numberValue(const RawRow& row, int column)
+double storedNumber(const RawRow& row, int column)
 {
-    double d = 0;
     switch (row.type(column)) {
     case RawRow::Null:
-        return 0;
+        return 0.0;
     case RawRow::Integer:
-        d = double(row.integer(column));
-        break;
+        return double(row.integer(column));
     case RawRow::Real:
-        d = row.real(column);
-        break;
+        return row.real(column);
     default:
-        d = row.value(column).toDouble();
+        return row.value(column).toDouble();
     }
+}
+
+namespace {
+
+double finiteNumber(const RawRow& row, int column)
+{
+    const double d = storedNumber(row, column);
     return std::isfinite(d) ? d : 0;
 }
 
@@ -76,11 +73,11 @@ QList<CardFacts> readCardFacts(Database& db)
             c.id = int(row.integer(0));
             c.name = QString::fromUtf8(row.utf8(1));
             c.numberLast4 = QString::fromUtf8(row.utf8(2)); // readable even while the number is sealed
-            c.statementDay = dayValue(row, 3);
-            c.repaymentDay = dayValue(row, 4);
-            c.ratio = numberValue(row, 5);
-            c.used = numberValue(row, 6);
-            c.limit = numberValue(row, 7);
+            c.statementDay = storedDay(row, 3);
+            c.repaymentDay = storedDay(row, 4);
+            c.ratio = finiteNumber(row, 5);
+            c.used = finiteNumber(row, 6);
+            c.limit = finiteNumber(row, 7);
             c.repaidMark = flagValue(row, 8);
             c.markMonth = int(row.integer(9));
             c.markYear = int(row.integer(10));

@@ -5,6 +5,7 @@
 #include <QString>
 
 class Database;
+class RawRow;
 
 // What the calendar, the best-card choice and other read-only summaries need of a card. Of the
 // card number only its readable last four digits (c_last4).
@@ -26,6 +27,12 @@ Q_DECLARE_TYPEINFO(CardFacts, Q_RELOCATABLE_TYPE); // a growing list of 100,000 
 // The select readCardFacts() reads, and its number of columns.
 extern const QString kCardFactsSelect;
 constexpr int kCardFactsColumns = 11;
+
+// A stored day field (c_jzr, c_hkr) as the refresh pass reads it: empty, or anything that is
+// not a whole number, reads as 0, a day no month has.
+int storedDay(const RawRow& row, int column);
+// A stored number: empty reads as 0, text as its number.
+double storedNumber(const RawRow& row, int column);
 
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);

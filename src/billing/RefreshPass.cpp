@@ -1,5 +1,6 @@
 #include "billing/RefreshPass.h"
 
+#include "billing/CardFacts.h"
 #include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
 #include "store/Clock.h"
@@ -79,42 +80,6 @@ QString headingText(int dueSoonCount)
 
 namespace {
 
-// A day field as the pass reads it: empty reads as 0; anything that is not a whole number
-// cannot be used (reads as 0, which no month has).
-int dayValue(const RawRow& row, int column)
-{
-    switch (row.type(column)) {
-    case RawRow::Null:
-        return 0;
-    case RawRow::Integer: {
-        const qint64 v = row.integer(column);
-        return v < -1000000 || v > 1000000 ? 0 : int(v);
-    }
-    default:
-        break;
-    }
-    bool ok = false;
-    const double d =
-        row.type(column) == RawRow::Real ? (ok = true, row.real(column)) : row.value(column).toDouble(&ok);
-    if (!ok || d != std::floor(d) || d < -1e6 || d > 1e6)
-        return 0;
-    return int(d);
-}
-
-double numberValue(const RawRow& row, int column)
-{
-    switch (row.type(column)) {
-    case RawRow::Null:
-        return 0.0;
-    case RawRow::Integer:
-        return double(row.integer(column));
-    case RawRow::Real:
-        return row.real(column);
-    default:
-        return row.value(column).toDouble();
-    }
-}
-
 bool sameBits(double a, double b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
@@ -148,7 +113,8 @@ QString CardRecompute::cardSelect()
 
 CardRecompute::Card CardRecompute::read(const RawRow& row)
 {
-    Card card{row.integer(0), dayValue(row, 1), dayValue(row, 2), numberValue(row, 3), numberValue(row, 4)};
+    Card card{row.integer(0), storedDay(row, 1), storedDay(row, 2), storedNumber(row, 3),
+              storedNumber(row, 4)};
     const auto found = m_table.find(card.statementDay, card.repaymentDay, card.ratio, card.amountUsed);
     card.computable = found.has_value();
     if (!found) {

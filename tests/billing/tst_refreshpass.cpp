@@ -312,12 +312,12 @@ void TestRefreshPass::monthlyReset_data()
     QTest::addColumn<bool>("cleared");
     for (int month = 1; month <= 12; ++month)
         QTest::addRow("September 2012 mark, %d/2013", month) << 9  << 2012 << QDate(2013, month, 15) << true;
-        QTest::newRow("December mark in January")            << 12 << 2012 << QDate(2013, 1, 1)      << true;
-        QTest::newRow("March 2012 mark in December")         << 3  << 2012 << QDate(2013, 12, 31)    << true;
-        QTest::newRow("earlier month this year")             << 8  << 2013 << QDate(2013, 9, 1)      << true;
-        QTest::newRow("October mark in December")            << 10 << 2013 << QDate(2013, 12, 1)     << true;
-        QTest::newRow("this month kept")                     << 9  << 2013 << QDate(2013, 9, 30)     << false;
-        QTest::newRow("December mark kept in December")      << 12 << 2013 << QDate(2013, 12, 31)    << false;
+    QTest::newRow("December mark in January")                << 12 << 2012 << QDate(2013, 1, 1)      << true;
+    QTest::newRow("March 2012 mark in December")             << 3  << 2012 << QDate(2013, 12, 31)    << true;
+    QTest::newRow("earlier month this year")                 << 8  << 2013 << QDate(2013, 9, 1)      << true;
+    QTest::newRow("October mark in December")                << 10 << 2013 << QDate(2013, 12, 1)     << true;
+    QTest::newRow("this month kept")                         << 9  << 2013 << QDate(2013, 9, 30)     << false;
+    QTest::newRow("December mark kept in December")          << 12 << 2013 << QDate(2013, 12, 31)    << false;
     // clang-format on
 }
 
