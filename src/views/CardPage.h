@@ -29,10 +29,7 @@ public:
 
     QLabel* dateLabel() const { return m_dateLabel; }               // Label31
     QLabel* countLabel(int i) const { return m_countLabels.at(i); } // Label32 + i, i in 0..7
-    QFrame* summaryPanel() const { return m_summary; }              // Panel1
     QLabel* bestCardLabel() const { return m_bestCardLabel; }       // under the date
-    QFrame* editorPanel() const { return m_editor; }                // Panel2
-    FilterBar* filterBar() const { return m_filterBar; }            // Panel4
     QTableView* grid() const;                                       // DBGridEh1
     CardGrid* cardGrid() const { return m_grid; }
     CardEditor* editor() const { return m_cardEditor; }
