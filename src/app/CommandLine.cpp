@@ -1,10 +1,24 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include <utility>
 
 namespace {
+
+// The parser's own messages come before any translator is loaded (and the installed catalogues
+// lack some of them): the ones a typo can cause are said in Chinese here.
+QString chineseParseError(const QString& parserText)
+{
+    static const QRegularExpression missing(QStringLiteral("^Missing value after '-*(.+)'\\.$"));
+    static const QRegularExpression unexpected(QStringLiteral("^Unexpected value after '-*(.+)'\\.$"));
+    if (const auto m = missing.match(parserText); m.hasMatch())
+        return QStringLiteral("选项“%1”需要一个值。").arg(m.captured(1));
+    if (const auto m = unexpected.match(parserText); m.hasMatch())
+        return QStringLiteral("选项“%1”不接受值。").arg(m.captured(1));
+    return QStringLiteral("命令行有误：") + parserText;
+}
 // Written by us rather than by the parser: its text is English and names the executable only
 // once an application object exists, which the headless commands do without.
 QString helpFor(const QString& description, const QList<QCommandLineOption>& options)
@@ -71,7 +85,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     if (!parser.parse(arguments)) {
         result.mode = Mode::Error;
         const QStringList unknown = parser.unknownOptionNames();
-        result.errorText = unknown.isEmpty() ? QStringLiteral("命令行有误：") + parser.errorText()
+        result.errorText = unknown.isEmpty() ? chineseParseError(parser.errorText())
                                              : QStringLiteral("未知选项“%1”。").arg(unknown.first());
         return result;
     }

@@ -33,6 +33,8 @@ void TestCommandLine::exitCodesAndOutput_data()
     QTest::newRow("version") << QStringList{"--version"} << 0 << "velmora 2.0.0" << "";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "" << "velmora: 未知选项“bogus”。\n请运行“velmora --help”查看可用的选项。";
     QTest::newRow("stray argument") << QStringList{"file.txt"} << 2 << "" << "多余的参数“file.txt”";
+    QTest::newRow("value missing") << QStringList{"--export-csv"} << 2 << "" << "velmora: 选项“export-csv”需要一个值。";
+    QTest::newRow("value not taken") << QStringList{"--ics=x"} << 2 << "" << "velmora: 选项“ics”不接受值。";
     QTest::newRow("json alone") << QStringList{"--json"} << 2 << "" << "--json 只能与 --summary 同用";
     // clang-format on
 }
@@ -52,7 +54,7 @@ void TestCommandLine::exitCodesAndOutput()
     QVERIFY2(out.contains(stdoutContains), qPrintable(out));
     QVERIFY2(err.contains(stderrContains), qPrintable(err));
     // Chinese throughout, naming the command as it is typed.
-    for (const char* english : {"Usage", "Options", "<executable_name>", "Try ", "Unknown"})
+    for (const char* english : {"Usage", "Options", "<executable_name>", "Try ", "Unknown", "Missing", "Unexpected"})
         QVERIFY2(!(out + err).contains(QLatin1String(english)), english);
 }
 
