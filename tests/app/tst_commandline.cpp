@@ -54,7 +54,8 @@ void TestCommandLine::exitCodesAndOutput()
     QVERIFY2(out.contains(stdoutContains), qPrintable(out));
     QVERIFY2(err.contains(stderrContains), qPrintable(err));
     // Chinese throughout, naming the command as it is typed.
-    for (const char* english : {"Usage", "Options", "<executable_name>", "Try ", "Unknown", "Missing", "Unexpected"})
+    for (const char* english :
+         {"Usage", "Options", "<executable_name>", "Try ", "Unknown", "Missing", "Unexpected"})
         QVERIFY2(!(out + err).contains(QLatin1String(english)), english);
 }
 
