@@ -225,17 +225,26 @@ QString countLabelText(int i, int count)
            QStringLiteral("张");
 }
 
+namespace {
+
+// What follows " where " in a translated statement: its rows' condition, to be used inside
+// another statement.
+QString condition(const QString& sql)
+{
+    return sql.mid(sql.indexOf(QStringLiteral(" where "), 0, Qt::CaseInsensitive) + 7);
+}
+
+} // namespace
+
 std::array<int, 8> countDueCards(Database& db)
 {
     // One scan for all eight: each count is the rows its statement selects, taken by the
     // statement's own condition as a filter.
     static const QString sql = [] {
         QStringList counts;
-        for (int i = 0; i < 8; ++i) {
-            const QString statement = SqlDialect::translate(countStatement(i));
-            const qsizetype where = statement.indexOf(QStringLiteral(" where "), 0, Qt::CaseInsensitive);
-            counts << QStringLiteral("count(*) FILTER (WHERE %1)").arg(statement.mid(where + 7));
-        }
+        for (int i = 0; i < 8; ++i)
+            counts << QStringLiteral("count(*) FILTER (WHERE %1)")
+                          .arg(condition(SqlDialect::translate(countStatement(i))));
         return QStringLiteral("SELECT ") + counts.join(u',') + QStringLiteral(" FROM txyk");
     }();
     std::array<int, 8> counts{};
@@ -252,10 +261,9 @@ void resetRepaidMarks(Database& db, QDate today)
     // The statement rewrites every card it matches, also every card never marked, whose fields
     // are cleared already; it runs when it would change a card.
     const QString reset = SqlDialect::translate(monthlyResetStatement(today));
-    const qsizetype where = reset.indexOf(QStringLiteral(" where "), 0, Qt::CaseInsensitive);
     Statement changes(db, QStringLiteral("SELECT 1 FROM txyk WHERE (%1) AND NOT (tf IS 0 AND i_hkm IS 0 AND "
                                          "i_hky IS 0) LIMIT 1")
-                              .arg(reset.mid(where + 7)));
+                              .arg(condition(reset)));
     const bool needed = changes.step();
     changes.reset();
     if (needed)

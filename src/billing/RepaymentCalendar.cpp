@@ -86,53 +86,9 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
     return out;
 }
 
-QString escapeText(const QString& value)
-{
-    QString out;
-    out.reserve(value.size() + 8);
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c == u'\\' || c == u';' || c == u',') {
-            out += u'\\';
-            out += c;
-        } else if (c == u'\r') {
-            out += QStringLiteral("\\n");
-            if (i + 1 < value.size() && value[i + 1] == u'\n')
-                ++i;
-        } else if (c == u'\n') {
-            out += QStringLiteral("\\n");
-        } else if (c.unicode() < 0x20 && c != u'\t') {
-            continue; // other control characters are not allowed in TEXT
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-QByteArray fold(const QByteArray& line)
-{
-    QByteArray out;
-    out.reserve(line.size() + line.size() / 70 * 3 + 2);
-    qsizetype start = 0;
-    int limit = 75; // a continuation line spends one octet on its leading blank
-    while (line.size() - start > limit) {
-        qsizetype cut = start + limit;
-        while (cut > start && (quint8(line[cut]) & 0xC0) == 0x80)
-            --cut; // not inside a UTF-8 character
-        out += line.mid(start, cut - start);
-        out += "\r\n ";
-        start = cut;
-        limit = 74;
-    }
-    out += line.mid(start);
-    out += "\r\n";
-    return out;
-}
-
 namespace {
 
-// The TEXT escaping of escapeText(), done on UTF-8: every character it changes is ASCII.
+// TEXT escaping (RFC 5545 3.3.11), done on UTF-8: every character it changes is ASCII.
 void appendEscaped(QByteArray& out, QByteArrayView utf8)
 {
     for (qsizetype i = 0; i < utf8.size(); ++i) {
@@ -154,7 +110,7 @@ void appendEscaped(QByteArray& out, QByteArrayView utf8)
     }
 }
 
-// fold(line) appended to `out` without copies of its own.
+// `line` folded at 75 octets, never inside a UTF-8 character, appended to `out`.
 void appendFolded(QByteArray& out, QByteArrayView line)
 {
     qsizetype start = 0;
@@ -171,6 +127,24 @@ void appendFolded(QByteArray& out, QByteArrayView line)
     out.append(line.data() + start, line.size() - start);
     out += "\r\n";
 }
+
+} // namespace
+
+QString escapeText(const QString& value)
+{
+    QByteArray out;
+    appendEscaped(out, value.toUtf8());
+    return QString::fromUtf8(out);
+}
+
+QByteArray fold(const QByteArray& line)
+{
+    QByteArray out;
+    appendFolded(out, line);
+    return out;
+}
+
+namespace {
 
 // "20130905" appended.
 void appendCompactDate(QByteArray& out, QDate date)

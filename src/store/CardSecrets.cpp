@@ -5,6 +5,7 @@
 #include "store/Query.h"
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -63,6 +64,42 @@ public:
 private:
     Statement m_query;
 };
+
+// A protected value as it is to be stored, and the same value in clear.
+struct NewValue
+{
+    QString stored;
+    QString clear;
+};
+
+// Rewrites every card for which `change` gives new values (nullopt keeps a value as it is); the
+// readable last four follow a new number. The caller owns the transaction.
+template <typename Change>
+void rewriteCards(Database& db, const CardSecrets::Progress& progress, Change change)
+{
+    std::vector<CardRow> rows = readCards(db);
+    CardUpdate update(db);
+    const int total = int(rows.size());
+    for (int done = 0; done < total; ++done) {
+        CardRow& row = rows[size_t(done)];
+        bool changed = false;
+        QVariant last4;
+        for (int i = 0; i < 3; ++i) {
+            QVariant& value = row.values[size_t(i)];
+            const std::optional<NewValue> next = change(i, value);
+            if (!next)
+                continue;
+            if (i == 0)
+                last4 = CardSecrets::lastFour(next->clear);
+            value = next->stored;
+            changed = true;
+        }
+        if (changed)
+            update.run(row, last4);
+        if (progress)
+            progress(done + 1, total);
+    }
+}
 
 } // namespace
 
@@ -203,27 +240,11 @@ void CardSecrets::protect(const QString& password, const Progress& progress)
     Transaction transaction(m_db);
     if (!wrapped.isEmpty())
         m_db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {wrapped});
-    std::vector<CardRow> rows = readCards(m_db);
-    CardUpdate update(m_db);
-    const int total = int(rows.size());
-    for (int done = 0; done < total; ++done) {
-        CardRow& row = rows[size_t(done)];
-        bool changed = false;
-        QVariant last4;
-        for (int i = 0; i < 3; ++i) {
-            QVariant& value = row.values[size_t(i)];
-            if (!clearValue(value))
-                continue;
-            if (i == 0)
-                last4 = lastFour(value.toString());
-            value = SecretBox::seal(key, value.toString(), fields()[i]);
-            changed = true;
-        }
-        if (changed)
-            update.run(row, last4);
-        if (progress)
-            progress(done + 1, total);
-    }
+    rewriteCards(m_db, progress, [&](int i, const QVariant& value) -> std::optional<NewValue> {
+        if (!clearValue(value))
+            return std::nullopt;
+        return NewValue{SecretBox::seal(key, value.toString(), fields()[i]), value.toString()};
+    });
     transaction.commit();
     if (fresh)
         m_key = std::move(fresh);
@@ -248,33 +269,17 @@ void CardSecrets::unprotect(const Progress& progress)
 {
     requireKey();
     Transaction transaction(m_db);
-    std::vector<CardRow> rows = readCards(m_db);
-    CardUpdate update(m_db);
-    int unreadable = 0;
-    const int total = int(rows.size());
-    for (int done = 0; done < total; ++done) {
-        CardRow& row = rows[size_t(done)];
-        bool changed = false;
-        QVariant last4;
-        for (int i = 0; i < 3; ++i) {
-            QVariant& value = row.values[size_t(i)];
-            if (!sealedValue(value))
-                continue;
-            const auto clear = SecretBox::open(*m_key, value.toString(), fields()[i]);
-            if (!clear) {
-                ++unreadable;
-                continue;
-            }
-            if (i == 0)
-                last4 = lastFour(*clear);
-            value = *clear;
-            changed = true;
+    int unreadable = 0; // when there are any, the transaction is rolled back below
+    rewriteCards(m_db, progress, [&](int i, const QVariant& value) -> std::optional<NewValue> {
+        if (!sealedValue(value))
+            return std::nullopt;
+        const auto clear = SecretBox::open(*m_key, value.toString(), fields()[i]);
+        if (!clear) {
+            ++unreadable;
+            return std::nullopt;
         }
-        if (changed && unreadable == 0)
-            update.run(row, last4);
-        if (progress)
-            progress(done + 1, total);
-    }
+        return NewValue{*clear, *clear};
+    });
     if (unreadable > 0)
         throw Error(QStringLiteral("有%1项卡片资料无法解密（可能已损坏或被改动），密码保护未关闭，"
                                    "数据库未作改动。")
