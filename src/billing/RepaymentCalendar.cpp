@@ -144,16 +144,6 @@ QByteArray fold(const QByteArray& line)
     return out;
 }
 
-namespace {
-
-// "20130905" appended.
-void appendCompactDate(QByteArray& out, QDate date)
-{
-    out += compactDate(date);
-}
-
-} // namespace
-
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
 {
     QByteArray out;
@@ -182,9 +172,9 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
         out += "DTSTAMP:";
         out += dtstamp;
         out += "\r\nDTSTART;VALUE=DATE:";
-        appendCompactDate(out, e.date);
+        out += compactDate(e.date);
         out += "\r\nDTEND;VALUE=DATE:";
-        appendCompactDate(out, e.date.addDays(1));
+        out += compactDate(e.date.addDays(1));
         out += "\r\n";
         startLine("SUMMARY:");
         line += summary;
