@@ -29,12 +29,16 @@ struct Line
     QString value; // entry value, blanks dropped
 };
 
+// A line's text without its end. Every carriage return before the end goes with it, so that a
+// line reads the same wherever it stands: the last line of a file may end in a bare CR, and a
+// write that appends a line break after it must not turn that CR into part of the text (where it
+// would, for instance, complete a dangling GBK lead byte into a replacement character).
 QByteArray withoutLineEnd(const QByteArray& raw)
 {
     qsizetype n = raw.size();
     if (n > 0 && raw[n - 1] == '\n')
         --n;
-    if (n > 0 && raw[n - 1] == '\r')
+    while (n > 0 && raw[n - 1] == '\r')
         --n;
     return raw.left(n);
 }

@@ -8,7 +8,6 @@
 #include "support/SmtpServer.h"
 #include "support/TempHome.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
@@ -45,11 +44,13 @@ QString logText(const TempHome& home)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-SmtpSender::Options fast()
+// Short enough that a silent server is given up on quickly; long enough that an answering one on
+// a loaded machine is never taken for silent.
+SmtpSender::Options fast(int responseSeconds = 10)
 {
     SmtpSender::Options o;
-    o.connectTimeoutSeconds = 2;
-    o.responseTimeoutSeconds = 2;
+    o.connectTimeoutSeconds = 10;
+    o.responseTimeoutSeconds = responseSeconds;
     return o;
 }
 
@@ -198,12 +199,11 @@ void TestMailReminder::failureIsLoggedAndReported()
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
     MailReminder reminder(settings, clock, home.home().logPath());
-    reminder.setSmtpOptions(fast());
+    reminder.setSmtpOptions(fast(mode == "silent" ? 2 : 10));
     QSignalSpy failed(&reminder, &MailReminder::failed);
-    QElapsedTimer timer;
-    timer.start();
     QCOMPARE(reminder.check(true, "me@velmora.test", data.dueSoon()), MailReminder::Outcome::Sending);
-    QVERIFY2(timer.elapsed() < 1000, "the check waited for the network");
+    // The check came back before the server's answer: the outcome still travels to us.
+    QVERIFY2(reminder.isSending() && failed.isEmpty(), "the check waited for the network");
     QCOMPARE(settings.sendDate(), kToday);
     reminder.waitForSend();
     QCOMPARE(failed.count(), 1);
@@ -298,7 +298,7 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen()
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
     MailReminder reminder(settings, clock, home.home().logPath());
-    reminder.setSmtpOptions(fast());
+    reminder.setSmtpOptions(fast(mode == "silent" ? 2 : 10));
     QSignalSpy failed(&reminder, &MailReminder::failed);
     for (int hide = 0; hide < 2; ++hide)
         QCOMPARE(int(reminder.check(true, settings.mailTo(), data.dueSoon())), outcome);

@@ -64,6 +64,8 @@ private slots:
     void rewriteTouchesOnlyTheKey();
     void newKeyJoinsItsSection();
     void settingsWriteTheirGroups();
+    void writeLeavesOtherKeysAsTheyRead_data();
+    void writeLeavesOtherKeysAsTheyRead();
     void refusedWriteKeepsOldFile_data();
     void refusedWriteKeepsOldFile();
     void unencodableTextIsRefused();
@@ -211,6 +213,36 @@ void TestIniFile::settingsWriteTheirGroups()
     QCOMPARE(readBytes(home.iniPath()),
              gbk("[系统设置]\nroot=1\npdtf=0\nzxf=0\nem=me@example.cn\ndd=0\nqy=1\nsenddate=2024-3-5\n"));
     QCOMPARE(settings.sendDate(), QDate(2024, 3, 5));
+}
+
+// Each row: odd bytes a file may hold. Setting "em" there reads back as written, "pd" and the
+// other section's key read as before, and setting it again changes nothing.
+void TestIniFile::writeLeavesOtherKeysAsTheyRead_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    // clang-format off
+    QTest::newRow("lead byte and bare CR at the end") << QByteArray::fromBase64("W8+1zbPJ6NbDXQ0KcGQ9YWJuxOO6b290PTFbz7XNs8kN");
+    QTest::newRow("bare CR line ends")                << gbk("[系统设置]\rpd=a\r[other]\rkey=b\r");
+    QTest::newRow("lead byte before CRLF")            << (gbk("[系统设置]\r\npd=a") + "\xC9\r\n" + gbk("[other]\r\nkey=b") + "\xC9");
+    QTest::newRow("lead byte, no line end")           << (gbk("[other]\nkey=b\n[系统设置]\npd=a") + "\xC9");
+    QTest::newRow("several CRs at the end")           << gbk("[系统设置]\npd=a\r\r");
+    QTest::newRow("unterminated header")              << gbk("[系统设置]\npd=a\n[other\nkey=b");
+    QTest::newRow("header closed by a trail byte")    << (QByteArray("[\xCF]") + gbk("\r\n[系统设置]\r\npd=a\r"));
+    // clang-format on
+}
+
+void TestIniFile::writeLeavesOtherKeysAsTheyRead()
+{
+    QFETCH(QByteArray, file);
+    const QString other = QStringLiteral("other");
+    const auto pd = IniFile::valueIn(file, kSection, QStringLiteral("pd"));
+    const auto key = IniFile::valueIn(file, other, QStringLiteral("key"));
+    const QByteArray after =
+        IniFile::withValue(file, kSection, QStringLiteral("em"), QStringLiteral("a@b.c"));
+    QCOMPARE(IniFile::valueIn(after, kSection, QStringLiteral("em")), std::optional(QStringLiteral("a@b.c")));
+    QCOMPARE(IniFile::valueIn(after, kSection, QStringLiteral("pd")), pd);
+    QCOMPARE(IniFile::valueIn(after, other, QStringLiteral("key")), key);
+    QCOMPARE(IniFile::withValue(after, kSection, QStringLiteral("em"), QStringLiteral("a@b.c")), after);
 }
 
 void TestIniFile::refusedWriteKeepsOldFile_data()
