@@ -42,6 +42,9 @@ public:
 
         // The reminder decision is taken once per calendar day.
         QDate reminderShownOn;
+        // The day the reminder was held back because the card tab was locked; the next
+        // successful login of that day shows it.
+        QDate reminderWithheldOn;
         // Cards the user was last told the refresh pass could not compute.
         QList<int> skippedCardsTold;
     };
@@ -102,7 +105,8 @@ public:
     // by the time the login's event loop inside the restore returns.
     void requestRestore(Restore how);
     bool isHiddenToTray() const { return m_hidden; }
-    // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program.
+    // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program. A card
+    // being edited is saved first; when its save is refused, the user may go back to it.
     void requestExit();
 
     // Ends the program without asking (the exit after its confirmation).
@@ -123,13 +127,19 @@ private:
     void formCreate();
     void formShow();
     void runLoginGate();
-    void runRefreshPass();
+    // The day's work, at the first show of a refresh cycle: the daily backup, the refresh pass,
+    // the counts, the reminder (shown when `unlocked` or unprotected), the calendar file.
+    void runDay(bool unlocked);
+    void runRefreshPass(bool unlocked);
     void showSecrets(bool opened);
     bool secretsSealed() const; // the card lists after the key was opened or dropped
     void formShowMailNotice();  // a reminder mail problem no balloon could tell, once
     void connectData();         // the pages and dialogs to the lists of an open database
     void onWindowStateChanged(Qt::WindowStates oldState);
     void writeDueCalendar(); // the calendar file after a refresh pass, once
+    void showReminderOnTop();
+    void renewReminderHeading(); // from the due-soon list as it stands
+    bool pendingEditAllowsExit();
 
     AppContext& m_context;
     State m_state;
