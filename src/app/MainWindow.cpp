@@ -3,6 +3,7 @@
 #include "app/Autostart.h"
 #include "app/BankPage.h"
 #include "app/ClearCopies.h"
+#include "app/DayWatcher.h"
 #include "app/LoginDialog.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
@@ -215,6 +216,10 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
         dialog->open();
     });
 
+    // The day's work also comes when the day turns while the program waits (often in the tray).
+    m_dayWatcher = new DayWatcher(*m_context.clock, this);
+    connect(m_dayWatcher, &DayWatcher::dayChanged, this, &MainWindow::runNewDay);
+
     markStartupStep("tabs, tray and mail wiring");
     formCreate();
     markStartupStep("settings shown, autostart entry");
@@ -380,6 +385,21 @@ void MainWindow::showSecrets(bool opened)
                           .arg(unreadable)
                           .arg(CardSecrets::kUnreadableText));
     });
+}
+
+void MainWindow::runNewDay()
+{
+    // Once a day: a show may have run the day's work already.
+    if (m_state.refreshedOn == m_context.clock->today())
+        return;
+    // A card being typed is never saved behind the user's back: the next show saves it (with its
+    // checks) and runs the day then.
+    if (m_cardPage->editor()->isDirty() || m_data.cards().state() == Query::State::Edit ||
+        m_data.cards().state() == Query::State::Insert)
+        return;
+    // Hidden, the card tab counts as locked: a restore asks for the password first.
+    runDay(m_state.loggedIn && isVisible() && !m_hidden);
+    checkDailyMail(); // at a show this waits for the next hide
 }
 
 void MainWindow::runDay(bool unlocked)

@@ -9,6 +9,7 @@
 
 struct AppContext;
 class BankPage;
+class DayWatcher;
 class CardPage;
 class DataModule;
 class HolderDialog;
@@ -80,6 +81,7 @@ public:
     QTimer& snoozeTimer() { return m_timer1; }       // Timer1
     QTimer& autoMinimizeTimer() { return m_timer2; } // Timer2
     MailReminder* mailReminder() const { return m_mailReminder; }
+    DayWatcher* dayWatcher() const { return m_dayWatcher; }
 
     // The daily reminder mail check, run on every hide of the window to the tray.
     void checkDailyMail();
@@ -127,9 +129,11 @@ private:
     void formCreate();
     void formShow();
     void runLoginGate();
-    // The day's work, at the first show of a refresh cycle: the daily backup, the refresh pass,
-    // the counts, the reminder (shown when `unlocked` or unprotected), the calendar file.
+    // The day's work, at the first show of a refresh cycle and when the day turns: the daily
+    // backup, the refresh pass, the counts, the reminder (shown when `unlocked` or unprotected),
+    // the calendar file.
     void runDay(bool unlocked);
+    void runNewDay(); // the day turned while the program runs: the day's work and mail, once
     void runRefreshPass(bool unlocked);
     void showSecrets(bool opened);
     bool secretsSealed() const; // the card lists after the key was opened or dropped
@@ -159,6 +163,7 @@ private:
     HolderDialog& m_holders;
     LoginDialog* m_login = nullptr;
     MailReminder* m_mailReminder = nullptr;
+    DayWatcher* m_dayWatcher = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings
