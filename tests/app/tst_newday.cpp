@@ -148,6 +148,8 @@ void TestNewDay::hiddenInTrayWhenDayTurns()
     const QTimer& midnight = p.window->dayWatcher()->midnightTimer();
     QVERIFY(midnight.isActive());
     QVERIFY(midnight.interval() >= 60000 && midnight.interval() < 70000);
+    p.window->snoozeTimer().start(3600000); // a snooze over midnight runs on as it was
+    const int snoozeLeft = p.window->snoozeTimer().remainingTime();
 
     p.turnTo(kAfterMidnight);
     QVERIFY(p.backupOf(kDay.addDays(1)));
@@ -156,6 +158,8 @@ void TestNewDay::hiddenInTrayWhenDayTurns()
     QVERIFY(p.reminder->isVisible());
     QCOMPARE(p.reminder->heading(), QStringLiteral("3天内共需还：1张"));
     QVERIFY(!p.window->isVisible()); // the window stays in the tray
+    QVERIFY(p.window->snoozeTimer().isActive());
+    QVERIFY(p.window->snoozeTimer().remainingTime() <= snoozeLeft);
     QCOMPARE(p.mails(), 1);
     QCOMPARE(p.server.message(0).value("subject").toString(), QStringLiteral("A-还款日为:2027-3-12"));
 
