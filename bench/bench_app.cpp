@@ -11,6 +11,7 @@
 #include "app/AppAssembly.h"
 #include "app/MainWindow.h"
 #include "store/DataModule.h"
+#include "store/Settings.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 #include "views/CardPage.h"
@@ -132,10 +133,12 @@ int main(int argc, char* argv[])
     MessageBox::setSuppressAll(true);
     QTemporaryDir small, large;
 
-    // Start-up: a home with the sample-sized list of 1,000 cards.
+    // Start-up: a home with the sample-sized list of 1,000 cards. Both homes have protection
+    // off: a missing pdtf means on, and the login would stop the show.
     {
         const HomeFolder home(small.path());
         home.ensureExists();
+        Settings(home.iniPath()).saveGeneral(false, false, 0);
         Database db;
         db.open(home.databasePath());
         BenchSeed::seed(db, 1000);
@@ -155,6 +158,7 @@ int main(int argc, char* argv[])
     // The program in this process on 100,000 cards, shown once (which runs the refresh pass).
     const HomeFolder home(large.path());
     home.ensureExists();
+    Settings(home.iniPath()).saveGeneral(false, false, 0);
     {
         Database db;
         db.open(home.databasePath());

@@ -3,6 +3,7 @@
 #include "app/Autostart.h"
 #include "app/BankPage.h"
 #include "app/ClearCopies.h"
+#include "app/DayWatcher.h"
 #include "app/LoginDialog.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
@@ -17,10 +18,13 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
+#include "store/Query.h"
 #include "ui/AppContext.h"
+#include "ui/DialogParent.h"
 #include "ui/LoopTimer.h"
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
+#include "views/CardEditor.h"
 #include "views/CardPage.h"
 #include "views/HolderDialog.h"
 
@@ -207,10 +211,14 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     // protection switch on the settings page.
     m_settingsPage->setLockCheck([this] { return m_state.pwdProtect && !m_state.loggedIn; });
     connect(m_settingsPage, &SettingsPage::mailServerRequested, this, [this] {
-        auto* dialog = new MailServerDialog(m_context.settings.file(), this);
+        auto* dialog = new MailServerDialog(m_context.settings.file(), ui::dialogParent(this));
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->open();
     });
+
+    // The day's work also comes when the day turns while the program waits (often in the tray).
+    m_dayWatcher = new DayWatcher(*m_context.clock, this);
+    connect(m_dayWatcher, &DayWatcher::dayChanged, this, &MainWindow::runNewDay);
 
     markStartupStep("tabs, tray and mail wiring");
     formCreate();
@@ -246,6 +254,12 @@ void MainWindow::connectData()
     m_journalPage->setBeforeCardListChange(commitPendingEdit);
     m_reminder.setBeforeCardListChange(commitPendingEdit);
     connect(&m_reminder, &ReminderWindow::closed, this, [this] { m_state.refreshed = false; });
+    // A paid mark changes what is due: the counts and the reminder's heading follow at once.
+    connect(&m_reminder, &ReminderWindow::cardMarkedRepaid, this, [this] {
+        ui::showErrors(this, [this] { m_cardPage->recountDueCards(); });
+        renewReminderHeading();
+    });
+    connect(m_cardPage, &CardPage::paidMarkChanged, this, &MainWindow::renewReminderHeading);
     // "3天还款信息" and the editor's holder button open their windows without blocking.
     connect(m_cardPage, &CardPage::reminderRequested, this, [this] {
         m_reminder.show();
@@ -266,15 +280,13 @@ void MainWindow::formCreate()
 
     const Settings& settings = m_context.settings;
     const bool autostart = settings.autostart();
-    m_state.pwdProtect = settings.passwordProtect(false);
+    m_state.pwdProtect = settings.passwordProtect();
     m_state.autoMinMinutes = settings.autoMinMinutes();
     m_state.mailTo = settings.mailTo();
     m_state.mailOn = settings.mailOn();
     LoopTimer::setInterval(m_timer2, m_state.autoMinMinutes * 60000);
-    // The check box shows the protection in force from the first refresh on: without a pdtf
-    // key that is on, although the very first show runs without the login.
-    m_settingsPage->showValues(autostart, settings.passwordProtect(true), m_state.autoMinMinutes,
-                               m_state.mailOn, m_state.mailTo);
+    m_settingsPage->showValues(autostart, m_state.pwdProtect, m_state.autoMinMinutes, m_state.mailOn,
+                               m_state.mailTo);
 
     if (autostart && !m_context.executablePath.isEmpty()) {
         // Not fatal: the rest of the window is set up as usual.
@@ -309,10 +321,9 @@ void MainWindow::formShow()
     // A card being edited is saved (and checked) before the pass reloads the list; a refused one
     // stays in the editor and the pass waits for the next show.
     if ((!m_state.refreshed || m_state.refreshedOn != today) && m_cardPage->commitPendingEdit()) {
-        m_state.pwdProtect = m_context.settings.passwordProtect(true);
-        m_state.refreshed = true;
-        m_state.refreshedOn = today;
-        runRefreshPass();
+        runDay(m_state.loggedIn);
+    } else if (m_state.loggedIn && m_state.reminderWithheldOn == today) {
+        showReminderOnTop(); // held back for want of a login today: the login brings it
     }
 
     if (m_state.autoMinMinutes > 0)
@@ -376,7 +387,30 @@ void MainWindow::showSecrets(bool opened)
     });
 }
 
-void MainWindow::runRefreshPass()
+void MainWindow::runNewDay()
+{
+    // Once a day: a show may have run the day's work already.
+    if (m_state.refreshedOn == m_context.clock->today())
+        return;
+    // A card being typed is never saved behind the user's back: the next show saves it (with its
+    // checks) and runs the day then.
+    if (m_cardPage->editor()->isDirty() || m_data.cards().state() == Query::State::Edit ||
+        m_data.cards().state() == Query::State::Insert)
+        return;
+    // Hidden, the card tab counts as locked: a restore asks for the password first.
+    runDay(m_state.loggedIn && isVisible() && !m_hidden);
+    checkDailyMail(); // at a show this waits for the next hide
+}
+
+void MainWindow::runDay(bool unlocked)
+{
+    m_state.pwdProtect = m_context.settings.passwordProtect();
+    m_state.refreshed = true;
+    m_state.refreshedOn = m_context.clock->today();
+    runRefreshPass(unlocked);
+}
+
+void MainWindow::runRefreshPass(bool unlocked)
 {
     const QDate today = m_context.clock->today();
     m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") + DateText::format(today));
@@ -423,14 +457,31 @@ void MainWindow::runRefreshPass()
         if (m_state.reminderShownOn != today)
             m_state.reminderShown = false;
         const ReminderDecision decision =
-            decideReminder(m_state.reminderShown, m_state.loggedIn, m_state.pwdProtect, result.dueSoonCount);
+            decideReminder(m_state.reminderShown, unlocked, m_state.pwdProtect, result.dueSoonCount);
         if (decision.markShown) {
             m_state.reminderShown = true;
             m_state.reminderShownOn = today;
+            // Locked: the cards due wait for the next login of the day.
+            m_state.reminderWithheldOn = decision.show ? QDate() : today;
         }
         if (decision.show)
-            m_reminder.show();
+            showReminderOnTop();
     });
+}
+
+void MainWindow::renewReminderHeading()
+{
+    if (m_data.dueSoon().isOpen())
+        m_reminder.setHeading(Refresh::headingText(m_data.dueSoon().recordCount()));
+}
+
+void MainWindow::showReminderOnTop()
+{
+    m_state.reminderWithheldOn = QDate();
+    if (m_data.dueSoon().isOpen() && m_data.dueSoon().recordCount() == 0)
+        return; // nothing due any more
+    m_reminder.show();
+    m_reminder.raise();
 }
 
 void MainWindow::paintEvent(QPaintEvent* event)
@@ -573,13 +624,33 @@ void MainWindow::requestExit()
     const bool reminderUp = m_reminder.isVisible();
     if (reminderUp)
         m_reminder.hide();
-    if (!MessageBox::question(this, QStringLiteral("您真的要退出吗？"), QStringLiteral("确认信息"))) {
+    const bool leaving =
+        MessageBox::question(this, QStringLiteral("您真的要退出吗？"), QStringLiteral("确认信息")) &&
+        pendingEditAllowsExit();
+    if (!leaving) {
         if (reminderUp)
             m_reminder.show();
         return;
     }
     m_tray.icon()->hide();
     quit(); // stops Timer1 and Timer2, ends the event loop
+}
+
+bool MainWindow::pendingEditAllowsExit()
+{
+    // A card typed but not saved is handed to the editor's save first; when the save refuses it,
+    // the user chooses between going back to it and leaving it unsaved.
+    if (m_cardPage->commitPendingEdit())
+        return true;
+    if (MessageBox::question(this, QStringLiteral("正在编辑的卡片尚未保存，仍要退出吗？"),
+                             QStringLiteral("确认信息")))
+        return true;
+    // Back to the card: the window comes up with it (the login first under protection).
+    if (isCardTabVisible())
+        m_pages->setCurrentWidget(m_cardPage);
+    if (m_hidden || !isVisible())
+        requestRestore(Restore::Menu);
+    return false;
 }
 
 void MainWindow::quit()

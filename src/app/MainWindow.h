@@ -9,6 +9,7 @@
 
 struct AppContext;
 class BankPage;
+class DayWatcher;
 class CardPage;
 class DataModule;
 class HolderDialog;
@@ -42,6 +43,9 @@ public:
 
         // The reminder decision is taken once per calendar day.
         QDate reminderShownOn;
+        // The day the reminder was held back because the card tab was locked; the next
+        // successful login of that day shows it.
+        QDate reminderWithheldOn;
         // Cards the user was last told the refresh pass could not compute.
         QList<int> skippedCardsTold;
     };
@@ -77,6 +81,7 @@ public:
     QTimer& snoozeTimer() { return m_timer1; }       // Timer1
     QTimer& autoMinimizeTimer() { return m_timer2; } // Timer2
     MailReminder* mailReminder() const { return m_mailReminder; }
+    DayWatcher* dayWatcher() const { return m_dayWatcher; }
 
     // The daily reminder mail check, run on every hide of the window to the tray.
     void checkDailyMail();
@@ -102,7 +107,8 @@ public:
     // by the time the login's event loop inside the restore returns.
     void requestRestore(Restore how);
     bool isHiddenToTray() const { return m_hidden; }
-    // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program.
+    // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program. A card
+    // being edited is saved first; when its save is refused, the user may go back to it.
     void requestExit();
 
     // Ends the program without asking (the exit after its confirmation).
@@ -123,13 +129,21 @@ private:
     void formCreate();
     void formShow();
     void runLoginGate();
-    void runRefreshPass();
+    // The day's work, at the first show of a refresh cycle and when the day turns: the daily
+    // backup, the refresh pass, the counts, the reminder (shown when `unlocked` or unprotected),
+    // the calendar file.
+    void runDay(bool unlocked);
+    void runNewDay(); // the day turned while the program runs: the day's work and mail, once
+    void runRefreshPass(bool unlocked);
     void showSecrets(bool opened);
     bool secretsSealed() const; // the card lists after the key was opened or dropped
     void formShowMailNotice();  // a reminder mail problem no balloon could tell, once
     void connectData();         // the pages and dialogs to the lists of an open database
     void onWindowStateChanged(Qt::WindowStates oldState);
     void writeDueCalendar(); // the calendar file after a refresh pass, once
+    void showReminderOnTop();
+    void renewReminderHeading(); // from the due-soon list as it stands
+    bool pendingEditAllowsExit();
 
     AppContext& m_context;
     State m_state;
@@ -149,6 +163,7 @@ private:
     HolderDialog& m_holders;
     LoginDialog* m_login = nullptr;
     MailReminder* m_mailReminder = nullptr;
+    DayWatcher* m_dayWatcher = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings

@@ -257,11 +257,15 @@ void ReminderWindow::markRepaid()
 {
     if (!m_data.dueSoon().isOpen())
         return;
-    ui::showErrors(this, [this] {
+    bool marked = false;
+    ui::showErrors(this, [&] {
         if (m_beforeCardListChange && !m_beforeCardListChange())
             return;
         PaidState::markDueSoonCurrentRepaid(m_data, m_clock);
+        marked = true;
     });
+    if (marked)
+        emit cardMarkedRepaid();
 }
 
 void ReminderWindow::snooze()

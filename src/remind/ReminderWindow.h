@@ -39,7 +39,8 @@ public slots:
     void dismiss();          // "不再提醒"
 
 signals:
-    void closed(); // every close; the main window clears its refresh flag on it
+    void closed();           // every close; the main window clears its refresh flag on it
+    void cardMarkedRepaid(); // "还清" marked the current card
 
 protected:
     void closeEvent(class QCloseEvent* event) override;

@@ -13,7 +13,7 @@ const QString kKeyDoesNotOpen =
 
 bool CardLock::wanted() const
 {
-    return m_settings.passwordProtect(true) && !m_settings.password().isEmpty();
+    return m_settings.passwordProtect() && !m_settings.password().isEmpty();
 }
 
 CardLock::Login CardLock::login(const QString& password)

@@ -15,7 +15,7 @@ class CardLock
 public:
     CardLock(Settings& settings, CardSecrets& secrets) : m_settings(settings), m_secrets(secrets) {}
 
-    // Protection on (a missing pdtf counts as on, as at every refresh) and a password set.
+    // Protection on (a missing pdtf counts as on) and a password set.
     bool wanted() const;
 
     struct Login

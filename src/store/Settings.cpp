@@ -16,9 +16,9 @@ bool Settings::autostart() const
     return m_ini.readBool(kSection, QStringLiteral("root"), false);
 }
 
-bool Settings::passwordProtect(bool missing) const
+bool Settings::passwordProtect() const
 {
-    return m_ini.readBool(kSection, QStringLiteral("pdtf"), missing);
+    return m_ini.readBool(kSection, QStringLiteral("pdtf"), true);
 }
 
 int Settings::autoMinMinutes() const

@@ -17,12 +17,14 @@ public:
     QString password() const; // pd as stored (a digest or older plain text), default empty
     bool checkPassword(const QString& typed) const; // reads pd afresh; empty/missing pd = empty password
     bool autostart() const;                         // root, default false
-    bool passwordProtect(bool missing) const;       // pdtf: false at creation, true at refresh
-    int autoMinMinutes() const;                     // zxf, default 0, bounded to 0..1440
-    QString mailTo() const;                         // em, default empty
-    int daysAhead() const;                          // dd, default 0
-    bool mailOn() const;                            // qy, default false
-    QDate sendDate() const;                         // senddate, default 1990-1-1
+    // pdtf. A missing key counts as on, from the first show on: a password the user set protects
+    // at once, before the protection switch was ever saved.
+    bool passwordProtect() const;
+    int autoMinMinutes() const; // zxf, default 0, bounded to 0..1440
+    QString mailTo() const;     // em, default empty
+    int daysAhead() const;      // dd, default 0
+    bool mailOn() const;        // qy, default false
+    QDate sendDate() const;     // senddate, default 1990-1-1
 
     void savePassword(const QString& password); // pd: a salted digest, or empty for the empty password
     void saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes); // root, pdtf, zxf

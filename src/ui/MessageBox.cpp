@@ -1,5 +1,6 @@
 #include "ui/MessageBox.h"
 
+#include "ui/DialogParent.h"
 #include "ui/PasswordField.h"
 
 #include <QApplication>
@@ -24,7 +25,8 @@ QMessageBox::StandardButton showBox(QWidget* parent, QMessageBox::Icon icon, con
         return g_answers.takeFirst();
     if (g_suppress)
         return fallback;
-    QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, text, buttons, parent);
+    QMessageBox box(icon, title.isEmpty() ? QApplication::applicationName() : title, text, buttons,
+                    ui::dialogParent(parent));
     box.setTextFormat(Qt::PlainText); // texts may carry card names and typed values
     return QMessageBox::StandardButton(box.exec());
 }
@@ -53,7 +55,7 @@ std::optional<QString> askPassword(QWidget* parent, const QString& text)
         return g_passwords.takeFirst();
     if (g_suppress)
         return std::nullopt;
-    QInputDialog dialog(parent);
+    QInputDialog dialog(ui::dialogParent(parent));
     dialog.setWindowTitle(QApplication::applicationName());
     dialog.setLabelText(text);
     dialog.setTextEchoMode(QLineEdit::Password);

@@ -255,12 +255,15 @@ void CardPage::markCurrentCard(bool repaid)
     // A card being edited is checked and saved first; a refused one stops the command.
     if (!m_data || !commitPendingEdit())
         return;
-    ui::showErrors(this, [&] {
+    const bool marked = ui::showErrors(this, [&] {
         if (repaid)
             PaidState::markCurrentRepaid(*m_data, *m_context.clock);
         else
             PaidState::markCurrentUnpaid(*m_data);
+        recountDueCards(); // as after a save
     });
+    if (marked)
+        emit paidMarkChanged();
 }
 
 void CardPage::cardSaved()
@@ -290,7 +293,7 @@ void CardPage::exportShownCards()
         return;
     // The tab is shown only when unlocked (or without protection), so here numbers are in full;
     // a page that is not on screen gives the last four.
-    const bool fullNumbers = isVisible() || !m_context.settings.passwordProtect(false);
+    const bool fullNumbers = isVisible() || !m_context.settings.passwordProtect();
     ui::showErrors(this, [&] {
         CsvExport::writeFile(path, CsvExport::encode(CsvExport::tableOf(*m_grid->model(), fullNumbers)));
     });

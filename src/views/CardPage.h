@@ -51,7 +51,7 @@ public:
     // A refused pending edit leaves the list as it is.
     void showStatement(const QString& statement, bool freeze);
 
-    // Paid-state commands of the grid's menu, on the current card.
+    // Paid-state commands of the grid's menu, on the current card. The counts follow at once.
     void markCurrentCard(bool repaid);
     void showAllCards();
 
@@ -61,13 +61,16 @@ public:
     // "导出…": the cards the grid lists, as a CSV file the user chooses.
     void exportShownCards();
 
+    // The eight due counts from the stored cards, as the refresh pass writes them.
+    void recountDueCards();
+
 signals:
     void reminderRequested();     // "3天还款信息"
     void holderDialogRequested(); // the editor's holder button
+    void paidMarkChanged();       // "当月已还清"/"当月未还清" marked a card; the counts are renewed
 
 private:
     void cardSaved();
-    void recountDueCards();
     QIcon shippedIcon(const QString& name) const;
 
     const AppContext& m_context;

@@ -5,6 +5,7 @@
 #include "store/Error.h"
 #include "store/Query.h"
 #include "store/Settings.h"
+#include "ui/DialogParent.h"
 #include "views/CardGridModel.h"
 
 #include <QFileDialog>
@@ -82,7 +83,7 @@ QString askFileName(QWidget* parent)
 {
     if (g_fileNameHook)
         return g_fileNameHook();
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("导出信用卡列表"),
+    return QFileDialog::getSaveFileName(ui::dialogParent(parent), QStringLiteral("导出信用卡列表"),
                                         QStringLiteral("信用卡.csv"), QStringLiteral("CSV 文件 (*.csv)"));
 }
 
@@ -102,7 +103,7 @@ int runCommand(const HomeFolder& home, const QString& file, QTextStream& out, QT
         CardGridModel grid;
         grid.setSourceModel(&cards);
         // Without a window nobody has unlocked anything: full numbers only without protection.
-        const bool fullNumbers = !Settings(home.iniPath()).passwordProtect(true);
+        const bool fullNumbers = !Settings(home.iniPath()).passwordProtect();
         writeFile(file, encode(tableOf(grid, fullNumbers)));
         out << QStringLiteral("已导出%1张卡到 %2。").arg(grid.rowCount()).arg(file) << '\n';
         return 0;

@@ -91,7 +91,7 @@ void TestCommandLine::demoEndsCleanlyOnSignal()
     const QStringList homes = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     QCOMPARE(homes.size(), 1);
     const HomeFolder demoHome(dir.filePath(homes.first()));
-    QCOMPARE(Settings(demoHome.iniPath()).passwordProtect(true), false);
+    QCOMPARE(Settings(demoHome.iniPath()).passwordProtect(), false);
     QVERIFY(QFile::exists(demoHome.databasePath()));
     QCOMPARE(process.state(), QProcess::Running);
 

@@ -76,7 +76,7 @@ void TestMainWindow::presetsLabelsAndFoldsEditor()
                                  "15天内需还:", "已经过期:", "3天内共需还:"}));
     QCOMPARE(window.findChild<QWidget*>(QStringLiteral("Panel2"))->height(), 0);
     QVERIFY(!window.state().refreshed);
-    QVERIFY(!window.state().pwdProtect);
+    QVERIFY(window.state().pwdProtect); // no pdtf key: protection is on from the start
     QCOMPARE(window.state().autoMinMinutes, 0);
 }
 

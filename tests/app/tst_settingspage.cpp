@@ -235,7 +235,7 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     } else if (button == u"Button5") {
         QVERIFY(context.settings.checkPassword(QStringLiteral("new")));
     } else {
-        QCOMPARE(context.settings.passwordProtect(true), protect);
+        QCOMPARE(context.settings.passwordProtect(), protect);
     }
 }
 
@@ -251,7 +251,7 @@ void TestSettingsPage::passwordFieldsMaskWithAsterisks()
     }
 }
 
-// What "开启密码保护" shows: the protection in force from the first refresh on.
+// What "开启密码保护" shows: the protection in force (a missing pdtf counts as on).
 void TestSettingsPage::protectionBoxShowsValueInForce_data()
 {
     // clang-format off
@@ -328,7 +328,7 @@ void TestSettingsPage::protectionSealsAndResetClears()
     page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
     QCOMPARE(MessageBox::shownTexts().last(), QStringLiteral("密码错误"));
     QVERIFY(!SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
-    QVERIFY(!context.settings.passwordProtect(false));
+    QVERIFY(!context.settings.passwordProtect());
 
     // A copy made before sealing holds the number in clear: removed once the user agrees.
     const QString backups = Backup::folderFor(home.databasePath());
@@ -339,7 +339,7 @@ void TestSettingsPage::protectionSealsAndResetClears()
     MessageBox::setNextAnswer(QMessageBox::Ok); // "参数设置成功…"
     MessageBox::setNextAnswer(QMessageBox::Yes);
     page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
-    QVERIFY(context.settings.passwordProtect(false));
+    QVERIFY(context.settings.passwordProtect());
     QVERIFY(SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
     QVERIFY(data.secrets().unlocked()); // the card tab was open: it stays usable
     QVERIFY(MessageBox::shownTexts().last().contains(QStringLiteral("明文")));

@@ -206,7 +206,7 @@ void TestFaults::garbageSettingsFile()
     QVERIFY(settings.mailTo().size() <= 2047);
     settings.saveGeneral(false, true, 5);
     QCOMPARE(settings.autoMinMinutes(), 5);
-    QVERIFY(settings.passwordProtect(false));
+    QVERIFY(settings.passwordProtect());
     QCOMPARE(IniFile(home.iniPath()).readInt(QStringLiteral("keep"), QStringLiteral("mine"), 0), 1);
 }
 

@@ -395,7 +395,7 @@ void TestCardSecrets::protectionOffStoresClearAgain()
     QCOMPARE(lock.confirm(QStringLiteral("pw")), QString());
     lock.saveGeneral(false, false, 0, QString());
 
-    QVERIFY(!home.settings.passwordProtect(true));
+    QVERIFY(!home.settings.passwordProtect());
     QVERIFY(!data.secrets().keyStored());
     QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 0);
     QCOMPARE(stored(data.database(), QStringLiteral("SELECT c_no FROM txyk WHERE c_name='卡7'")).toString(),
@@ -467,7 +467,7 @@ void TestCardSecrets::tamperedValueIsShownUnreadableAndKept()
     const QStringList before = snapshot(data.database());
     QVERIFY_THROWS_EXCEPTION(Error, lock.saveGeneral(false, false, 0, QString()));
     QCOMPARE(snapshot(data.database()), before);
-    QVERIFY(home.settings.passwordProtect(true));
+    QVERIFY(home.settings.passwordProtect());
     QVERIFY(data.secrets().keyStored());
 }
 

@@ -145,8 +145,7 @@ void TestIniFile::missingFileGivesStartupDefaults()
     TempHome home;
     const Settings settings(home.iniPath());
     QCOMPARE(settings.autostart(), false);
-    QCOMPARE(settings.passwordProtect(false), false);
-    QCOMPARE(settings.passwordProtect(true), true); // the refresh reads it with default true
+    QCOMPARE(settings.passwordProtect(), true); // a missing pdtf counts as on
     QCOMPARE(settings.autoMinMinutes(), 0);
     QCOMPARE(settings.mailTo(), QString());
     QCOMPARE(settings.mailOn(), false);
@@ -376,7 +375,7 @@ print('ok')
     QCOMPARE(out.trimmed(), QByteArray("ok"));
     Settings settings(home.iniPath());
     QCOMPARE(settings.file().readText(kSection, QStringLiteral("pd")), QStringLiteral("密码"));
-    QCOMPARE(settings.passwordProtect(false), true);
+    QCOMPARE(settings.passwordProtect(), true);
     QCOMPARE(settings.autoMinMinutes(), 30);
     QCOMPARE(settings.mailTo(), QStringLiteral("李四@例子.cn"));
     QCOMPARE(settings.sendDate(), QDate(2024, 3, 5));
