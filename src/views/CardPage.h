@@ -40,6 +40,7 @@ public:
     void setEditorHeight(int height);
     int editorHeight() const { return m_editorHeight; }
     void toggleEditor(); // the fold button
+    void newCard();      // Ctrl+N / Insert: the editor unfolds on a new card
 
     // Hands a card being edited (or inserted) to the editor's save, with its checks. False when
     // the card is refused: the message was shown, the card stays in edit mode with what was typed
@@ -54,6 +55,7 @@ public:
     // Paid-state commands of the grid's menu, on the current card.
     void markCurrentCard(bool repaid);
     void showAllCards();
+    void showQuickFilter(int index); // the count button over Label32 + index
 
     // "今日推荐刷卡：..." under the date, from the stored cards and today.
     void showBestCard();
@@ -66,6 +68,7 @@ signals:
     void holderDialogRequested(); // the editor's holder button
 
 private:
+    void addCommandKeys();
     void cardSaved();
     void recountDueCards();
     QIcon shippedIcon(const QString& name) const;

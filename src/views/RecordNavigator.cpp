@@ -163,7 +163,7 @@ RecordNavigator::RecordNavigator(const QList<Button>& buttons, QWidget* parent) 
         button->setToolTip(hint(which));
         button->setAccessibleName(hint(which));
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus); // reachable without a mouse
         button->setFixedSize(kIconSize + 12, kIconSize + 12);
         connect(button, &QToolButton::clicked, this, [this, which] { emit clicked(which); });
         layout->addWidget(button, 0, Qt::AlignVCenter);
