@@ -38,6 +38,15 @@ public:
         QStyleOptionViewItem indicator(opt);
         indicator.state &= ~QStyle::State_HasFocus;
         indicator.state |= check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+        // On a shaded row the box is drawn light with dark ink, whatever the desktop's theme: a
+        // dark empty box on pink would read as ticked.
+        if (index.data(Qt::BackgroundRole).isValid()) {
+            const QColor ink = index.data(Qt::ForegroundRole).value<QColor>();
+            indicator.palette.setColor(QPalette::Base, Qt::white);
+            indicator.palette.setColor(QPalette::Window, Qt::white);
+            indicator.palette.setColor(QPalette::Text, ink);
+            indicator.palette.setColor(QPalette::WindowText, ink);
+        }
         const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, &opt, widget);
         const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, &opt, widget);
         indicator.rect = QRect(0, 0, w, h);
