@@ -9,7 +9,6 @@
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
