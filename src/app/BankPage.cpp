@@ -15,6 +15,7 @@ BankPage::BankPage(AppContext& context, QWidget* parent) : QWidget(parent), m_co
     setObjectName(QStringLiteral("TabSheet4"));
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+    m_browser->setAccessibleName(QStringLiteral("银行网站及电话列表"));
     m_browser->setOpenLinks(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

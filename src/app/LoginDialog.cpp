@@ -1,6 +1,7 @@
 #include "app/LoginDialog.h"
 
 #include "app/LoginGate.h"
+#include "ui/Contrast.h"
 #include "ui/MessageBox.h"
 #include "ui/PasswordField.h"
 
@@ -26,9 +27,14 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
     m_edit->setObjectName(QStringLiteral("Edit1"));
     makePasswordField(m_edit);
     m_edit->setFixedSize(217, 28);
+    m_prompt->setBuddy(m_edit);
+    m_edit->setAccessibleName(QStringLiteral("登录密码"));
     m_note = new QLabel(QStringLiteral("首次登录密码为空"), this);
     m_note->setObjectName(QStringLiteral("Label2"));
-    m_note->setStyleSheet(QStringLiteral("color: silver; font-size: 11px;"));
+    QFont small = m_note->font();
+    small.setPixelSize(11);
+    m_note->setFont(small);
+    Contrast::setTextHue(m_note, QColor(0xC0, 0xC0, 0xC0)); // silver, darkened on a light window
     m_button = new QPushButton(QStringLiteral("登录"), this);
     m_button->setObjectName(QStringLiteral("BitBtn1"));
     m_button->setDefault(true);

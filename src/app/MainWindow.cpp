@@ -13,6 +13,7 @@
 #include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
+#include "planner/PlannerEntry.h"
 #include "remind/MailReminder.h"
 #include "remind/MailServerDialog.h"
 #include "remind/ReminderWindow.h"
@@ -23,6 +24,7 @@
 #include "ui/DialogParent.h"
 #include "ui/LoopTimer.h"
 #include "ui/MessageBox.h"
+#include "ui/PageKeys.h"
 #include "ui/ShowErrors.h"
 #include "views/CardEditor.h"
 #include "views/CardPage.h"
@@ -33,6 +35,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
@@ -137,6 +140,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_pages->setObjectName(QStringLiteral("PageControl1"));
     m_pages->setDocumentMode(true);
     setCentralWidget(m_pages);
+    PageKeys::install(m_pages);
 
     markStartupStep("main window frame");
     m_journalPage = new JournalPage(m_context, m_pages);
@@ -155,17 +159,22 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_settingsPage = new SettingsPage(m_context, m_pages);
     markStartupStep("page: settings");
 
-    m_pages->addTab(m_journalPage, QString());
     m_pages->addTab(m_cardPage, QStringLiteral("信用卡信息"));
     m_pages->addTab(m_bankPage, QStringLiteral("银行网站及电话"));
     m_pages->addTab(m_promoPage, QStringLiteral("在线申请信用卡"));
-    m_pages->addTab(m_parameterPage, QString());
-    m_pages->addTab(m_bankPhonePage, QStringLiteral("银行电话"));
     m_pages->addTab(m_settingsPage, QStringLiteral("系统设置"));
+    // The pages without a tab are kept out of the tab list (a hidden tab is still offered to screen
+    // readers); the planner's come in while it is open.
     for (QWidget* hidden :
          {static_cast<QWidget*>(m_journalPage), static_cast<QWidget*>(m_parameterPage), m_bankPhonePage})
-        m_pages->setTabVisible(m_pages->indexOf(hidden), false);
+        hidden->hide();
     m_pages->setCurrentWidget(m_cardPage);
+    connect(m_settingsPage, &SettingsPage::plannerRequested,
+            new PlannerEntry(m_pages, m_journalPage, m_parameterPage), &PlannerEntry::open);
+    // Ctrl+Q ends the program as "退出软件" does, with its question.
+    auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quitKey->setContext(Qt::ApplicationShortcut);
+    connect(quitKey, &QShortcut::activated, this, &MainWindow::requestExit);
     setWindowIcon(TrayController::programIcon());
 
     // The dialogs open over this window and go with it; so does the tray icon.

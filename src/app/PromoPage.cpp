@@ -1,5 +1,7 @@
 #include "app/PromoPage.h"
 
+#include "ui/Contrast.h"
+
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMouseEvent>
@@ -26,7 +28,7 @@ PromoPage::PromoPage(AppContext&, QWidget* parent) : QWidget(parent)
     QFont f = caption->font();
     f.setPixelSize(16);
     caption->setFont(f);
-    caption->setStyleSheet(QStringLiteral("color: red;"));
+    Contrast::setTextHue(caption, Qt::red);
 }
 
 void PromoPage::showEvent(QShowEvent* event)

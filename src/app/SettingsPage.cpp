@@ -7,6 +7,7 @@
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "ui/AppContext.h"
+#include "ui/Contrast.h"
 #include "ui/MessageBox.h"
 #include "ui/PasswordField.h"
 #include "ui/ShowErrors.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -64,6 +66,13 @@ QSpinBox* spin(const char* name, QWidget* parent)
     return s;
 }
 
+QLabel* buddyLabel(const QString& text, QWidget* field, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(field);
+    return label;
+}
+
 QLabel* lines(const QStringList& texts, QWidget* parent)
 {
     auto* label = new QLabel(texts.join(u'\n'), parent);
@@ -90,10 +99,14 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     m_passwordAgain = edit("Edit3", passwordBox, true);
     auto* savePasswordButton = button("Button5", QStringLiteral("确定"), passwordBox);
     auto* passwordLayout = new QGridLayout(passwordBox);
-    passwordLayout->addWidget(new QLabel(QStringLiteral("密码"), passwordBox), 0, 0);
+    passwordLayout->addWidget(buddyLabel(QStringLiteral("密码"), m_password, passwordBox), 0, 0);
     passwordLayout->addWidget(m_password, 0, 1);
-    passwordLayout->addWidget(new QLabel(QStringLiteral("重复密码"), passwordBox), 1, 0);
+    passwordLayout->addWidget(buddyLabel(QStringLiteral("重复密码"), m_passwordAgain, passwordBox), 1, 0);
     passwordLayout->addWidget(m_passwordAgain, 1, 1);
+    // Screen readers hear what each field and each "确定" is for, not the group's title.
+    m_password->setAccessibleName(QStringLiteral("新密码"));
+    m_passwordAgain->setAccessibleName(QStringLiteral("重复新密码"));
+    savePasswordButton->setAccessibleName(QStringLiteral("确定（保存密码设置）"));
     passwordLayout->addWidget(savePasswordButton, 2, 1, Qt::AlignRight);
     // While a password is set: what forgetting it costs, and the way out.
     m_passwordWarning = new QLabel(
@@ -102,7 +115,10 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
         passwordBox);
     m_passwordWarning->setObjectName(QStringLiteral("PasswordWarning"));
     m_passwordWarning->setWordWrap(true);
-    m_passwordWarning->setStyleSheet(QStringLiteral("color: gray; font-size: 11px;"));
+    QFont small = m_passwordWarning->font();
+    small.setPixelSize(11);
+    m_passwordWarning->setFont(small);
+    Contrast::setTextHue(m_passwordWarning, QColor(0x80, 0x80, 0x80)); // gray, as readable as text
     m_resetButton = button("ResetPasswordButton", QStringLiteral("重置密码"), passwordBox);
     passwordLayout->addWidget(m_passwordWarning, 3, 0, 1, 2);
     passwordLayout->addWidget(m_resetButton, 2, 0, Qt::AlignLeft);
@@ -115,7 +131,10 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     auto* saveGeneralButton = button("Button7", QStringLiteral("确定"), generalBox);
     auto* minutesRow = new QHBoxLayout;
     minutesRow->addWidget(m_autoMinutes);
-    minutesRow->addWidget(new QLabel(QStringLiteral("分钟自动最小化（0表示关闭此功能）"), generalBox));
+    minutesRow->addWidget(
+        buddyLabel(QStringLiteral("分钟自动最小化（0表示关闭此功能）"), m_autoMinutes, generalBox));
+    m_autoMinutes->setAccessibleName(QStringLiteral("自动最小化的分钟数（0表示关闭此功能）"));
+    saveGeneralButton->setAccessibleName(QStringLiteral("确定（保存其它设置）"));
     minutesRow->addStretch();
     auto* generalLayout = new QVBoxLayout(generalBox);
     generalLayout->addWidget(m_autostart);
@@ -133,8 +152,10 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     daysLabel->setVisible(false);
     auto* saveReminderButton = button("Button9", QStringLiteral("确定"), reminderBox);
     auto* mailServerButton = button("MailServerButton", QStringLiteral("邮件服务器…"), reminderBox);
+    saveReminderButton->setAccessibleName(QStringLiteral("确定（保存提醒设置）"));
+    m_mailTo->setAccessibleName(QStringLiteral("收件人Email"));
     auto* mailRow = new QHBoxLayout;
-    mailRow->addWidget(new QLabel(QStringLiteral("收件人Email："), reminderBox));
+    mailRow->addWidget(buddyLabel(QStringLiteral("收件人Email："), m_mailTo, reminderBox));
     mailRow->addWidget(m_mailTo);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(mailServerButton);
@@ -159,6 +180,14 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     auto* adLayout = new QVBoxLayout(adBox);
     adLayout->addWidget(lines({QStringLiteral("广告位招租")}, adBox));
 
+    // The way into the cash-flow planner, whose pages have no tab of their own.
+    auto* plannerBox = group("PlannerGroup", QStringLiteral("工具"), {337, 153}, panel);
+    auto* plannerLayout = new QVBoxLayout(plannerBox);
+    auto* plannerButton = button("PlannerButton", QStringLiteral("现金流规划…"), plannerBox);
+    plannerButton->setToolTip(QStringLiteral("用信用卡取现还贷款的现金流模拟，以及还款日计算"));
+    plannerLayout->addWidget(plannerButton, 0, Qt::AlignLeft);
+    plannerLayout->addStretch(1);
+
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(24, 24, 24, 24);
     grid->setHorizontalSpacing(20);
@@ -168,6 +197,7 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     grid->addWidget(reminderBox, 0, 2);
     grid->addWidget(contactBox, 1, 0);
     grid->addWidget(adBox, 1, 1);
+    grid->addWidget(plannerBox, 1, 2);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(2, 1);
 
@@ -177,6 +207,26 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     connect(saveGeneralButton, &QPushButton::clicked, this, &SettingsPage::saveGeneral);
     connect(saveReminderButton, &QPushButton::clicked, this, &SettingsPage::saveReminder);
     connect(mailServerButton, &QPushButton::clicked, this, &SettingsPage::mailServerRequested);
+    connect(plannerButton, &QPushButton::clicked, this, &SettingsPage::plannerRequested);
+}
+
+void SettingsPage::hideEvent(QHideEvent* event)
+{
+    // Typed passwords do not wait on a page nobody looks at (another tab, the window hidden or
+    // locked away).
+    clearPasswordFields();
+    QWidget::hideEvent(event);
+}
+
+void SettingsPage::clearPasswordFields()
+{
+    m_password->clear();
+    m_passwordAgain->clear();
+}
+
+void SettingsPage::showProtectionInForce()
+{
+    m_protect->setChecked(m_context.settings.passwordProtect());
 }
 
 void SettingsPage::showValues(bool autostart, bool passwordProtect, int autoMinMinutes, bool mailOn,
@@ -244,6 +294,8 @@ bool SettingsPage::secretsSealed() const
 
 void SettingsPage::savePassword()
 {
+    // Whatever the outcome, the typed passwords go.
+    const auto cleared = qScopeGuard([this] { clearPasswordFields(); });
     try {
         const QString password = trimEntry(m_password->text());
         if (password != trimEntry(m_passwordAgain->text())) {
@@ -272,8 +324,10 @@ void SettingsPage::saveGeneral()
     try {
         const bool protect = m_protect->isChecked();
         const bool keyNeeded = m_lock && m_lock->passwordNeededForProtection(protect);
-        if ((!protect || keyNeeded) && !confirmCurrentPassword(keyNeeded))
+        if ((!protect || keyNeeded) && !confirmCurrentPassword(keyNeeded)) {
+            showProtectionInForce(); // refused: the box goes back to what still holds
             return;
+        }
         if (m_autoMinutes->value() < 0)
             m_autoMinutes->setValue(0);
         const bool sealedBefore = secretsSealed();
@@ -287,6 +341,7 @@ void SettingsPage::saveGeneral()
             offerToRemoveClearCopies(this, m_context.data->database().path());
     } catch (const Error& e) {
         afterSecretsChange();
+        showProtectionInForce();
         MessageBox::error(this, e.message());
     }
 }

@@ -41,12 +41,19 @@ public:
 signals:
     // "邮件服务器…" in the reminder group: the mail server settings are asked for.
     void mailServerRequested();
+    // "现金流规划…": the planner pages are asked for.
+    void plannerRequested();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
 
 private:
     bool confirmCurrentPassword(bool keyNeeded);
     void afterSecretsChange();
     bool secretsSealed() const; // the card secrets are sealed in the database
     void showPasswordNotes();
+    void clearPasswordFields();
+    void showProtectionInForce(); // "开启密码保护" as the settings file holds it
 
     AppContext& m_context;
     std::function<bool()> m_locked;

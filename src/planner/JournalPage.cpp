@@ -5,6 +5,7 @@
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "ui/AppContext.h"
+#include "ui/Contrast.h"
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 #include "views/FieldColumnsModel.h"
@@ -135,7 +136,7 @@ JournalPage::JournalPage(AppContext& context, QWidget* parent) : QWidget(parent)
     }
     secondLine->addSpacing(40);
     QLabel* owing = label(QStringLiteral("Label25"), QStringLiteral("本月共欠X张信用卡"), panel);
-    owing->setStyleSheet(QStringLiteral("color: red;"));
+    Contrast::setTextHue(owing, Qt::red);
     secondLine->addWidget(owing);
     secondLine->addStretch(1);
     panelLayout->addLayout(secondLine);

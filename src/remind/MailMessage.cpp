@@ -56,7 +56,8 @@ QString checkedAddress(const QString& raw, const QString& shown)
         if (!ok)
             throw Error(invalidAddress(shown));
     }
-    if (!ace.contains('.') || ace.startsWith('.') || ace.endsWith('.') || ace.contains(".."))
+    // A self-hosted server's own name ("localhost", "mailhost") is a domain too: no dot needed.
+    if (ace.startsWith('.') || ace.endsWith('.') || ace.contains("..") || ace.startsWith('-'))
         throw Error(invalidAddress(shown));
     return local + u'@' + QString::fromLatin1(ace);
 }

@@ -9,7 +9,6 @@
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -26,6 +25,10 @@
 namespace {
 
 const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_xf", "i_zdhkje"};
+
+const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
+const QColor kHeadingRed(0xAB, 0x00, 0x00);   // red, darkened to 4.5:1 on sky blue
+const QColor kValueFuchsia(0x95, 0x00, 0x95); // fuchsia, darkened to 4.5:1 on sky blue
 
 QFont pixelFont(const QStringList& families, int pixels, bool bold = false)
 {
@@ -84,16 +87,20 @@ private:
 };
 
 ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& snoozeTimer, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                           Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_data(data), m_clock(clock), m_snoozeTimer(snoozeTimer)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("还款提醒"));
     setFixedSize(499, 324);
+    setModal(false);
     setAutoFillBackground(true);
+    // A fixed palette whatever the desktop's theme: sky blue with dark text. The heading and the
+    // values keep their red and fuchsia hues, darkened until they read at 4.5:1 on sky blue.
     QPalette sky = palette();
-    sky.setColor(QPalette::Window, QColor(0xA6, 0xCA, 0xF0)); // sky blue
+    sky.setColor(QPalette::Window, kSkyBlue);
+    sky.setColor(QPalette::WindowText, Qt::black);
     setPalette(sky);
     setFont(pixelFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")}, 16));
 
@@ -109,7 +116,7 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     m_heading->setFixedHeight(45);
     m_heading->setFont(pixelFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")}, 24, true));
     QPalette red = m_heading->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
+    red.setColor(QPalette::WindowText, kHeadingRed);
     m_heading->setPalette(red);
     layout->addWidget(m_heading);
 
@@ -129,7 +136,7 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     QPalette maroon = palette();
     maroon.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
     QPalette fuchsia = palette();
-    fuchsia.setColor(QPalette::WindowText, QColor(0xFF, 0x00, 0xFF));
+    fuchsia.setColor(QPalette::WindowText, kValueFuchsia);
     for (int i = 0; i < 5; ++i) {
         auto* label = new QLabel(labelTexts[i], card);
         label->setObjectName(labelNames[i]);
@@ -139,6 +146,7 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
         m_values[i]->setObjectName(QStringLiteral("DBText%1").arg(i + 1));
         m_values[i]->setPalette(fuchsia);
         m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setBuddy(m_values[i]);
         grid->addWidget(label, i, 0);
         grid->addWidget(m_values[i], i, 1);
     }
@@ -152,13 +160,21 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
         button->setCursor(Qt::PointingHandCursor);
         button->setFixedSize(77, 31);
         QPalette blue = button->palette();
-        blue.setColor(QPalette::ButtonText, Qt::blue);
+        blue.setColor(QPalette::ButtonText, Qt::blue); // 5.0:1 on sky blue
+        blue.setColor(QPalette::Button, kSkyBlue);     // also under the pointer
         button->setPalette(blue);
         return button;
     };
     QToolButton* repaid = flatButton(QStringLiteral("SpeedButton3"), QStringLiteral("还清"));
     QToolButton* previous = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("上一张"));
     QToolButton* next = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("下一张"));
+    // Keys beside the captions: Alt and the pinyin initial, the page keys to step through.
+    repaid->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
+    repaid->setToolTip(QStringLiteral("当月已还清 (Alt+H)"));
+    previous->setShortcut(QKeySequence(Qt::Key_PageUp));
+    previous->setToolTip(QStringLiteral("上一张 (PgUp)"));
+    next->setShortcut(QKeySequence(Qt::Key_PageDown));
+    next->setToolTip(QStringLiteral("下一张 (PgDn)"));
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(repaid);
     buttons->addWidget(previous);
@@ -176,8 +192,12 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     m_delay->setCurrentIndex(-1);
     m_delay->setEditText(Snooze::kItems.first());
     m_delay->setFixedWidth(217);
+    m_delay->setAccessibleName(QStringLiteral("再提醒的时间"));
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setAccessibleName(QStringLiteral("确定（稍后再提醒）"));
+    ok->setDefault(true); // Enter snoozes
+    m_snoozeButton = ok;
     auto* stop = new QPushButton(QStringLiteral("不再提醒"), this);
     stop->setObjectName(QStringLiteral("BitBtn2"));
     bottom->addSpacing(14);
@@ -192,6 +212,8 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     connect(repaid, &QToolButton::clicked, this, &ReminderWindow::markRepaid);
     connect(ok, &QPushButton::clicked, this, &ReminderWindow::snooze);
     connect(stop, &QPushButton::clicked, this, &ReminderWindow::dismiss);
+    // Every way out (the buttons, the close box, Escape) ends in `finished`.
+    connect(this, &QDialog::finished, this, &ReminderWindow::closed);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -296,12 +318,6 @@ void ReminderWindow::dismiss()
 
 void ReminderWindow::showEvent(QShowEvent* event)
 {
-    QWidget::showEvent(event);
+    QDialog::showEvent(event);
     showCurrentCard();
-}
-
-void ReminderWindow::closeEvent(QCloseEvent* event)
-{
-    QWidget::closeEvent(event);
-    emit closed();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 #include <functional>
 #include <optional>
 
@@ -9,12 +9,15 @@ class DataModule;
 class Query;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTimer;
 class ReminderValueLabel;
 
 // The stay-on-top repayment reminder "还款提醒": one card of the due-soon list at a time,
 // with previous/next, "还清", snooze ("确定") and "不再提醒". Hidden, never destroyed, on close.
-class ReminderWindow : public QWidget
+// A dialog that does not block: screen readers announce it as one, Escape closes it and Enter
+// snoozes.
+class ReminderWindow : public QDialog
 {
     Q_OBJECT
 public:
@@ -43,7 +46,6 @@ signals:
     void cardMarkedRepaid(); // "还清" marked the current card
 
 protected:
-    void closeEvent(class QCloseEvent* event) override;
     void showEvent(class QShowEvent* event) override;
 
 private:
@@ -52,6 +54,7 @@ private:
     QLabel* m_heading = nullptr;
     ReminderValueLabel* m_values[5] = {};
     QComboBox* m_delay = nullptr;
+    QPushButton* m_snoozeButton = nullptr;
     DataModule& m_data;
     const Clock& m_clock;
     QTimer& m_snoozeTimer;

@@ -1,6 +1,7 @@
 #include "views/CardEditor.h"
 
 #include "store/Query.h"
+#include "ui/Contrast.h"
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 #include "views/CardRules.h"
@@ -21,12 +22,19 @@
 
 namespace {
 
-QLabel* fieldLabel(const QString& text, QWidget* parent)
+// The label before a field; it names the field for screen readers too ("*": required).
+QLabel* fieldLabel(const QString& text, QWidget* field, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    if (text.endsWith(u'*'))
-        label->setStyleSheet(QStringLiteral("color: red;"));
+    label->setBuddy(field);
+    QString name = text;
+    if (name.endsWith(u'*')) {
+        name.chop(1);
+        Contrast::setTextHue(label, Qt::red);
+        field->setAccessibleDescription(QStringLiteral("必填"));
+    }
+    field->setAccessibleName(name);
     return label;
 }
 
@@ -48,6 +56,7 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
     layout->addWidget(m_navigator);
 
     auto* group = new QGroupBox(this);
+    m_fieldsBox = group;
     group->setObjectName(QStringLiteral("GroupBox2"));
     group->setFixedHeight(124);
     auto* grid = new QGridLayout(group);
@@ -60,7 +69,7 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
         auto* edit = new QLineEdit(group);
         edit->setObjectName(name);
         edit->setFixedWidth(width);
-        grid->addWidget(fieldLabel(label, group), row, pair * 2);
+        grid->addWidget(fieldLabel(label, edit, group), row, pair * 2);
         grid->addWidget(edit, row, pair * 2 + 1, Qt::AlignLeft);
         m_fields.append({field, edit});
         connect(edit, &QLineEdit::textEdited, this, &CardEditor::beginTyping);
@@ -112,11 +121,11 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
             [this](const QString& text) { m_ratioMeaning->setText(CardRules::ratioMeaning(text)); });
 
     // Holder box and the button that opens the holder dialog.
-    grid->addWidget(fieldLabel(QStringLiteral("持卡人"), group), 1, 8);
     auto* holderCell = new QHBoxLayout;
     holderCell->setSpacing(2);
     m_holderBox = new QComboBox(group);
     m_holderBox->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    grid->addWidget(fieldLabel(QStringLiteral("持卡人"), m_holderBox, group), 1, 8);
     m_holderBox->setFixedWidth(140);
     holderCell->addWidget(m_holderBox);
     m_holderButton = new QToolButton(group);
@@ -124,7 +133,9 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
     m_holderButton->setAutoRaise(true);
     m_holderButton->setIconSize({16, 16});
     m_holderButton->setFixedWidth(30);
-    m_holderButton->setToolTip(QStringLiteral("持卡人维护"));
+    m_holderButton->setToolTip(QStringLiteral("持卡人维护 (Alt+C)"));
+    m_holderButton->setAccessibleName(QStringLiteral("持卡人维护"));
+    m_holderButton->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
     holderCell->addWidget(m_holderButton);
     holderCell->addStretch(1);
     grid->addLayout(holderCell, 1, 9);
@@ -138,7 +149,8 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
         m_chosenHolder = m_holderBox->itemText(index);
     });
 
-    QWidget* order[] = {e1, e2, e3, e4, e5, e6, e7, e8, e9, e10, e11, m_holderBox, e12};
+    // The keyboard goes through the fields as they stand: row by row, left to right.
+    QWidget* order[] = {e1, e2, e3, e12, e4, e9, e10, e5, e6, m_holderBox, m_holderButton, e7, e8, e11};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -256,6 +268,12 @@ void CardEditor::beginTyping()
         m_dirty = false;
         populate();
     }
+}
+
+bool CardEditor::isEditing() const
+{
+    return m_dirty ||
+           (m_cards && (m_cards->state() == Query::State::Edit || m_cards->state() == Query::State::Insert));
 }
 
 bool CardEditor::commit(bool explicitSave)

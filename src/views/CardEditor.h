@@ -35,6 +35,8 @@ public:
     bool commit(bool explicitSave = false);
 
     bool isDirty() const { return m_dirty; }
+    bool isEditing() const; // typed into, or a card being edited or added
+    QWidget* fieldsBox() const { return m_fieldsBox; }
     RecordNavigator* navigator() const { return m_navigator; }
     QLineEdit* fieldEdit(const QString& field) const;
     QLabel* ratioMeaning() const { return m_ratioMeaning; } // "= 10%" beside the ratio
@@ -67,6 +69,7 @@ private:
     Query* m_cards = nullptr;
     Query* m_holders = nullptr;
     RecordNavigator* m_navigator = nullptr;
+    QWidget* m_fieldsBox = nullptr;
     QList<Field> m_fields;
     QComboBox* m_holderBox = nullptr;
     HolderListModel* m_holderModel = nullptr;

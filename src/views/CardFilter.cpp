@@ -66,17 +66,92 @@ QString statementFor(FilterEvent event, const FilterState& state)
     return QStringLiteral("select * from txyk  where ") + where + QStringLiteral(" order by c_jzr");
 }
 
+namespace {
+constexpr std::array<int, 8> kQuickBounds = {0, 1, 2, 7, 10, 15, -1, 2};
+constexpr int kOverdueButton = 6; // no lower bound
+
+// "剩余0～2天（今天到后天到期）": the days left, and the calendar days they stand for.
+QString daysText(int lowest, int highest)
+{
+    static const QStringList kNearDays = {QStringLiteral("今天"), QStringLiteral("明天"),
+                                          QStringLiteral("后天")};
+    QString when;
+    if (highest >= kNearDays.size())
+        when = QStringLiteral("%1到%2天后").arg(kNearDays[lowest]).arg(highest);
+    else if (lowest == highest)
+        when = kNearDays[highest];
+    else
+        when = kNearDays[lowest] + (highest - lowest == 1 ? QStringLiteral("或") : QStringLiteral("到")) +
+               kNearDays[highest];
+    const QString days = lowest == highest ? QStringLiteral("剩余%1天").arg(highest)
+                                           : QStringLiteral("剩余%1～%2天").arg(lowest).arg(highest);
+    return days + QStringLiteral("（") + when + QStringLiteral("到期）");
+}
+} // namespace
+
 QString quickStatement(int index)
 {
-    static constexpr std::array<int, 8> bounds = {0, 1, 2, 7, 10, 15, -1, 2};
-    if (index < 0 || index >= int(bounds.size()))
+    if (index < 0 || index >= int(kQuickBounds.size()))
         return {};
     const QString head = index == 0 ? QStringLiteral("select * from txyk where  tf=False and i_xyr=")
                                     : QStringLiteral("select * from txyk where  tf=False  and i_xyr<=");
-    QString statement = head + QString::number(bounds[index]);
-    if (index != 6) // the overdue button has no lower bound
+    QString statement = head + QString::number(kQuickBounds[size_t(index)]);
+    if (index != kOverdueButton)
         statement += QStringLiteral(" and i_xyr>=0");
     return statement;
+}
+
+DayRange quickDays(int index)
+{
+    if (index < 0 || index >= int(kQuickBounds.size()))
+        return {};
+    const int highest = kQuickBounds[size_t(index)];
+    return {index == kOverdueButton ? std::nullopt : std::optional<int>(0), highest};
+}
+
+QuickBarState quickBarState(int index)
+{
+    QuickBarState bar;
+    bar.state.holderText = QString::fromUtf16(kAllHolders);
+    const DayRange days = quickDays(index);
+    if (!days.lowest) {
+        // " i_xyr<0  and  tf=False " lists the same cards as the overdue button.
+        bar.state.choice = StateChoice::Overdue;
+        bar.state.hidePaid = true;
+        bar.state.windowIndex = 0;
+    } else {
+        bar.state.choice = StateChoice::Unpaid;
+        // Entry 1 ("今天") covers day 0 alone, entries 2..7 cover days 0..N.
+        bar.state.windowIndex = days.highest == 0                        ? 1
+                                : days.highest >= 2 && days.highest <= 7 ? days.highest
+                                                                         : -1;
+        if (bar.state.windowIndex < 0)
+            bar.windowText = QStringLiteral("%1～%2天").arg(*days.lowest).arg(days.highest);
+    }
+    if (bar.state.windowIndex >= 0)
+        bar.state.windowText = windowItems().at(bar.state.windowIndex);
+    return bar;
+}
+
+QString quickTip(int index)
+{
+    const DayRange days = quickDays(index);
+    if (index < 0 || index >= int(kQuickBounds.size()))
+        return {};
+    if (!days.lowest)
+        return QStringLiteral("未还款、已过还款日的卡片（剩余天数小于0）");
+    return QStringLiteral("未还款、") + daysText(*days.lowest, days.highest) + QStringLiteral("的卡片");
+}
+
+QString windowTip(int windowIndex)
+{
+    if (windowIndex == 0)
+        return QStringLiteral("不按剩余还款天数筛选");
+    if (windowIndex == 1)
+        return daysText(0, 0) + QStringLiteral("的卡片");
+    if (windowIndex > 1 && windowIndex <= 7)
+        return daysText(0, windowIndex) + QStringLiteral("的卡片，不含已逾期");
+    return {};
 }
 
 } // namespace CardFilter

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Statements of the card list's filters. Pure functions: the filter bar reads its controls into
 // a FilterState and runs the statement for the event that fired.
@@ -43,5 +44,28 @@ QString statementFor(FilterEvent event, const FilterState& state);
 
 // The statement of the quick due button over count label `index` (0 = Label32 .. 7 = Label39).
 QString quickStatement(int index);
+
+// The days left a quick due button lists (unpaid cards only): from `lowest` (none: no lower
+// bound) to `highest`.
+struct DayRange
+{
+    std::optional<int> lowest;
+    int highest = 0;
+};
+DayRange quickDays(int index);
+
+// The filter bar as it shows the list of quick due button `index`: "未还款" with the window that
+// covers the same days, or "已逾期" with "隐藏已还款". `windowIndex` is -1 where no window box
+// entry covers those days; `windowText` then says which days the list covers.
+struct QuickBarState
+{
+    FilterState state;
+    QString windowText;
+};
+QuickBarState quickBarState(int index);
+
+// Tooltips saying exactly which days a count (and its button) and a window box entry cover.
+QString quickTip(int index);
+QString windowTip(int windowIndex);
 
 } // namespace CardFilter

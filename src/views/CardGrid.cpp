@@ -1,5 +1,6 @@
 #include "views/CardGrid.h"
 
+#include "store/Error.h"
 #include "store/Query.h"
 #include "ui/ShowErrors.h"
 #include "views/CardGridModel.h"
@@ -37,6 +38,15 @@ public:
         QStyleOptionViewItem indicator(opt);
         indicator.state &= ~QStyle::State_HasFocus;
         indicator.state |= check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off;
+        // On a shaded row the box is drawn light with dark ink, whatever the desktop's theme: a
+        // dark empty box on pink would read as ticked.
+        if (index.data(Qt::BackgroundRole).isValid()) {
+            const QColor ink = index.data(Qt::ForegroundRole).value<QColor>();
+            indicator.palette.setColor(QPalette::Base, Qt::white);
+            indicator.palette.setColor(QPalette::Window, Qt::white);
+            indicator.palette.setColor(QPalette::Text, ink);
+            indicator.palette.setColor(QPalette::WindowText, ink);
+        }
         const int w = style->pixelMetric(QStyle::PM_IndicatorWidth, &opt, widget);
         const int h = style->pixelMetric(QStyle::PM_IndicatorHeight, &opt, widget);
         indicator.rect = QRect(0, 0, w, h);
@@ -88,7 +98,10 @@ void SortMarkerHeader::paintSection(QPainter* painter, const QRect& rect, int lo
     const QVariant font = model()->headerData(logicalIndex, orientation(), Qt::FontRole);
     if (font.isValid())
         painter->setFont(font.value<QFont>());
-    painter->setPen(palette().windowText().color());
+    // A title colour comes with its text colour; otherwise the header's own pair.
+    const QVariant foreground = model()->headerData(logicalIndex, orientation(), Qt::ForegroundRole);
+    painter->setPen(background.isValid() && foreground.isValid() ? foreground.value<QColor>()
+                                                                 : palette().buttonText().color());
     const QString title = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
     QRect textRect = rect.adjusted(2, 1, -2, -1);
 
@@ -157,7 +170,7 @@ void GridFooter::paintEvent(QPaintEvent*)
         painter.drawLine(cell.topRight(), cell.bottomRight());
         const QString text = m_model->footerText(column);
         if (!text.isEmpty()) {
-            painter.setPen(palette().windowText().color());
+            painter.setPen(palette().text().color()); // on the Base background
             painter.drawText(cell.adjusted(2, 0, -2, 0), Qt::AlignCenter, text);
         }
     }
@@ -174,6 +187,7 @@ CardGrid::CardGrid(QWidget* parent) : QWidget(parent)
     m_model = new CardGridModel(this);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("DBGridEh1"));
+    m_table->setAccessibleName(QStringLiteral("卡片列表"));
     m_header = new SortMarkerHeader(m_markers, m_table);
     m_table->setHorizontalHeader(m_header);
     m_table->setModel(m_model);
@@ -182,6 +196,9 @@ CardGrid::CardGrid(QWidget* parent) : QWidget(parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setItemDelegateForColumn(6, new CentredCheckDelegate(m_table));
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Tab and Shift+Tab move on to the next control, not from cell to cell: the grid is last in
+    // the tab order and must not keep the keyboard; the arrows move the cursor.
+    m_table->setTabKeyNavigation(false);
     m_table->setWordWrap(false);
     m_table->verticalHeader()->setDefaultSectionSize(20);
     m_table->verticalHeader()->setFixedWidth(12); // the indicator column
@@ -207,6 +224,20 @@ void CardGrid::setQuery(Query& query)
     m_model->setSourceModel(&query);
     fitColumns();
     m_binder = new QueryViewBinder(m_table, query, this);
+    // A reopened list comes in its statement's order: the chosen sort is put back, so the list
+    // always matches the title's marker; the first listed card becomes current as after any reopen.
+    connect(&query, &Query::opened, this, [this] {
+        if (m_sort.isEmpty())
+            return;
+        try {
+            m_query->setSort(m_sort);
+            m_query->first();
+        } catch (const Error&) { // a statement without that field: no sort, no marker
+            m_sort.clear();
+            m_markers.clear();
+            m_header->viewport()->update();
+        }
+    });
     if (m_beforeMove)
         m_binder->setBeforeMove(m_beforeMove);
 }
@@ -257,6 +288,7 @@ void CardGrid::titleClicked(int column, bool ctrl)
         if (m_beforeMove && !m_beforeMove())
             return;
         m_query->setSort(sort);
+        m_sort = sort;
         m_markers = next;
         m_header->viewport()->update();
     });

@@ -78,5 +78,6 @@ private:
     QueryViewBinder* m_binder = nullptr;
     SortMarkers m_markers;
     Query* m_query = nullptr;
+    QString m_sort; // the sort the title clicks chose; kept through every reopen
     std::function<bool()> m_beforeMove;
 };

@@ -9,6 +9,7 @@ const QColor CardGridModel::kDueSoon(255, 221, 221);
 const QColor CardGridModel::kDueToday(255, 128, 128);
 const QColor CardGridModel::kTitleA(255, 255, 128);
 const QColor CardGridModel::kTitleB(255, 255, 0);
+const QColor CardGridModel::kTextOnShade(0, 0, 0);
 
 namespace {
 
@@ -133,21 +134,20 @@ QVariant CardGridModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::TextAlignmentRole:
         return int(Qt::AlignCenter);
-    case Qt::BackgroundRole: {
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole: {
+        // A shaded row brings its own text colour: the desktop's text may be light (a dark theme).
         const Query* q = query();
         if (!q)
             return {};
         const QVariant days = q->valueAt(index.row(), q->fieldIndex(QStringLiteral("i_xyr")));
         const QVariant paid = q->valueAt(index.row(), q->fieldIndex(QStringLiteral("tf")));
-        switch (CardRules::rowShade(days, paid)) {
-        case CardRules::RowShade::DueSoon:
-            return kDueSoon;
-        case CardRules::RowShade::DueToday:
-            return kDueToday;
-        case CardRules::RowShade::Default:
+        const CardRules::RowShade shade = CardRules::rowShade(days, paid);
+        if (shade == CardRules::RowShade::Default)
             return {};
-        }
-        return {};
+        if (role == Qt::ForegroundRole)
+            return kTextOnShade;
+        return shade == CardRules::RowShade::DueSoon ? kDueSoon : kDueToday;
     }
     case Qt::FontRole: {
         QFont font;
@@ -173,6 +173,8 @@ QVariant CardGridModel::headerData(int section, Qt::Orientation orientation, int
         switch (role) {
         case Qt::BackgroundRole:
             return titleB ? kTitleB : kTitleA;
+        case Qt::ForegroundRole:
+            return kTextOnShade;
         case Qt::FontRole: {
             QFont font;
             font.setPixelSize(titleB ? 11 : 13);

@@ -12,10 +12,11 @@ class CardGridModel : public FieldColumnsModel
 public:
     explicit CardGridModel(QObject* parent = nullptr);
 
-    static const QColor kDueSoon;  // RGB(255,221,221)
-    static const QColor kDueToday; // RGB(255,128,128)
-    static const QColor kTitleA;   // pale yellow
-    static const QColor kTitleB;   // yellow
+    static const QColor kDueSoon;     // RGB(255,221,221)
+    static const QColor kDueToday;    // RGB(255,128,128)
+    static const QColor kTitleA;      // pale yellow
+    static const QColor kTitleB;      // yellow
+    static const QColor kTextOnShade; // text on the row shades and the title colours
 
     // Default widths (0 = the grid's default); whether a click on the title sorts.
     static int defaultWidth(int column);

@@ -7,6 +7,7 @@
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "ui/AppContext.h"
+#include "ui/Contrast.h"
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 #include "views/CardEditor.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
+#include <QShortcut>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -45,7 +47,7 @@ QLabel* redLabel(const QString& name, int pixelSize, QWidget* parent)
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setFont(heiti(pixelSize));
-    label->setStyleSheet(QStringLiteral("color: red;"));
+    Contrast::setTextHue(label, Qt::red);
     return label;
 }
 
@@ -90,8 +92,13 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
         button->setStyleSheet(QStringLiteral("QToolButton { background: transparent; border: none; }"
                                              "QToolButton:hover { border: 1px solid #c08080; }"));
         counts->addWidget(button, i % 2, i / 2);
-        connect(button, &QToolButton::clicked, this,
-                [this, i] { showStatement(CardFilter::quickStatement(i), /*freeze=*/false); });
+        // The count's own words are loose ("2天内" stops at one day left): the tip is exact.
+        QString name = Refresh::countLabelText(i);
+        name.remove(u':');
+        button->setAccessibleName(QStringLiteral("列出") + name + QStringLiteral("的卡片"));
+        button->setToolTip(CardFilter::quickTip(i));
+        label->setToolTip(CardFilter::quickTip(i));
+        connect(button, &QToolButton::clicked, this, [this, i] { showQuickFilter(i); });
     }
     summaryLayout->addLayout(counts);
     layout->addWidget(m_summary);
@@ -109,6 +116,7 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     m_foldButton->setIconSize({16, 16});
     m_foldButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_foldButton->setCursor(Qt::PointingHandCursor);
+    m_foldButton->setAccessibleName(QStringLiteral("展开或收起卡片编辑"));
     m_foldButton->setIcon(shippedIcon(QStringLiteral("Arrow Right2.bmp")));
     connect(m_foldButton, &QToolButton::clicked, this, &CardPage::toggleEditor);
     stripLayout->addWidget(m_foldButton);
@@ -165,6 +173,44 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     connect(all, &QAction::triggered, this, &CardPage::showAllCards);
     connect(m_grid->table(), &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_gridMenu->popup(m_grid->table()->viewport()->mapToGlobal(pos)); });
+
+    addCommandKeys();
+}
+
+void CardPage::addCommandKeys()
+{
+    auto key = [this](const QKeySequence& keys, QWidget* scope, auto action) {
+        auto* shortcut = new QShortcut(keys, scope);
+        shortcut->setContext(scope == m_grid->table() ? Qt::WidgetShortcut : Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    // Anywhere on the card tab.
+    key(QKeySequence(Qt::CTRL | Qt::Key_N), this, &CardPage::newCard);
+    key(QKeySequence(Qt::Key_Insert), this, &CardPage::newCard);
+    key(QKeySequence(Qt::CTRL | Qt::Key_S), this, [this] { m_cardEditor->commit(true); });
+    key(QKeySequence(Qt::Key_Escape), this, [this] {
+        if (m_cardEditor->isEditing())
+            m_cardEditor->cancel();
+    });
+    key(QKeySequence(Qt::Key_F5), this, [this] { m_cardEditor->refresh(); });
+    // Enter in an edit field saves the card; in the grid, Delete removes the current card (the
+    // fields keep Delete for their text).
+    for (const int enter : {Qt::Key_Return, Qt::Key_Enter})
+        key(QKeySequence(enter), m_cardEditor->fieldsBox(), [this] { m_cardEditor->commit(true); });
+    key(QKeySequence(Qt::Key_Delete), m_grid->table(), [this] { m_cardEditor->deleteCard(); });
+
+    // The page's own buttons keep their captions; Alt and the pinyin initial press them.
+    m_foldButton->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
+    m_foldButton->setToolTip(QStringLiteral("展开或收起卡片编辑 (Alt+B)"));
+    m_exportButton->setShortcut(QKeySequence(Qt::ALT | Qt::Key_D));
+    m_exportButton->setToolTip(m_exportButton->toolTip() + QStringLiteral(" (Alt+D)"));
+}
+
+void CardPage::newCard()
+{
+    if (m_editorHeight <= 20)
+        toggleEditor();
+    m_cardEditor->insertCard();
 }
 
 QTableView* CardPage::grid() const
@@ -208,6 +254,11 @@ void CardPage::attachData(DataModule& data)
     m_grid->setQuery(data.cards());
     m_cardEditor->setQueries(data.cards(), data.holders());
     m_filterBar->setHolders(data.holders());
+    // Whatever lists every card ("显示所有", "所有", the planner), the bar says so.
+    connect(&data.cards(), &Query::opened, this, [this] {
+        if (m_data && m_data->cards().sql() == DataModule::kAllCardsStatement)
+            m_filterBar->showAllCards();
+    });
     // Moving the grid (or sorting it) first saves the card being edited.
     m_grid->setBeforeMove([this] { return commitPendingEdit(); });
     // A saved card gets its dates, days left and minimum repayment at once, as the refresh pass
@@ -248,6 +299,14 @@ void CardPage::showAllCards()
     if (!m_data || !commitPendingEdit())
         return;
     ui::showErrors(this, [this] { PaidState::showAllCards(*m_data); });
+}
+
+void CardPage::showQuickFilter(int index)
+{
+    const QString statement = CardFilter::quickStatement(index);
+    showStatement(statement, /*freeze=*/false);
+    if (m_data && m_data->cards().isOpen() && m_data->cards().sql() == statement)
+        m_filterBar->showQuickFilter(index);
 }
 
 void CardPage::markCurrentCard(bool repaid)

@@ -40,6 +40,7 @@ public:
     void setEditorHeight(int height);
     int editorHeight() const { return m_editorHeight; }
     void toggleEditor(); // the fold button
+    void newCard();      // Ctrl+N / Insert: the editor unfolds on a new card
 
     // Hands a card being edited (or inserted) to the editor's save, with its checks. False when
     // the card is refused: the message was shown, the card stays in edit mode with what was typed
@@ -54,6 +55,7 @@ public:
     // Paid-state commands of the grid's menu, on the current card. The counts follow at once.
     void markCurrentCard(bool repaid);
     void showAllCards();
+    void showQuickFilter(int index); // the count button over Label32 + index
 
     // "今日推荐刷卡：..." under the date, from the stored cards and today.
     void showBestCard();
@@ -70,6 +72,7 @@ signals:
     void paidMarkChanged();       // "当月已还清"/"当月未还清" marked a card; the counts are renewed
 
 private:
+    void addCommandKeys();
     void cardSaved();
     QIcon shippedIcon(const QString& name) const;
 

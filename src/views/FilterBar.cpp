@@ -1,5 +1,6 @@
 #include "views/FilterBar.h"
 
+#include "ui/Contrast.h"
 #include "views/HolderListModel.h"
 
 #include <QAbstractItemView>
@@ -67,19 +68,30 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
     m_all->setChecked(true);
 
     layout->addSpacing(8);
-    layout->addWidget(new QLabel(QStringLiteral("持卡人"), this));
+    auto* holderLabel = new QLabel(QStringLiteral("持卡人"), this);
+    layout->addWidget(holderLabel);
     m_holderBox = new CloseUpComboBox(this);
     m_holderBox->setObjectName(QStringLiteral("DBLookupComboBox2"));
     m_holderBox->setFixedWidth(140);
+    m_holderBox->setAccessibleName(QStringLiteral("筛选持卡人"));
+    holderLabel->setBuddy(m_holderBox);
     layout->addWidget(m_holderBox);
 
-    layout->addWidget(new QLabel(QStringLiteral("时间段"), this));
+    auto* windowLabel = new QLabel(QStringLiteral("时间段"), this);
+    layout->addWidget(windowLabel);
     m_windowBox = new CloseUpComboBox(this);
     m_windowBox->setObjectName(QStringLiteral("ComboBox2"));
     m_windowBox->addItems(CardFilter::windowItems());
+    for (int i = 0; i < m_windowBox->count(); ++i)
+        m_windowBox->setItemData(i, CardFilter::windowTip(i), Qt::ToolTipRole);
     m_windowBox->setCurrentIndex(0);
     m_windowBox->setFixedWidth(81);
+    m_windowBox->setAccessibleName(QStringLiteral("筛选时间段"));
+    windowLabel->setBuddy(m_windowBox);
     layout->addWidget(m_windowBox);
+    // The box says which days its entry covers: "二天内" reaches two days on, not one.
+    connect(m_windowBox, &QComboBox::currentIndexChanged, this, &FilterBar::showWindowTip);
+    showWindowTip();
 
     m_hidePaid = new QCheckBox(QStringLiteral("隐藏已还款"), this);
     m_hidePaid->setObjectName(QStringLiteral("CheckBox2"));
@@ -94,10 +106,12 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
     m_reminderButton->setText(QStringLiteral("3天还款信息"));
     m_reminderButton->setAutoRaise(true);
     m_reminderButton->setCursor(Qt::PointingHandCursor);
+    m_reminderButton->setShortcut(QKeySequence(Qt::ALT | Qt::Key_T));
+    m_reminderButton->setToolTip(QStringLiteral("打开还款提醒窗口 (Alt+T)"));
     QFont small = m_reminderButton->font();
     small.setPixelSize(11);
     m_reminderButton->setFont(small);
-    m_reminderButton->setStyleSheet(QStringLiteral("color: #800000;"));
+    Contrast::setTextHue(m_reminderButton, QColor(0x80, 0x00, 0x00)); // maroon
     layout->addWidget(m_reminderButton);
     connect(m_reminderButton, &QToolButton::clicked, this, &FilterBar::reminderRequested);
 
@@ -132,14 +146,13 @@ void FilterBar::setHolders(Query& holders)
 {
     auto* model = new HolderListModel(holders, true, this);
     m_holderBox->setModel(model);
-    m_holderBox->setCurrentIndex(-1); // nothing chosen at start
+    m_holderBox->setCurrentIndex(0); // "所有"
     // The holder list changes under the box: keep the chosen name.
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { m_holderBeforeReset = m_holderBox->currentText(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
-        m_holderBox->setCurrentIndex(m_holderBeforeReset.isEmpty()
-                                         ? -1
-                                         : m_holderBox->findText(m_holderBeforeReset, Qt::MatchExactly));
+        const int chosen = m_holderBox->findText(m_holderBeforeReset, Qt::MatchExactly);
+        m_holderBox->setCurrentIndex(chosen >= 0 ? chosen : 0); // a holder gone: back to "所有"
     });
     m_lastApplied = shown();
 }
@@ -179,6 +192,10 @@ bool FilterBar::fire(FilterEvent event)
         restore(m_lastApplied);
         return false;
     }
+    if (m_windowBox->currentIndex() < 0) { // the days of a quick list: the bar's own filter has none
+        const QSignalBlocker block(m_windowBox);
+        m_windowBox->setCurrentIndex(0);
+    }
     m_lastApplied = shown();
     emit statementChosen(CardFilter::statementFor(event, state()));
     return true;
@@ -198,6 +215,29 @@ FilterBar::Shown FilterBar::shown() const
     return s;
 }
 
+void FilterBar::showQuickFilter(int index)
+{
+    const CardFilter::QuickBarState bar = CardFilter::quickBarState(index);
+    Shown shown;
+    shown.choice = bar.state.choice == CardFilter::StateChoice::Overdue ? m_overdue : m_unpaid;
+    shown.hidePaid = bar.state.hidePaid;
+    shown.hideOverdue = bar.state.hideOverdue;
+    shown.holder = bar.state.holderText;
+    shown.window = bar.state.windowIndex;
+    m_windowBox->setPlaceholderText(bar.windowText);
+    restore(shown);
+    m_lastApplied = shown;
+}
+
+void FilterBar::showAllCards()
+{
+    Shown shown;
+    shown.choice = m_all;
+    shown.holder = QString::fromUtf16(CardFilter::kAllHolders);
+    restore(shown);
+    m_lastApplied = shown;
+}
+
 void FilterBar::restore(const Shown& shown)
 {
     const QSignalBlocker blockAll(m_all), blockUnpaid(m_unpaid), blockPaid(m_paid), blockOverdue(m_overdue),
@@ -210,4 +250,13 @@ void FilterBar::restore(const Shown& shown)
     m_holderBox->setCurrentIndex(
         shown.holder.isEmpty() ? -1 : m_holderBox->findText(shown.holder, Qt::MatchExactly));
     m_windowBox->setCurrentIndex(shown.window);
+    showWindowTip(); // its signal was blocked
+}
+
+void FilterBar::showWindowTip()
+{
+    const int index = m_windowBox->currentIndex();
+    m_windowBox->setToolTip(index >= 0 ? CardFilter::windowTip(index)
+                                       : QStringLiteral("未还款、剩余") + m_windowBox->placeholderText() +
+                                             QStringLiteral("到期的卡片"));
 }

@@ -43,6 +43,10 @@ public:
     void setHolders(Query& holders);
     CardFilter::FilterState state() const; // the bar as it shows now
 
+    // The bar shows what the list shows after a quick due button or "显示所有" replaced it.
+    void showQuickFilter(int index);
+    void showAllCards();
+
     // Asked before each filter event reloads the list; false (a card being edited was refused)
     // stops the event and puts the bar back as it was, so it keeps matching the list.
     void setBeforeFilter(std::function<bool()> check) { m_beforeFilter = std::move(check); }
@@ -67,6 +71,7 @@ private:
     bool fire(CardFilter::FilterEvent event);
     Shown shown() const;
     void restore(const Shown& shown);
+    void showWindowTip();
 
     QRadioButton* m_all = nullptr;
     QRadioButton* m_unpaid = nullptr;

@@ -10,6 +10,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -51,11 +52,14 @@ HolderDialog::HolderDialog(QWidget* parent) : QDialog(parent)
     m_nameEdit->setFont(large);
     m_nameEdit->setFixedWidth(209);
     middleLayout->addWidget(m_nameEdit);
+    label->setBuddy(m_nameEdit);
     middleLayout->addStretch(1);
     layout->addWidget(middle);
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGridEh1"));
+    m_grid->setAccessibleName(QStringLiteral("持卡人列表"));
+    m_grid->setTabKeyNavigation(false);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->verticalHeader()->setFixedWidth(12);
@@ -173,6 +177,24 @@ void HolderDialog::showOrRaise()
     show();
     raise();
     activateWindow();
+}
+
+void HolderDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Enter saves the holder being typed; Escape drops it (and, with nothing pending, closes).
+    // Keys the grid's in-place editor takes never get here.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        commitPending(true);
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Escape && m_holders && m_holders->isOpen() &&
+        (m_holders->state() == Query::State::Edit || m_holders->state() == Query::State::Insert)) {
+        run([](Query& q) { q.cancel(); });
+        populate();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void HolderDialog::hideEvent(QHideEvent* event)

@@ -28,6 +28,7 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Saves the holder being edited or added; an empty name is refused with a message (false).

@@ -1,7 +1,9 @@
 #include "views/RecordNavigator.h"
 
 #include "store/Query.h"
+#include "ui/Contrast.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QPainter>
@@ -31,7 +33,9 @@ constexpr int kIconSize = 20;
 void drawGlyph(QPainter& p, RecordNavigator::Button which)
 {
     using B = RecordNavigator::Button;
-    const QColor ink(40, 70, 120);
+    // Dark blue, lightened on a dark desktop until the picture stands out (3:1 for graphics).
+    const QColor ink =
+        Contrast::readableOn(QColor(40, 70, 120), QGuiApplication::palette().color(QPalette::Window), 3.0);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(ink);
@@ -163,7 +167,7 @@ RecordNavigator::RecordNavigator(const QList<Button>& buttons, QWidget* parent) 
         button->setToolTip(hint(which));
         button->setAccessibleName(hint(which));
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus); // reachable without a mouse
         button->setFixedSize(kIconSize + 12, kIconSize + 12);
         connect(button, &QToolButton::clicked, this, [this, which] { emit clicked(which); });
         layout->addWidget(button, 0, Qt::AlignVCenter);

@@ -44,6 +44,7 @@ private slots:
     void lockedPageAsksForCurrentPassword_data();
     void lockedPageAsksForCurrentPassword();
     void passwordFieldsMaskWithAsterisks();
+    void passwordFieldsClearedWhenPageHides();
     void protectionBoxShowsValueInForce_data();
     void protectionBoxShowsValueInForce();
     void mailServerButtonAsks();
@@ -119,9 +120,11 @@ void TestSettingsPage::saves()
         file.replace(digest, context.settings.password());
     }
     QCOMPARE(Gbk::decode(fileBytes(home.iniPath())), file);
-    // The fields keep their text after either outcome.
-    if (button == u"Button5")
-        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->text(), typed[1]);
+    // The typed passwords go after either outcome.
+    if (button == u"Button5") {
+        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
+        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->text(), QString());
+    }
 }
 
 void TestSettingsPage::refusedWriteShowsFileError_data()
@@ -237,6 +240,27 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     } else {
         QCOMPARE(context.settings.passwordProtect(), protect);
     }
+    // The box shows the protection in force, refused or not; typed passwords never stay.
+    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->isChecked(),
+             context.settings.passwordProtect());
+    if (button == u"Button5")
+        QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
+}
+
+void TestSettingsPage::passwordFieldsClearedWhenPageHides()
+{
+    TempHome home;
+    AppContext context(home.home());
+    SettingsPage page(context);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("half typed"));
+    page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(QStringLiteral("half"));
+    page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->setText(QStringLiteral("a@velmora.test"));
+    page.hide(); // another tab, or the window hidden and locked
+    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
+    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->text(), QString());
+    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->text(), QStringLiteral("a@velmora.test"));
 }
 
 void TestSettingsPage::passwordFieldsMaskWithAsterisks()
@@ -329,6 +353,9 @@ void TestSettingsPage::protectionSealsAndResetClears()
     QCOMPARE(MessageBox::shownTexts().last(), QStringLiteral("密码错误"));
     QVERIFY(!SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
     QVERIFY(!context.settings.passwordProtect());
+    auto* protect = page.findChild<QCheckBox*>(QStringLiteral("CheckBox3"));
+    QVERIFY(!protect->isChecked()); // refused: the box shows the protection in force
+    protect->setChecked(true);
 
     // A copy made before sealing holds the number in clear: removed once the user agrees.
     const QString backups = Backup::folderFor(home.databasePath());

@@ -197,6 +197,9 @@ void TestMail::addresses_data()
     QTest::newRow("full-width comma")     << "a@velmora.test，b@velmora.test"        << QStringList{"a@velmora.test", "b@velmora.test"};
     QTest::newRow("display name")         << "张三 <a@velmora.test>"                 << QStringList{"a@velmora.test"};
     QTest::newRow("international domain") << "a@例子.cn"                             << QStringList{"a@xn--fsqu00a.cn"};
+    QTest::newRow("dot-less domain")      << "velmora@localhost"                     << QStringList{"velmora@localhost"};
+    QTest::newRow("empty domain label")   << "a@velmora..test"                       << QStringList{};
+    QTest::newRow("domain ends in a dot") << "a@localhost."                          << QStringList{};
     QTest::newRow("header injection")     << "a@velmora.test\r\nBcc: b@velmora.test" << QStringList{};
     QTest::newRow("blank inside")         << "a b@velmora.test"                      << QStringList{};
     QTest::newRow("no domain")            << "a@"                                    << QStringList{};

@@ -1,10 +1,11 @@
-// Writes a picture of the card tab with the sample cards: card_tab_screenshot <file.png>
-// Runs offscreen; used for the README's screenshot.
+// Writes a picture of the card tab with the sample cards: card_tab_screenshot <file.png> [--dark]
+// Runs offscreen; used for the README's screenshots (--dark: under a dark desktop palette).
 #include "app/AppAssembly.h"
 #include "app/DemoData.h"
 #include "app/MainWindow.h"
 #include "billing/RefreshPass.h"
 #include "store/DataModule.h"
+#include "support/DarkPalette.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "views/CardPage.h"
@@ -20,8 +21,12 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Velmora"));
     if (argc < 2) {
-        qWarning("usage: card_tab_screenshot <file.png>");
+        qWarning("usage: card_tab_screenshot <file.png> [--dark]");
         return 2;
+    }
+    if (argc > 2 && qstrcmp(argv[2], "--dark") == 0) {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QApplication::setPalette(darkPalette());
     }
 
     TempHome home;

@@ -1,5 +1,6 @@
 #include "app/AppAssembly.h"
 #include "app/MainWindow.h"
+#include "app/SettingsPage.h"
 #include "billing/CardSchedule.h"
 #include "billing/RefreshPass.h"
 #include "remind/ReminderWindow.h"
@@ -83,7 +84,9 @@ private slots:
     void chosenHolderIsSaved();
     void foldButtonTogglesEditor();
     void editorKeyboardOrderAndHints();
-    void showAllFromMenuKeepsFilterBar();
+    void showAllFromMenuResetsFilterBar();
+    void quickButtonShowsInTheBar_data();
+    void quickButtonShowsInTheBar();
     void rejectedStatementReleasesFreeze();
     void pendingEditGoesThroughEditorSave_data();
     void pendingEditGoesThroughEditorSave();
@@ -317,14 +320,17 @@ void TestCardPage::filterChoiceChangesListedRows()
     closeUp(window);
     QCOMPARE(listedNames(), QStringList({"招行"}));
 
-    // "所有" lists every card and leaves the other controls as they are.
+    // "所有" lists every card, and the rest of the bar says so too.
     click("RadioButton5");
     QCOMPARE(m_data->cards().sql(), DataModule::kAllCardsStatement);
     QCOMPARE(listedNames().size(), 5);
-    QVERIFY(child<QCheckBox>("CheckBox1")->isChecked());
-    QCOMPARE(window->currentIndex(), 1);
+    QVERIFY(!child<QCheckBox>("CheckBox1")->isChecked());
+    QCOMPARE(window->currentIndex(), 0);
 
     // Pressing "未还款" while it is selected rebuilds without the hide switches.
+    click("CheckBox1");
+    window->setCurrentIndex(1);
+    closeUp(window);
     click("RadioButton6");
     QVERIFY(m_data->cards().sql().contains(" i_xyr>=0 "));
     QTest::mousePress(child<QRadioButton>("RadioButton6"), Qt::RightButton);
@@ -336,8 +342,8 @@ void TestCardPage::filterChoiceChangesListedRows()
 void TestCardPage::holderFilterWithQuoteAndBackToAll()
 {
     auto* holders = child<QComboBox>("DBLookupComboBox2");
-    QCOMPARE(holders->currentIndex(), -1);
-    QCOMPARE(holders->itemText(0), QStringLiteral("所有"));
+    QCOMPARE(holders->currentIndex(), 0);
+    QCOMPARE(holders->currentText(), QStringLiteral("所有"));
     holders->setCurrentIndex(holders->findText("O'Brien"));
     closeUp(holders);
     QVERIFY(MessageBox::shownTexts().isEmpty());
@@ -429,9 +435,22 @@ void TestCardPage::titleClickSorts()
     m_page->cardGrid()->titleClicked(15, false);
     QCOMPARE(m_data->cards().sort(), QStringLiteral("c_name DESC"));
 
-    // A rebuild drops the sort.
-    click("RadioButton6");
-    QVERIFY(m_data->cards().sort().isEmpty());
+    // The list keeps the chosen sort through every reload, as the title's marker says.
+    m_page->cardGrid()->titleClicked(8, false); // 剩余还款天数, descending
+    const QStringList descending = {"中行", "农行", "建行", "招行", "工行"};
+    QCOMPARE(listedNames(), descending);
+    click("RadioButton6"); // a filter
+    QCOMPARE(listedNames(), QStringList({"农行", "建行", "招行", "工行"}));
+    QCOMPARE(m_data->cards().currentRow(), 0); // the first listed card, as after any reopen
+    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("农行"));
+    click("SpeedButton10"); // a quick button
+    QCOMPARE(listedNames(), QStringList({"农行", "建行", "招行"}));
+    m_page->showAllCards(); // "显示所有"
+    QCOMPARE(listedNames(), descending);
+    m_data->cards().close(); // the statement put back after a refresh
+    m_data->cards().open();
+    QCOMPARE(listedNames(), descending);
+    QCOMPARE(m_page->cardGrid()->markers().marker(8), SortMarkers::Marker::Down);
 }
 
 void TestCardPage::gridAndCursorMoveTogether()
@@ -665,9 +684,10 @@ void TestCardPage::foldButtonTogglesEditor()
 
 void TestCardPage::editorKeyboardOrderAndHints()
 {
-    const QStringList order = {"DBEdit1",  "DBEdit2",           "DBEdit3", "DBEdit4", "DBEdit5",
-                               "DBEdit6",  "DBEdit7",           "DBEdit8", "DBEdit9", "DBEdit10",
-                               "DBEdit11", "DBLookupComboBox1", "DBEdit12"};
+    // Row by row, left to right.
+    const QStringList order = {"DBEdit1",      "DBEdit2",  "DBEdit3", "DBEdit12", "DBEdit4",
+                               "DBEdit9",      "DBEdit10", "DBEdit5", "DBEdit6",  "DBLookupComboBox1",
+                               "SpeedButton2", "DBEdit7",  "DBEdit8", "DBEdit11"};
     QWidget* widget = child<QWidget>(order.first());
     for (const QString& next : order.mid(1)) {
         do
@@ -686,16 +706,21 @@ void TestCardPage::editorKeyboardOrderAndHints()
 
     QStringList red;
     for (QLabel* label : child<QWidget>("GroupBox2")->findChildren<QLabel*>()) {
-        if (label->styleSheet().contains("red"))
+        const QColor text = label->palette().color(QPalette::WindowText);
+        if (text.hslSaturation() > 0 && text.hslHue() == 0)
             red << label->text();
     }
     QCOMPARE(red, QStringList({"卡名*", "账单日*", "还款日*"}));
 }
 
-void TestCardPage::showAllFromMenuKeepsFilterBar()
+void TestCardPage::showAllFromMenuResetsFilterBar()
 {
+    click("CheckBox2");
+    auto* holders = child<QComboBox>("DBLookupComboBox2");
+    holders->setCurrentIndex(holders->findText("本人"));
+    closeUp(holders);
     click("RadioButton8");
-    QCOMPARE(listedNames().size(), 1);
+    QCOMPARE(listedNames().size(), 0);
     auto* menu = child<QMenu>("PopupMenu2");
     QStringList captions;
     for (QAction* action : menu->actions())
@@ -704,7 +729,58 @@ void TestCardPage::showAllFromMenuKeepsFilterBar()
     menu->findChild<QAction*>("N7")->trigger();
     QCOMPARE(m_data->cards().sql(), DataModule::kAllCardsStatement);
     QCOMPARE(listedNames().size(), 5);
-    QVERIFY(child<QRadioButton>("RadioButton8")->isChecked());
+    // The bar shows what the list shows: every card.
+    QVERIFY(child<QRadioButton>("RadioButton5")->isChecked());
+    QVERIFY(!child<QCheckBox>("CheckBox2")->isChecked());
+    QCOMPARE(holders->currentText(), QStringLiteral("所有"));
+}
+
+// After a quick due button the bar shows the list: state, hide switch and the window that covers
+// the same days; where no window entry does, the box names the days.
+void TestCardPage::quickButtonShowsInTheBar_data()
+{
+    // clang-format off
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("hidePaid");
+    QTest::addColumn<int>("window");
+    QTest::addColumn<QString>("daysShown"); // the window box's text while no entry is chosen
+    QTest::newRow("1天内: today")       << 0 << "RadioButton6" << false << 1  << "";
+    QTest::newRow("2天内: days 0-1")    << 1 << "RadioButton6" << false << -1 << "0～1天";
+    QTest::newRow("3天内: days 0-2")    << 2 << "RadioButton6" << false << 2  << "";
+    QTest::newRow("7天内: days 0-7")    << 3 << "RadioButton6" << false << 7  << "";
+    QTest::newRow("10天内: days 0-10")  << 4 << "RadioButton6" << false << -1 << "0～10天";
+    QTest::newRow("15天内: days 0-15")  << 5 << "RadioButton6" << false << -1 << "0～15天";
+    QTest::newRow("已经过期")           << 6 << "RadioButton8" << true  << 0  << "";
+    QTest::newRow("3天内共需还")        << 7 << "RadioButton6" << false << 2  << "";
+    // clang-format on
+}
+
+void TestCardPage::quickButtonShowsInTheBar()
+{
+    QFETCH(int, index);
+    QFETCH(QString, choice);
+    QFETCH(bool, hidePaid);
+    QFETCH(int, window);
+    QFETCH(QString, daysShown);
+    click("CheckBox1"); // an earlier choice the quick list does not have
+    click(QStringLiteral("SpeedButton%1").arg(5 + index));
+    const QStringList listed = listedNames();
+    QVERIFY(child<QRadioButton>(choice)->isChecked());
+    QCOMPARE(child<QCheckBox>("CheckBox2")->isChecked(), hidePaid);
+    QVERIFY(!child<QCheckBox>("CheckBox1")->isChecked());
+    QCOMPARE(child<QComboBox>("DBLookupComboBox2")->currentText(), QStringLiteral("所有"));
+    auto* windowBox = child<QComboBox>("ComboBox2");
+    QCOMPARE(windowBox->currentIndex(), window);
+    if (window < 0)
+        QCOMPARE(windowBox->placeholderText(), daysShown);
+    QVERIFY(!windowBox->toolTip().isEmpty());
+    QCOMPARE(child<QToolButton>(QStringLiteral("SpeedButton%1").arg(5 + index))->toolTip(),
+             CardFilter::quickTip(index));
+    if (window >= 0) { // the bar's own filter, as shown, lists the same cards
+        closeUp(windowBox);
+        QCOMPARE(listedNames(), listed);
+    }
 }
 
 void TestCardPage::rejectedStatementReleasesFreeze()
@@ -812,7 +888,7 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
         QTest::mouseClick(reminder.findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
         ran = stored(dueCard, "tf").toInt() == 1;
     } else if (action == "planner") {
-        window.pages()->setCurrentIndex(0); // the planner's hidden tab
+        window.settingsPage()->findChild<QPushButton*>("PlannerButton")->click(); // "现金流规划…"
         QTest::mouseClick(window.findChild<QPushButton*>("Button1"), Qt::LeftButton);
         ran = count("SELECT count(*) FROM Tjz") > 0;
         QCOMPARE(window.pages()->currentWidget() == page, !valid); // a refused card is shown

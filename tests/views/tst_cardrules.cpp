@@ -21,6 +21,8 @@ private slots:
     void filterStatement();
     void quickStatement_data();
     void quickStatement();
+    void windowTips_data();
+    void windowTips();
     void rowShade_data();
     void rowShade();
     void sortCycle();
@@ -146,20 +148,22 @@ void TestCardRules::filterStatement()
     QCOMPARE(CardFilter::statementFor(event, state), statement);
 }
 
+// Each quick button's statement and the tooltip that says which days its count covers.
 void TestCardRules::quickStatement_data()
 {
     // clang-format off
     QTest::addColumn<int>("button");
     QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("tip");
     const QString head = QStringLiteral("select * from txyk where  tf=False  and i_xyr<=");
-    QTest::newRow("SpeedButton5")  << 0 << "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0";
-    QTest::newRow("SpeedButton6")  << 1 << head + "1 and i_xyr>=0";
-    QTest::newRow("SpeedButton7")  << 2 << head + "2 and i_xyr>=0";
-    QTest::newRow("SpeedButton8")  << 3 << "select * from txyk where  tf=False  and i_xyr<=7 and i_xyr>=0";
-    QTest::newRow("SpeedButton9")  << 4 << head + "10 and i_xyr>=0";
-    QTest::newRow("SpeedButton10") << 5 << head + "15 and i_xyr>=0";
-    QTest::newRow("SpeedButton11") << 6 << "select * from txyk where  tf=False  and i_xyr<=-1";
-    QTest::newRow("SpeedButton12") << 7 << head + "2 and i_xyr>=0";
+    QTest::newRow("SpeedButton5")  << 0 << "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0" << "未还款、剩余0天（今天到期）的卡片";
+    QTest::newRow("SpeedButton6")  << 1 << head + "1 and i_xyr>=0"  << "未还款、剩余0～1天（今天或明天到期）的卡片";
+    QTest::newRow("SpeedButton7")  << 2 << head + "2 and i_xyr>=0"  << "未还款、剩余0～2天（今天到后天到期）的卡片";
+    QTest::newRow("SpeedButton8")  << 3 << "select * from txyk where  tf=False  and i_xyr<=7 and i_xyr>=0" << "未还款、剩余0～7天（今天到7天后到期）的卡片";
+    QTest::newRow("SpeedButton9")  << 4 << head + "10 and i_xyr>=0" << "未还款、剩余0～10天（今天到10天后到期）的卡片";
+    QTest::newRow("SpeedButton10") << 5 << head + "15 and i_xyr>=0" << "未还款、剩余0～15天（今天到15天后到期）的卡片";
+    QTest::newRow("SpeedButton11") << 6 << "select * from txyk where  tf=False  and i_xyr<=-1" << "未还款、已过还款日的卡片（剩余天数小于0）";
+    QTest::newRow("SpeedButton12") << 7 << head + "2 and i_xyr>=0"  << "未还款、剩余0～2天（今天到后天到期）的卡片";
     // clang-format on
 }
 
@@ -167,7 +171,39 @@ void TestCardRules::quickStatement()
 {
     QFETCH(int, button);
     QFETCH(QString, statement);
+    QFETCH(QString, tip);
     QCOMPARE(CardFilter::quickStatement(button), statement);
+    QCOMPARE(CardFilter::quickTip(button), tip);
+}
+
+// "二天内" lists days 0 to 2 while "2天内需还" counts 0 to 1: each window entry says its days.
+void TestCardRules::windowTips_data()
+{
+    // clang-format off
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("所有")   << 0 << "不按剩余还款天数筛选";
+    QTest::newRow("今天")   << 1 << "剩余0天（今天到期）的卡片";
+    QTest::newRow("二天内") << 2 << "剩余0～2天（今天到后天到期）的卡片，不含已逾期";
+    QTest::newRow("三天内") << 3 << "剩余0～3天（今天到3天后到期）的卡片，不含已逾期";
+    QTest::newRow("一周内") << 7 << "剩余0～7天（今天到7天后到期）的卡片，不含已逾期";
+    // clang-format on
+}
+
+void TestCardRules::windowTips()
+{
+    QFETCH(int, index);
+    QFETCH(QString, tip);
+    QCOMPARE(CardFilter::windowTip(index), tip);
+    // The statement of that entry covers those days.
+    CardFilter::FilterState state;
+    state.windowIndex = index;
+    state.windowText = CardFilter::windowItems().at(index);
+    const QString statement = CardFilter::statementFor(CardFilter::FilterEvent::WindowClosed, state);
+    if (index == 1)
+        QVERIFY(statement.contains(QStringLiteral(" and i_xyr=0 ")));
+    else if (index > 1)
+        QVERIFY(statement.contains(QStringLiteral(" and i_xyr<=%1 and i_xyr>=0 ").arg(index)));
 }
 
 void TestCardRules::rowShade_data()
