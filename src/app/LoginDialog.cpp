@@ -60,6 +60,7 @@ void LoginDialog::tryLogin()
         accept();
         return;
     }
-    // The typed text stays in place for another try.
-    MessageBox::information(this, QStringLiteral("密码错误，请重新登录！"));
+    // The typed text stays in place for another try. A key that no password can open says so.
+    MessageBox::information(this, login.problem.isEmpty() ? QStringLiteral("密码错误，请重新登录！")
+                                                          : login.problem);
 }
