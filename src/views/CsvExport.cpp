@@ -4,11 +4,11 @@
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "store/Query.h"
+#include "store/SafeFile.h"
 #include "store/Settings.h"
 #include "views/CardGridModel.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
 
 namespace CsvExport {
 
@@ -73,9 +73,7 @@ QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
 
 void writeFile(const QString& path, const QByteArray& content)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
+    SafeFile::write(path, content); // full numbers may be in it: owner-only, never through a link
 }
 
 QString askFileName(QWidget* parent)

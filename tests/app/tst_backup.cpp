@@ -239,8 +239,12 @@ void TestBackup::restoreRefusesUnusableFile_data()
     QTest::newRow("text file")                     << "text"       << "不是数据库文件";
     QTest::newRow("foreign database")              << "foreign"    << "不是本程序的数据库";
     QTest::newRow("damaged database")              << "damaged"    << "已损坏";
-    QTest::newRow("ours from a newer version")     << "newer"      << "不是本程序的数据库";
+    QTest::newRow("ours from a newer version")     << "newer"      << "更新版本";
     QTest::newRow("our tables under another mark") << "other mark" << "不是本程序的数据库";
+    QTest::newRow("ours with a trigger")           << "trigger"    << "触发器 t";
+    QTest::newRow("ours with a view")              << "view"       << "视图 v";
+    QTest::newRow("ours with another table")       << "table"      << "表 side";
+    QTest::newRow("marked, without our tables")    << "bare mark"  << "缺少本程序的表";
     // clang-format on
 }
 
@@ -270,6 +274,17 @@ void TestBackup::restoreRefusesUnusableFile()
                         {kind == "newer"
                              ? QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)
                              : QStringLiteral("PRAGMA application_id=1234")});
+    } else if (kind == "trigger" || kind == "view" || kind == "table") {
+        Backup::copyFile(home.databasePath(), file);
+        const QString planted =
+            kind == "trigger"
+                ? QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON txyk BEGIN UPDATE txyk SET tf=1; END")
+            : kind == "view" ? QStringLiteral("CREATE VIEW v AS SELECT c_no FROM txyk")
+                             : QStringLiteral("CREATE TABLE side (no TEXT)");
+        runOnSqliteFile(file, {planted});
+    } else if (kind == "bare mark") {
+        runOnSqliteFile(file, {QStringLiteral("PRAGMA application_id=%1").arg(Database::kApplicationId),
+                               QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion)});
     } else if (kind == "damaged") {
         Backup::copyFile(home.databasePath(), file);
         QFile f(file);
