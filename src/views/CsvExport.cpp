@@ -9,6 +9,7 @@
 #include "views/CardGridModel.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace CsvExport {
 
@@ -16,8 +17,23 @@ namespace {
 std::function<QString()> g_fileNameHook;
 }
 
-QString field(const QString& value)
+const QString kUnencryptedNote = QStringLiteral(
+    "注意：导出的文件没有加密，其中有完整的卡号和有效期，任何能读到这个文件的人都能看到它们。");
+
+QString neutralised(const QString& value)
 {
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
+    if (value.isEmpty() || number.match(value).hasMatch())
+        return value; // a plain number is no formula
+    const QChar first = value.front();
+    if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r')
+        return u'\'' + value;
+    return value;
+}
+
+QString field(const QString& cell)
+{
+    const QString value = neutralised(cell);
     if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r'))
         return value;
     QString quoted = value;
@@ -62,8 +78,8 @@ QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
             if (!fullNumbers && c == number)
                 text = last4 >= 0 ? cards->data(cards->index(grid.mapToSource(index).row(), last4)).toString()
                                   : CardSecrets::lastFour(text);
-            else if (!fullNumbers && (c == checkCode || c == validity))
-                text.clear();
+            else if (c == checkCode || (!fullNumbers && c == validity))
+                text.clear(); // the check code never leaves the program
             row << text;
         }
         rows << row;
@@ -103,6 +119,8 @@ int runCommand(const HomeFolder& home, const QString& file, QTextStream& out, QT
         const bool fullNumbers = !Settings(home.iniPath()).passwordProtect(true);
         writeFile(file, encode(tableOf(grid, fullNumbers)));
         out << QStringLiteral("已导出%1张卡到 %2。").arg(grid.rowCount()).arg(file) << '\n';
+        if (fullNumbers)
+            err << kUnencryptedNote << '\n';
         return 0;
     } catch (const Error& e) {
         out.flush();
