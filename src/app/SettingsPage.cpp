@@ -228,6 +228,7 @@ bool SettingsPage::confirmCurrentPassword(bool keyNeeded)
 // The key stays open only while the card tab is; the card lists show the new state.
 void SettingsPage::afterSecretsChange()
 {
+    m_current.fill(QChar(0)); // a typed password does not outlive its use
     m_current.clear();
     if (m_context.data) {
         if (m_locked && m_locked())
@@ -258,6 +259,9 @@ void SettingsPage::savePassword()
         else
             m_context.settings.savePassword(password);
         afterSecretsChange();
+        // Saved: the typed password leaves both fields.
+        m_password->clear();
+        m_passwordAgain->clear();
         MessageBox::information(this, QStringLiteral("密码设置成功，重启软件后生效!"));
         if (!sealedBefore && secretsSealed())
             offerToRemoveClearCopies(this, m_context.data->database().path());

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/DemoData.h"
 #include "app/MainWindow.h"
+#include "app/ProcessGuard.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "app/StartupProbe.h"
@@ -71,6 +72,7 @@ int runGui(QApplication& app, const HomeFolder& home)
 
 int main(int argc, char* argv[])
 {
+    closeProcessToInspection();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

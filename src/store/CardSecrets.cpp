@@ -205,8 +205,16 @@ bool CardSecrets::unlock(const QString& password)
         reseal(opened->key, true, password, false, {});
     } else {
         m_key = std::move(opened->key);
-        // Stray wraps (planted, or left by an earlier version's cut-short change) go.
-        m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE c_key<>?"), {*wrapped});
+        // Stray wraps (planted, or left by an earlier version's cut-short change) go; a file we
+        // may not write keeps them, harmless since they are never tried.
+        Statement others(m_db, QStringLiteral("SELECT count(*) FROM tkey WHERE c_key<>?"));
+        others.bind(0, *wrapped);
+        if (others.step() && others.integer(0) > 0) {
+            try {
+                m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE c_key<>?"), {*wrapped});
+            } catch (const Error&) {
+            }
+        }
     }
     m_keyStored = true;
     return true;
