@@ -109,7 +109,7 @@ int main(int argc, char* argv[])
         if (command.mode == CommandLine::Mode::Backup)
             return runBackupCommand(home, command.file, out, err);
         if (command.mode == CommandLine::Mode::Restore)
-            return runRestoreCommand(home, Clock::system(), command.file, out, err);
+            return runRestoreCommand(home, Clock::system(), command.file, out, err, command.force);
         if (command.mode == CommandLine::Mode::Calendar) {
             QFile stdOut; // the calendar's bytes as they are: CRLF lines
             stdOut.open(stdout, QIODevice::WriteOnly);

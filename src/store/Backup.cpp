@@ -228,10 +228,12 @@ QStringList prune(const QString& folder, int keep)
     return removed;
 }
 
-DailyOutcome makeDaily(Database& db, QDate today, int keep)
+DailyOutcome makeDaily(Database& db, QDate today, int keep, bool sealWanted)
 {
     if (keep <= 0)
         return DailyOutcome::Off;
+    if (sealWanted && holdsClearSecrets(db))
+        return DailyOutcome::HeldBack;
     const QString folder = folderFor(db.path());
     const QString target = QDir(folder).filePath(dailyFileName(today));
     DailyOutcome outcome = DailyOutcome::AlreadyMade;
@@ -244,27 +246,41 @@ DailyOutcome makeDaily(Database& db, QDate today, int keep)
     return outcome;
 }
 
+namespace {
+bool clearSecretsIn(sqlite3* db)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT c_no, c_xym, c_yxq FROM txyk", -1, &statement, nullptr) != SQLITE_OK)
+        return false;
+    bool found = false;
+    while (!found && sqlite3_step(statement) == SQLITE_ROW) {
+        for (int column = 0; column < 3 && !found; ++column) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+            const QString value = text ? QString::fromUtf8(text).trimmed() : QString();
+            found = !value.isEmpty() && !SecretBox::isSealed(value);
+        }
+    }
+    sqlite3_finalize(statement);
+    return found;
+}
+} // namespace
+
+bool holdsClearSecrets(const QString& path)
+{
+    Connection copy;
+    return copy.open(path, SQLITE_OPEN_READONLY, nullptr) && clearSecretsIn(copy.get());
+}
+
+bool holdsClearSecrets(Database& db)
+{
+    return clearSecretsIn(handleOf(db));
+}
+
 QStringList copiesWithClearSecrets(const QString& folder)
 {
     QStringList clear;
     for (const QString& name : QDir(folder).entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name)) {
-        Connection copy;
-        if (!copy.open(QDir(folder).filePath(name), SQLITE_OPEN_READONLY, nullptr))
-            continue;
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(copy.get(), "SELECT c_no, c_xym, c_yxq FROM txyk", -1, &statement, nullptr) !=
-            SQLITE_OK)
-            continue;
-        bool found = false;
-        while (!found && sqlite3_step(statement) == SQLITE_ROW) {
-            for (int column = 0; column < 3 && !found; ++column) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-                const QString value = text ? QString::fromUtf8(text).trimmed() : QString();
-                found = !value.isEmpty() && !SecretBox::isSealed(value);
-            }
-        }
-        sqlite3_finalize(statement);
-        if (found)
+        if (holdsClearSecrets(QDir(folder).filePath(name)))
             clear << name;
     }
     return clear;
