@@ -20,8 +20,14 @@ std::function<QString()> g_fileNameHook;
 const QString kUnencryptedNote = QStringLiteral(
     "注意：导出的文件没有加密，其中有完整的卡号和有效期，任何能读到这个文件的人都能看到它们。");
 
-QString neutralised(const QString& value)
+QString neutralised(const QString& cell)
 {
+    // Direction controls (U+202A-U+202E, U+2066-U+2069) would make a cell read other than it is.
+    QString value = cell;
+    value.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    });
     static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
     if (value.isEmpty() || number.match(value).hasMatch())
         return value; // a plain number is no formula

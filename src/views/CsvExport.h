@@ -17,7 +17,7 @@ class QWidget;
 namespace CsvExport {
 
 // A cell a spreadsheet would take for a formula (starting with = + - @, a tab or a carriage
-// return) gets a leading "'"; plain numbers stay as they are.
+// return) gets a leading "'"; plain numbers stay as they are. Direction control characters go.
 QString neutralised(const QString& value);
 // One field, neutralised, then quoted (with doubled quotes) when it holds a comma, a quote or a
 // line break.

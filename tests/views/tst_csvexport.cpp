@@ -143,6 +143,8 @@ void TestCsvExport::quoting_data()
     QTest::newRow("carriage return first") << "\r=1" << "\"'\r=1\"";
     QTest::newRow("negative number") << "-5"         << "-5";
     QTest::newRow("equals inside")   << "a=b"        << "a=b";
+    QTest::newRow("direction controls") << QString::fromUtf16(u"招\u202E行\u2066") << "招行";
+    QTest::newRow("formula behind a control") << QString::fromUtf16(u"\u202A=1+1") << "'=1+1";
     // clang-format on
 }
 
