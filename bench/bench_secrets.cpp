@@ -10,6 +10,7 @@
 #include "store/DataModule.h"
 #include "store/Database.h"
 #include "store/Error.h"
+#include "store/PasswordHash.h"
 #include "store/SecretBox.h"
 #include "store/Settings.h"
 
@@ -47,7 +48,9 @@ int main(int argc, char** argv)
         const QString path = dir.filePath(QStringLiteral("Data.db"));
         Settings settings(dir.filePath(QStringLiteral("System.ini")));
         settings.saveGeneral(false, true, 0);
-        settings.savePassword(QStringLiteral("correct horse"));
+        // A password as an earlier version kept it: the first login seals every card under it.
+        settings.file().writeText(Settings::kSection, QStringLiteral("pd"),
+                                  PasswordHash::make(QStringLiteral("correct horse")));
         {
             Database db;
             db.open(path);
@@ -69,7 +72,7 @@ int main(int argc, char** argv)
         const double seal = bestOf([&] {
             const SecretBox::Key key = SecretBox::Key::random();
             for (int i = 0; i < cards * 3; ++i)
-                (void)SecretBox::seal(key, QStringLiteral("6225880212345678"), QStringLiteral("c_no"));
+                (void)SecretBox::seal(key, QStringLiteral("6225880212345678"), i, QStringLiteral("c_no"));
         });
         const double derive =
             bestOf([&] {
@@ -77,7 +80,6 @@ int main(int argc, char** argv)
                 (void)SecretBox::unwrap(SecretBox::wrap(key, QStringLiteral("x")), QStringLiteral("x"));
             }) /
             2; // one wrap and one unwrap, each one derivation
-        const double digest = bestOf([&] { (void)settings.checkPassword(QStringLiteral("correct horse")); });
         const double login = bestOf([&] {
             data.secrets().lock();
             if (!lock.login(QStringLiteral("correct horse")).accepted || !data.secrets().unlocked())
@@ -95,9 +97,8 @@ int main(int argc, char** argv)
 
         std::printf("Argon2id derivation (%llu passes, %zu MiB): %.3f s\n", SecretBox::kOpsLimit,
                     SecretBox::kMemLimit >> 20, derive);
-        std::printf("password digest check (PBKDF2): %.3f s\n", digest);
-        std::printf("login (password digest + derivation + unwrap): %.3f s   goal < %.1f s: %s\n", login,
-                    kLoginGoalSeconds, login < kLoginGoalSeconds ? "met" : "MISSED");
+        std::printf("login (one derivation + unwrap, nothing else checked): %.3f s   goal < %.1f s: %s\n",
+                    login, kLoginGoalSeconds, login < kLoginGoalSeconds ? "met" : "MISSED");
         std::printf("protection on, %d cards (seal 3 fields each, one transaction, file rebuilt): %.3f s\n",
                     cards, protect);
         std::printf("sealing %d values alone: %.3f s\n", cards * 3, seal);

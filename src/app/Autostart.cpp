@@ -1,11 +1,11 @@
 #include "app/Autostart.h"
 
 #include "store/Error.h"
+#include "store/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace Autostart {
@@ -57,7 +57,6 @@ void write(const QString& executable, const QString& home)
         throw Error(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("Velmora")));
     const QString path = entryPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
     const QByteArray content = QStringLiteral("[Desktop Entry]\n"
                                               "Type=Application\n"
                                               "Name=Velmora\n"
@@ -67,8 +66,11 @@ void write(const QString& executable, const QString& home)
                                               "X-GNOME-Autostart-enabled=true\n")
                                    .arg(execLine(executable, home))
                                    .toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+    try {
+        SafeFile::write(path, content);
+    } catch (const Error&) {
         throw Error(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("Velmora")));
+    }
 }
 
 void remove()

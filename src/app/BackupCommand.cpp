@@ -3,6 +3,7 @@
 #include "app/SingleInstance.h"
 #include "store/Backup.h"
 #include "store/Error.h"
+#include "store/Settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,13 +34,23 @@ QString restoreKeepPath(const HomeFolder& home, const QDateTime& at)
 }
 
 int runRestoreCommand(const HomeFolder& home, const Clock& clock, const QString& file, QTextStream& out,
-                      QTextStream& err)
+                      QTextStream& err, bool force)
 {
     try {
         const QString source = QFileInfo(file).absoluteFilePath();
         const QString problem = Backup::problemWith(source);
         if (!problem.isEmpty())
             throw Error(QStringLiteral("未恢复：") + problem);
+        // Protection on, but the copy holds numbers in clear: they would sit in clear (and in every
+        // daily copy) until the next login seals them. Only when asked for.
+        const Settings settings(home.iniPath());
+        const bool clearUnderProtection =
+            settings.passwordProtect() && settings.passwordSet() && Backup::holdsClearSecrets(source);
+        if (clearUnderProtection && !force)
+            throw Error(
+                QStringLiteral("未恢复：%1 中的卡号、校验码或有效期没有加密，而当前开启了密码保护。恢复后它们"
+                               "将以明文保存，直到下次登录时重新加密。确实要恢复，请加上 --force。")
+                    .arg(source));
         home.ensureExists();
 
         // The running program holds this lock; holding it here also keeps one from starting.
@@ -58,6 +69,8 @@ int runRestoreCommand(const HomeFolder& home, const Clock& clock, const QString&
         out << QStringLiteral("已用 %1 恢复数据库。").arg(source) << '\n';
         if (hadDatabase)
             out << QStringLiteral("原来的数据库已保存为 %1。").arg(kept) << '\n';
+        if (clearUnderProtection)
+            out << QStringLiteral("注意：恢复的卡号等资料没有加密，下次登录时会重新加密。") << '\n';
         return 0;
     } catch (const Error& e) {
         out.flush();

@@ -76,8 +76,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("export-csv"),
         QStringLiteral("不打开窗口：把全部卡片导出为 CSV 文件 FILE（开启密码保护时卡号只含后四位）。"),
         QStringLiteral("FILE"));
-    const QList<QCommandLineOption> options{help, version, summary, json, remind,
-                                            demo, backup,  restore, ics,  exportCsv};
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("与 --restore 同用：开启密码保护时也恢复含有明文卡号的备份（下次登录时再加密）。"));
+    const QList<QCommandLineOption> options{help,   version, summary, json, remind,   demo,
+                                            backup, restore, force,   ics,  exportCsv};
     parser.addOptions(options);
 
     CommandLine result;
@@ -96,6 +99,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     }
     result.json = parser.isSet(json);
     result.demo = parser.isSet(demo);
+    result.force = parser.isSet(force);
     if (parser.isSet(help))
         result.mode = Mode::Help;
     else if (parser.isSet(version))
@@ -118,6 +122,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     } else if (result.json) {
         result.mode = Mode::Error;
         result.errorText = QStringLiteral("--json 只能与 --summary 同用。");
+    }
+    if (result.force && result.mode != Mode::Restore && result.mode != Mode::Error) {
+        result.mode = Mode::Error;
+        result.errorText = QStringLiteral("--force 只能与 --restore 同用。");
     }
     return result;
 }

@@ -59,13 +59,18 @@ void LoginDialog::showEvent(QShowEvent* event)
 
 void LoginDialog::tryLogin()
 {
-    const CardLock::Login login = m_gate ? m_gate->login(m_edit->text()) : CardLock::Login{};
+    QString typed = m_edit->text();
+    const CardLock::Login login = m_gate ? m_gate->login(typed) : CardLock::Login{};
     if (login.accepted) {
+        // Used: gone from the field and from this copy (the field's own copy is then ours alone).
+        m_edit->clear();
+        typed.fill(QChar(0));
         if (!login.problem.isEmpty())
             MessageBox::error(this, login.problem); // the card tab opens all the same
         accept();
         return;
     }
-    // The typed text stays in place for another try.
-    MessageBox::information(this, QStringLiteral("密码错误，请重新登录！"));
+    // The typed text stays in place for another try. A key that no password can open says so.
+    MessageBox::information(this, login.problem.isEmpty() ? QStringLiteral("密码错误，请重新登录！")
+                                                          : login.problem);
 }

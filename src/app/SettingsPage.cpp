@@ -278,6 +278,7 @@ bool SettingsPage::confirmCurrentPassword(bool keyNeeded)
 // The key stays open only while the card tab is; the card lists show the new state.
 void SettingsPage::afterSecretsChange()
 {
+    m_current.fill(QChar(0)); // a typed password does not outlive its use
     m_current.clear();
     if (m_context.data) {
         if (m_locked && m_locked())

@@ -2,9 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QByteArray kShowRequest = "show\n";
@@ -23,13 +27,30 @@ QString SingleInstance::lockPath(const QString& homePath)
     return QDir(homePath).filePath(QStringLiteral("velmora.lock"));
 }
 
+namespace {
+// A folder only this user can enter: the session's runtime folder as the desktop sets it up.
+bool privateFolder(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+} // namespace
+
 QString SingleInstance::serverName(const QString& homePath)
 {
-    // Per user and per home folder; short enough for a socket path.
+    // A full path in a folder no other user can write to, so nobody else can take the name
+    // first: the session's runtime folder, else the (0700) home folder itself.
     const QByteArray key = QDir(homePath).absolutePath().toUtf8();
-    return QStringLiteral("velmora-%1-%2")
-        .arg(qEnvironmentVariable("USER", QStringLiteral("user")))
-        .arg(QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16)));
+    const QString name = QStringLiteral("velmora-%1.sock")
+                             .arg(QString::fromLatin1(
+                                 QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16)));
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (privateFolder(runtime))
+        return QDir(runtime).filePath(name);
+    return QDir(homePath).absoluteFilePath(name);
 }
 
 bool SingleInstance::claim()

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/DemoData.h"
 #include "app/MainWindow.h"
+#include "app/ProcessGuard.h"
 #include "app/QuitOnSignal.h"
 #include "app/SingleInstance.h"
 #include "app/StartupProbe.h"
@@ -71,6 +72,7 @@ int runGui(QApplication& app, const HomeFolder& home)
 
 int main(int argc, char* argv[])
 {
+    closeProcessToInspection();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -107,7 +109,7 @@ int main(int argc, char* argv[])
         if (command.mode == CommandLine::Mode::Backup)
             return runBackupCommand(home, command.file, out, err);
         if (command.mode == CommandLine::Mode::Restore)
-            return runRestoreCommand(home, Clock::system(), command.file, out, err);
+            return runRestoreCommand(home, Clock::system(), command.file, out, err, command.force);
         if (command.mode == CommandLine::Mode::Calendar) {
             QFile stdOut; // the calendar's bytes as they are: CRLF lines
             stdOut.open(stdout, QIODevice::WriteOnly);

@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/Settings.h"
 
 #include <QDir>
 
@@ -20,7 +21,11 @@ QString RefreshJobs::backupBeforePass(Database& db, const Clock& clock)
         return {};
     m_backupTriedOn = today;
     try {
-        Backup::makeDaily(db, today, Backup::keepSetting(IniFile(m_home.iniPath())));
+        const Settings settings(m_home.iniPath());
+        const bool sealWanted = settings.passwordProtect() && settings.passwordSet();
+        if (Backup::makeDaily(db, today, Backup::keepSetting(settings.file()), sealWanted) ==
+            Backup::DailyOutcome::HeldBack)
+            return QStringLiteral("今日未备份数据库：卡号等资料尚未加密，登录后加密，之后的备份才不含明文。");
         return {};
     } catch (const Error& e) {
         const QString text = QStringLiteral("今日数据库备份失败：") + e.message();

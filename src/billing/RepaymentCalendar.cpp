@@ -5,10 +5,10 @@
 #include "store/Database.h"
 #include "store/DateText.h"
 #include "store/Error.h"
+#include "store/SafeFile.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QSaveFile>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -254,11 +254,7 @@ QByteArray forDatabase(Database& db, const Clock& clock)
 
 void writeFile(const QString& path, const QByteArray& calendar)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(calendar) != calendar.size() || !file.commit())
-        throw Error(QStringLiteral("无法写入日历文件 %1：%2").arg(path, file.errorString()));
+    SafeFile::write(path, calendar);
 }
 
 int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err)

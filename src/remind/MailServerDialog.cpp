@@ -150,6 +150,14 @@ void MailServerDialog::save()
         if (s.from.isEmpty())
             throw Error(QStringLiteral("请填写发件人Email。"));
         s.validate();
+        if (s.passwordMayGoInClear() &&
+            !MessageBox::question(
+                this,
+                QStringLiteral("选择了“不要求加密”：服务器 %1 不支持STARTTLS时，登录密码将以明文经网络发送。"
+                               "\n确定保存吗？")
+                    .arg(s.host),
+                QStringLiteral("邮件服务器")))
+            return;
         s.save(m_file);
         MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。"));
         accept();

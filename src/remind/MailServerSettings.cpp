@@ -4,6 +4,8 @@
 #include "store/Error.h"
 
 #include <QFile>
+#include <QHostAddress>
+#include <QSysInfo>
 
 const QString MailServerSettings::kSection = QStringLiteral("邮件服务器");
 const QString MailServerSettings::kPlaceholderHost = QStringLiteral("smtp.example.com");
@@ -121,4 +123,15 @@ QString MailServerSettings::url() const
     const QString scheme = security == Security::Ssl ? QStringLiteral("smtps") : QStringLiteral("smtp");
     const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host; // IPv6 literal
     return QStringLiteral("%1://%2:%3").arg(scheme, shownHost).arg(port);
+}
+
+bool MailServerSettings::passwordMayGoInClear() const
+{
+    if (security != Security::None || user.isEmpty())
+        return false;
+    const QString name = host.toLower();
+    if (name == u"localhost" || name.endsWith(u".localhost") || name == QSysInfo::machineHostName().toLower())
+        return false;
+    const QHostAddress address(name.startsWith(u'[') ? name.mid(1, name.size() - 2) : name);
+    return address.isNull() || !address.isLoopback();
 }

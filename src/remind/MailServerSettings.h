@@ -38,6 +38,10 @@ struct MailServerSettings
     // (no server, bad port, unusable sender address, unknown security, unreadable CA file).
     void validate() const;
 
+    // Whether the login password may cross the network in clear: no encryption asked for, a
+    // login to give, and a server that is not this machine.
+    bool passwordMayGoInClear() const;
+
     // "smtp://host:port" or "smtps://host:port".
     QString url() const;
 };

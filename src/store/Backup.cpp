@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/SafeFile.h"
 #include "store/SecretBox.h"
 
 #include <QCoreApplication>
@@ -49,9 +50,16 @@ public:
             return false;
         }
         sqlite3_busy_timeout(m_db, 5000);
+        Database::harden(m_db);
         return true;
     }
     sqlite3* get() const { return m_db; }
+    void close()
+    {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
     QString message() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString(); }
 
 private:
@@ -104,18 +112,13 @@ void copyConnectionTo(sqlite3* source, const QString& target)
         throw Error(QStringLiteral("%1 是一个文件夹。").arg(target));
     if (!info.absoluteDir().exists())
         throw Error(QStringLiteral("文件夹 %1 不存在。").arg(info.absolutePath()));
-    const QString temporary = info.absoluteDir().filePath(
-        QStringLiteral(".%1.%2.part").arg(info.fileName()).arg(QCoreApplication::applicationPid()));
-    QFile::remove(temporary);
-    {
-        QFile file(temporary); // owner-only before SQLite writes a byte
-        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnlyFile))
-            throw Error(QStringLiteral("无法写入 %1：%2").arg(temporary, file.errorString()));
-    }
+    // Owner-only under a random name before SQLite writes a byte; a shared folder's planted link
+    // or file at a guessable name is never followed.
+    const QString temporary = SafeFile::createBeside(target);
     try {
         Connection copy;
         QString why;
-        if (!copy.open(temporary, SQLITE_OPEN_READWRITE, &why))
+        if (!copy.open(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, &why))
             throw Error(why);
         copyPages(copy.get(), source);
     } catch (const Error& e) {
@@ -123,49 +126,7 @@ void copyConnectionTo(sqlite3* source, const QString& target)
         QFile::remove(temporary + QStringLiteral("-journal"));
         throw Error(QStringLiteral("无法备份数据库到 %1：%2").arg(target, e.message()));
     }
-    // rename() replaces an existing file in one step.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temporary);
-        throw Error(QStringLiteral("无法写入备份文件 %1。").arg(target));
-    }
-}
-
-// Whether an open database is one of this program's: it holds the program's tables.
-// (Kept in one place so that a stored mark of the file can take over the check.)
-qint64 pragmaValue(sqlite3* db, const char* pragma)
-{
-    sqlite3_stmt* statement = nullptr;
-    qint64 value = -1;
-    if (sqlite3_prepare_v2(db, pragma, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        value = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
-    return value;
-}
-
-// Ours: carries our mark at a schema version this program can open, or is an earlier unmarked
-// database of ours (our four tables, no version).
-bool isOurDatabase(sqlite3* db)
-{
-    const qint64 applicationId = pragmaValue(db, "PRAGMA application_id");
-    const qint64 version = pragmaValue(db, "PRAGMA user_version");
-    if (applicationId == Database::kApplicationId)
-        return version >= 0 && version <= Database::kSchemaVersion;
-    if (applicationId != 0 || version != 0)
-        return false;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT lower(name) FROM sqlite_master WHERE type='table'", -1, &statement,
-                           nullptr) != SQLITE_OK)
-        return false;
-    QSet<QString> tables;
-    while (sqlite3_step(statement) == SQLITE_ROW)
-        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
-    sqlite3_finalize(statement);
-    for (const char* expected : {"txyk", "tname", "tjz", "txyk_jz"}) {
-        if (!tables.contains(QLatin1String(expected)))
-            return false;
-    }
-    return true;
+    SafeFile::moveInto(temporary, target); // replaces an existing file in one step
 }
 
 // The first row of integrity_check ("ok" when sound), or the error SQLite gave.
@@ -241,8 +202,11 @@ QString problemWith(const QString& path)
     const QString integrity = integrityOf(db.get());
     if (integrity != QLatin1String("ok"))
         return QStringLiteral("%1 已损坏（%2）。").arg(path, integrity);
-    if (!isOurDatabase(db.get()))
-        return QStringLiteral("%1 不是本程序的数据库。").arg(path);
+    db.close();
+    // Exactly what the program would open afterwards: one rule for both.
+    const QString refused = Database::whyNotOpenable(path);
+    if (!refused.isEmpty())
+        return QStringLiteral("%1 不能用来恢复：%2。").arg(path, refused);
     return {};
 }
 
@@ -264,10 +228,12 @@ QStringList prune(const QString& folder, int keep)
     return removed;
 }
 
-DailyOutcome makeDaily(Database& db, QDate today, int keep)
+DailyOutcome makeDaily(Database& db, QDate today, int keep, bool sealWanted)
 {
     if (keep <= 0)
         return DailyOutcome::Off;
+    if (sealWanted && holdsClearSecrets(db))
+        return DailyOutcome::HeldBack;
     const QString folder = folderFor(db.path());
     const QString target = QDir(folder).filePath(dailyFileName(today));
     DailyOutcome outcome = DailyOutcome::AlreadyMade;
@@ -280,27 +246,41 @@ DailyOutcome makeDaily(Database& db, QDate today, int keep)
     return outcome;
 }
 
+namespace {
+bool clearSecretsIn(sqlite3* db)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT c_no, c_xym, c_yxq FROM txyk", -1, &statement, nullptr) != SQLITE_OK)
+        return false;
+    bool found = false;
+    while (!found && sqlite3_step(statement) == SQLITE_ROW) {
+        for (int column = 0; column < 3 && !found; ++column) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+            const QString value = text ? QString::fromUtf8(text).trimmed() : QString();
+            found = !value.isEmpty() && !SecretBox::isSealed(value);
+        }
+    }
+    sqlite3_finalize(statement);
+    return found;
+}
+} // namespace
+
+bool holdsClearSecrets(const QString& path)
+{
+    Connection copy;
+    return copy.open(path, SQLITE_OPEN_READONLY, nullptr) && clearSecretsIn(copy.get());
+}
+
+bool holdsClearSecrets(Database& db)
+{
+    return clearSecretsIn(handleOf(db));
+}
+
 QStringList copiesWithClearSecrets(const QString& folder)
 {
     QStringList clear;
     for (const QString& name : QDir(folder).entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name)) {
-        Connection copy;
-        if (!copy.open(QDir(folder).filePath(name), SQLITE_OPEN_READONLY, nullptr))
-            continue;
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(copy.get(), "SELECT c_no, c_xym, c_yxq FROM txyk", -1, &statement, nullptr) !=
-            SQLITE_OK)
-            continue;
-        bool found = false;
-        while (!found && sqlite3_step(statement) == SQLITE_ROW) {
-            for (int column = 0; column < 3 && !found; ++column) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-                const QString value = text ? QString::fromUtf8(text).trimmed() : QString();
-                found = !value.isEmpty() && !SecretBox::isSealed(value);
-            }
-        }
-        sqlite3_finalize(statement);
-        if (found)
+        if (holdsClearSecrets(QDir(folder).filePath(name)))
             clear << name;
     }
     return clear;
@@ -341,9 +321,8 @@ void restore(const QString& source, const QString& databasePath, const QString& 
                 QFile::setPermissions(keepAs + QStringLiteral("-journal"), kOwnerOnlyFile);
         }
     } else {
-        QFile file(databasePath);
-        if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnlyFile))
-            throw Error(QStringLiteral("无法创建数据库文件 %1：%2").arg(databasePath, file.errorString()));
+        SafeFile::refuseLink(databasePath);
+        SafeFile::createNew(databasePath);
     }
 
     Connection from;
@@ -352,7 +331,7 @@ void restore(const QString& source, const QString& databasePath, const QString& 
         throw Error(QStringLiteral("无法打开 %1：%2").arg(source, why));
     try {
         Connection to;
-        if (!to.open(databasePath, SQLITE_OPEN_READWRITE, &why))
+        if (!to.open(databasePath, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, &why))
             throw Error(why);
         copyPages(to.get(), from.get());
     } catch (const Error& e) {

@@ -30,16 +30,21 @@ void copyFile(const QString& source, const QString& target);
 // damaged (integrity_check) or not ours. Empty when it can.
 QString problemWith(const QString& path);
 
-enum class DailyOutcome { Made, AlreadyMade, Off };
+enum class DailyOutcome { Made, AlreadyMade, Off, HeldBack };
 // Today's copy of the open database unless `keep` is 0 or it exists already; then the copies
-// beyond the newest `keep` are removed. Throws Error (nothing half-written is left).
-DailyOutcome makeDaily(Database& db, QDate today, int keep);
+// beyond the newest `keep` are removed. While `sealWanted` (protection on with a password) and
+// the database still holds a card secret in clear, no copy is made (HeldBack): a copy would keep
+// it in clear long after the next login seals it. Throws Error (nothing half-written is left).
+DailyOutcome makeDaily(Database& db, QDate today, int keep, bool sealWanted = false);
 // Removes the daily copies in `folder` beyond the newest `keep`; returns the names removed.
 QStringList prune(const QString& folder, int keep);
 
 // The copies in `folder` (daily and kept-before-restore) that hold a card number, check code or
 // validity in clear: made before password protection sealed them. Unreadable files are skipped.
 QStringList copiesWithClearSecrets(const QString& folder);
+// Whether the database at `path` holds a card number, check code or validity in clear.
+bool holdsClearSecrets(const QString& path);
+bool holdsClearSecrets(Database& db);
 // Removes those files; returns the ones that could not be removed.
 QStringList removeCopies(const QString& folder, const QStringList& names);
 

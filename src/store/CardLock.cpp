@@ -2,36 +2,51 @@
 
 #include "store/CardSecrets.h"
 #include "store/Error.h"
-#include "store/PasswordHash.h"
 #include "store/Settings.h"
 
 namespace {
-const QString kKeyDoesNotOpen =
-    QStringLiteral("卡片密钥无法用这个密码解开（数据库中的密钥可能已损坏或被改动），卡号、校验码和有效期"
-                   "无法显示。数据库未作任何改动。");
+const QString kNoKey = QStringLiteral(
+    "数据库中没有可以核对密码的卡片密钥（可能换用了未加密的数据库副本）。请在“系统设置”中用“重置密码”"
+    "重新设置密码。");
 } // namespace
 
 bool CardLock::wanted() const
 {
-    return m_settings.passwordProtect() && !m_settings.password().isEmpty();
+    return m_settings.passwordProtect() && m_settings.passwordSet();
 }
 
 CardLock::Login CardLock::login(const QString& password)
 {
     Login result;
-    if (!m_settings.checkPassword(password))
-        return result;
-    result.accepted = true;
     try {
-        const QString stored = m_settings.password();
-        if (!stored.isEmpty() && !PasswordHash::isDigest(stored))
-            m_settings.savePassword(password); // a plain-text password from an older version
         if (m_secrets.keyStored()) {
-            if (!m_secrets.unlocked() && !m_secrets.unlock(password))
-                result.problem = kKeyDoesNotOpen;
-        } else if (wanted()) {
-            // The first login after an upgrade, or after a switch that was cut short.
+            // The key decides: nothing cheaper to check the password against is kept.
+            if (!m_secrets.unlock(password)) {
+                result.problem = m_secrets.wrapProblem();
+                return result;
+            }
+            result.accepted = true;
+            if (!m_settings.passwordInKey())
+                m_settings.savePassword(password); // an older file's plain text or digest goes
+            return result;
+        }
+        if (m_settings.passwordInKey()) {
+            // Values clear (protection was off): the key kept to check the password decides.
+            const std::optional<bool> opens = m_secrets.checkWhileClear(password);
+            if (!opens)
+                result.problem = kNoKey;
+            if (!opens.value_or(false))
+                return result;
+        } else if (!m_settings.checkPassword(password)) {
+            // No key yet: the empty password, or a password an older version kept in the file.
+            return result;
+        }
+        result.accepted = true;
+        if (wanted()) {
+            // The first login after an upgrade, or after a switch that was cut short: sealed now,
+            // and the file's copy of the password goes once the key holds it.
             m_secrets.protect(password);
+            m_settings.savePassword(password);
         }
     } catch (const Error& e) {
         result.problem = e.message();
@@ -47,17 +62,23 @@ bool CardLock::passwordNeeded() const
 bool CardLock::passwordNeededForProtection(bool on) const
 {
     if (on)
-        return !m_settings.password().isEmpty() && !m_secrets.keyStored();
+        return m_settings.passwordSet() && !m_secrets.keyStored();
     return passwordNeeded();
 }
 
 QString CardLock::confirm(const QString& current)
 {
-    if (!m_settings.checkPassword(current))
-        return QStringLiteral("密码错误");
-    if (passwordNeeded() && !m_secrets.unlock(current))
-        return kKeyDoesNotOpen;
-    return {};
+    if (m_secrets.keyStored()) {
+        if (m_secrets.unlock(current))
+            return {};
+        const QString problem = m_secrets.wrapProblem();
+        return problem.isEmpty() ? QStringLiteral("密码错误") : problem;
+    }
+    if (m_settings.passwordInKey()) {
+        // Nothing left to check against (a database copy without its key): the one typed is taken.
+        return m_secrets.checkWhileClear(current).value_or(true) ? QString() : QStringLiteral("密码错误");
+    }
+    return m_settings.checkPassword(current) ? QString() : QStringLiteral("密码错误");
 }
 
 void CardLock::changePassword(const QString& password)
@@ -66,19 +87,22 @@ void CardLock::changePassword(const QString& password)
         if (password.isEmpty()) {
             // No password, nothing to seal with: the values are opened first.
             m_secrets.unprotect();
+            m_secrets.keepCheckWhileClear(password);
             m_settings.savePassword(password);
             return;
         }
-        // The new wrap is stored before the new password and the old wrap goes after it, so a
-        // crash in between leaves a wrap for whichever password the file holds.
-        const qint64 wrap = m_secrets.addWrap(password);
+        // A new key under the new password, in one transaction with every value sealed again.
+        m_secrets.changePassword(password);
         m_settings.savePassword(password);
-        m_secrets.dropWrapsExcept(wrap);
         return;
     }
-    m_settings.savePassword(password);
-    if (wanted())
+    // Sealed before the file says a password is set, so a crash in between leaves a key that
+    // decides the next login, never a password nothing can check.
+    if (m_settings.passwordProtect() && !password.isEmpty())
         m_secrets.protect(password);
+    else
+        m_secrets.keepCheckWhileClear(password);
+    m_settings.savePassword(password);
 }
 
 void CardLock::saveGeneral(bool autostart, bool protect, int autoMinMinutes, const QString& currentPassword)
@@ -88,12 +112,16 @@ void CardLock::saveGeneral(bool autostart, bool protect, int autoMinMinutes, con
         m_settings.saveGeneral(autostart, protect, autoMinMinutes);
         return;
     }
-    const bool seal = protect && !m_settings.password().isEmpty() && !m_secrets.keyStored();
-    if (seal && !m_settings.checkPassword(currentPassword))
+    const bool seal = protect && m_settings.passwordSet() && !m_secrets.keyStored();
+    if (seal && !confirm(currentPassword).isEmpty())
         throw Error(QStringLiteral("密码错误"));
-    m_settings.saveGeneral(autostart, protect, autoMinMinutes);
-    if (seal)
+    // Sealed before the switch is saved: a crash in between leaves sealed values that the next
+    // save of the switch puts under the login, never a locked tab with nothing to check against.
+    if (seal) {
         m_secrets.protect(currentPassword);
+        m_settings.savePassword(currentPassword);
+    }
+    m_settings.saveGeneral(autostart, protect, autoMinMinutes);
 }
 
 int CardLock::reset()

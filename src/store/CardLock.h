@@ -23,9 +23,10 @@ public:
         bool accepted = false;
         QString problem; // the login stands, but the values cannot be shown (Chinese)
     };
-    // A login with the trimmed `password`. When it is the stored one: a password still kept in
-    // plain text is stored as its digest, the data key is opened, and cards still clear while
-    // protection is wanted are sealed now.
+    // A login with the trimmed `password`. While the values are sealed, opening the data key is
+    // the check (a password an older version kept in the file is removed then). Without a key
+    // the empty password, or an older file's password, is checked and the cards are sealed now
+    // while protection is wanted. A password set but no key to check it: refused, with why.
     Login login(const QString& password);
 
     // Whether a new password must be given the current one first: the values are sealed and the
@@ -34,12 +35,13 @@ public:
     // Whether saving the protection switch as `on` needs the current password: to seal (on) it
     // wraps the new key; to open (off) it opens the key.
     bool passwordNeededForProtection(bool on) const;
-    // Checks `current` against the stored password and opens the key with it where there is one.
+    // Checks `current` by opening the key with it where there is one (else against an older
+    // file's password; with protection off and no key, nothing can check it and it is taken).
     // Returns an empty text when it did, else why not.
     QString confirm(const QString& current);
 
-    // Saves a new password: the key re-wrapped (sealed values stay as they are), the values
-    // opened for an empty password, or sealed when protection is on and they were clear.
+    // Saves a new password: a new key seals the values again, the values are opened for an
+    // empty password, or sealed when protection is on and they were clear.
     void changePassword(const QString& password);
     // Saves root, pdtf and zxf, and seals (with the current password) or opens the values as
     // the switch says.

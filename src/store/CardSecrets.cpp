@@ -72,8 +72,8 @@ struct NewValue
     QString clear;
 };
 
-// Rewrites every card for which `change` gives new values (nullopt keeps a value as it is); the
-// readable last four follow a new number. The caller owns the transaction.
+// Rewrites every card for which `change(row, i, value)` gives new values (nullopt keeps a value as
+// it is); the readable last four follow a new number. The caller owns the transaction.
 template <typename Change>
 void rewriteCards(Database& db, const CardSecrets::Progress& progress, Change change)
 {
@@ -86,7 +86,7 @@ void rewriteCards(Database& db, const CardSecrets::Progress& progress, Change ch
         QVariant last4;
         for (int i = 0; i < 3; ++i) {
             QVariant& value = row.values[size_t(i)];
-            const std::optional<NewValue> next = change(i, value);
+            const std::optional<NewValue> next = change(row, i, value);
             if (!next)
                 continue;
             if (i == 0)
@@ -150,7 +150,7 @@ void CardSecrets::follow() const
         return;
     // A database of ours not yet at the current version (opened read-only) has no key table.
     try {
-        Statement q(m_db, QStringLiteral("SELECT count(*) FROM tkey"));
+        Statement q(m_db, QStringLiteral("SELECT count(*) FROM tkey WHERE c_key NOT LIKE 'check$%'"));
         m_keyStored = q.step() && q.integer(0) > 0;
     } catch (const Error&) {
         m_keyStored = false;
@@ -169,26 +169,91 @@ bool CardSecrets::unlocked() const
     return m_key.has_value();
 }
 
+namespace {
+// The newest wrap of the form and figures this program writes: the only one a password is tried
+// against, so planted rows cost a login nothing.
+std::optional<QString> newestWrap(Database& db)
+{
+    Statement q(db, QStringLiteral("SELECT c_key FROM tkey ORDER BY id DESC"));
+    while (q.step()) {
+        const QString wrapped = q.text(0);
+        if (SecretBox::wellFormed(wrapped))
+            return wrapped;
+    }
+    return std::nullopt;
+}
+
+// A wrap kept only to check the password while the values are clear.
+const QString kCheckOnly = QStringLiteral("check$");
+
+const QString kUnreadableRefused =
+    QStringLiteral("有%1项卡片资料无法解密（可能已损坏或被改动），%2，数据库未作改动。");
+} // namespace
+
 bool CardSecrets::unlock(const QString& password)
 {
     follow();
-    std::vector<std::pair<qint64, QString>> wraps;
+    const std::optional<QString> wrapped = newestWrap(m_db);
+    if (!wrapped)
+        return false;
+    std::optional<SecretBox::Unwrapped> opened = SecretBox::unwrap(*wrapped, password);
+    if (!opened)
+        return false;
+    if (opened->oldValues) {
+        // Values of the earlier form are bound to their field only: sealed again under a new
+        // key, bound to their card. A value that does not open stays as it is (and unreadable).
+        reseal(opened->key, true, password, false, {});
+    } else {
+        m_key = std::move(opened->key);
+        // Stray wraps (planted, or left by an earlier version's cut-short change) go; a file we
+        // may not write keeps them, harmless since they are never tried.
+        Statement others(m_db, QStringLiteral("SELECT count(*) FROM tkey WHERE c_key<>?"));
+        others.bind(0, *wrapped);
+        if (others.step() && others.integer(0) > 0) {
+            try {
+                m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE c_key<>?"), {*wrapped});
+            } catch (const Error&) {
+            }
+        }
+    }
+    m_keyStored = true;
+    return true;
+}
+
+std::optional<bool> CardSecrets::checkWhileClear(const QString& password) const
+{
+    std::optional<QString> kept;
     {
-        Statement q(m_db, QStringLiteral("SELECT id, c_key FROM tkey ORDER BY id DESC"));
-        while (q.step())
-            wraps.emplace_back(q.integer(0), q.text(1));
+        Statement q(m_db,
+                    QStringLiteral("SELECT c_key FROM tkey WHERE c_key LIKE 'check$%' ORDER BY id DESC"));
+        if (q.step())
+            kept = q.text(0).mid(kCheckOnly.size());
     }
-    for (const auto& [id, wrapped] : wraps) {
-        std::optional<SecretBox::Key> key = SecretBox::unwrap(wrapped, password);
-        if (!key)
-            continue;
-        if (wraps.size() > 1)
-            dropWrapsExcept(id);
-        m_key = std::move(key);
-        m_keyStored = true;
-        return true;
-    }
-    return false;
+    if (!kept)
+        return std::nullopt;
+    return SecretBox::unwrap(*kept, password).has_value();
+}
+
+void CardSecrets::keepCheckWhileClear(const QString& password)
+{
+    const QString wrapped =
+        password.isEmpty() ? QString() : kCheckOnly + SecretBox::wrap(SecretBox::Key::random(), password);
+    Transaction transaction(m_db);
+    m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE c_key LIKE 'check$%'"));
+    if (!wrapped.isEmpty())
+        m_db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {wrapped});
+    transaction.commit();
+}
+
+QString CardSecrets::wrapProblem() const
+{
+    follow();
+    if (!m_keyStored)
+        return {};
+    if (newestWrap(m_db))
+        return {};
+    return QStringLiteral(
+        "数据库中的卡片密钥不是本程序写入的形式（可能已损坏或被改动），无法用任何密码解开。");
 }
 
 void CardSecrets::lock()
@@ -196,27 +261,32 @@ void CardSecrets::lock()
     m_key.reset();
 }
 
-QVariant CardSecrets::shown(const QString& field, const QVariant& stored) const
+QVariant CardSecrets::shown(const QString& field, const QVariant& stored, qint64 cardId,
+                            const QVariant& last4) const
 {
     if (!sealedValue(stored))
         return stored;
     follow();
     if (!m_key)
         return kLockedText;
-    if (const auto clear = SecretBox::open(*m_key, stored.toString(), field.toLower()))
+    const auto clear = SecretBox::open(*m_key, stored.toString(), cardId, field);
+    // A number that does not end in the card's readable last four was put there from elsewhere.
+    const bool numberFits = !clear || field.compare(u"c_no", Qt::CaseInsensitive) != 0 || last4.isNull() ||
+                            lastFour(*clear) == last4.toString();
+    if (clear && numberFits)
         return *clear;
     ++m_unreadable;
     return kUnreadableText;
 }
 
-QVariant CardSecrets::toStore(const QString& field, const QVariant& shown) const
+QVariant CardSecrets::toStore(const QString& field, const QVariant& shown, qint64 cardId) const
 {
     follow();
     if (!m_keyStored || shown.isNull() || shown.toString().isEmpty())
         return shown;
     if (!m_key)
         throw Error(QStringLiteral("卡号、校验码和有效期已加密，请先登录再修改。"));
-    return SecretBox::seal(*m_key, shown.toString(), field.toLower());
+    return SecretBox::seal(*m_key, shown.toString(), cardId, field);
 }
 
 void CardSecrets::requireKey() const
@@ -238,13 +308,16 @@ void CardSecrets::protect(const QString& password, const Progress& progress)
     const QString wrapped = m_keyStored ? QString() : SecretBox::wrap(key, password);
 
     Transaction transaction(m_db);
-    if (!wrapped.isEmpty())
+    if (!wrapped.isEmpty()) {
+        m_db.executeSql(QStringLiteral("DELETE FROM tkey"));
         m_db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {wrapped});
-    rewriteCards(m_db, progress, [&](int i, const QVariant& value) -> std::optional<NewValue> {
-        if (!clearValue(value))
-            return std::nullopt;
-        return NewValue{SecretBox::seal(key, value.toString(), fields()[i]), value.toString()};
-    });
+    }
+    rewriteCards(
+        m_db, progress, [&](const CardRow& row, int i, const QVariant& value) -> std::optional<NewValue> {
+            if (!clearValue(value))
+                return std::nullopt;
+            return NewValue{SecretBox::seal(key, value.toString(), row.id, fields()[i]), value.toString()};
+        });
     transaction.commit();
     if (fresh)
         m_key = std::move(fresh);
@@ -252,17 +325,42 @@ void CardSecrets::protect(const QString& password, const Progress& progress)
     rebuildFile();
 }
 
-qint64 CardSecrets::addWrap(const QString& password)
+void CardSecrets::reseal(const SecretBox::Key& oldKey, bool oldValues, const QString& password,
+                         bool refuseUnreadable, const Progress& progress)
 {
-    requireKey();
-    const QString wrapped = SecretBox::wrap(*m_key, password);
+    SecretBox::Key fresh = SecretBox::Key::random();
+    const QString wrapped = SecretBox::wrap(fresh, password);
+    Transaction transaction(m_db);
+    int unreadable = 0;
+    rewriteCards(
+        m_db, progress, [&](const CardRow& row, int i, const QVariant& value) -> std::optional<NewValue> {
+            const QString& field = fields()[i];
+            if (clearValue(value)) // left clear by a cut-short switch: sealed now as well
+                return NewValue{SecretBox::seal(fresh, value.toString(), row.id, field), value.toString()};
+            if (!sealedValue(value))
+                return std::nullopt;
+            const std::optional<QString> clear =
+                oldValues ? SecretBox::openOld(oldKey, value.toString(), field)
+                          : SecretBox::open(oldKey, value.toString(), row.id, field);
+            if (!clear) {
+                ++unreadable;
+                return std::nullopt;
+            }
+            return NewValue{SecretBox::seal(fresh, *clear, row.id, field), *clear};
+        });
+    if (unreadable > 0 && refuseUnreadable)
+        throw Error(kUnreadableRefused.arg(unreadable).arg(QStringLiteral("密码未更改")));
+    m_db.executeSql(QStringLiteral("DELETE FROM tkey"));
     m_db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {wrapped});
-    return m_db.lastInsertId();
+    transaction.commit();
+    m_key = std::move(fresh);
+    m_keyStored = true;
 }
 
-void CardSecrets::dropWrapsExcept(qint64 wrapId)
+void CardSecrets::changePassword(const QString& password, const Progress& progress)
 {
-    m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE id<>?"), {wrapId});
+    requireKey();
+    reseal(*m_key, false, password, true, progress);
 }
 
 void CardSecrets::unprotect(const Progress& progress)
@@ -270,21 +368,21 @@ void CardSecrets::unprotect(const Progress& progress)
     requireKey();
     Transaction transaction(m_db);
     int unreadable = 0; // when there are any, the transaction is rolled back below
-    rewriteCards(m_db, progress, [&](int i, const QVariant& value) -> std::optional<NewValue> {
-        if (!sealedValue(value))
-            return std::nullopt;
-        const auto clear = SecretBox::open(*m_key, value.toString(), fields()[i]);
-        if (!clear) {
-            ++unreadable;
-            return std::nullopt;
-        }
-        return NewValue{*clear, *clear};
-    });
+    rewriteCards(m_db, progress,
+                 [&](const CardRow& row, int i, const QVariant& value) -> std::optional<NewValue> {
+                     if (!sealedValue(value))
+                         return std::nullopt;
+                     const auto clear = SecretBox::open(*m_key, value.toString(), row.id, fields()[i]);
+                     if (!clear) {
+                         ++unreadable;
+                         return std::nullopt;
+                     }
+                     return NewValue{*clear, *clear};
+                 });
     if (unreadable > 0)
-        throw Error(QStringLiteral("有%1项卡片资料无法解密（可能已损坏或被改动），密码保护未关闭，"
-                                   "数据库未作改动。")
-                        .arg(unreadable));
-    m_db.executeSql(QStringLiteral("DELETE FROM tkey"));
+        throw Error(kUnreadableRefused.arg(unreadable).arg(QStringLiteral("密码保护未关闭")));
+    m_db.executeSql(QStringLiteral("DELETE FROM tkey WHERE c_key LIKE 'check$%'"));
+    m_db.executeSql(QStringLiteral("UPDATE tkey SET c_key=?||c_key"), {kCheckOnly});
     transaction.commit();
     m_keyStored = false;
     m_key.reset();
@@ -296,10 +394,10 @@ int CardSecrets::clearSealed()
     Transaction transaction(m_db);
     int cleared = 0;
     for (const QString& field : fields())
-        cleared += m_db.executeSql(QStringLiteral("UPDATE txyk SET %1=NULL WHERE substr(%1,1,%2)=?")
+        cleared += m_db.executeSql(QStringLiteral("UPDATE txyk SET %1=NULL WHERE substr(%1,1,%2) IN (?,?)")
                                        .arg(field)
                                        .arg(SecretBox::kValuePrefix.size()),
-                                   {SecretBox::kValuePrefix});
+                                   {SecretBox::kValuePrefix, SecretBox::kOldValuePrefix});
     m_db.executeSql(QStringLiteral("DELETE FROM tkey"));
     transaction.commit();
     m_keyStored = false;

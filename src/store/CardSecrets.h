@@ -16,7 +16,8 @@ class Query;
 // wrapped under the password (table tkey); this object holds it opened for the session, from a
 // correct login until the card tab locks again. Every change to the table is one transaction.
 //
-// Values are stored sealed ("vsec1:…") or clear; the readable last four digits of the number
+// Values are stored sealed ("vsec2:…", bound to their card and field) or clear; the readable last four digits
+// of the number
 // (`c_last4`) are kept beside them for everything that runs without the password.
 class CardSecrets
 {
@@ -37,18 +38,30 @@ public:
     bool keyStored() const;
     bool unlocked() const;
 
-    // Opens the data key with the password (trying each stored wrap; one left by an interrupted
-    // password change is dropped once another opens). False when none opens: a wrong password
-    // or a damaged wrap; nothing is changed then.
+    // Opens the data key with the password: the login's only check. One wrap is tried, the
+    // newest, and only when it has the form and work figures this program writes. A key of the
+    // earlier form (values bound to their field only) is replaced at once: a new key seals every
+    // value again, bound to its card. False when the key does not open: a wrong password or a
+    // damaged wrap; nothing is changed then.
     bool unlock(const QString& password);
+    // While the values are clear (protection off) a password set is checked by a key kept for
+    // that alone: whether `password` opens it, or nothing when none is kept.
+    std::optional<bool> checkWhileClear(const QString& password) const;
+    // Keeps such a key for `password` (none for the empty password), replacing the one kept.
+    void keepCheckWhileClear(const QString& password);
+    // Why the stored wrap cannot open with any password (empty when it may): a planted or
+    // damaged wrap tells the user more than "wrong password".
+    QString wrapProblem() const;
     void lock(); // drops the open key
 
-    // The value to show for a stored one: sealed values opened (or a placeholder when they cannot
-    // be), clear values as they are.
-    QVariant shown(const QString& field, const QVariant& stored) const;
+    // The value to show for a stored one of card `cardId`: sealed values opened (or a
+    // placeholder when they cannot be), clear values as they are. An opened number must end in
+    // the card's readable `last4` where one is given.
+    QVariant shown(const QString& field, const QVariant& stored, qint64 cardId,
+                   const QVariant& last4 = {}) const;
     // The value to store for a shown one: sealed while the values are sealed. Throws Error when
     // they are but the key is not open (a clear value never goes into a protected database).
-    QVariant toStore(const QString& field, const QVariant& shown) const;
+    QVariant toStore(const QString& field, const QVariant& shown, qint64 cardId) const;
     // Sealed values that did not open since the last call (tampered or damaged).
     int takeUnreadableCount() { return std::exchange(m_unreadable, 0); }
 
@@ -58,12 +71,14 @@ public:
     // stored wrapped under `password`; all in one transaction, then the file is rebuilt so no
     // freed page keeps an old value. The key stays open.
     void protect(const QString& password, const Progress& progress = {});
-    // The open key wrapped under another password as well; the id of the new wrap. The old wrap
-    // goes with dropWrapsExcept() once the new password is saved.
-    qint64 addWrap(const QString& password);
-    void dropWrapsExcept(qint64 wrapId);
-    // Turns protection off with the open key: every value opened and stored clear, the wraps
-    // deleted, in one transaction. Throws Error, changing nothing, when a value does not open.
+    // A new password for sealed values: a new data key seals every value again and is stored
+    // wrapped under `password` in place of the old wrap, all in one transaction, so copies of
+    // the database made before open only with the old password, and never the current data.
+    // Throws Error, changing nothing, when a value does not open.
+    void changePassword(const QString& password, const Progress& progress = {});
+    // Turns protection off with the open key: every value opened and stored clear, and the wrap
+    // kept only to check the password (checkWhileClear), in one transaction. Throws Error, changing nothing,
+    // when a value does not open.
     void unprotect(const Progress& progress = {});
     // For a forgotten password: every sealed value emptied and the wraps deleted, in one
     // transaction; everything else stays. Returns the number of values emptied.
@@ -72,6 +87,9 @@ public:
 private:
     void requireKey() const;
     void rebuildFile();
+    // Every value sealed anew under a new key wrapped under `password`, in one transaction.
+    void reseal(const SecretBox::Key& oldKey, bool oldValues, const QString& password, bool refuseUnreadable,
+                const Progress& progress);
     void follow() const; // state of the database opened now
 
     Database& m_db;

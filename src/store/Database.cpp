@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "store/Error.h"
+#include "store/SafeFile.h"
 #include "store/SqlDialect.h"
 
 #include <QFile>
@@ -80,6 +81,7 @@ struct FileContent
 {
     enum Kind { Empty, Unmarked, Current, Older, Newer, Foreign } kind = Empty;
     int version = 0;
+    QString problem; // ours, but with objects we did not create or without ours
 };
 
 // One connection of our own, closed however the scope is left.
@@ -94,8 +96,8 @@ public:
     QString open(const QString& path, int flags)
     {
         // A connection is only ever used by the thread that opened it: no locking around each call.
-        const int rc =
-            sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                                       flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
         if (rc != SQLITE_OK) {
             const QString why =
                 m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
@@ -104,6 +106,7 @@ public:
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_timeout(m_db, 5000);
+        Database::harden(m_db);
         return {};
     }
     void close()
@@ -171,6 +174,46 @@ bool isFirstVersionLayout(const QHash<QString, QSet<QString>>& tables)
     return true;
 }
 
+// What in the file's objects this program did not put there (a trigger, a view, a table), or which
+// of its tables is missing: empty when the objects are exactly ours. Triggers and views run
+// statements on every change or read, so a file carrying any is refused rather than used.
+QString foreignObjects(sqlite3* db, FileContent::Kind kind)
+{
+    const auto& ours = firstVersionTables();
+    static const QSet<QString> laterTables = {QStringLiteral("tkey")};
+    QStringList foreign;
+    Statement objects(db, QStringLiteral("SELECT type, name, tbl_name FROM sqlite_master"));
+    while (objects.step()) {
+        const QString type = objects.text(0);
+        const QString name = objects.text(1);
+        const QString table = objects.text(2).toLower();
+        const bool known = ours.contains(table) || laterTables.contains(table);
+        if (type == u"trigger")
+            foreign << QStringLiteral("触发器 %1").arg(name);
+        else if (type == u"view")
+            foreign << QStringLiteral("视图 %1").arg(name);
+        else if (type == u"table" && !known && !table.startsWith(u"sqlite_"))
+            foreign << QStringLiteral("表 %1").arg(name);
+        else if (type == u"index" && !known)
+            foreign << QStringLiteral("索引 %1").arg(name);
+    }
+    if (!foreign.isEmpty())
+        return QStringLiteral("含有本程序不会建立的对象（%1），可能被人改动过")
+            .arg(foreign.join(QStringLiteral("、")));
+    // Ours at its version: every table of that version with at least the columns we created.
+    const QHash<QString, QSet<QString>> tables = tableColumns(db);
+    for (auto it = ours.begin(); it != ours.end(); ++it) {
+        const auto found = tables.find(it.key());
+        if (found == tables.end() || !found->contains(*it))
+            return QStringLiteral("缺少本程序的表 %1 或其字段").arg(it.key());
+    }
+    if (kind == FileContent::Current &&
+        (!tables.contains(QStringLiteral("tkey")) ||
+         !tables.value(QStringLiteral("txyk")).contains(QStringLiteral("c_last4"))))
+        return QStringLiteral("缺少本程序的表 tkey 或字段 c_last4");
+    return {};
+}
+
 FileContent::Kind classify(qint64 applicationId, qint64 userVersion, bool noObjects,
                            const std::function<QHash<QString, QSet<QString>>()>& tables)
 {
@@ -211,6 +254,9 @@ FileContent inspect(const QString& path)
             content.version = int(userVersion);
             content.kind =
                 classify(applicationId, userVersion, noObjects, [&] { return tableColumns(db.get()); });
+            if (content.kind == FileContent::Current || content.kind == FileContent::Older ||
+                content.kind == FileContent::Unmarked)
+                content.problem = foreignObjects(db.get(), content.kind);
         } catch (const Error&) {
             failure = QString::fromUtf8(sqlite3_errmsg(db.get()));
         }
@@ -224,6 +270,37 @@ FileContent inspect(const QString& path)
 
 } // namespace
 
+void Database::harden(sqlite3* db)
+{
+    // Statements kept in the file (triggers, views, defaults) get no functions with side effects,
+    // and no statement may write the file's structure behind SQLite's back.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_exec(db, "PRAGMA trusted_schema=OFF", nullptr, nullptr, nullptr);
+}
+
+QString Database::whyNotOpenable(const QString& path)
+{
+    try {
+        const FileContent content = inspect(path);
+        switch (content.kind) {
+        case FileContent::Current:
+        case FileContent::Older:
+        case FileContent::Unmarked:
+            return content.problem;
+        case FileContent::Newer:
+            return QStringLiteral("来自更新版本的本程序（结构版本 %1）").arg(content.version);
+        case FileContent::Empty:
+            return QStringLiteral("是空的数据库");
+        case FileContent::Foreign:
+            break;
+        }
+        return QStringLiteral("不是本程序的数据库");
+    } catch (const Error& e) {
+        return e.message();
+    }
+}
+
 Database::Database() = default;
 
 Database::~Database()
@@ -234,15 +311,11 @@ Database::~Database()
 void Database::open(const QString& path)
 {
     close();
-    const bool existed = QFileInfo::exists(path);
-    if (existed)
+    // A link in place of the file is not followed: it could lead the card data anywhere.
+    SafeFile::refuseLink(path);
+    // Created owner-only before SQLite writes anything; an existing file is checked first.
+    if (!SafeFile::createNew(path))
         checkDatabaseHeader(path);
-    else {
-        QFile file(path); // create with owner-only rights before SQLite writes anything
-        if (!file.open(QIODevice::WriteOnly) ||
-            !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            throw Error(QStringLiteral("无法创建数据库文件 %1：%2").arg(path, file.errorString()));
-    }
 
     // Decide before opening for writing: a file that is not ours stays exactly as it was.
     const FileContent content = inspect(path);
@@ -251,6 +324,9 @@ void Database::open(const QString& path)
         throw Error(QStringLiteral("文件 %1 是别的程序的数据库，不是本程序的数据库%2\n请移走该文件，或用 "
                                    "VELMORA_HOME 指定另一个文件夹。")
                         .arg(path, untouched));
+    if (!content.problem.isEmpty())
+        throw Error(QStringLiteral("数据库 %1 %2，未作任何改动。\n请从备份恢复（velmora --restore）。")
+                        .arg(path, content.problem));
     if (content.kind == FileContent::Newer)
         throw Error(
             QStringLiteral(

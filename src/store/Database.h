@@ -35,6 +35,12 @@ public:
     // with a Chinese message, leaving the file untouched, when it is no database, another
     // program's database, or one from a newer version of this program.
     void open(const QString& path);
+    // Why this program would refuse to open the database at `path` (empty when it would open it):
+    // the one rule for open and restore. A file of ours with a trigger, view or table we did not
+    // create is refused, as is one missing our tables.
+    static QString whyNotOpenable(const QString& path);
+    // What every connection gets: no trust in statements kept in the file, defensive mode.
+    static void harden(sqlite3* db);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }

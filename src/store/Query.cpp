@@ -125,12 +125,24 @@ void Query::open()
         },
         [&](const RawRow& row) { rows.appendRaw(row, kinds); });
     if (m_secrets) {
+        const auto columnOf = [&](QStringView name) {
+            for (int c = 0; c < fields.size(); ++c) {
+                if (fields[c].compare(name, Qt::CaseInsensitive) == 0)
+                    return c;
+            }
+            return -1;
+        };
+        const int idColumn = columnOf(u"id");
+        const int last4Column = columnOf(u"c_last4");
         for (int c = 0; c < fields.size(); ++c) {
             if (!CardSecrets::isProtected(m_table, fields[c]))
                 continue;
             for (int r = 0; r < rows.size(); ++r) {
                 if (SecretBox::isSealed(rows.text(r, c)))
-                    rows.set(r, c, m_secrets->shown(fields[c], rows.get(r, c)));
+                    rows.set(r, c,
+                             m_secrets->shown(fields[c], rows.get(r, c),
+                                              idColumn < 0 ? 0 : rows.get(r, idColumn).toLongLong(),
+                                              last4Column < 0 ? QVariant() : rows.get(r, last4Column)));
             }
         }
     }
@@ -197,10 +209,10 @@ bool Query::isSecretColumn(int column) const
     return m_secrets && CardSecrets::isProtected(m_table, m_fields[column]);
 }
 
-QVariant Query::fromStored(int column, const QVariant& stored) const
+QVariant Query::fromStored(int column, const QVariant& stored, qint64 id, const QVariant& last4) const
 {
     if (isSecretColumn(column))
-        return m_secrets->shown(m_fields[column], stored);
+        return m_secrets->shown(m_fields[column], stored, id, last4);
     return storedAs(m_kinds[column], stored);
 }
 
@@ -461,10 +473,15 @@ std::optional<Query::Row> Query::storedRow(qint64 id)
     if (!read.step())
         return row;
     row.emplace(m_editBuffer);
+    QVariant last4;
+    for (int source = 0; source < read.columnCount(); ++source) {
+        if (read.columnName(source).compare(u"c_last4", Qt::CaseInsensitive) == 0)
+            last4 = read.value(source);
+    }
     for (int source = 0; source < read.columnCount(); ++source) {
         const int c = fieldIndex(read.columnName(source));
         if (c >= 0)
-            (*row)[size_t(c)] = fromStored(c, read.value(source));
+            (*row)[size_t(c)] = fromStored(c, read.value(source), id, last4);
     }
     return row;
 }
@@ -480,13 +497,30 @@ void Query::post(const std::function<void(qint64 id)>& beforeCommit)
 
     QStringList columns;
     QVariantList values;
+    const int stored = m_order[size_t(m_current)];
+    // With a step to run, the row and what the step writes are stored together or not at all;
+    // a new card with a sealed value takes its id first, since the value is bound to it.
+    std::optional<Transaction> transaction;
+    qint64 id = m_state == State::Edit ? m_rows.get(stored, idColumn).toLongLong() : 0;
+    bool sealsNewRow = false;
+    for (int c = 0; c < m_fields.size(); ++c)
+        sealsNewRow = sealsNewRow || (m_state == State::Insert && m_changed[c] && isSecretColumn(c));
+    if (beforeCommit || sealsNewRow)
+        transaction.emplace(m_db);
+    if (sealsNewRow) {
+        Statement next(m_db, QStringLiteral("SELECT coalesce(max(id), 0) + 1 FROM %1").arg(m_table));
+        next.step();
+        id = next.integer(0);
+        columns << QStringLiteral("id");
+        values << id;
+    }
     for (int c = 0; c < m_fields.size(); ++c) {
         if (!m_changed[c] || c == idColumn)
             continue;
         columns << m_fields[c];
         const QVariant& v = m_editBuffer[c];
         if (isSecretColumn(c)) {
-            values << m_secrets->toStore(m_fields[c], v);
+            values << m_secrets->toStore(m_fields[c], v, id);
             // Every save keeps the readable last four digits beside the number.
             if (m_fields[c].compare(u"c_no", Qt::CaseInsensitive) == 0 &&
                 m_db.fieldKinds(m_table).contains(QStringLiteral("c_last4"))) {
@@ -508,14 +542,7 @@ void Query::post(const std::function<void(qint64 id)>& beforeCommit)
             values << v;
     }
 
-    const int stored = m_order[size_t(m_current)];
-    // With a step to run, the row and what the step writes are stored together or not at all.
-    std::optional<Transaction> transaction;
-    if (beforeCommit)
-        transaction.emplace(m_db);
-    qint64 id = 0;
     if (m_state == State::Edit) {
-        id = m_rows.get(stored, idColumn).toLongLong();
         if (!columns.isEmpty()) {
             QStringList sets;
             for (const QString& column : columns)
@@ -629,6 +656,7 @@ void Query::refresh()
 
     std::vector<int> sourceOf(m_fields.size());
     int idSource = -1;
+    int last4Source = -1;
     std::vector<bool> seen(size_t(m_rows.size()), false);
     m_db.scan(
         QStringLiteral("SELECT * FROM %1").arg(m_table),
@@ -636,6 +664,7 @@ void Query::refresh()
             for (int c = 0; c < m_fields.size(); ++c)
                 sourceOf[c] = int(fields.indexOf(m_fields[c]));
             idSource = int(fields.indexOf(QStringLiteral("id")));
+            last4Source = int(fields.indexOf(QStringLiteral("c_last4")));
         },
         [&](std::vector<QVariant>& fresh) {
             const auto it = rowOfId.constFind(fresh[idSource].toInt());
@@ -644,7 +673,9 @@ void Query::refresh()
             seen[size_t(*it)] = true;
             for (int c = 0; c < m_fields.size(); ++c) {
                 if (sourceOf[c] >= 0)
-                    m_rows.set(*it, c, fromStored(c, fresh[size_t(sourceOf[c])]));
+                    m_rows.set(*it, c,
+                               fromStored(c, fresh[size_t(sourceOf[c])], fresh[idSource].toLongLong(),
+                                          last4Source < 0 ? QVariant() : fresh[size_t(last4Source)]));
             }
         });
     // Rows deleted meanwhile leave the list; the rest keep their places.
@@ -708,14 +739,18 @@ void Query::reloadSecretFields()
     QStringList names;
     for (const int c : columns)
         names << m_fields[c];
+    const bool hasLast4 = m_db.fieldKinds(m_table).contains(QStringLiteral("c_last4"));
     m_db.scan(
-        QStringLiteral("SELECT id, %1 FROM %2").arg(names.join(u','), m_table), [](const QStringList&) {},
+        QStringLiteral("SELECT id, %1, %2 FROM %3")
+            .arg(hasLast4 ? QStringLiteral("c_last4") : QStringLiteral("NULL"), names.join(u','), m_table),
+        [](const QStringList&) {},
         [&](std::vector<QVariant>& fresh) {
-            const auto it = rowOfId.constFind(fresh[0].toLongLong());
+            const qint64 id = fresh[0].toLongLong();
+            const auto it = rowOfId.constFind(id);
             if (it == rowOfId.constEnd())
                 return;
             for (size_t i = 0; i < columns.size(); ++i)
-                m_rows.set(*it, columns[i], fromStored(columns[i], fresh[i + 1]));
+                m_rows.set(*it, columns[i], fromStored(columns[i], fresh[i + 2], id, fresh[1]));
         });
     if (!m_order.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));

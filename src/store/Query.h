@@ -118,7 +118,8 @@ private:
     void setCurrent(int row, bool notify = true);
     void setState(State state);
     void applySort();
-    QVariant fromStored(int column, const QVariant& stored) const;
+    // `id` and `last4`: the card a protected value belongs to, and its readable last four.
+    QVariant fromStored(int column, const QVariant& stored, qint64 id = 0, const QVariant& last4 = {}) const;
     std::optional<QVariant> toStored(int column, const QVariant& value) const;
     void removeRowAt(int position);
     std::optional<Row> storedRow(qint64 id);

@@ -19,18 +19,58 @@ void ensureReady()
         throw Error(QStringLiteral("加密库无法初始化。"));
 }
 
-const QString kWrapScheme = QStringLiteral("vkey1");
-constexpr size_t kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
-constexpr size_t kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
-// Bounds for figures read back from a stored wrap.
-constexpr unsigned long long kMaxOps = 32;
-constexpr size_t kMaxMemKiB = size_t(256) * 1024; // 256 MiB
-
 QByteArray fromBase64(const QString& text)
 {
     const auto decoded =
         QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     return decoded ? decoded.decoded : QByteArray();
+}
+
+// Base64 that must read back exactly as written (no stray characters passed over).
+QByteArray fromBase64Strict(const QString& text)
+{
+    const QByteArray bytes = fromBase64(text);
+    return QString::fromLatin1(bytes.toBase64()) == text ? bytes : QByteArray();
+}
+
+const QString kWrapScheme = QStringLiteral("vkey2");
+const QString kOldWrapScheme = QStringLiteral("vkey1");
+constexpr size_t kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
+constexpr size_t kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+
+Work g_work;
+
+// What a value is bound to: its card and its field.
+QByteArray bindingOf(qint64 cardId, const QString& field)
+{
+    return QStringLiteral("txyk:%1:%2").arg(cardId).arg(field.toLower()).toUtf8();
+}
+
+struct ParsedWrap
+{
+    bool old = false;
+    QString header;
+    QByteArray salt;
+    QByteArray sealed;
+};
+
+std::optional<ParsedWrap> parseWrap(const QString& wrapped)
+{
+    const QStringList parts = wrapped.split(u'$');
+    if (parts.size() != 5 || (parts[0] != kWrapScheme && parts[0] != kOldWrapScheme))
+        return std::nullopt;
+    // Exactly the figures this program writes, spelled as it writes them.
+    if (parts[1] != QString::number(g_work.ops) || parts[2] != QString::number(quint64(g_work.mem / 1024)))
+        return std::nullopt;
+    ParsedWrap p;
+    p.old = parts[0] == kOldWrapScheme;
+    p.header = QStringList(parts.mid(0, 4)).join(u'$');
+    p.salt = fromBase64Strict(parts[3]);
+    p.sealed = fromBase64Strict(parts[4]);
+    if (p.salt.size() != crypto_pwhash_SALTBYTES ||
+        p.sealed.size() != qsizetype(kNonceBytes + Key::kBytes + kTagBytes))
+        return std::nullopt;
+    return p;
 }
 
 // nonce | ciphertext of `clear` under the raw key `key`, with `extra` authenticated.
@@ -74,7 +114,18 @@ bool derive(Key& out, const QString& password, const QByteArray& salt, unsigned 
 
 } // namespace
 
-const QString kValuePrefix = QStringLiteral("vsec1:");
+const QString kValuePrefix = QStringLiteral("vsec2:");
+const QString kOldValuePrefix = QStringLiteral("vsec1:");
+
+Work work()
+{
+    return g_work;
+}
+
+void useCheapWorkForTests()
+{
+    g_work = Work{1, size_t(1) * 1024 * 1024};
+}
 
 Key::Key()
 {
@@ -110,46 +161,59 @@ Key Key::random()
 
 bool isSealed(const QString& stored)
 {
-    return stored.startsWith(kValuePrefix);
+    return stored.startsWith(kValuePrefix) || stored.startsWith(kOldValuePrefix);
 }
 
-QString seal(const Key& key, const QString& clear, const QString& context)
+QString seal(const Key& key, const QString& clear, qint64 cardId, const QString& field)
 {
     ensureReady();
     QByteArray bytes = clear.toUtf8();
-    const QByteArray sealed = sealBytes(key.bytes(), bytes, context.toUtf8());
+    const QByteArray sealed = sealBytes(key.bytes(), bytes, bindingOf(cardId, field));
     sodium_memzero(bytes.data(), size_t(bytes.size()));
     return kValuePrefix + QString::fromLatin1(sealed.toBase64());
 }
 
-std::optional<QString> open(const Key& key, const QString& sealed, const QString& context)
+namespace {
+std::optional<QString> openWith(const Key& key, const QString& sealed, const QString& prefix,
+                                const QByteArray& extra)
 {
     ensureReady();
-    if (!isSealed(sealed))
+    if (!sealed.startsWith(prefix))
         return std::nullopt;
-    const QByteArray bytes = fromBase64(sealed.mid(kValuePrefix.size()));
+    const QByteArray bytes = fromBase64(sealed.mid(prefix.size()));
     if (bytes.size() < qsizetype(kNonceBytes + kTagBytes))
         return std::nullopt;
     QByteArray clear(bytes.size() - qsizetype(kNonceBytes + kTagBytes), Qt::Uninitialized);
-    if (!openBytes(key.bytes(), bytes, context.toUtf8(), reinterpret_cast<unsigned char*>(clear.data())))
+    if (!openBytes(key.bytes(), bytes, extra, reinterpret_cast<unsigned char*>(clear.data())))
         return std::nullopt;
     const QString text = QString::fromUtf8(clear);
     sodium_memzero(clear.data(), size_t(clear.size()));
     return text;
 }
+} // namespace
 
-QString wrap(const Key& key, const QString& password, unsigned long long opsLimit, size_t memLimit)
+std::optional<QString> open(const Key& key, const QString& sealed, qint64 cardId, const QString& field)
+{
+    return openWith(key, sealed, kValuePrefix, bindingOf(cardId, field));
+}
+
+std::optional<QString> openOld(const Key& key, const QString& sealed, const QString& field)
+{
+    return openWith(key, sealed, kOldValuePrefix, field.toLower().toUtf8());
+}
+
+QString wrap(const Key& key, const QString& password)
 {
     ensureReady();
     QByteArray salt(crypto_pwhash_SALTBYTES, Qt::Uninitialized);
     randombytes_buf(salt.data(), size_t(salt.size()));
     const QString header = QStringLiteral("%1$%2$%3$%4")
                                .arg(kWrapScheme)
-                               .arg(opsLimit)
-                               .arg(quint64(memLimit / 1024))
+                               .arg(g_work.ops)
+                               .arg(quint64(g_work.mem / 1024))
                                .arg(QString::fromLatin1(salt.toBase64()));
     Key wrapping;
-    if (!derive(wrapping, password, salt, opsLimit, memLimit))
+    if (!derive(wrapping, password, salt, g_work.ops, g_work.mem))
         throw Error(QStringLiteral("内存不足，无法生成卡片密钥。"));
     QByteArray raw(reinterpret_cast<const char*>(key.bytes()), Key::kBytes);
     const QByteArray sealed = sealBytes(wrapping.bytes(), raw, header.toLatin1());
@@ -157,29 +221,25 @@ QString wrap(const Key& key, const QString& password, unsigned long long opsLimi
     return header + u'$' + QString::fromLatin1(sealed.toBase64());
 }
 
-std::optional<Key> unwrap(const QString& wrapped, const QString& password)
+bool wellFormed(const QString& wrapped)
+{
+    return parseWrap(wrapped).has_value();
+}
+
+std::optional<Unwrapped> unwrap(const QString& wrapped, const QString& password)
 {
     ensureReady();
-    const QStringList parts = wrapped.split(u'$');
-    if (parts.size() != 5 || parts[0] != kWrapScheme)
-        return std::nullopt;
-    bool opsOk = false, memOk = false;
-    const unsigned long long ops = parts[1].toULongLong(&opsOk);
-    const unsigned long long memKiB = parts[2].toULongLong(&memOk);
-    const QByteArray salt = fromBase64(parts[3]);
-    const QByteArray sealed = fromBase64(parts[4]);
-    if (!opsOk || !memOk || ops < crypto_pwhash_OPSLIMIT_MIN || ops > kMaxOps || memKiB > kMaxMemKiB ||
-        memKiB * 1024 < crypto_pwhash_MEMLIMIT_MIN || salt.size() != crypto_pwhash_SALTBYTES ||
-        sealed.size() != qsizetype(kNonceBytes + Key::kBytes + kTagBytes))
+    const std::optional<ParsedWrap> p = parseWrap(wrapped);
+    if (!p)
         return std::nullopt;
     Key wrapping;
-    if (!derive(wrapping, password, salt, ops, size_t(memKiB) * 1024))
+    if (!derive(wrapping, password, p->salt, g_work.ops, g_work.mem))
         return std::nullopt;
-    Key key;
-    const QString header = QStringList(parts.mid(0, 4)).join(u'$');
-    if (!openBytes(wrapping.bytes(), sealed, header.toLatin1(), key.bytes()))
+    Unwrapped result;
+    result.oldValues = p->old;
+    if (!openBytes(wrapping.bytes(), p->sealed, p->header.toLatin1(), result.key.bytes()))
         return std::nullopt;
-    return key;
+    return result;
 }
 
 } // namespace SecretBox

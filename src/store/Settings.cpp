@@ -5,6 +5,7 @@
 #include <algorithm>
 
 const QString Settings::kSection = QStringLiteral("系统设置");
+const QString Settings::kPasswordInKey = QStringLiteral("*card-key*");
 
 QString Settings::password() const
 {
@@ -47,16 +48,30 @@ QDate Settings::sendDate() const
     return m_ini.readDate(kSection, QStringLiteral("senddate"), QDate(1990, 1, 1));
 }
 
+bool Settings::passwordSet() const
+{
+    return !password().isEmpty();
+}
+
+bool Settings::passwordInKey() const
+{
+    return password() == kPasswordInKey;
+}
+
 bool Settings::checkPassword(const QString& typed) const
 {
-    return PasswordHash::matches(password(), typed);
+    const QString stored = password();
+    if (stored == kPasswordInKey)
+        return false;
+    return PasswordHash::matches(stored, typed);
 }
 
 void Settings::savePassword(const QString& password)
 {
-    // The empty password stays an empty value: "首次登录密码为空" keeps its meaning.
-    m_ini.writeText(kSection, QStringLiteral("pd"),
-                    password.isEmpty() ? QString() : PasswordHash::make(password));
+    // No hash of the password is kept beside the card key: one cheaper to guess against would
+    // make the key's derivation cost pointless. The empty password stays an empty value:
+    // "首次登录密码为空" keeps its meaning.
+    m_ini.writeText(kSection, QStringLiteral("pd"), password.isEmpty() ? QString() : kPasswordInKey);
 }
 
 void Settings::saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes)

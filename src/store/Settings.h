@@ -14,19 +14,26 @@ public:
 
     static const QString kSection; // "系统设置"
 
-    QString password() const; // pd as stored (a digest or older plain text), default empty
-    bool checkPassword(const QString& typed) const; // reads pd afresh; empty/missing pd = empty password
-    bool autostart() const;                         // root, default false
+    // pd: empty for the empty password; kPasswordInKey when a password is set (the card key in the
+    // database is the only thing that can check it); an older file's plain text or digest.
+    static const QString kPasswordInKey;
+    QString password() const; // pd as stored, default empty
+    bool passwordSet() const; // pd not empty
+    bool passwordInKey() const;
+    // Checks against what pd itself can tell: the empty password, or an older file's plain text or
+    // digest. False for kPasswordInKey, which only the card key can check. Reads pd afresh.
+    bool checkPassword(const QString& typed) const;
+    bool autostart() const;                   // root, default false
     // pdtf. A missing key counts as on, from the first show on: a password the user set protects
     // at once, before the protection switch was ever saved.
     bool passwordProtect() const;
-    int autoMinMinutes() const; // zxf, default 0, bounded to 0..1440
-    QString mailTo() const;     // em, default empty
-    int daysAhead() const;      // dd, default 0
-    bool mailOn() const;        // qy, default false
-    QDate sendDate() const;     // senddate, default 1990-1-1
+    int autoMinMinutes() const;               // zxf, default 0, bounded to 0..1440
+    QString mailTo() const;                   // em, default empty
+    int daysAhead() const;                    // dd, default 0
+    bool mailOn() const;                      // qy, default false
+    QDate sendDate() const;                   // senddate, default 1990-1-1
 
-    void savePassword(const QString& password); // pd: a salted digest, or empty for the empty password
+    void savePassword(const QString& password); // pd: kPasswordInKey, or empty for the empty password
     void saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes); // root, pdtf, zxf
     void saveReminder(const QString& mailTo, int daysAhead, bool mailOn);       // em, dd, qy
     void saveSendDate(QDate date);                                              // senddate

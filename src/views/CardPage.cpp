@@ -353,6 +353,10 @@ void CardPage::exportShownCards()
     // The tab is shown only when unlocked (or without protection), so here numbers are in full;
     // a page that is not on screen gives the last four.
     const bool fullNumbers = isVisible() || !m_context.settings.passwordProtect();
+    if (fullNumbers &&
+        !MessageBox::question(this, CsvExport::kUnencryptedNote + QStringLiteral("\n确定导出吗？"),
+                              QStringLiteral("导出")))
+        return;
     ui::showErrors(this, [&] {
         CsvExport::writeFile(path, CsvExport::encode(CsvExport::tableOf(*m_grid->model(), fullNumbers)));
     });

@@ -4,12 +4,13 @@
 #include "store/DataModule.h"
 #include "store/Error.h"
 #include "store/Query.h"
+#include "store/SafeFile.h"
 #include "store/Settings.h"
 #include "ui/DialogParent.h"
 #include "views/CardGridModel.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
+#include <QRegularExpression>
 
 namespace CsvExport {
 
@@ -17,8 +18,29 @@ namespace {
 std::function<QString()> g_fileNameHook;
 }
 
-QString field(const QString& value)
+const QString kUnencryptedNote = QStringLiteral(
+    "注意：导出的文件没有加密，其中有完整的卡号和有效期，任何能读到这个文件的人都能看到它们。");
+
+QString neutralised(const QString& cell)
 {
+    // Direction controls (U+202A-U+202E, U+2066-U+2069) would make a cell read other than it is.
+    QString value = cell;
+    value.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    });
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
+    if (value.isEmpty() || number.match(value).hasMatch())
+        return value; // a plain number is no formula
+    const QChar first = value.front();
+    if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r')
+        return u'\'' + value;
+    return value;
+}
+
+QString field(const QString& cell)
+{
+    const QString value = neutralised(cell);
     if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r'))
         return value;
     QString quoted = value;
@@ -63,8 +85,8 @@ QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
             if (!fullNumbers && c == number)
                 text = last4 >= 0 ? cards->data(cards->index(grid.mapToSource(index).row(), last4)).toString()
                                   : CardSecrets::lastFour(text);
-            else if (!fullNumbers && (c == checkCode || c == validity))
-                text.clear();
+            else if (c == checkCode || (!fullNumbers && c == validity))
+                text.clear(); // the check code never leaves the program
             row << text;
         }
         rows << row;
@@ -74,9 +96,7 @@ QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers)
 
 void writeFile(const QString& path, const QByteArray& content)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
+    SafeFile::write(path, content); // full numbers may be in it: owner-only, never through a link
 }
 
 QString askFileName(QWidget* parent)
@@ -106,6 +126,8 @@ int runCommand(const HomeFolder& home, const QString& file, QTextStream& out, QT
         const bool fullNumbers = !Settings(home.iniPath()).passwordProtect();
         writeFile(file, encode(tableOf(grid, fullNumbers)));
         out << QStringLiteral("已导出%1张卡到 %2。").arg(grid.rowCount()).arg(file) << '\n';
+        if (fullNumbers)
+            err << kUnencryptedNote << '\n';
         return 0;
     } catch (const Error& e) {
         out.flush();

@@ -16,14 +16,20 @@ class QWidget;
 // byte order mark (so spreadsheet programs read the Chinese right), quoted as RFC 4180 says.
 namespace CsvExport {
 
-// One field: quoted (with doubled quotes) when it holds a comma, a quote or a line break.
-QString field(const QString& value);
+// A cell a spreadsheet would take for a formula (starting with = + - @, a tab or a carriage
+// return) gets a leading "'"; plain numbers stay as they are. Direction control characters go.
+QString neutralised(const QString& value);
+// One field, neutralised, then quoted (with doubled quotes) when it holds a comma, a quote or a
+// line break.
+QString field(const QString& cell);
+// What an export with full card numbers says first.
+extern const QString kUnencryptedNote;
 // The rows, CRLF after each, with the byte order mark in front.
 QByteArray encode(const QList<QStringList>& rows);
 
-// Titles, then each row of `grid` as its cells read (a flag as "是"/"否"). Unless
-// `fullNumbers`, the card number shows its last four digits and the check code and validity
-// stay empty.
+// Titles, then each row of `grid` as its cells read (a flag as "是"/"否"). The check code is
+// always left empty. Unless `fullNumbers`, the card number shows its last four digits and the
+// validity stays empty.
 QList<QStringList> tableOf(const FieldColumnsModel& grid, bool fullNumbers);
 
 // Writes the file in one step. Throws Error.

@@ -49,13 +49,14 @@ private slots:
     void restoreRefusesUnusableFile();
     void restoreRefusedWhileProgramRuns();
     void restoreReplacesAndKeepsCurrent();
+    void clearCopyUnderProtection();
     void commandsThroughExecutable();
 
 private:
     static QStringList cardNames(const QString& path);
     static QStringList dailyFiles(const TempHome& home);
     static QByteArray bytes(const QString& path);
-    int restore(const TempHome& home, const QString& file, QString* err = nullptr);
+    int restore(const TempHome& home, const QString& file, QString* err = nullptr, bool force = false);
 
     FixedClock m_clock{QDate(2013, 9, 5)};
 };
@@ -93,11 +94,11 @@ QByteArray TestBackup::bytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-int TestBackup::restore(const TempHome& home, const QString& file, QString* err)
+int TestBackup::restore(const TempHome& home, const QString& file, QString* err, bool force)
 {
     QString o, e;
     QTextStream out(&o), errs(&e);
-    const int code = runRestoreCommand(home.home(), m_clock, file, out, errs);
+    const int code = runRestoreCommand(home.home(), m_clock, file, out, errs, force);
     errs.flush();
     if (err)
         *err = e;
@@ -239,8 +240,12 @@ void TestBackup::restoreRefusesUnusableFile_data()
     QTest::newRow("text file")                     << "text"       << "不是数据库文件";
     QTest::newRow("foreign database")              << "foreign"    << "不是本程序的数据库";
     QTest::newRow("damaged database")              << "damaged"    << "已损坏";
-    QTest::newRow("ours from a newer version")     << "newer"      << "不是本程序的数据库";
+    QTest::newRow("ours from a newer version")     << "newer"      << "更新版本";
     QTest::newRow("our tables under another mark") << "other mark" << "不是本程序的数据库";
+    QTest::newRow("ours with a trigger")           << "trigger"    << "触发器 t";
+    QTest::newRow("ours with a view")              << "view"       << "视图 v";
+    QTest::newRow("ours with another table")       << "table"      << "表 side";
+    QTest::newRow("marked, without our tables")    << "bare mark"  << "缺少本程序的表";
     // clang-format on
 }
 
@@ -270,6 +275,17 @@ void TestBackup::restoreRefusesUnusableFile()
                         {kind == "newer"
                              ? QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)
                              : QStringLiteral("PRAGMA application_id=1234")});
+    } else if (kind == "trigger" || kind == "view" || kind == "table") {
+        Backup::copyFile(home.databasePath(), file);
+        const QString planted =
+            kind == "trigger"
+                ? QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON txyk BEGIN UPDATE txyk SET tf=1; END")
+            : kind == "view" ? QStringLiteral("CREATE VIEW v AS SELECT c_no FROM txyk")
+                             : QStringLiteral("CREATE TABLE side (no TEXT)");
+        runOnSqliteFile(file, {planted});
+    } else if (kind == "bare mark") {
+        runOnSqliteFile(file, {QStringLiteral("PRAGMA application_id=%1").arg(Database::kApplicationId),
+                               QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion)});
     } else if (kind == "damaged") {
         Backup::copyFile(home.databasePath(), file);
         QFile f(file);
@@ -345,6 +361,34 @@ void TestBackup::restoreReplacesAndKeepsCurrent()
     QCOMPARE(restore(home, file), 0);
     QCOMPARE(cardNames(home.databasePath()), QStringList({"甲"}));
     QCOMPARE(bytes(restoreKeepPath(home.home(), m_clock.now())), QByteArray(5000, 'x'));
+}
+
+// Protection on with a password, and a copy (or the database) holding card numbers in clear.
+void TestBackup::clearCopyUnderProtection()
+{
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=pw\n"));
+    const QString clearCopy = home.path() + "/clear.db";
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("甲").number("6225880123456789").insert();
+        Backup::copyDatabase(db, clearCopy);
+        // Not sealed yet (no login since): no daily copy keeps the number in clear.
+        RefreshJobs jobs(home.home());
+        QVERIFY(jobs.backupBeforePass(db, m_clock).contains(QStringLiteral("未备份")));
+        QCOMPARE(dailyFiles(home), QStringList());
+        QCOMPARE(Backup::makeDaily(db, m_clock.today(), 14, false), Backup::DailyOutcome::Made);
+    }
+    const QByteArray before = bytes(home.databasePath());
+    QString err;
+    QCOMPARE(restore(home, clearCopy, &err), 1);
+    QVERIFY2(err.contains(QStringLiteral("--force")), qPrintable(err));
+    QCOMPARE(bytes(home.databasePath()), before);
+    QCOMPARE(restore(home, clearCopy, &err, true), 0);
+    // Without protection a clear copy is nothing special.
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=0\npd=pw\n"));
+    QCOMPARE(restore(home, clearCopy), 0);
 }
 
 void TestBackup::commandsThroughExecutable()

@@ -36,6 +36,8 @@ void TestCommandLine::exitCodesAndOutput_data()
     QTest::newRow("value missing") << QStringList{"--export-csv"} << 2 << "" << "velmora: 选项“export-csv”需要一个值。";
     QTest::newRow("value not taken") << QStringList{"--ics=x"} << 2 << "" << "velmora: 选项“ics”不接受值。";
     QTest::newRow("json alone") << QStringList{"--json"} << 2 << "" << "--json 只能与 --summary 同用";
+    QTest::newRow("help lists --force") << QStringList{"-h"} << 0 << "--force" << "";
+    QTest::newRow("force without restore") << QStringList{"--force", "--ics"} << 2 << "" << "--force 只能与 --restore 同用";
     // clang-format on
 }
 
@@ -85,9 +87,12 @@ void TestCommandLine::demoEndsCleanlyOnSignal()
     process.start(QStringLiteral(VELMORA_EXECUTABLE), {QStringLiteral("--demo")});
     QVERIFY(process.waitForStarted());
 
-    // Up once it listens for later starts; its home is the one folder in TMPDIR.
+    // Up once it listens for later starts (in the session's runtime folder); its home is the one
+    // folder in TMPDIR.
     const QDir dir(tmp.path());
-    QTRY_VERIFY_WITH_TIMEOUT(!dir.entryList({QStringLiteral("velmora-*")}, QDir::System).isEmpty(), 20000);
+    const QDir runtimeDir(runtime.path());
+    QTRY_VERIFY_WITH_TIMEOUT(!runtimeDir.entryList({QStringLiteral("velmora-*")}, QDir::System).isEmpty(),
+                             20000);
     const QStringList homes = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     QCOMPARE(homes.size(), 1);
     const HomeFolder demoHome(dir.filePath(homes.first()));
@@ -101,6 +106,7 @@ void TestCommandLine::demoEndsCleanlyOnSignal()
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+    QCOMPARE(runtimeDir.entryList({QStringLiteral("velmora-*")}, QDir::System), QStringList());
     QVERIFY(!QFile::exists(home.databasePath()));
     QVERIFY(!QFile::exists(home.iniPath()));
 }

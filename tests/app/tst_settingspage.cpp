@@ -58,7 +58,8 @@ void TestSettingsPage::init()
 }
 
 // One save command per row: what is typed, what System.ini holds afterwards (UTF-8 here;
-// "pd=<digest of X>" stands for a salted digest of X), and the messages shown.
+// "pd=<set, not X>" stands for the mark of a password set, which holds nothing of X), and the
+// messages shown.
 void TestSettingsPage::saves_data()
 {
     // clang-format off
@@ -70,7 +71,7 @@ void TestSettingsPage::saves_data()
 
     const QString ok = QStringLiteral("参数设置成功，重启软件后生效!");
     QTest::newRow("password, trimmed equal")
-        << "Button5" << QStringList{"abc", "abc "} << false << "[系统设置]\npd=<digest of abc>\n"
+        << "Button5" << QStringList{"abc", "abc "} << false << "[系统设置]\npd=<set, not abc>\n"
         << "密码设置成功，重启软件后生效!";
     QTest::newRow("password, case differs") << "Button5" << QStringList{"abc", "ABC"} << false << "" << "对不起，2次输入密码不一致，请重新输入!";
     QTest::newRow("password, both empty") << "Button5" << QStringList{"", "  "} << false << "[系统设置]\npd=\n" << "密码设置成功，重启软件后生效!";
@@ -114,10 +115,10 @@ void TestSettingsPage::saves()
     page.findChild<QPushButton*>(button)->click();
 
     QCOMPARE(MessageBox::shownTexts(), QStringList{message});
-    const QRegularExpression digest(QStringLiteral("<digest of (.*)>"));
-    if (const auto m = digest.match(file); m.hasMatch()) {
-        QVERIFY(context.settings.checkPassword(m.captured(1)));
-        file.replace(digest, context.settings.password());
+    const QRegularExpression set(QStringLiteral("<set, not (.*)>"));
+    if (const auto m = set.match(file); m.hasMatch()) {
+        QVERIFY(!Gbk::decode(fileBytes(home.iniPath())).contains(m.captured(1)));
+        file.replace(set, Settings::kPasswordInKey);
     }
     QCOMPARE(Gbk::decode(fileBytes(home.iniPath())), file);
     // The typed passwords go after either outcome.
@@ -212,10 +213,9 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     QFETCH(QStringList, messages);
 
     TempHome home;
-    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\n"));
+    // No database here, so no card key: the password as an earlier version kept it.
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=%1\n").arg(stored));
     AppContext context(home.home());
-    if (!stored.isEmpty())
-        context.settings.savePassword(stored);
     AppAssembly assembly(context,
                          {.openDatabase = false, .withLogin = false}); // no login: the card tab stays locked
     MainWindow& window = assembly.window();
@@ -236,7 +236,7 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     if (!written) {
         QCOMPARE(fileBytes(home.iniPath()), before);
     } else if (button == u"Button5") {
-        QVERIFY(context.settings.checkPassword(QStringLiteral("new")));
+        QCOMPARE(context.settings.password(), Settings::kPasswordInKey);
     } else {
         QCOMPARE(context.settings.passwordProtect(), protect);
     }
@@ -333,9 +333,9 @@ void TestSettingsPage::protectionSealsAndResetClears()
         .insert();
     AppContext context(home.home());
     context.data = &data;
-    context.settings.savePassword(QStringLiteral("pw"));
     SettingsPage page(context);
     CardLock lock(context.settings, data.secrets());
+    lock.changePassword(QStringLiteral("pw")); // protection off: kept only to check it
     page.setCardLock(&lock);
     page.setLockCheck([] { return false; });
     page.showValues(false, true, 0, false, QString());

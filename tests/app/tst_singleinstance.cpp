@@ -22,6 +22,8 @@ class TestSingleInstance : public QObject
 private slots:
     void secondStartAsksFirstToComeForward();
     void otherHomeRunsSeparately();
+    void socketLivesWhereNoOtherUserCanWrite_data();
+    void socketLivesWhereNoOtherUserCanWrite();
     void unlockableHomeStillStarts();
     void secondProcessWhileHiddenUnderProtection();
 };
@@ -46,6 +48,42 @@ void TestSingleInstance::otherHomeRunsSeparately()
     QVERIFY(a.claim());
     QVERIFY(b.claim());
     QVERIFY(SingleInstance::serverName(homeA.path()) != SingleInstance::serverName(homeB.path()));
+}
+
+void TestSingleInstance::socketLivesWhereNoOtherUserCanWrite_data()
+{
+    QTest::addColumn<QString>("runtime"); // "private", "shared" (like /tmp) or "unset"
+    QTest::addColumn<bool>("inRuntime");
+    QTest::newRow("session runtime folder") << "private" << true;
+    QTest::newRow("runtime folder others may write") << "shared" << false;
+    QTest::newRow("no runtime folder") << "unset" << false;
+}
+
+void TestSingleInstance::socketLivesWhereNoOtherUserCanWrite()
+{
+    QFETCH(QString, runtime);
+    QFETCH(bool, inRuntime);
+    QTemporaryDir home, runtimeDir;
+    QFile::setPermissions(runtimeDir.path(), runtime == u"private"
+                                                 ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                 : QFile::Permissions(0x7777));
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime == u"unset")
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+    const QString name = SingleInstance::serverName(home.path());
+    {
+        SingleInstance first(home.path());
+        QVERIFY(first.claim());
+        QVERIFY(QFileInfo::exists(name)); // listening at that very path
+        QSignalSpy forward(&first, &SingleInstance::activationRequested);
+        SingleInstance second(home.path());
+        QVERIFY(!second.claim());
+        QTRY_COMPARE(forward.count(), 1);
+    }
+    qputenv("XDG_RUNTIME_DIR", saved);
+    QCOMPARE(QFileInfo(name).absolutePath(), inRuntime ? runtimeDir.path() : home.path());
 }
 
 void TestSingleInstance::unlockableHomeStillStarts()

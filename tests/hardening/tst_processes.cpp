@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 // Whole headless runs of the executable, interrupted or run side by side on one home.
 class TestProcesses : public QObject
@@ -16,6 +17,7 @@ class TestProcesses : public QObject
 private slots:
     void killedRefreshLeavesAllOldOrAllNew();
     void twoHeadlessRunsAtOnce();
+    void runningProgramWritesNoCoreFile();
 };
 
 namespace {
@@ -120,6 +122,41 @@ void TestProcesses::twoHeadlessRunsAtOnce()
     QCOMPARE(v.integrity, QStringLiteral("ok"));
     QCOMPARE(v.stale, 0);
     QCOMPARE(v.total, cards);
+}
+
+void TestProcesses::runningProgramWritesNoCoreFile()
+{
+    // Started with core files allowed, so the limit seen is the program's own doing.
+    rlimit core{};
+    QCOMPARE(::getrlimit(RLIMIT_CORE, &core), 0);
+    if (core.rlim_max == 0)
+        QSKIP("core files are off for this whole session already");
+    core.rlim_cur = core.rlim_max;
+    QCOMPARE(::setrlimit(RLIMIT_CORE, &core), 0);
+    // The window waits at its login: a program running with a password typed into it.
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=x\n"));
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELMORA_HOME"), home.path());
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(VELMORA_EXECUTABLE), {});
+    QVERIFY(program.waitForStarted());
+    const QString limits = QStringLiteral("/proc/%1/limits").arg(program.processId());
+    const auto coreLimit = [&] {
+        QFile file(limits);
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("Max core file size"))
+                return QString::fromLatin1(line.simplified());
+        }
+        return QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(coreLimit(), QStringLiteral("Max core file size 0 0 bytes"), 20000);
+    program.kill();
+    program.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestProcesses)

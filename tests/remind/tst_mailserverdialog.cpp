@@ -20,6 +20,8 @@ private slots:
     void showsStoredValuesAndSavesEdits();
     void refusesUnusableValues_data();
     void refusesUnusableValues();
+    void warnsBeforePasswordInClear_data();
+    void warnsBeforePasswordInClear();
 };
 
 // Nothing is offered that is not the user's: no server, no account, no password, and the
@@ -117,6 +119,44 @@ void TestMailServerDialog::refusesUnusableValues()
     QCOMPARE(MessageBox::shownTexts(), QStringList({message}));
     QVERIFY(dialog.result() != QDialog::Accepted);
     QVERIFY(!QFile::exists(home.iniPath()));
+}
+
+// "不要求加密" with a login to another machine: the password may go in clear; asked first.
+void TestMailServerDialog::warnsBeforePasswordInClear_data()
+{
+    // clang-format off
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("remote server with login") << "smtp.velmora.test" << "me" << true;
+    QTest::newRow("remote address with login") << "192.0.2.7" << "me" << true;
+    QTest::newRow("remote server, no login") << "smtp.velmora.test" << "" << false;
+    QTest::newRow("this machine by name") << "localhost" << "me" << false;
+    QTest::newRow("this machine by address") << "127.0.0.1" << "me" << false;
+    QTest::newRow("this machine, IPv6") << "::1" << "me" << false;
+    // clang-format on
+}
+
+void TestMailServerDialog::warnsBeforePasswordInClear()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, user);
+    QFETCH(bool, asked);
+    TempHome home;
+    IniFile ini(home.iniPath());
+    MailServerDialog dialog(ini);
+    dialog.findChild<QLineEdit*>("SmtpHostEdit")->setText(host);
+    dialog.findChild<QLineEdit*>("SmtpUserEdit")->setText(user);
+    dialog.findChild<QLineEdit*>("SmtpFromEdit")->setText("me@velmora.test");
+    auto* security = dialog.findChild<QComboBox*>("SmtpSecurityCombo");
+    security->setCurrentIndex(security->findData(int(MailServerSettings::Security::None)));
+    MessageBox::setSuppressAll(true); // the question is answered "No"
+    MessageBox::clearShownTexts();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("SaveButton"), Qt::LeftButton);
+    MessageBox::setSuppressAll(false);
+    const QStringList shown = MessageBox::shownTexts();
+    QCOMPARE(!shown.isEmpty() && shown.first().contains(QStringLiteral("明文")), asked);
+    QCOMPARE(QFile::exists(home.iniPath()), !asked); // "No" saves nothing
 }
 
 QTEST_MAIN(TestMailServerDialog)

@@ -20,6 +20,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sodium.h>
 #include <unistd.h>
 
 // Card numbers, check codes and validity sealed at rest: the crypto, the database switches, the
@@ -35,12 +36,15 @@ private slots:
     void protectLeavesNoClearValueInTheFile();
     void headlessSummaryNeedsNoPassword();
     void wrongPasswordOpensNothing();
-    void passwordChangeRewrapsOnly();
-    void interruptedPasswordChangeOpensWithEitherPassword();
+    void passwordChangeMakesANewKey();
+    void killedPasswordChangeLeavesOldOrNew();
     void protectionOffStoresClearAgain();
-    void legacyPlainPasswordUpgradedAtFirstLogin();
+    void legacyPasswordRemovedAtFirstLogin_data();
+    void legacyPasswordRemovedAtFirstLogin();
     void tamperedValueIsShownUnreadableAndKept();
-    void tamperedKeyIsReportedAndNothingChanged();
+    void tamperedDatabase_data();
+    void tamperedDatabase();
+    void olderSealedFormResealedAtFirstLogin();
     void savesSealAndKeepLastFour();
     void lockedSaveOfASecretIsRefused();
     void resetClearsOnlyTheSecrets();
@@ -175,11 +179,58 @@ struct Home
         temp.home().ensureExists();
         seed(temp.databasePath());
         settings.saveGeneral(false, protect, 0);
-        settings.savePassword(password);
+        // As an earlier version kept it: the first login seals the cards under it.
+        settings.file().writeText(Settings::kSection, QStringLiteral("pd"), password);
     }
 };
 
-int runChild(); // the process the kill test stops half-way
+// The earlier form, written here the way the previous release wrote it.
+QString oldSeal(const SecretBox::Key& key, const QString& clear, const QString& field)
+{
+    const QByteArray bytes = clear.toUtf8();
+    const QByteArray extra = field.toUtf8();
+    QByteArray out(qsizetype(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES) + bytes.size() +
+                       qsizetype(crypto_aead_xchacha20poly1305_ietf_ABYTES),
+                   Qt::Uninitialized);
+    auto* nonce = reinterpret_cast<unsigned char*>(out.data());
+    randombytes_buf(nonce, crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
+    crypto_aead_xchacha20poly1305_ietf_encrypt(nonce + crypto_aead_xchacha20poly1305_ietf_NPUBBYTES, nullptr,
+                                               reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                               size_t(bytes.size()),
+                                               reinterpret_cast<const unsigned char*>(extra.constData()),
+                                               size_t(extra.size()), nullptr, nonce, key.bytes());
+    return SecretBox::kOldValuePrefix + QString::fromLatin1(out.toBase64());
+}
+
+QString oldWrap(const SecretBox::Key& key, const QString& password)
+{
+    const SecretBox::Work work = SecretBox::work();
+    QByteArray salt(crypto_pwhash_SALTBYTES, Qt::Uninitialized);
+    randombytes_buf(salt.data(), size_t(salt.size()));
+    const QString header = QStringLiteral("vkey1$%1$%2$%3")
+                               .arg(work.ops)
+                               .arg(quint64(work.mem / 1024))
+                               .arg(QString::fromLatin1(salt.toBase64()));
+    SecretBox::Key wrapping;
+    const QByteArray utf8 = password.toUtf8();
+    if (crypto_pwhash(wrapping.bytes(), SecretBox::Key::kBytes, utf8.constData(), size_t(utf8.size()),
+                      reinterpret_cast<const unsigned char*>(salt.constData()), work.ops, work.mem,
+                      crypto_pwhash_ALG_ARGON2ID13) != 0)
+        return {};
+    const QByteArray extra = header.toLatin1();
+    QByteArray out(qsizetype(crypto_aead_xchacha20poly1305_ietf_NPUBBYTES + SecretBox::Key::kBytes +
+                             crypto_aead_xchacha20poly1305_ietf_ABYTES),
+                   Qt::Uninitialized);
+    auto* nonce = reinterpret_cast<unsigned char*>(out.data());
+    randombytes_buf(nonce, crypto_aead_xchacha20poly1305_ietf_NPUBBYTES);
+    crypto_aead_xchacha20poly1305_ietf_encrypt(nonce + crypto_aead_xchacha20poly1305_ietf_NPUBBYTES, nullptr,
+                                               key.bytes(), SecretBox::Key::kBytes,
+                                               reinterpret_cast<const unsigned char*>(extra.constData()),
+                                               size_t(extra.size()), nullptr, nonce, wrapping.bytes());
+    return header + u'$' + QString::fromLatin1(out.toBase64());
+}
+
+int runChild(); // the process the kill tests stop half-way
 
 } // namespace
 
@@ -187,21 +238,23 @@ void TestCardSecrets::sealedValueOpensOnlyAsSealed()
 {
     const SecretBox::Key key = SecretBox::Key::random();
     const SecretBox::Key other = SecretBox::Key::random();
+    const QString no = QStringLiteral("c_no");
     for (const QString& clear :
          {QStringLiteral("6225 8801 2345 6789"), QStringLiteral("有效期至２０２９年"), QStringLiteral("1")}) {
-        const QString sealed = SecretBox::seal(key, clear, QStringLiteral("c_no"));
+        const QString sealed = SecretBox::seal(key, clear, 7, no);
         QVERIFY(SecretBox::isSealed(sealed));
-        QCOMPARE(SecretBox::open(key, sealed, QStringLiteral("c_no")), clear);
+        QCOMPARE(SecretBox::open(key, sealed, 7, no), clear);
         // Fresh nonce each time: the same value does not seal the same way twice.
-        QVERIFY(SecretBox::seal(key, clear, QStringLiteral("c_no")) != sealed);
-        QCOMPARE(SecretBox::open(other, sealed, QStringLiteral("c_no")), std::nullopt);
-        QCOMPARE(SecretBox::open(key, sealed, QStringLiteral("c_xym")),
-                 std::nullopt);               // moved to another field
-        for (const int fromEnd : {1, 17, 40}) // in the tag, and further in
-            QCOMPARE(SecretBox::open(key, flipInside(sealed, fromEnd), QStringLiteral("c_no")), std::nullopt);
-        QCOMPARE(SecretBox::open(key, sealed.left(20), QStringLiteral("c_no")), std::nullopt);
+        QVERIFY(SecretBox::seal(key, clear, 7, no) != sealed);
+        QCOMPARE(SecretBox::open(other, sealed, 7, no), std::nullopt);
+        QCOMPARE(SecretBox::open(key, sealed, 7, QStringLiteral("c_xym")), std::nullopt); // another field
+        QCOMPARE(SecretBox::open(key, sealed, 8, no), std::nullopt);                      // another card
+        QCOMPARE(SecretBox::openOld(key, sealed, no), std::nullopt); // not the earlier form
+        for (const int fromEnd : {1, 17, 40})                        // in the tag, and further in
+            QCOMPARE(SecretBox::open(key, flipInside(sealed, fromEnd), 7, no), std::nullopt);
+        QCOMPARE(SecretBox::open(key, sealed.left(20), 7, no), std::nullopt);
     }
-    QCOMPARE(SecretBox::open(key, QStringLiteral("6225"), QStringLiteral("c_no")), std::nullopt);
+    QCOMPARE(SecretBox::open(key, QStringLiteral("6225"), 7, no), std::nullopt);
 }
 
 void TestCardSecrets::wrappedKeyOpensOnlyWithItsPassword_data()
@@ -210,13 +263,16 @@ void TestCardSecrets::wrappedKeyOpensOnlyWithItsPassword_data()
     QTest::addColumn<QString>("change"); // what is done to the stored wrap
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("right password")       << ""        << "密码 pass" << true;
-    QTest::newRow("wrong password")       << ""        << "密码 Pass" << false;
-    QTest::newRow("empty password")       << ""        << ""          << false;
-    QTest::newRow("work figure raised")   << "ops"     << "密码 pass" << false;
-    QTest::newRow("absurd memory figure") << "memory"  << "密码 pass" << false;
-    QTest::newRow("sealed key damaged")   << "sealed"  << "密码 pass" << false;
-    QTest::newRow("not a wrap")           << "garbage" << "密码 pass" << false;
+    QTest::newRow("right password")        << ""        << "密码 pass" << true;
+    QTest::newRow("wrong password")        << ""        << "密码 Pass" << false;
+    QTest::newRow("empty password")        << ""        << ""          << false;
+    QTest::newRow("work figure raised")    << "ops"     << "密码 pass" << false;
+    QTest::newRow("memory figure raised")  << "memory"  << "密码 pass" << false;
+    QTest::newRow("figure spelled longer") << "zero"    << "密码 pass" << false;
+    QTest::newRow("sealed key damaged")    << "sealed"  << "密码 pass" << false;
+    QTest::newRow("salt padded")           << "salt"    << "密码 pass" << false;
+    QTest::newRow("unknown form")          << "scheme"  << "密码 pass" << false;
+    QTest::newRow("not a wrap")            << "garbage" << "密码 pass" << false;
     // clang-format on
 }
 
@@ -226,21 +282,30 @@ void TestCardSecrets::wrappedKeyOpensOnlyWithItsPassword()
     QFETCH(QString, password);
     QFETCH(bool, opens);
     const SecretBox::Key key = SecretBox::Key::random();
-    QString wrapped = SecretBox::wrap(key, QStringLiteral("密码 pass"), 1, 64 * 1024);
+    QString wrapped = SecretBox::wrap(key, QStringLiteral("密码 pass"));
+    QVERIFY(SecretBox::wellFormed(wrapped));
     QStringList parts = wrapped.split(u'$');
     QCOMPARE(parts.size(), 5);
     if (change == u"ops")
-        parts[1] = QStringLiteral("2");
+        parts[1] = QStringLiteral("32");
     else if (change == u"memory")
-        parts[2] = QStringLiteral("999999999999");
+        parts[2] = QStringLiteral("262144");
+    else if (change == u"zero")
+        parts[1] = u'0' + parts[1];
     else if (change == u"sealed")
         parts[4] = flipInside(parts[4], 3);
-    wrapped = change == u"garbage" ? QStringLiteral("vkey1$x$y") : parts.join(u'$');
-    const auto opened = SecretBox::unwrap(wrapped, password);
+    else if (change == u"salt")
+        parts[3] += QStringLiteral("AAAA");
+    else if (change == u"scheme")
+        parts[0] = QStringLiteral("vkey9");
+    wrapped = change == u"garbage" ? QStringLiteral("vkey2$x$y") : parts.join(u'$');
+    QCOMPARE(SecretBox::wellFormed(wrapped), change.isEmpty() || change == u"sealed");
+    auto opened = SecretBox::unwrap(wrapped, password);
     QCOMPARE(opened.has_value(), opens);
     if (opens) {
-        const QString sealed = SecretBox::seal(key, QStringLiteral("123"), QStringLiteral("c_xym"));
-        QCOMPARE(SecretBox::open(*opened, sealed, QStringLiteral("c_xym")), QStringLiteral("123"));
+        QVERIFY(!opened->oldValues);
+        const QString sealed = SecretBox::seal(key, QStringLiteral("123"), 1, QStringLiteral("c_xym"));
+        QCOMPARE(SecretBox::open(opened->key, sealed, 1, QStringLiteral("c_xym")), QStringLiteral("123"));
     }
 }
 
@@ -263,8 +328,8 @@ void TestCardSecrets::protectLeavesNoClearValueInTheFile()
                  QStringLiteral("ok"));
         QCOMPARE(stored(data.database(),
                         QStringLiteral(
-                            "SELECT count(*) FROM txyk WHERE c_no LIKE 'vsec1:%' AND c_xym LIKE 'vsec1:%' "
-                            "AND c_yxq LIKE 'vsec1:%'"))
+                            "SELECT count(*) FROM txyk WHERE c_no LIKE 'vsec2:%' AND c_xym LIKE 'vsec2:%' "
+                            "AND c_yxq LIKE 'vsec2:%'"))
                      .toInt(),
                  seededCards().size());
         // Shown opened as before while the key is open.
@@ -307,7 +372,7 @@ void TestCardSecrets::headlessSummaryNeedsNoPassword()
         QVERIFY(!card.value("repay_date").toString().isEmpty());
     }
     for (const Seeded& c : seededCards())
-        QVERIFY2(!out.contains(c.number) && !out.contains(QStringLiteral("vsec1")), qPrintable(out));
+        QVERIFY2(!out.contains(c.number) && !out.contains(QStringLiteral("vsec")), qPrintable(out));
     QCOMPARE(clearSecretsOnDisk(home.temp.databasePath()), QStringList());
 }
 
@@ -329,14 +394,17 @@ void TestCardSecrets::wrongPasswordOpensNothing()
         QCOMPARE(shown(data, QStringLiteral("卡0"), field), CardSecrets::kLockedText);
 }
 
-void TestCardSecrets::passwordChangeRewrapsOnly()
+void TestCardSecrets::passwordChangeMakesANewKey()
 {
     Home home(QStringLiteral("old"));
     DataModule data;
     data.open(home.temp.databasePath());
     CardLock lock(home.settings, data.secrets());
     QVERIFY(lock.login(QStringLiteral("old")).accepted);
-    const QVariant sealedBefore = stored(data.database(), QStringLiteral("SELECT c_no FROM txyk WHERE id=1"));
+    // A copy made before the change (a daily backup, a synced folder).
+    const QString copy = home.temp.path() + QStringLiteral("/copy.db");
+    QVERIFY(QFile::copy(home.temp.databasePath(), copy));
+    const QString oldWrap = stored(data.database(), QStringLiteral("SELECT c_key FROM tkey")).toString();
 
     // Locked: the current password opens the key first.
     data.secrets().lock();
@@ -344,42 +412,94 @@ void TestCardSecrets::passwordChangeRewrapsOnly()
     QCOMPARE(lock.confirm(QStringLiteral("wrong")), QStringLiteral("密码错误"));
     QCOMPARE(lock.confirm(QStringLiteral("old")), QString());
     lock.changePassword(QStringLiteral("new"));
-
-    QCOMPARE(stored(data.database(), QStringLiteral("SELECT c_no FROM txyk WHERE id=1")), sealedBefore);
+    QCOMPARE(home.settings.password(), Settings::kPasswordInKey);
     QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 1);
+
+    // The key the old password opens from the copy opens none of the current values.
+    const auto oldKey = SecretBox::unwrap(oldWrap, QStringLiteral("old"));
+    QVERIFY(oldKey);
+    int checked = 0;
+    data.database().scan(
+        QStringLiteral("SELECT id, c_no, c_xym, c_yxq FROM txyk"), [](const QStringList&) {},
+        [&](std::vector<QVariant>& row) {
+            for (int i = 0; i < 3; ++i) {
+                QVERIFY(SecretBox::isSealed(row[size_t(i + 1)].toString()));
+                QCOMPARE(SecretBox::open(oldKey->key, row[size_t(i + 1)].toString(), row[0].toLongLong(),
+                                         CardSecrets::fields()[i]),
+                         std::nullopt);
+                ++checked;
+            }
+        });
+    QCOMPARE(checked, seededCards().size() * 3);
+
     data.secrets().lock();
     QVERIFY(!lock.login(QStringLiteral("old")).accepted);
-    QVERIFY(!data.secrets().unlock(QStringLiteral("old")));
     const CardLock::Login login = lock.login(QStringLiteral("new"));
     QVERIFY(login.accepted);
     QCOMPARE(login.problem, QString());
     data.reloadSecretFields();
     QCOMPARE(shown(data, QStringLiteral("卡5"), QStringLiteral("c_no")), seededCards()[5].number);
     QCOMPARE(shown(data, QStringLiteral("卡5"), QStringLiteral("c_yxq")), seededCards()[5].validity);
+    QCOMPARE(data.secrets().takeUnreadableCount(), 0);
+
+    // The copy keeps its own key: the old password still opens it, the new one does not.
+    Database old;
+    old.open(copy);
+    CardSecrets oldSecrets(old);
+    QVERIFY(!oldSecrets.unlock(QStringLiteral("new")));
+    QVERIFY(oldSecrets.unlock(QStringLiteral("old")));
 }
 
-void TestCardSecrets::interruptedPasswordChangeOpensWithEitherPassword()
+void TestCardSecrets::killedPasswordChangeLeavesOldOrNew()
 {
-    for (const bool savedNew : {false, true}) {
-        Home home(QStringLiteral("old"));
-        DataModule data;
-        data.open(home.temp.databasePath());
-        CardLock lock(home.settings, data.secrets());
-        QVERIFY(lock.login(QStringLiteral("old")).accepted);
-        // Cut short after the new wrap was stored (and, the second time, the new password saved).
-        data.secrets().addWrap(QStringLiteral("new"));
-        if (savedNew)
-            home.settings.savePassword(QStringLiteral("new"));
-        data.secrets().lock();
-        const QString password = savedNew ? QStringLiteral("new") : QStringLiteral("old");
-        const CardLock::Login login = lock.login(password);
-        QVERIFY(login.accepted);
-        QCOMPARE(login.problem, QString());
-        QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 1);
-        data.secrets().lock();
-        QVERIFY(data.secrets().unlock(password));
-        data.reloadSecretFields();
-        QCOMPARE(shown(data, QStringLiteral("卡1"), QStringLiteral("c_xym")), seededCards()[1].code);
+    TempHome temp;
+    temp.home().ensureExists();
+    {
+        Database db;
+        db.open(temp.databasePath());
+        Transaction t(db);
+        for (int i = 0; i < 3000; ++i)
+            CardBuilder(db)
+                .name(QStringLiteral("卡%1").arg(i))
+                .number(QStringLiteral("6225%1").arg(i, 12, 10, QChar(u'0')))
+                .insert();
+        t.commit();
+        CardSecrets(db).protect(QStringLiteral("old"));
+    }
+    for (const bool kill : {true, false}) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELMORA_SECRETS_CHILD"), temp.databasePath());
+        env.insert(QStringLiteral("VELMORA_SECRETS_PAUSE"), kill ? QStringLiteral("1") : QStringLiteral("0"));
+        env.insert(QStringLiteral("VELMORA_SECRETS_CHANGE"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        if (kill) {
+            while (!child.readAllStandardOutput().contains("half"))
+                QVERIFY(child.waitForReadyRead(60000));
+            ::kill(pid_t(child.processId()), SIGKILL);
+        }
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), kill ? QProcess::CrashExit : QProcess::NormalExit);
+
+        Database db;
+        db.open(temp.databasePath()); // rolls back what the killed run left
+        QCOMPARE(stored(db, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+        QCOMPARE(stored(db, QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 1);
+        const QString current = kill ? QStringLiteral("old") : QStringLiteral("new");
+        CardSecrets secrets(db);
+        QVERIFY(!secrets.unlock(kill ? QStringLiteral("new") : QStringLiteral("old")));
+        QVERIFY(secrets.unlock(current));
+        int opened = 0;
+        db.scan(
+            QStringLiteral("SELECT id, c_no FROM txyk"), [](const QStringList&) {},
+            [&](std::vector<QVariant>& row) {
+                opened += secrets.shown(QStringLiteral("c_no"), row[1], row[0].toLongLong())
+                              .toString()
+                              .startsWith(u"6225");
+            });
+        QCOMPARE(opened, 3000);
     }
 }
 
@@ -397,7 +517,12 @@ void TestCardSecrets::protectionOffStoresClearAgain()
 
     QVERIFY(!home.settings.passwordProtect());
     QVERIFY(!data.secrets().keyStored());
-    QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 0);
+    // Only what checks the password stays: nothing in the settings file can.
+    QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey WHERE c_key LIKE 'check$%'"))
+                 .toInt(),
+             1);
+    QCOMPARE(data.secrets().checkWhileClear(QStringLiteral("pw")), std::optional<bool>(true));
+    QCOMPARE(home.settings.password(), Settings::kPasswordInKey);
     QCOMPARE(stored(data.database(), QStringLiteral("SELECT c_no FROM txyk WHERE c_name='卡7'")).toString(),
              seededCards()[7].number);
     QCOMPARE(stored(data.database(), QStringLiteral("SELECT c_yxq FROM txyk WHERE c_name='卡7'")).toString(),
@@ -418,26 +543,40 @@ void TestCardSecrets::protectionOffStoresClearAgain()
     lock.changePassword(QString());
     QVERIFY(!data.secrets().keyStored());
     QVERIFY(home.settings.password().isEmpty());
+    QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 0);
     QCOMPARE(stored(data.database(), QStringLiteral("SELECT c_xym FROM txyk WHERE c_name='卡7'")).toString(),
              seededCards()[7].code);
 }
 
-void TestCardSecrets::legacyPlainPasswordUpgradedAtFirstLogin()
+void TestCardSecrets::legacyPasswordRemovedAtFirstLogin_data()
 {
+    QTest::addColumn<QString>("pd");
+    QTest::newRow("plain text") << QStringLiteral("abc");
+    QTest::newRow("PBKDF2 digest") << PasswordHash::make(QStringLiteral("abc"), 1000);
+}
+
+void TestCardSecrets::legacyPasswordRemovedAtFirstLogin()
+{
+    QFETCH(QString, pd);
     Home home{QString()};
-    home.settings.file().writeText(Settings::kSection, QStringLiteral("pd"), QStringLiteral("abc"));
+    home.settings.file().writeText(Settings::kSection, QStringLiteral("pd"), pd);
     DataModule data;
     data.open(home.temp.databasePath());
     CardLock lock(home.settings, data.secrets());
     QVERIFY(!lock.login(QStringLiteral("abd")).accepted);
-    QCOMPARE(home.settings.password(), QStringLiteral("abc"));
+    QCOMPARE(home.settings.password(), pd);
     QVERIFY(!data.secrets().keyStored());
 
     QVERIFY(lock.login(QStringLiteral("abc")).accepted);
-    QVERIFY(PasswordHash::isDigest(home.settings.password()));
-    QVERIFY(home.settings.checkPassword(QStringLiteral("abc")));
     QVERIFY(data.secrets().unlocked());
     QCOMPARE(clearSecretsOnDisk(home.temp.databasePath()), QStringList());
+    // Nothing in the settings file can check the password any more: only the key can.
+    QCOMPARE(home.settings.password(), Settings::kPasswordInKey);
+    QVERIFY(!home.settings.checkPassword(QStringLiteral("abc")));
+    QVERIFY(!fileBytes(home.temp.iniPath()).contains(pd.toUtf8()));
+    data.secrets().lock();
+    QVERIFY(!lock.login(QStringLiteral("abd")).accepted);
+    QVERIFY(lock.login(QStringLiteral("abc")).accepted);
 }
 
 void TestCardSecrets::tamperedValueIsShownUnreadableAndKept()
@@ -471,27 +610,144 @@ void TestCardSecrets::tamperedValueIsShownUnreadableAndKept()
     QVERIFY(data.secrets().keyStored());
 }
 
-void TestCardSecrets::tamperedKeyIsReportedAndNothingChanged()
+void TestCardSecrets::tamperedDatabase_data()
 {
+    // clang-format off
+    QTest::addColumn<QString>("tamper");
+    QTest::addColumn<bool>("opens");     // the right password still opens the key
+    QTest::addColumn<QStringList>("unreadable"); // card:field shown as "（无法解密）"
+    QTest::newRow("numbers of two cards swapped")  << "swap c_no"      << true  << QStringList{"卡1:c_no", "卡2:c_no"};
+    QTest::newRow("codes of two cards swapped")    << "swap c_xym"     << true  << QStringList{"卡1:c_xym", "卡2:c_xym"};
+    QTest::newRow("validity moved into the code")  << "move"           << true  << QStringList{"卡1:c_xym"};
+    QTest::newRow("older number put back")         << "roll back"      << true  << QStringList{"卡1:c_no"};
+    QTest::newRow("readable last four changed")    << "last four"      << true  << QStringList{"卡1:c_no"};
+    QTest::newRow("slow wrap planted")             << "slow wrap"      << true  << QStringList{};
+    QTest::newRow("wrap of another password")      << "other wrap"     << false << QStringList{};
+    QTest::newRow("own wrap damaged")              << "damaged wrap"   << false << QStringList{};
+    QTest::newRow("own wrap made slow")            << "absurd figures" << false << QStringList{};
+    // clang-format on
+}
+
+void TestCardSecrets::tamperedDatabase()
+{
+    QFETCH(QString, tamper);
+    QFETCH(bool, opens);
+    QFETCH(QStringList, unreadable);
     Home home(QStringLiteral("pw"));
     DataModule data;
     data.open(home.temp.databasePath());
     CardLock lock(home.settings, data.secrets());
     QVERIFY(lock.login(QStringLiteral("pw")).accepted);
-    const QString wrapped = stored(data.database(), QStringLiteral("SELECT c_key FROM tkey")).toString();
-    data.database().executeSql(QStringLiteral("UPDATE tkey SET c_key=?"), {flipInside(wrapped, 4)});
+    Database& db = data.database();
+    const auto value = [&](const QString& field, const QString& card) {
+        return stored(db, QStringLiteral("SELECT %1 FROM txyk WHERE c_name='%2'").arg(field, card));
+    };
+    const auto put = [&](const QString& field, const QString& card, const QVariant& v) {
+        db.executeSql(QStringLiteral("UPDATE txyk SET %1=? WHERE c_name=?").arg(field), {v, card});
+    };
+    const QString wrap = stored(db, QStringLiteral("SELECT c_key FROM tkey")).toString();
+    QStringList parts = wrap.split(u'$');
+    if (tamper.startsWith(u"swap ")) {
+        const QString field = tamper.mid(5);
+        const QVariant one = value(field, QStringLiteral("卡1"));
+        put(field, QStringLiteral("卡1"), value(field, QStringLiteral("卡2")));
+        put(field, QStringLiteral("卡2"), one);
+    } else if (tamper == u"move") {
+        put(QStringLiteral("c_xym"), QStringLiteral("卡1"),
+            value(QStringLiteral("c_yxq"), QStringLiteral("卡1")));
+    } else if (tamper == u"roll back") {
+        const QVariant older = value(QStringLiteral("c_no"), QStringLiteral("卡1"));
+        data.reloadSecretFields();
+        QVERIFY(data.cards().locate(QStringLiteral("c_name"), QStringLiteral("卡1")));
+        data.cards().setValue(QStringLiteral("c_no"), QStringLiteral("4000 0000 0000 1111"));
+        data.cards().post();
+        put(QStringLiteral("c_no"), QStringLiteral("卡1"), older);
+    } else if (tamper == u"last four") {
+        put(QStringLiteral("c_last4"), QStringLiteral("卡1"), QStringLiteral("0000"));
+    } else if (tamper == u"slow wrap") {
+        parts[1] = QStringLiteral("32");
+        parts[2] = QStringLiteral("262144");
+        db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"), {parts.join(u'$')});
+    } else if (tamper == u"other wrap") {
+        db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"),
+                      {SecretBox::wrap(SecretBox::Key::random(), QStringLiteral("pw2"))});
+    } else if (tamper == u"damaged wrap") {
+        db.executeSql(QStringLiteral("UPDATE tkey SET c_key=?"),
+                      {wrap.left(wrap.size() - 6) + QStringLiteral("AAAAAA")});
+    } else if (tamper == u"absurd figures") {
+        parts[1] = QStringLiteral("32");
+        db.executeSql(QStringLiteral("UPDATE tkey SET c_key=?"), {parts.join(u'$')});
+    }
     data.secrets().lock();
-    const QStringList before = snapshot(data.database());
+    data.secrets().takeUnreadableCount();
+    const QStringList before = snapshot(db);
 
     const CardLock::Login login = lock.login(QStringLiteral("pw"));
-    QVERIFY(login.accepted); // the rest of the card tab is usable
-    QVERIFY(login.problem.contains(QStringLiteral("无法")));
-    QVERIFY(!data.secrets().unlocked());
-    QCOMPARE(snapshot(data.database()), before);
+    QCOMPARE(login.accepted, opens);
+    QCOMPARE(data.secrets().unlocked(), opens);
+    if (tamper == u"absurd figures")
+        QVERIFY(login.problem.contains(QStringLiteral("无法用任何密码解开")));
     data.reloadSecretFields();
-    QCOMPARE(shown(data, QStringLiteral("卡0"), QStringLiteral("c_no")), CardSecrets::kLockedText);
-    QCOMPARE(lock.confirm(QStringLiteral("pw")), login.problem);
-    QCOMPARE(snapshot(data.database()), before);
+    QStringList found;
+    for (int i = 0; i < seededCards().size(); ++i) {
+        const QString card = seededCards()[i].name;
+        for (const QString& field : CardSecrets::fields()) {
+            if (shown(data, card, field) == CardSecrets::kUnreadableText)
+                found << card + u':' + field;
+        }
+    }
+    QCOMPARE(found, unreadable);
+    if (!opens) {
+        QCOMPARE(snapshot(db), before); // a refused login changes nothing
+        QCOMPARE(shown(data, QStringLiteral("卡0"), QStringLiteral("c_no")), CardSecrets::kLockedText);
+    } else {
+        QCOMPARE(stored(db, QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 1); // planted rows gone
+    }
+}
+
+void TestCardSecrets::olderSealedFormResealedAtFirstLogin()
+{
+    Home home(QStringLiteral("pw"));
+    Database db;
+    db.open(home.temp.databasePath());
+    // As the previous release sealed them: values bound to their field only, under a "vkey1" wrap.
+    const SecretBox::Key key = SecretBox::Key::random();
+    db.executeSql(QStringLiteral("INSERT INTO tkey (c_key) VALUES (?)"),
+                  {oldWrap(key, QStringLiteral("pw"))});
+    db.scan(
+        QStringLiteral("SELECT id, c_no, c_xym, c_yxq FROM txyk"), [](const QStringList&) {},
+        [&](std::vector<QVariant>& row) {
+            for (int i = 0; i < 3; ++i)
+                db.executeSql(
+                    QStringLiteral("UPDATE txyk SET %1=? WHERE id=?").arg(CardSecrets::fields()[i]),
+                    {oldSeal(key, row[size_t(i + 1)].toString(), CardSecrets::fields()[i]), row[0]});
+        });
+    db.close();
+    home.settings.savePassword(QStringLiteral("pw"));
+
+    DataModule data;
+    data.open(home.temp.databasePath());
+    CardLock lock(home.settings, data.secrets());
+    QVERIFY(!lock.login(QStringLiteral("PW")).accepted);
+    QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM txyk WHERE c_no LIKE 'vsec1:%'"))
+                 .toInt(),
+             seededCards().size());
+    QVERIFY(lock.login(QStringLiteral("pw")).accepted);
+    QCOMPARE(
+        stored(data.database(),
+               QStringLiteral("SELECT count(*) FROM txyk WHERE c_no LIKE 'vsec2:%' AND c_xym LIKE 'vsec2:%' "
+                              "AND c_yxq LIKE 'vsec2:%'"))
+            .toInt(),
+        seededCards().size());
+    QVERIFY(
+        stored(data.database(), QStringLiteral("SELECT c_key FROM tkey")).toString().startsWith(u"vkey2$"));
+    data.reloadSecretFields();
+    QCOMPARE(shown(data, QStringLiteral("卡6"), QStringLiteral("c_no")), seededCards()[6].number);
+    QCOMPARE(shown(data, QStringLiteral("卡6"), QStringLiteral("c_xym")), seededCards()[6].code);
+    // The old key opens nothing any more: the values were sealed under a new one.
+    const QString sealed =
+        stored(data.database(), QStringLiteral("SELECT c_no FROM txyk WHERE c_name='卡6'")).toString();
+    QCOMPARE(SecretBox::open(key, sealed, 7, QStringLiteral("c_no")), std::nullopt);
 }
 
 void TestCardSecrets::savesSealAndKeepLastFour()
@@ -649,7 +905,7 @@ void TestCardSecrets::killedProtectLeavesAllOrNothing()
         db.open(temp.databasePath()); // rolls back what the killed run left
         QCOMPARE(stored(db, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         const int sealed =
-            stored(db, QStringLiteral("SELECT count(*) FROM txyk WHERE c_no LIKE 'vsec1:%'")).toInt();
+            stored(db, QStringLiteral("SELECT count(*) FROM txyk WHERE c_no LIKE 'vsec2:%'")).toInt();
         const int keys = stored(db, QStringLiteral("SELECT count(*) FROM tkey")).toInt();
         QCOMPARE(sealed, kill ? 0 : 3000);
         QCOMPARE(keys, kill ? 0 : 1);
@@ -660,18 +916,26 @@ namespace {
 
 int runChild()
 {
+    SecretBox::useCheapWorkForTests();
     Database db;
     db.open(qEnvironmentVariable("VELMORA_SECRETS_CHILD"));
     CardSecrets secrets(db);
     const bool pause = qEnvironmentVariable("VELMORA_SECRETS_PAUSE") == u"1";
-    secrets.protect(QStringLiteral("pw"), [pause](int done, int total) {
+    const auto progress = [pause](int done, int total) {
         if (pause && done == total / 2) {
             fputs("half\n", stdout);
             fflush(stdout);
             for (;;)
                 ::pause(); // until killed
         }
-    });
+    };
+    if (qEnvironmentVariableIsSet("VELMORA_SECRETS_CHANGE")) {
+        if (!secrets.unlock(QStringLiteral("old")))
+            return 3;
+        secrets.changePassword(QStringLiteral("new"), progress);
+    } else {
+        secrets.protect(QStringLiteral("pw"), progress);
+    }
     return 0;
 }
 
@@ -682,6 +946,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("VELMORA_SECRETS_CHILD"))
         return runChild();
+    SecretBox::useCheapWorkForTests();
     TestCardSecrets test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -196,6 +196,25 @@ void TestDatabase::marksOursAndLeavesOthersUntouched_data()
         << true << oursThen({QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion + 1)})
         << false << QString();
     QTest::newRow("no database") << true << QByteArray("just text, long enough to be more than nothing\n") << false << QString();
+    // A file of ours with statements planted in it: they would run at every refresh.
+    QTest::newRow("ours with a trigger")
+        << true << oursThen({QStringLiteral("CREATE TRIGGER t AFTER UPDATE ON txyk BEGIN UPDATE txyk SET tf=1; END")})
+        << false << QString();
+    QTest::newRow("ours with a view")
+        << true << oursThen({QStringLiteral("CREATE VIEW v AS SELECT c_no FROM txyk")}) << false << QString();
+    QTest::newRow("ours, marked, with another table")
+        << true << oursThen({QStringLiteral("CREATE TABLE side (no TEXT)")}) << false << QString();
+    QTest::newRow("ours, older version, with a trigger")
+        << true
+        << oursThen({QStringLiteral("CREATE TRIGGER t BEFORE INSERT ON tname BEGIN SELECT 1; END"),
+                     QStringLiteral("PRAGMA user_version=1")})
+        << false << QString();
+    QTest::newRow("marked, without our tables")
+        << true
+        << sqliteFile({QStringLiteral("PRAGMA application_id=%1").arg(Database::kApplicationId),
+                       QStringLiteral("PRAGMA user_version=%1").arg(Database::kSchemaVersion)})
+        << false << QString();
+    QTest::newRow("ours with an index of its own tables") << true << oursThen({QStringLiteral("CREATE INDEX i ON txyk (c_jzr)")}) << true << QStringLiteral("kept");
     // clang-format on
 }
 
@@ -280,6 +299,10 @@ void TestDatabase::connectionSettings()
     QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA secure_delete")).toInt(), 1);
     QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA cache_size")).toInt(), -16384);
     QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA foreign_keys")).toInt(), 0);
+    QCOMPARE(Stored::value(db, QStringLiteral("PRAGMA trusted_schema")).toInt(), 0);
+    // Defensive: the file's structure cannot be rewritten by a statement.
+    db.executeSql(QStringLiteral("PRAGMA writable_schema=ON"));
+    QVERIFY_THROWS_EXCEPTION(Error, db.executeSql(QStringLiteral("UPDATE sqlite_master SET sql=sql")));
 }
 
 // A value bound to a statement is stored as the program's saves always stored it.

@@ -134,6 +134,17 @@ void TestCsvExport::quoting_data()
     QTest::newRow("line feed")       << "a\nb"       << "\"a\nb\"";
     QTest::newRow("carriage return") << "a\rb"       << "\"a\rb\"";
     QTest::newRow("empty")           << ""           << "";
+    // What a spreadsheet would run as a formula is made text.
+    QTest::newRow("formula")         << "=HYPERLINK(\"x\")" << "\"'=HYPERLINK(\"\"x\"\")\"";
+    QTest::newRow("plus")            << "+1+cmd"     << "'+1+cmd";
+    QTest::newRow("minus")           << "-2+3"       << "'-2+3";
+    QTest::newRow("at")              << "@SUM(A1)"   << "'@SUM(A1)";
+    QTest::newRow("tab")             << "\tx"        << "'\tx";
+    QTest::newRow("carriage return first") << "\r=1" << "\"'\r=1\"";
+    QTest::newRow("negative number") << "-5"         << "-5";
+    QTest::newRow("equals inside")   << "a=b"        << "a=b";
+    QTest::newRow("direction controls") << QString::fromUtf16(u"招\u202E行\u2066") << "招行";
+    QTest::newRow("formula behind a control") << QString::fromUtf16(u"\u202A=1+1") << "'=1+1";
     // clang-format on
 }
 
@@ -160,6 +171,13 @@ void TestCsvExport::exportedFileEqualsShownRows()
     QToolButton* button = m_page->findChild<QToolButton*>("exportButton");
     QVERIFY(button);
     QCOMPARE(button->text(), QString("导出…"));
+    // Full numbers: said to be unencrypted and asked first; "No" writes nothing.
+    MessageBox::clearShownTexts();
+    MessageBox::setNextAnswer(QMessageBox::No);
+    button->click();
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(MessageBox::shownTexts().value(0).contains(QStringLiteral("没有加密")));
+    MessageBox::setNextAnswer(QMessageBox::Yes);
     button->click();
 
     const QJsonObject read = readBack(path);
@@ -174,12 +192,14 @@ void TestCsvExport::exportedFileEqualsShownRows()
     QCOMPARE(titles.last(), QString("最短\n还款日"));
     QStringList names;
     for (int r = 0; r < 3; ++r) {
-        QCOMPARE(rows[r + 1].toVariant().toStringList(), shownRow(r));
+        QStringList shown = shownRow(r);
+        shown[3].clear(); // the check code never leaves the program
+        QCOMPARE(rows[r + 1].toVariant().toStringList(), shown);
         names << rows[r + 1].toArray()[0].toString();
     }
     QCOMPARE(names, QStringList({"两行\n名字\r\n三行", "普通", "招行,白金"}));
     QCOMPARE(rows[3].toArray()[1].toString(), QString("6225880123456789")); // unlocked: in full
-    QCOMPARE(rows[3].toArray()[3].toString(), QString("123"));
+    QCOMPARE(rows[3].toArray()[3].toString(), QString());
 }
 
 void TestCsvExport::lockedPageGivesLastFour()
@@ -256,6 +276,11 @@ void TestCsvExport::commandExportsEveryCard()
             found = rows[r].toArray()[1].toString();
     }
     QCOMPARE(found, number);
+    for (int r = 1; r < rows.size(); ++r)
+        QCOMPARE(rows[r].toArray()[3].toString(), QString()); // never the check code
+    // Full numbers: the command says the file is not encrypted.
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("没有加密")),
+             number.size() > 4);
 }
 
 QTEST_MAIN(TestCsvExport)
