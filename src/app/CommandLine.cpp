@@ -61,6 +61,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("不打开窗口：刷新全部卡片，并按设置发送当天的还款提醒邮件。"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("在临时文件夹中用示例卡片启动，不影响真实数据。"));
+    const QCommandLineOption minimized(
+        QStringLiteral("minimized"),
+        QStringLiteral("启动后直接隐藏到托盘（有3天内到期的卡片时仍显示主界面和还款提醒）。"));
     const QCommandLineOption backup(QStringLiteral("backup"),
                                     QStringLiteral("不打开窗口：把数据库备份到文件 FILE。"),
                                     QStringLiteral("FILE"));
@@ -76,8 +79,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("export-csv"),
         QStringLiteral("不打开窗口：把全部卡片导出为 CSV 文件 FILE（开启密码保护时卡号只含后四位）。"),
         QStringLiteral("FILE"));
-    const QList<QCommandLineOption> options{help, version, summary, json, remind,
-                                            demo, backup,  restore, ics,  exportCsv};
+    const QList<QCommandLineOption> options{help,      version, summary, json, remind,   demo,
+                                            minimized, backup,  restore, ics,  exportCsv};
     parser.addOptions(options);
 
     CommandLine result;
@@ -96,6 +99,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     }
     result.json = parser.isSet(json);
     result.demo = parser.isSet(demo);
+    result.minimized = parser.isSet(minimized);
     if (parser.isSet(help))
         result.mode = Mode::Help;
     else if (parser.isSet(version))

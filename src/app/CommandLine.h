@@ -11,7 +11,8 @@ struct CommandLine
     Mode mode = Mode::Gui;
     bool json = false;
     bool demo = false;
-    QString file; // --backup, --restore, --export-csv FILE
+    bool minimized = false; // start hidden in the tray
+    QString file;           // --backup, --restore, --export-csv FILE
     QString helpText;
     QString errorText;
 

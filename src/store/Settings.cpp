@@ -47,6 +47,11 @@ QDate Settings::sendDate() const
     return m_ini.readDate(kSection, QStringLiteral("senddate"), QDate(1990, 1, 1));
 }
 
+bool Settings::startHidden() const
+{
+    return m_ini.readBool(kSection, QStringLiteral("starthidden"), false);
+}
+
 bool Settings::checkPassword(const QString& typed) const
 {
     return PasswordHash::matches(password(), typed);
@@ -76,4 +81,9 @@ void Settings::saveReminder(const QString& mailTo, int daysAhead, bool mailOn)
 void Settings::saveSendDate(QDate date)
 {
     m_ini.writeDate(kSection, QStringLiteral("senddate"), date);
+}
+
+void Settings::saveStartHidden(bool hidden)
+{
+    m_ini.writeBool(kSection, QStringLiteral("starthidden"), hidden);
 }
