@@ -287,7 +287,9 @@ void SettingsPage::saveGeneral()
             m_lock->saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value(), m_current);
         else
             m_context.settings.saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value());
-        m_context.settings.saveStartHidden(m_startHidden->isChecked());
+        // Written once chosen: files of those who never tick it stay as they were.
+        if (m_startHidden->isChecked() != m_context.settings.startHidden())
+            m_context.settings.saveStartHidden(m_startHidden->isChecked());
         afterSecretsChange();
         MessageBox::information(this, kSaved);
         if (!sealedBefore && secretsSealed())
