@@ -178,6 +178,11 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     connect(&m_tray, &TrayController::restoreAsked, this, [this] { requestRestore(Restore::DoubleClick); });
     connect(&m_tray, &TrayController::showMainAsked, this, [this] { requestRestore(Restore::Menu); });
     connect(&m_tray, &TrayController::exitAsked, this, &MainWindow::requestExit);
+    connect(&m_tray, &TrayController::iconMade, this, [this] {
+        // Unless the reminder is up: the user has something to do in the window.
+        if (std::exchange(m_hideWhenTrayComes, false) && isVisible() && !m_hidden && !m_reminder.isVisible())
+            hideToTray();
+    });
     connect(&m_tray, &TrayController::autostartOffAsked, this, [] { Autostart::remove(); });
     connect(&m_tray, &TrayController::aboutAsked, this,
             [this] { AboutBox::showAbout(this, m_context.home); });
@@ -562,6 +567,7 @@ void MainWindow::onWindowStateChanged(Qt::WindowStates oldState)
 
 void MainWindow::hideToTray()
 {
+    m_hideWhenTrayComes = false;
     const bool wasShown = !m_hidden;
     m_hidden = true;
     if (m_tray.trayAvailable()) {
@@ -623,6 +629,8 @@ void MainWindow::bringForward()
 void MainWindow::startInTray()
 {
     if (!m_tray.trayAvailable()) {
+        // At login the panel often comes after the program: the window goes to it then.
+        m_hideWhenTrayComes = true;
         show();
         return;
     }

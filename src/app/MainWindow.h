@@ -168,6 +168,7 @@ private:
     bool m_quitting = false;
     bool m_hidden = false;                // hidden to the tray (or minimized for want of one) by the program
     bool m_painted = false;               // the first paint is done
+    bool m_hideWhenTrayComes = false;     // started for the tray before there was one
     bool m_bringingForward = false;       // hidden and shown again only to come in front
     bool m_reminderWaitsForPaint = false; // shown once this window is on screen
     bool m_calendarDue = false;           // a refresh pass ran since the calendar file was written

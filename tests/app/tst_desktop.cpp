@@ -58,6 +58,7 @@ private slots:
     void init();
     void cleanupTestCase();
     void iconMadeWhenPanelComesLate();
+    void startInTrayBeforePanel();
     void activateRestores();
     void hideNoticeIsTransientWithIconAndEntry();
     void backupFailureReachesUser();
@@ -137,6 +138,25 @@ void TestDesktop::iconMadeWhenPanelComesLate()
     QTRY_VERIFY(s.window.isHiddenToTray());
     QVERIFY(!s.window.isVisible());
     QTRY_COMPARE(logged(QStringLiteral("item")).size(), 1); // the icon is on the panel
+}
+
+// Started for the tray at login before the panel: the window is shown meanwhile and goes to the
+// tray when the panel comes. (Runs while the panel is up: its watcher is taken down first.)
+void TestDesktop::startInTrayBeforePanel()
+{
+    QVERIFY(m_panel);
+    m_panel->kill();
+    m_panel->waitForFinished();
+    QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QLatin1String(TrayController::kWatcherService)));
+    Shell s;
+    QSignalSpy minimized(&s.window, &MainWindow::minimized);
+    s.window.startInTray();
+    QVERIFY(s.window.isVisible()); // no notification area yet: it cannot be stranded
+    startPanel();
+    QTRY_VERIFY(s.window.isHiddenToTray());
+    QVERIFY(!s.window.isVisible());
+    QCOMPARE(minimized.count(), 1);
 }
 
 // A left click on such a panel is an Activate: it brings the window back, it opens no menu.
