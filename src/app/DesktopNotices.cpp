@@ -31,15 +31,18 @@ bool DesktopNotices::notify(const QString& title, const QString& text, Kind kind
     QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(kService),
                                                        QStringLiteral("/org/freedesktop/Notifications"),
                                                        QLatin1String(kService), QStringLiteral("Notify"));
+    // The id of the one before is needed to replace it: its answer is awaited if still out.
+    if (keep == Keep::Transient && m_transientCall) {
+        QDBusPendingReply<uint> earlier = *std::exchange(m_transientCall, std::nullopt);
+        earlier.waitForFinished();
+        if (!earlier.isError())
+            m_transientId = earlier.value();
+    }
     const uint replaces = keep == Keep::Transient ? m_transientId : 0;
     call << QStringLiteral("Velmora") << replaces << QLatin1String(kDesktopEntry) << title << text
          << QStringList() << hints << msecs;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, keep] {
-        const QDBusPendingReply<uint> reply = *watcher;
-        if (!reply.isError() && keep == Keep::Transient)
-            m_transientId = reply.value();
-        watcher->deleteLater();
-    });
+    const QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call);
+    if (keep == Keep::Transient)
+        m_transientCall = pending;
     return true;
 }

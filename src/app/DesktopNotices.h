@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 // Notices through the desktop's notification service (org.freedesktop.Notifications), with
 // the program's icon and desktop entry so that the desktop files them under the program.
@@ -26,5 +29,6 @@ public:
     bool notify(const QString& title, const QString& text, Kind kind, int msecs, Keep keep);
 
 private:
-    uint m_transientId = 0; // the transient notice that a new one replaces
+    uint m_transientId = 0;                          // the transient notice that a new one replaces
+    std::optional<QDBusPendingCall> m_transientCall; // until its id is known
 };

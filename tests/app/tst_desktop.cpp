@@ -27,6 +27,10 @@
 #include <memory>
 
 namespace {
+// The compositor, the bus and the panel answer in their own time: generous waits, never a
+// figure the test depends on.
+constexpr int kWait = 30000;
+
 struct Shell
 {
     TempHome home;
@@ -104,7 +108,7 @@ void TestDesktop::startPanel()
     m_panel->start(QStringLiteral("/usr/bin/python3"),
                    {QStringLiteral(VELMORA_TEST_SUPPORT_DIR "/desktop_double.py"), m_log});
     QVERIFY(m_panel->waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(!logged(QStringLiteral("ready")).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!logged(QStringLiteral("ready")).isEmpty(), kWait);
 }
 
 QList<QJsonObject> TestDesktop::logged(const QString& event) const
@@ -127,17 +131,17 @@ void TestDesktop::iconMadeWhenPanelComesLate()
     Shell s;
     QSignalSpy made(&s.tray, &TrayController::iconMade);
     s.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+    QVERIFY(QTest::qWaitForWindowExposed(&s.window, kWait));
     QVERIFY(!s.tray.trayAvailable());
 
     startPanel();
-    QTRY_COMPARE(made.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(made.count(), 1, kWait);
     QVERIFY(s.tray.trayAvailable());
     QVERIFY(s.tray.onStatusNotifierHost());
     s.minimizeButton();
-    QTRY_VERIFY(s.window.isHiddenToTray());
+    QTRY_VERIFY_WITH_TIMEOUT(s.window.isHiddenToTray(), kWait);
     QVERIFY(!s.window.isVisible());
-    QTRY_COMPARE(logged(QStringLiteral("item")).size(), 1); // the icon is on the panel
+    QTRY_COMPARE_WITH_TIMEOUT(logged(QStringLiteral("item")).size(), 1, kWait); // the icon is on the panel
 }
 
 // Started for the tray at login before the panel: the window is shown meanwhile and goes to the
@@ -147,14 +151,15 @@ void TestDesktop::startInTrayBeforePanel()
     QVERIFY(m_panel);
     m_panel->kill();
     m_panel->waitForFinished();
-    QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
-        QLatin1String(TrayController::kWatcherService)));
+    QTRY_VERIFY_WITH_TIMEOUT(!QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                                 QLatin1String(TrayController::kWatcherService)),
+                             kWait);
     Shell s;
     QSignalSpy minimized(&s.window, &MainWindow::minimized);
     s.window.startInTray();
     QVERIFY(s.window.isVisible()); // no notification area yet: it cannot be stranded
     startPanel();
-    QTRY_VERIFY(s.window.isHiddenToTray());
+    QTRY_VERIFY_WITH_TIMEOUT(s.window.isHiddenToTray(), kWait);
     QVERIFY(!s.window.isVisible());
     QCOMPARE(minimized.count(), 1);
 }
@@ -163,14 +168,15 @@ void TestDesktop::startInTrayBeforePanel()
 void TestDesktop::activateRestores()
 {
     QVERIFY(m_panel);
+    const qsizetype itemsBefore = logged(QStringLiteral("item")).size(); // of earlier tests
     Shell s;
     QSignalSpy minimized(&s.window, &MainWindow::minimized);
     s.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+    QVERIFY(QTest::qWaitForWindowExposed(&s.window, kWait));
     s.minimizeButton();
-    QTRY_VERIFY(s.window.isHiddenToTray());
+    QTRY_VERIFY_WITH_TIMEOUT(s.window.isHiddenToTray(), kWait);
     QCOMPARE(minimized.count(), 1); // the day's mail check
-    QTRY_VERIFY(!logged(QStringLiteral("item")).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("item")).size() > itemsBefore, kWait);
     const QString item = logged(QStringLiteral("item")).last().value(QStringLiteral("service")).toString();
 
     QProcess::execute(QStringLiteral("dbus-send"),
@@ -178,9 +184,9 @@ void TestDesktop::activateRestores()
                        QStringLiteral("--dest=") + item, QStringLiteral("/StatusNotifierItem"),
                        QStringLiteral("org.kde.StatusNotifierItem.Activate"), QStringLiteral("int32:0"),
                        QStringLiteral("int32:0")});
-    QTRY_VERIFY(s.window.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(s.window.isVisible(), kWait);
     QVERIFY(!s.window.isHiddenToTray());
-    QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+    QVERIFY(QTest::qWaitForWindowExposed(&s.window, kWait));
     QVERIFY(!s.tray.menu()->isVisible());
 }
 
@@ -190,13 +196,13 @@ void TestDesktop::hideNoticeIsTransientWithIconAndEntry()
     const qsizetype before = logged(QStringLiteral("notice")).size();
     Shell s;
     s.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+    QVERIFY(QTest::qWaitForWindowExposed(&s.window, kWait));
     for (int hide = 0; hide < 2; ++hide) {
         s.minimizeButton();
-        QTRY_VERIFY(s.window.isHiddenToTray());
-        QTRY_COMPARE(logged(QStringLiteral("notice")).size(), before + hide + 1);
+        QTRY_VERIFY_WITH_TIMEOUT(s.window.isHiddenToTray(), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(logged(QStringLiteral("notice")).size(), before + hide + 1, kWait);
         s.window.restore(MainWindow::Restore::Menu);
-        QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+        QVERIFY(QTest::qWaitForWindowExposed(&s.window, kWait));
     }
     const QList<QJsonObject> notices = logged(QStringLiteral("notice")).mid(before);
     for (const QJsonObject& notice : notices) {
@@ -226,7 +232,7 @@ void TestDesktop::backupFailureReachesUser()
     });
     s.window.show(); // the icon is not shown yet: a balloon would be lost
     QVERIFY(!s.tray.isIconShown());
-    QTRY_VERIFY(logged(QStringLiteral("notice")).size() > before);
+    QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("notice")).size() > before, kWait);
     const QJsonObject notice = logged(QStringLiteral("notice")).at(before);
     QVERIFY2(notice.value("body").toString().contains(QStringLiteral("今日数据库备份失败")),
              qPrintable(notice.value("body").toString()));

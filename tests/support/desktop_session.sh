@@ -34,7 +34,7 @@ for backend in headless-backend.so headless; do
         >"$runtime/weston.log" 2>&1 &
     weston_pid=$!
     tries=0
-    while [ ! -S "$runtime/$socket" ] && kill -0 "$weston_pid" 2>/dev/null && [ $tries -lt 200 ]; do
+    while [ ! -S "$runtime/$socket" ] && kill -0 "$weston_pid" 2>/dev/null && [ $tries -lt 600 ]; do
         sleep 0.05
         tries=$((tries + 1))
     done
