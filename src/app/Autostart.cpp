@@ -63,7 +63,15 @@ void write(const QString& executable, const QString& home)
                                               "Exec=%1\n"
                                               "Icon=velmora\n"
                                               "Terminal=false\n"
-                                              "X-GNOME-Autostart-enabled=true\n")
+                                              "X-GNOME-Autostart-enabled=true\n"
+                                              // Started after the panel, so that its tray is
+                                              // there for the icon.
+                                              "X-GNOME-Autostart-Phase=Applications\n"
+                                              "X-GNOME-Autostart-Delay=5\n"
+                                              "X-KDE-autostart-after=panel\n"
+                                              "X-KDE-autostart-phase=2\n"
+                                              "X-LXQt-Need-Tray=true\n"
+                                              "X-MATE-Autostart-Delay=5\n")
                                    .arg(execLine(executable, home))
                                    .toUtf8();
     try {
@@ -76,6 +84,11 @@ void write(const QString& executable, const QString& home)
 void remove()
 {
     QFile::remove(entryPath());
+}
+
+bool isOn()
+{
+    return QFileInfo::exists(entryPath());
 }
 
 } // namespace Autostart

@@ -14,5 +14,7 @@ void write(const QString& executable, const QString& home = {});
 QString execLine(const QString& executable, const QString& home = {});
 // Deletes the entry; silently does nothing when it is missing or cannot be removed.
 void remove();
+// The entry exists: the program starts at log-in.
+bool isOn();
 
 } // namespace Autostart

@@ -61,6 +61,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("不打开窗口：刷新全部卡片，并按设置发送当天的还款提醒邮件。"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("在临时文件夹中用示例卡片启动，不影响真实数据。"));
+    const QCommandLineOption minimized(
+        QStringLiteral("minimized"),
+        QStringLiteral("启动后直接隐藏到托盘（有3天内到期的卡片时仍显示主界面和还款提醒）。"));
     const QCommandLineOption backup(QStringLiteral("backup"),
                                     QStringLiteral("不打开窗口：把数据库备份到文件 FILE。"),
                                     QStringLiteral("FILE"));
@@ -79,7 +82,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption force(
         QStringLiteral("force"),
         QStringLiteral("与 --restore 同用：开启密码保护时也恢复含有明文卡号的备份（下次登录时再加密）。"));
-    const QList<QCommandLineOption> options{help,   version, summary, json, remind,   demo,
+    const QList<QCommandLineOption> options{help,   version, summary, json, remind, demo, minimized,
                                             backup, restore, force,   ics,  exportCsv};
     parser.addOptions(options);
 
@@ -100,6 +103,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     result.json = parser.isSet(json);
     result.demo = parser.isSet(demo);
     result.force = parser.isSet(force);
+    result.minimized = parser.isSet(minimized);
     if (parser.isSet(help))
         result.mode = Mode::Help;
     else if (parser.isSet(version))

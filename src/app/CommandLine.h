@@ -11,8 +11,9 @@ struct CommandLine
     Mode mode = Mode::Gui;
     bool json = false;
     bool demo = false;
-    bool force = false; // --restore: also a copy with card secrets in clear while protection is on
-    QString file;       // --backup, --restore, --export-csv FILE
+    bool force = false;     // --restore: also a copy with card secrets in clear while protection is on
+    bool minimized = false; // start hidden in the tray
+    QString file;           // --backup, --restore, --export-csv FILE
     QString helpText;
     QString errorText;
 

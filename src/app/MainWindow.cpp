@@ -1,14 +1,17 @@
 #include "app/MainWindow.h"
 
+#include "app/AboutBox.h"
 #include "app/Autostart.h"
 #include "app/BankPage.h"
 #include "app/ClearCopies.h"
 #include "app/DayWatcher.h"
+#include "app/DesktopNotices.h"
 #include "app/LoginDialog.h"
 #include "app/PromoPage.h"
 #include "app/SettingsPage.h"
 #include "app/StartupProbe.h"
 #include "app/TrayController.h"
+#include "app/WindowSystem.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
@@ -40,6 +43,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWheelEvent>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include <utility>
@@ -187,7 +191,16 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     connect(&m_tray, &TrayController::restoreAsked, this, [this] { requestRestore(Restore::DoubleClick); });
     connect(&m_tray, &TrayController::showMainAsked, this, [this] { requestRestore(Restore::Menu); });
     connect(&m_tray, &TrayController::exitAsked, this, &MainWindow::requestExit);
+    connect(&m_tray, &TrayController::iconMade, this, [this] {
+        // Unless the reminder is up: the user has something to do in the window.
+        if (std::exchange(m_hideWhenTrayComes, false) && isVisible() && !m_hidden && !m_reminder.isVisible())
+            hideToTray();
+    });
     connect(&m_tray, &TrayController::autostartOffAsked, this, [] { Autostart::remove(); });
+    connect(&m_tray, &TrayController::aboutAsked, this,
+            [this] { AboutBox::showAbout(this, m_context.home); });
+    connect(&m_tray, &TrayController::helpAsked, this, [this] { AboutBox::showHelp(this); });
+    m_notices = new DesktopNotices(this);
     // Timer2: each arming hides the window at most once; no balloon.
     connect(&m_timer2, &QTimer::timeout, this, [this] {
         m_timer2.stop();
@@ -200,10 +213,10 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_mailReminder = new MailReminder(m_context.settings, *m_context.clock, m_context.home.logPath(), this);
     connect(this, &MainWindow::minimized, this, &MainWindow::checkDailyMail);
     auto tellMailProblem = [this](const QString& title, const QString& notice, const QString& reason) {
-        if (m_tray.trayAvailable()) {
-            m_tray.icon()->showMessage(title, reason, QSystemTrayIcon::Warning, 10000);
+        if (m_notices->notify(title, reason, DesktopNotices::Kind::Warning, 10000,
+                              DesktopNotices::Keep::Listed) ||
+            m_tray.showBalloon(title, reason, QSystemTrayIcon::Warning, 10000))
             return;
-        }
         m_mailNotice = notice + reason;
         if (isVisible() && !isMinimized())
             formShowMailNotice();
@@ -315,7 +328,12 @@ void MainWindow::formCreate()
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (!event->spontaneous())
+    // The title bar's minimize button of a window that draws its own (Wayland) minimizes the
+    // native window only: the widget never hears of it.
+    if (QWindow* native = windowHandle())
+        connect(native, &QWindow::windowStateChanged, this, &MainWindow::onNativeWindowStateChanged,
+                Qt::UniqueConnection);
+    if (!event->spontaneous() && !m_bringingForward)
         formShow();
 }
 
@@ -427,13 +445,8 @@ void MainWindow::runRefreshPass(bool unlocked)
         return; // its failure was told at start-up
     // Tried once a day; a failure is told once and never stops the pass.
     const QString backupProblem = m_refreshJobs->backupBeforePass(m_data.database(), *m_context.clock);
-    if (!backupProblem.isEmpty()) {
-        if (m_tray.trayAvailable())
-            m_tray.icon()->showMessage(QStringLiteral("Velmora"), backupProblem, QSystemTrayIcon::Warning,
-                                       10000);
-        else
-            MessageBox::information(this, backupProblem);
-    }
+    if (!backupProblem.isEmpty())
+        tellUser(backupProblem);
     markStartupStep("daily backup");
     ui::showErrors(this, [&] {
         const RefreshResult result = RefreshPass(m_data, *m_context.clock).run();
@@ -489,6 +502,25 @@ void MainWindow::showReminderOnTop()
     m_state.reminderWithheldOn = QDate();
     if (m_data.dueSoon().isOpen() && m_data.dueSoon().recordCount() == 0)
         return; // nothing due any more
+    showReminderOverWindow();
+}
+
+void MainWindow::tellUser(const QString& text)
+{
+    // A balloon at an icon not shown yet is dropped: without a notification service, a message.
+    if (!m_notices->notify(QStringLiteral("Velmora"), text, DesktopNotices::Kind::Warning, 10000,
+                           DesktopNotices::Keep::Listed))
+        MessageBox::information(this, text);
+}
+
+void MainWindow::showReminderOverWindow()
+{
+    // Wayland stacks a window above another only as its transient, and only once that other
+    // window is mapped; stay-on-top means nothing there. The reminder waits for the first paint.
+    if (WindowSystem::isWayland() && !(windowHandle() && windowHandle()->isExposed() && m_painted)) {
+        m_reminderWaitsForPaint = true;
+        return;
+    }
     m_reminder.show();
     m_reminder.raise();
 }
@@ -496,6 +528,11 @@ void MainWindow::showReminderOnTop()
 void MainWindow::paintEvent(QPaintEvent* event)
 {
     QMainWindow::paintEvent(event);
+    if (std::exchange(m_reminderWaitsForPaint, false))
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                m_reminder.show();
+        });
     if (!m_painted) {
         m_painted = true;
         if (m_calendarDue)
@@ -543,6 +580,30 @@ void MainWindow::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         onWindowStateChanged(static_cast<QWindowStateChangeEvent*>(event)->oldState());
+    // Without a notification area under Wayland the window was minimized by the compositor,
+    // which never says so; it is back when it has the focus again.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_hidden && isVisible() &&
+        !WindowSystem::reportsMinimized())
+        requestRestore(Restore::DoubleClick);
+}
+
+void MainWindow::onNativeWindowStateChanged(Qt::WindowState state)
+{
+    if (state == Qt::WindowMinimized && !m_hidden && isVisible())
+        hideAfterMinimize();
+}
+
+void MainWindow::hideAfterMinimize()
+{
+    // Hiding is left until the window system has finished minimizing; the state is not asked
+    // again then: Wayland has already cleared it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_hidden && isVisible())
+                hideByCommand();
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::onWindowStateChanged(Qt::WindowStates oldState)
@@ -550,15 +611,9 @@ void MainWindow::onWindowStateChanged(Qt::WindowStates oldState)
     const bool minimizedNow = windowState() & Qt::WindowMinimized;
     const bool minimizedBefore = oldState & Qt::WindowMinimized;
     if (minimizedNow && !minimizedBefore && !m_hidden && isVisible()) {
-        // The minimize button. Hiding is left until the window system has finished minimizing.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_hidden && (windowState() & Qt::WindowMinimized))
-                    hideByCommand();
-            },
-            Qt::QueuedConnection);
-    } else if (!minimizedNow && minimizedBefore && m_hidden && isVisible()) {
+        hideAfterMinimize(); // the minimize button
+    } else if (!minimizedNow && minimizedBefore && m_hidden && isVisible() &&
+               WindowSystem::reportsMinimized()) {
         // Without a notification area the window was only minimized; the taskbar brought it back.
         QMetaObject::invokeMethod(
             this,
@@ -572,12 +627,13 @@ void MainWindow::onWindowStateChanged(Qt::WindowStates oldState)
 
 void MainWindow::hideToTray()
 {
+    m_hideWhenTrayComes = false;
     const bool wasShown = !m_hidden;
     m_hidden = true;
     if (m_tray.trayAvailable()) {
-        m_tray.icon()->show(); // from the first hide on, and it stays
+        m_tray.showIcon(); // from the first hide on, and it stays
         hide();
-    } else if (!(windowState() & Qt::WindowMinimized)) {
+    } else if (!(windowState() & Qt::WindowMinimized) || !WindowSystem::reportsMinimized()) {
         // No notification area: an invisible window could never come back, so minimize it.
         setWindowState(windowState() | Qt::WindowMinimized);
     }
@@ -588,8 +644,10 @@ void MainWindow::hideToTray()
 void MainWindow::hideByCommand()
 {
     hideToTray();
-    if (m_tray.trayAvailable() && m_tray.icon()->isVisible())
-        m_tray.icon()->showMessage(kBalloonTitle, kBalloonText, QSystemTrayIcon::Information, kBalloonMsecs);
+    // Told at every hide, so it must not pile up in the desktop's list of notices.
+    if (!m_notices->notify(kBalloonTitle, kBalloonText, DesktopNotices::Kind::Information, kBalloonMsecs,
+                           DesktopNotices::Keep::Transient))
+        m_tray.showBalloon(kBalloonTitle, kBalloonText, QSystemTrayIcon::Information, kBalloonMsecs);
     emit balloonShown(kBalloonTitle, kBalloonText, kBalloonMsecs);
 }
 
@@ -597,8 +655,7 @@ void MainWindow::restore(Restore how)
 {
     const bool wasHidden = m_hidden || !isVisible() || (windowState() & Qt::WindowMinimized);
     if (how == Restore::Activation && !wasHidden) {
-        raise();
-        activateWindow();
+        bringForward();
         return;
     }
     m_hidden = false;
@@ -612,12 +669,40 @@ void MainWindow::restore(Restore how)
     // ShowMainWindow: a minimized state is cleared, a maximized one kept.
     if (windowState() & Qt::WindowMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
-    if (!isVisible())
+    if (!isVisible()) {
         show(); // the show handling runs as the window becomes visible
-    else if (wasHidden)
+    } else if (wasHidden) {
         runShowHandling(); // it was only minimized (no notification area)
-    raise();
-    activateWindow();
+        bringForward();
+    } else {
+        bringForward();
+    }
+}
+
+void MainWindow::bringForward()
+{
+    m_bringingForward = true; // a new mapping under Wayland, not a new show
+    WindowSystem::bringForward(this);
+    m_bringingForward = false;
+}
+
+void MainWindow::startInTray()
+{
+    if (!m_tray.trayAvailable()) {
+        // At login the panel often comes after the program: the window goes to it then.
+        m_hideWhenTrayComes = true;
+        show();
+        return;
+    }
+    m_hidden = true;
+    m_tray.showIcon();
+    int dueSoon = 0;
+    if (m_data.database().isOpen())
+        ui::showErrors(this, [&] { dueSoon = RefreshPass(m_data, *m_context.clock).run().dueSoonCount; });
+    if (dueSoon > 0)
+        restore(Restore::Menu); // the show handling runs the day's pass and raises the reminder
+    else
+        emit minimized(); // hidden from the start: the day's mail check
 }
 
 void MainWindow::requestRestore(Restore how)
@@ -641,7 +726,7 @@ void MainWindow::requestExit()
             m_reminder.show();
         return;
     }
-    m_tray.icon()->hide();
+    m_tray.hideIcon();
     quit(); // stops Timer1 and Timer2, ends the event loop
 }
 

@@ -12,6 +12,7 @@ class BankPage;
 class DayWatcher;
 class CardPage;
 class DataModule;
+class DesktopNotices;
 class HolderDialog;
 class JournalPage;
 class LoginDialog;
@@ -106,6 +107,10 @@ public:
     // The same, from the event loop: what asks for it (the icon, a timer, a socket) may be gone
     // by the time the login's event loop inside the restore returns.
     void requestRestore(Restore how);
+    // The start in the tray (a setting, or --minimized): the window stays hidden unless the day's
+    // reminder has cards to show, then it comes up with it (after the login under protection).
+    // Without a notification area it is shown as usual.
+    void startInTray();
     bool isHiddenToTray() const { return m_hidden; }
     // "退出软件": asks "您真的要退出吗？"; Yes stops both timers and ends the program. A card
     // being edited is saved first; when its save is refused, the user may go back to it.
@@ -140,6 +145,13 @@ private:
     void formShowMailNotice();  // a reminder mail problem no balloon could tell, once
     void connectData();         // the pages and dialogs to the lists of an open database
     void onWindowStateChanged(Qt::WindowStates oldState);
+    void onNativeWindowStateChanged(Qt::WindowState state);
+    void hideAfterMinimize();
+    void bringForward();
+    // The reminder opens above this window, also where only a transient is stacked above it.
+    void showReminderOverWindow();
+    // A problem that must reach the user: a desktop notice, else a message box.
+    void tellUser(const QString& text);
     void writeDueCalendar(); // the calendar file after a refresh pass, once
     void showReminderOnTop();
     void renewReminderHeading(); // from the due-soon list as it stands
@@ -164,12 +176,16 @@ private:
     LoginDialog* m_login = nullptr;
     MailReminder* m_mailReminder = nullptr;
     DayWatcher* m_dayWatcher = nullptr;
+    DesktopNotices* m_notices = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings
     bool m_quitting = false;
-    bool m_hidden = false;      // hidden to the tray (or minimized for want of one) by the program
-    bool m_painted = false;     // the first paint is done
-    bool m_calendarDue = false; // a refresh pass ran since the calendar file was written
-    QString m_mailNotice;       // for the next show
+    bool m_hidden = false;                // hidden to the tray (or minimized for want of one) by the program
+    bool m_painted = false;               // the first paint is done
+    bool m_hideWhenTrayComes = false;     // started for the tray before there was one
+    bool m_bringingForward = false;       // hidden and shown again only to come in front
+    bool m_reminderWaitsForPaint = false; // shown once this window is on screen
+    bool m_calendarDue = false;           // a refresh pass ran since the calendar file was written
+    QString m_mailNotice;                 // for the next show
 };

@@ -126,6 +126,7 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     // 其它设置
     auto* generalBox = group("GroupBox7", QStringLiteral("其它设置"), {337, 161}, panel);
     m_autostart = check("CheckBox4", QStringLiteral("随系统启动"), generalBox);
+    m_startHidden = check("startHiddenBox", QStringLiteral("启动时隐藏到托盘"), generalBox);
     m_protect = check("CheckBox3", QStringLiteral("开启密码保护"), generalBox);
     m_autoMinutes = spin("SpinEdit6", generalBox);
     auto* saveGeneralButton = button("Button7", QStringLiteral("确定"), generalBox);
@@ -137,7 +138,11 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     saveGeneralButton->setAccessibleName(QStringLiteral("确定（保存其它设置）"));
     minutesRow->addStretch();
     auto* generalLayout = new QVBoxLayout(generalBox);
-    generalLayout->addWidget(m_autostart);
+    auto* startRow = new QHBoxLayout;
+    startRow->addWidget(m_autostart);
+    startRow->addWidget(m_startHidden);
+    startRow->addStretch();
+    generalLayout->addLayout(startRow);
     generalLayout->addWidget(m_protect);
     generalLayout->addLayout(minutesRow);
     generalLayout->addWidget(saveGeneralButton, 0, Qt::AlignRight);
@@ -233,6 +238,7 @@ void SettingsPage::showValues(bool autostart, bool passwordProtect, int autoMinM
                               const QString& mailTo)
 {
     m_autostart->setChecked(autostart);
+    m_startHidden->setChecked(m_context.settings.startHidden());
     m_protect->setChecked(passwordProtect);
     m_autoMinutes->setValue(autoMinMinutes); // bounded to 0..1440 by the field
     m_mailOn->setChecked(mailOn);
@@ -336,6 +342,9 @@ void SettingsPage::saveGeneral()
             m_lock->saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value(), m_current);
         else
             m_context.settings.saveGeneral(m_autostart->isChecked(), protect, m_autoMinutes->value());
+        // Written once chosen: files of those who never tick it stay as they were.
+        if (m_startHidden->isChecked() != m_context.settings.startHidden())
+            m_context.settings.saveStartHidden(m_startHidden->isChecked());
         afterSecretsChange();
         MessageBox::information(this, kSaved);
         if (!sealedBefore && secretsSealed())

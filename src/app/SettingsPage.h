@@ -64,6 +64,7 @@ private:
     QLineEdit* m_password = nullptr;      // Edit2
     QLineEdit* m_passwordAgain = nullptr; // Edit3
     QCheckBox* m_autostart = nullptr;     // CheckBox4
+    QCheckBox* m_startHidden = nullptr;   // start in the tray
     QCheckBox* m_protect = nullptr;       // CheckBox3
     QSpinBox* m_autoMinutes = nullptr;    // SpinEdit6
     QCheckBox* m_mailOn = nullptr;        // CheckBox5

@@ -28,7 +28,7 @@ namespace {
 
 bool g_terminated = false; // SIGINT or SIGTERM arrived
 
-int runGui(QApplication& app, const HomeFolder& home)
+int runGui(QApplication& app, const HomeFolder& home, bool startHidden)
 {
     try {
         home.ensureExists();
@@ -62,7 +62,10 @@ int runGui(QApplication& app, const HomeFolder& home)
                      [&mainWindow] { mainWindow.requestRestore(MainWindow::Restore::Activation); });
 
     installStartupProbe(&mainWindow);
-    mainWindow.show();
+    if (startHidden || context.settings.startHidden())
+        mainWindow.startInTray();
+    else
+        mainWindow.show();
     if (g_terminated) // during the login at start-up
         return 0;
     return app.exec();
@@ -127,6 +130,8 @@ int main(int argc, char* argv[])
     app.installTranslator(new EditMenuTranslator(&app));
     setUpApplication(app);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // Windows and notices are filed under velmora.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
     markStartupStep("translators and application set-up");
     // Stopped from a terminal or by the session: end as "退出软件" does, so that everything is
     // cleaned up (the demo's throw-away home is removed as runGui returns).
@@ -145,8 +150,8 @@ int main(int argc, char* argv[])
             return 1;
         }
         qputenv("VELMORA_HOME", demoDir.path().toLocal8Bit());
-        return runGui(app, demoHome);
+        return runGui(app, demoHome, command.minimized);
     }
     const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
-    return runGui(app, home);
+    return runGui(app, home, command.minimized);
 }

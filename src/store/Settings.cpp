@@ -58,6 +58,11 @@ bool Settings::passwordInKey() const
     return password() == kPasswordInKey;
 }
 
+bool Settings::startHidden() const
+{
+    return m_ini.readBool(kSection, QStringLiteral("starthidden"), false);
+}
+
 bool Settings::checkPassword(const QString& typed) const
 {
     const QString stored = password();
@@ -91,4 +96,9 @@ void Settings::saveReminder(const QString& mailTo, int daysAhead, bool mailOn)
 void Settings::saveSendDate(QDate date)
 {
     m_ini.writeDate(kSection, QStringLiteral("senddate"), date);
+}
+
+void Settings::saveStartHidden(bool hidden)
+{
+    m_ini.writeBool(kSection, QStringLiteral("starthidden"), hidden);
 }

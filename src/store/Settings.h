@@ -32,11 +32,13 @@ public:
     int daysAhead() const;                    // dd, default 0
     bool mailOn() const;                      // qy, default false
     QDate sendDate() const;                   // senddate, default 1990-1-1
+    bool startHidden() const;                 // starthidden: start in the tray, default false
 
     void savePassword(const QString& password); // pd: kPasswordInKey, or empty for the empty password
     void saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes); // root, pdtf, zxf
     void saveReminder(const QString& mailTo, int daysAhead, bool mailOn);       // em, dd, qy
     void saveSendDate(QDate date);                                              // senddate
+    void saveStartHidden(bool hidden);                                          // starthidden
 
     IniFile& file() { return m_ini; }
     const IniFile& file() const { return m_ini; }

@@ -77,6 +77,7 @@ void TestSettingsPage::saves_data()
     QTest::newRow("password, both empty") << "Button5" << QStringList{"", "  "} << false << "[系统设置]\npd=\n" << "密码设置成功，重启软件后生效!";
     QTest::newRow("general") << "Button7" << QStringList{"30"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=30\n" << ok;
     QTest::newRow("general, off") << "Button7" << QStringList{"0"} << false << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n" << ok;
+    QTest::newRow("general, start in the tray") << "Button7" << QStringList{"5", "startHiddenBox"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=5\nstarthidden=1\n" << ok;
     QTest::newRow("reminder, blanks around addresses")
         << "Button9" << QStringList{"  张三 <zs@example.cn>, ls@example.cn \t"} << true
         << "[系统设置]\nem=张三 <zs@example.cn>, ls@example.cn\ndd=0\nqy=1\n"
@@ -108,6 +109,8 @@ void TestSettingsPage::saves()
         page.findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->setChecked(ticked);
         page.findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(!ticked);
         page.findChild<QSpinBox*>(QStringLiteral("SpinEdit6"))->setValue(typed[0].toInt());
+        if (typed.size() > 1)
+            page.findChild<QCheckBox*>(typed[1])->setChecked(true);
     } else {
         page.findChild<QCheckBox*>(QStringLiteral("CheckBox5"))->setChecked(ticked);
         page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->setText(typed[0]);

@@ -3,19 +3,28 @@
 #include "app/MainWindow.h"
 #include "app/TrayController.h"
 #include "remind/ReminderWindow.h"
+#include "store/Backup.h"
+#include "store/Clock.h"
+#include "store/Database.h"
+#include "support/CardBuilder.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/LoopTimer.h"
 #include "ui/MessageBox.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
+#include <QTextBrowser>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -45,12 +54,17 @@ struct Shell
     }
     QAction* item(const char* name) const { return tray.menu()->findChild<QAction*>(QLatin1String(name)); }
     void minimizeButton() { window.setWindowState(window.windowState() | Qt::WindowMinimized); }
+    // The title bar's own button where the window draws it (Wayland): the native window only.
+    void titleBarMinimizeButton() { window.windowHandle()->setWindowState(Qt::WindowMinimized); }
     void click(QSystemTrayIcon::ActivationReason reason) { emit tray.icon()->activated(reason); }
     // Restores asked for by the icon or a timer run from the event loop: let them.
     void settle() { QCoreApplication::sendPostedEvents(&window, QEvent::MetaCall); }
     void doubleClick()
     {
-        click(QSystemTrayIcon::DoubleClick);
+        if (tray.icon())
+            click(QSystemTrayIcon::DoubleClick);
+        else
+            emit tray.restoreAsked(); // the icon waits for a notification area to appear
         settle();
     }
     void showItem() // "显示主界面"
@@ -82,6 +96,13 @@ private slots:
     void autostartEntryCarriesHome();
     void withoutTrayWindowIsMinimizedNotLost();
     void secondStartBringsWindowForward();
+    void aboutAndHelp();
+    void autostartItemOnlyWhileOn();
+    void autostartEntryStartsAfterPanel();
+    void backupFailureReachesUser();
+    void reminderAboveMainWindow();
+    void startInTray_data();
+    void startInTray();
 };
 
 void TestTray::init()
@@ -93,16 +114,18 @@ void TestTray::init()
 void TestTray::iconAndMenu()
 {
     Shell s;
+    if (!s.tray.icon())
+        QSKIP("no notification area on this desktop yet: the icon is made when one appears");
     QCOMPARE(s.tray.icon()->toolTip(), QStringLiteral("Velmora"));
     QVERIFY(!s.tray.icon()->isVisible()); // absent until the first hide
     QStringList names, texts;
     for (QAction* action : s.tray.menu()->actions()) {
-        names << action->objectName();
+        names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
         texts << action->text();
     }
     QCOMPARE(s.tray.menu()->objectName(), QStringLiteral("PopupMenu1"));
-    QCOMPARE(names, QStringList({"N1", "N5", "N8", "N6", "N2"}));
-    QCOMPARE(texts, QStringList({"显示主界面", "关于软件", "关闭开机启动", "使用帮助", "退出软件"}));
+    QCOMPARE(names, QStringList({"N1", "N5", "N8", "N6", "-", "N2"}));
+    QCOMPARE(texts, QStringList({"显示主界面", "关于软件", "关闭开机启动", "使用帮助", "", "退出软件"}));
     for (int size : {16, 32, 48})
         QCOMPARE(s.tray.icon()->icon().pixmap(size).size(), QSize(size, size));
 
@@ -112,12 +135,6 @@ void TestTray::iconAndMenu()
     s.doubleClick();
     QVERIFY(s.window.isVisible());
     QVERIFY(s.tray.icon()->isVisible()); // stays once shown
-
-    // "关于软件" and "使用帮助" do nothing.
-    s.item("N5")->trigger();
-    s.item("N6")->trigger();
-    QVERIFY(s.window.isVisible());
-    QVERIFY(MessageBox::shownTexts().isEmpty());
 }
 
 void TestTray::hides_data()
@@ -127,6 +144,7 @@ void TestTray::hides_data()
     QTest::addColumn<bool>("balloon");
     QTest::addColumn<bool>("autoMinimizeRunsOn");
     QTest::newRow("minimize button") << "minimize" << true  << true;
+    QTest::newRow("title bar button") << "native"  << true  << true;
     QTest::newRow("close box")       << "close"    << true  << false;
     QTest::newRow("Timer2 tick")     << "timer2"   << false << false;
     // clang-format on
@@ -142,14 +160,16 @@ void TestTray::hides()
     s.window.autoMinimizeTimer().start();
     if (how == u"minimize")
         s.minimizeButton();
+    else if (how == u"native")
+        s.titleBarMinimizeButton();
     else if (how == u"close")
         QVERIFY(!s.window.close());
     else
         tick(s.window.autoMinimizeTimer());
     QTRY_VERIFY(s.window.isHiddenToTray());
     QVERIFY(!s.window.isVisible());
-    QVERIFY(s.tray.icon()->isVisible());
-    QCOMPARE(s.minimized.count(), 1);
+    QVERIFY(s.tray.isIconShown());
+    QCOMPARE(s.minimized.count(), 1); // the day's mail check
     QCOMPARE(s.window.autoMinimizeTimer().isActive(), autoMinimizeRunsOn);
     QCOMPARE(s.balloons.count(), balloon ? 1 : 0);
     if (balloon) {
@@ -224,6 +244,8 @@ void TestTray::leftClickWaitsForDoubleClick()
     QFETCH(bool, menuOpens);
     QFETCH(bool, restored);
     Shell s;
+    if (!s.tray.icon() || s.tray.onStatusNotifierHost())
+        QSKIP("clicks of an embedded tray only");
     s.window.hideToTray();
     auto* wait = s.tray.findChild<QTimer*>(QStringLiteral("LeftClickMenuTimer"));
     QVERIFY(wait);
@@ -328,7 +350,7 @@ void TestTray::exitAsksFirst()
     s.item("N2")->trigger();
     QVERIFY(!s.window.autoMinimizeTimer().isActive());
     QVERIFY(!s.window.snoozeTimer().isActive());
-    QVERIFY(!s.tray.icon()->isVisible());
+    QVERIFY(!s.tray.isIconShown());
 }
 
 // The stay-on-top reminder would cover the modal question and the program would look frozen.
@@ -360,6 +382,7 @@ void TestTray::autostartItemRemovesEntry()
     s.home.writeIni(QStringLiteral("[系统设置]\nroot=1\n"));
     Autostart::write(QStringLiteral("/usr/bin/velmora"));
     QVERIFY(QFile::exists(Autostart::entryPath()));
+    emit s.tray.menu()->aboutToShow(); // the menu opens
     s.item("N8")->trigger();
     QVERIFY(!QFile::exists(Autostart::entryPath()));
     QVERIFY(s.context.settings.autostart()); // the setting stays
@@ -434,12 +457,15 @@ void TestTray::withoutTrayWindowIsMinimizedNotLost()
     QVERIFY(s.window.isVisible());
     QVERIFY(s.window.isMinimized());
     QCOMPARE(s.minimized.count(), 1); // the mail reminder still gets its notification
-    QVERIFY(!s.tray.icon()->isVisible());
+    QVERIFY(!s.tray.isIconShown());
 
     // Brought back from the taskbar: the show handling runs as for a restore from the tray.
     s.window.state().pwdProtect = true;
     s.window.state().refreshed = false;
-    s.window.setWindowState(Qt::WindowNoState);
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        QApplication::setActiveWindow(&s.window); // Wayland says no more than that it has the focus again
+    else
+        s.window.setWindowState(Qt::WindowNoState);
     QTRY_VERIFY(s.window.state().refreshed);
     QVERIFY(!s.window.isCardTabVisible());
     QVERIFY(!s.window.isHiddenToTray());
@@ -461,6 +487,170 @@ void TestTray::secondStartBringsWindowForward()
     s.window.restore(MainWindow::Restore::Activation);
     QVERIFY(s.window.isVisible());
     QVERIFY(!s.window.isCardTabVisible());
+}
+
+void TestTray::aboutAndHelp()
+{
+    Shell s;
+    s.item("N5")->trigger(); // "关于软件"
+    auto* about = s.window.findChild<QDialog*>(QStringLiteral("aboutBox"));
+    QVERIFY(about && about->isVisible());
+    const QString text = about->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+    QVERIFY(text.contains(QStringLiteral("GPL-3.0-or-later")));
+    QVERIFY2(text.contains(QDir::toNativeSeparators(QDir(s.home.path()).absolutePath())), qPrintable(text));
+    QVERIFY(text.contains(QFileInfo(s.home.databasePath()).absoluteFilePath()));
+    about->close();
+
+    s.item("N6")->trigger(); // "使用帮助"
+    auto* help = s.window.findChild<QDialog*>(QStringLiteral("helpWindow"));
+    QVERIFY(help && help->isVisible());
+    QVERIFY(help->findChild<QTextBrowser*>(QStringLiteral("helpPage"))
+                ->toPlainText()
+                .contains(QStringLiteral("Velmora 使用帮助")));
+    QVERIFY(MessageBox::shownTexts().isEmpty()); // nothing modal
+    help->close();
+}
+
+void TestTray::autostartItemOnlyWhileOn()
+{
+    Shell s;
+    Autostart::remove();
+    emit s.tray.menu()->aboutToShow();
+    QVERIFY(!s.item("N8")->isEnabled()); // no entry: nothing to switch off
+    Autostart::write(QStringLiteral("/usr/bin/velmora"));
+    emit s.tray.menu()->aboutToShow();
+    QVERIFY(s.item("N8")->isEnabled());
+    s.item("N8")->trigger();
+    QVERIFY(!s.item("N8")->isEnabled());
+}
+
+// The panel starts after the programs of the session; the entry asks to be started after it.
+void TestTray::autostartEntryStartsAfterPanel()
+{
+    TempHome home;
+    Autostart::write(QStringLiteral("/usr/bin/velmora"));
+    QFile entry(Autostart::entryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    for (const char* line : {"X-GNOME-Autostart-Delay=", "X-KDE-autostart-after=panel\n",
+                             "X-LXQt-Need-Tray=true\n", "X-MATE-Autostart-Delay="})
+        QVERIFY2(text.contains(QLatin1String(line)), line);
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (!validate.isEmpty()) {
+        QProcess check;
+        check.start(validate, {Autostart::entryPath()});
+        QVERIFY(check.waitForFinished());
+        QVERIFY2(check.exitCode() == 0, check.readAllStandardOutput().constData());
+    }
+}
+
+// The daily backup at the first show fails while the icon is not shown yet: a balloon would be
+// lost, and without a notification service a message tells it.
+void TestTray::backupFailureReachesUser()
+{
+    TempHome home;
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("甲").statementDay(5).repaymentDay(25).insert();
+    }
+    QFile blocker(Backup::folderFor(home.databasePath())); // a file where the folder belongs
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AppContext context(home.home());
+    AppAssembly assembly(context, {.withLogin = false});
+    assembly.tray().overrideTrayAvailable(true);
+    assembly.window().show();
+    QTRY_COMPARE(MessageBox::shownTexts().filter(QStringLiteral("今日数据库备份失败")).size(), 1);
+}
+
+// The reminder opens above the main window: as its transient, once the main window is on
+// screen (Wayland stacks nothing else and knows no stay-on-top).
+void TestTray::reminderAboveMainWindow()
+{
+    struct ShownOver : QObject
+    {
+        QWidget* main = nullptr;
+        bool mainExposed = false;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show)
+                mainExposed = main->windowHandle() && main->windowHandle()->isExposed();
+            return false;
+        }
+    } shownOver;
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=0\n"));
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("甲").statementDay(20).repaymentDay(6).insert(); // due tomorrow
+    }
+    FixedClock clock(QDate(2013, 9, 5));
+    AppContext context(home.home());
+    context.clock = &clock;
+    AppAssembly assembly(context, {.withLogin = false});
+    MainWindow& window = assembly.window();
+    ReminderWindow& reminder = assembly.reminder();
+    shownOver.main = &window;
+    reminder.installEventFilter(&shownOver);
+    window.show();
+    QTRY_VERIFY(reminder.isVisible());
+    QVERIFY(reminder.windowHandle());
+    QCOMPARE(reminder.windowHandle()->transientParent(), window.windowHandle());
+    QVERIFY(reminder.windowFlags() & Qt::WindowStaysOnTopHint); // where the desktop honours it
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        QVERIFY(shownOver.mainExposed);
+        QVERIFY(QTest::qWaitForWindowExposed(&reminder));
+    }
+}
+
+void TestTray::startInTray_data()
+{
+    // clang-format off
+    QTest::addColumn<bool>("trayAvailable");
+    QTest::addColumn<int>("repaymentDay"); // today is 2013-9-5
+    QTest::addColumn<bool>("windowShown");
+    QTest::newRow("nothing due: stays in the tray") << true  << 25 << false;
+    QTest::newRow("due tomorrow: the reminder")     << true  << 6  << true;
+    QTest::newRow("no notification area")           << false << 25 << true;
+    // clang-format on
+}
+
+void TestTray::startInTray()
+{
+    QFETCH(bool, trayAvailable);
+    QFETCH(int, repaymentDay);
+    QFETCH(bool, windowShown);
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=0\nstarthidden=1\n"));
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("甲").statementDay(20).repaymentDay(repaymentDay).insert();
+    }
+    FixedClock clock(QDate(2013, 9, 5));
+    AppContext context(home.home());
+    context.clock = &clock;
+    QVERIFY(context.settings.startHidden());
+    AppAssembly assembly(context, {.withLogin = false});
+    MainWindow& window = assembly.window();
+    QSignalSpy minimized(&window, &MainWindow::minimized);
+    assembly.tray().overrideTrayAvailable(trayAvailable);
+    window.startInTray();
+    QCOMPARE(window.isVisible(), windowShown);
+    QCOMPARE(window.isHiddenToTray(), !windowShown);
+    QCOMPARE(assembly.tray().isIconShown(), trayAvailable);
+    if (windowShown)
+        QTRY_COMPARE(assembly.reminder().isVisible(), repaymentDay == 6);
+    QCOMPARE(minimized.count(), windowShown ? 0 : 1); // hidden from the start: the mail check
+
+    // From the tray the window comes back as after any hide.
+    if (!windowShown) {
+        window.restore(MainWindow::Restore::DoubleClick);
+        QVERIFY(window.isVisible());
+        QVERIFY(window.state().refreshed);
+    }
 }
 
 QTEST_MAIN(TestTray)
