@@ -86,11 +86,11 @@ QList<CardFacts> readCardFacts(Database& db)
     return cards;
 }
 
-bool repaidThisMonth(const CardFacts& card, QDate today)
+bool markCovers(const CardFacts& card, QDate repayment)
 {
     if (!card.repaidMark)
         return false;
-    const bool earlierMonth =
-        card.markYear < today.year() || (card.markYear == today.year() && card.markMonth < today.month());
+    const bool earlierMonth = card.markYear < repayment.year() ||
+                              (card.markYear == repayment.year() && card.markMonth < repayment.month());
     return !earlierMonth;
 }

@@ -37,6 +37,7 @@ double storedNumber(const RawRow& row, int column);
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);
 
-// Whether the card counts as repaid in the month of `today`: its mark is one the monthly reset
-// keeps (set this month, or later), so a stale mark reads as unpaid even before a refresh.
-bool repaidThisMonth(const CardFacts& card, QDate today);
+// Whether the card's repaid mark covers the repayment on `repayment`: a mark names the month of
+// the repayment it was set for, and covers that month's repayment and earlier ones. A mark of an
+// earlier month reads as unpaid even before a refresh clears it.
+bool markCovers(const CardFacts& card, QDate repayment);

@@ -97,6 +97,19 @@ QString cardName(Database& db, qint64 id)
     return q.step() ? q.text(0) : QString();
 }
 
+// A repaid mark of a month before the one of the repayment the card now counts down to (at a
+// month's end, next month's): it was set for an earlier repayment, and this one is not paid.
+const QString kMarkBeforeDueMonth =
+    QStringLiteral("tf=1 AND c_re_date IS NOT NULL AND "
+                   "coalesce(i_hky,0)*12+coalesce(i_hkm,0) < "
+                   "CAST(substr(c_re_date,1,4) AS INTEGER)*12+CAST(substr(c_re_date,6,2) AS INTEGER)");
+
+void clearMarksBeforeDueMonth(Database& db, const QString& andWhere = {})
+{
+    db.executeSql(QStringLiteral("UPDATE txyk SET tf=0,i_hkm=0,i_hky=0 WHERE ") + kMarkBeforeDueMonth +
+                  andWhere);
+}
+
 } // namespace
 
 CardRecompute::CardRecompute(Database& db, QDate today)
@@ -180,7 +193,9 @@ bool recomputeCard(Database& db, QDate today, qint64 id)
         throw Error(QStringLiteral("找不到编号为 %1 的卡片。").arg(id));
     const CardRecompute::Card card = recompute.read(read);
     read.reset();
-    return recompute.store(card);
+    const bool computed = recompute.store(card);
+    clearMarksBeforeDueMonth(db, QStringLiteral(" AND id=") + QString::number(id));
+    return computed;
 }
 
 namespace {
@@ -268,6 +283,7 @@ void resetRepaidMarks(Database& db, QDate today)
     changes.reset();
     if (needed)
         db.executeSql(reset);
+    clearMarksBeforeDueMonth(db);
 }
 
 QList<SkippedCard> recomputeAllCards(Database& db, QDate today)

@@ -88,7 +88,7 @@ void TestRepaymentCalendar::eventsPerCard_data()
     QTest::addColumn<QDate>("today");
     QTest::addColumn<int>("statementDay");
     QTest::addColumn<int>("repaymentDay");
-    QTest::addColumn<int>("markMonth"); // 0: no repaid mark
+    QTest::addColumn<int>("markMonth"); // 0: no repaid mark; 1..12 of today's year, or yyyymm
     QTest::addColumn<QStringList>("dates");
     QTest::addColumn<QStringList>("statements");
 
@@ -109,6 +109,10 @@ void TestRepaymentCalendar::eventsPerCard_data()
     QTest::newRow("December to January")
         << QDate(2013, 12, 2) << 20 << 8 << 0 << QStringList{"2013-12-8", "2014-1-8"}
         << QStringList{"2013-11-20", "2013-12-20"};
+    QTest::newRow("year end, marked for January")
+        << QDate(2026, 12, 31) << 20 << 1 << 202701 << QStringList{} << QStringList{};
+    QTest::newRow("year end, December's mark")
+        << QDate(2026, 12, 31) << 20 << 1 << 12 << QStringList{"2027-1-1"} << QStringList{"2026-12-20"};
     QTest::newRow("missing day: nothing")      << sep5 << 0  << 8  << 0 << QStringList{} << QStringList{};
     QTest::newRow("day out of range: nothing") << sep5 << 20 << 40 << 0 << QStringList{} << QStringList{};
     // clang-format on
@@ -131,8 +135,8 @@ void TestRepaymentCalendar::eventsPerCard()
     card.ratio = 10;
     card.used = 33;
     card.repaidMark = markMonth != 0;
-    card.markMonth = markMonth;
-    card.markYear = today.year();
+    card.markMonth = markMonth > 12 ? markMonth % 100 : markMonth;
+    card.markYear = markMonth > 12 ? markMonth / 100 : today.year();
     QStringList gotDates, gotStatements;
     for (const RepaymentCalendar::Event& e : RepaymentCalendar::events({card}, today)) {
         gotDates << e.date.toString("yyyy-M-d");
