@@ -35,9 +35,10 @@ constexpr std::array<CountLabel, 8> kCountLabels{{
 }};
 } // namespace
 
+// Most urgent first: the card due today leads the reminder, the mail (and its subject) and --json.
 const QString kDueSoonStatement =
-    QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf "
-                   "from txyk where tf=False and (i_xyr>=0and i_xyr<=2)");
+    QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf,i_yxf "
+                   "from txyk where tf=False and (i_xyr>=0and i_xyr<=2) order by i_xyr,id");
 
 QString countStatement(int i)
 {

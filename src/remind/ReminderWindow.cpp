@@ -25,7 +25,8 @@
 
 namespace {
 
-const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_xf", "i_zdhkje"};
+// "已消费" is the amount used (i_yxf); i_xf is a day count.
+const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_yxf", "i_zdhkje"};
 
 QFont pixelFont(const QStringList& families, int pixels, bool bold = false)
 {

@@ -238,7 +238,7 @@ void TestRefreshPass::countsAndLabels()
     QCOMPARE(list.sql(), Refresh::kDueSoonStatement);
     QVERIFY(list.isOpen());
     QCOMPARE(list.fieldNames(), QStringList({"id", "c_re_date", "c_name", "c_no", "c_last4", "i_xyr", "tf",
-                                             "i_zdhkje", "i_xf"}));
+                                             "i_zdhkje", "i_xf", "i_yxf"}));
     QStringList names;
     for (list.first(); !list.eof(); list.next())
         names << list.textValue(QStringLiteral("c_name"));
@@ -298,11 +298,10 @@ void TestRefreshPass::resetStatement()
         Refresh::monthlyResetStatement(QDate(2013, 9, 9)),
         QStringLiteral("UPDATE Txyk SET tf=False,i_hkm = 0,i_hky = 0 where (i_hkm<'9' and i_hky = '2013') "
                        "or (i_hky < '2013')"));
-    QCOMPARE(
-        Refresh::kDueSoonStatement,
-        QStringLiteral(
-            "select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and "
-            "(i_xyr>=0and i_xyr<=2)"));
+    QCOMPARE(Refresh::kDueSoonStatement,
+             QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf,i_yxf from txyk "
+                            "where tf=False and "
+                            "(i_xyr>=0and i_xyr<=2) order by i_xyr,id"));
 }
 
 void TestRefreshPass::monthlyReset_data()

@@ -1,3 +1,4 @@
+#include "billing/RefreshPass.h"
 #include "remind/MailMessage.h"
 #include "remind/ReminderMail.h"
 #include "remind/SmtpSender.h"
@@ -74,6 +75,7 @@ class TestMail : public QObject
 private slots:
     void initTestCase();
     void reminderTextWalksListAndStaysOnFirstRow();
+    void reminderTextMostUrgentFirst();
     void receivedMessageReadsBack_data();
     void receivedMessageReadsBack();
     void addresses_data();
@@ -113,11 +115,33 @@ void TestMail::reminderTextWalksListAndStaysOnFirstRow()
     list.open();
     list.next(); // the reminder window may stand on any card
 
-    QCOMPARE(ReminderMail::subject(list), QStringLiteral("B<&>-还款日为:2013-9-7"));
+    // The subject names the most urgent card, the list's first.
+    QCOMPARE(ReminderMail::subject(list), QStringLiteral("A-还款日为:2013-9-5"));
     // Only the last four digits of a card number leave the program by mail.
     QCOMPARE(ReminderMail::body(list),
              block("A", "尾号5678", "2013-9-5", 0) + block("B&lt;&amp;&gt;", "尾号0002", "2013-9-7", 2));
     QCOMPARE(list.currentRow(), 0);
+}
+
+// The due-soon list as the refresh pass opens it: the card due today leads body and subject,
+// however the cards were entered and wherever the reminder window stands.
+void TestMail::reminderTextMostUrgentFirst()
+{
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder cards(data.database());
+    cards.name("B").number("0002").daysLeft(2).set("c_re_date", QDate(2027, 1, 2)).insert();
+    cards.name("C").number("0003").daysLeft(1).set("c_re_date", QDate(2027, 1, 1)).insert();
+    cards.name("A").number("0001").daysLeft(0).set("c_re_date", QDate(2026, 12, 31)).insert();
+    Query& list = data.dueSoon();
+    list.setSql(Refresh::kDueSoonStatement);
+    list.open();
+    list.last();
+    QCOMPARE(ReminderMail::subject(list), QStringLiteral("A-还款日为:2026-12-31"));
+    QCOMPARE(ReminderMail::body(list), block("A", "尾号0001", "2026-12-31", 0) +
+                                           block("C", "尾号0003", "2027-1-1", 1) +
+                                           block("B", "尾号0002", "2027-1-2", 2));
 }
 
 void TestMail::receivedMessageReadsBack_data()
