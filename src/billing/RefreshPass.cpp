@@ -3,6 +3,7 @@
 #include "billing/CardFacts.h"
 #include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
+#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Database.h"
@@ -325,6 +326,9 @@ RefreshResult RefreshPass::run()
         Transaction transaction(db);
         result.skipped = recomputeCards(db, today);
         resetRepaidMarks(db, today);
+        // Cards another tool wrote have no readable last four: the mail, the reminder, --json and
+        // the calendar show them from now on.
+        CardSecrets::storeMissingLastFour(db);
         transaction.commit();
     }
 

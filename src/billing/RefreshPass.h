@@ -104,10 +104,11 @@ QList<SkippedCard> recomputeAllCards(Database& db, QDate today);
 
 } // namespace Refresh
 
-// The refresh pass: recompute every card, reset last month's repaid marks, count the due
-// cards and open the due-soon list in Qxyk_temp2. The card list keeps its statement and, when
-// open, is reopened to show the new values (a closed one stays closed). The writes are all or nothing: on an
-// error every card is left as it was, the bound controls are resumed and the error is thrown.
+// The refresh pass: recompute every card, reset last month's repaid marks, fill in missing
+// readable last four digits, count the due cards and open the due-soon list in Qxyk_temp2. The card list
+// keeps its statement and, when open, is reopened to show the new values (a closed one stays closed). The
+// writes are all or nothing: on an error every card is left as it was, the bound controls are resumed and the
+// error is thrown.
 class RefreshPass
 {
 public:

@@ -1,4 +1,5 @@
 #include "billing/RefreshPass.h"
+#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
@@ -34,6 +35,8 @@ private slots:
     void resetComesBeforeCounting();
     void repaymentEarlyNextMonth_data();
     void repaymentEarlyNextMonth();
+    void lastFourFromTheNumber_data();
+    void lastFourFromTheNumber();
     void reminderDecision_data();
     void reminderDecision();
 
@@ -411,6 +414,42 @@ void TestRefreshPass::repaymentEarlyNextMonth()
         QCOMPARE(list.intValue(QStringLiteral("i_xyr")), daysLeft);
         QCOMPARE(list.dateValue(QStringLiteral("c_re_date")).toString(Qt::ISODate), due);
     }
+}
+
+// A card written by another tool (sqlite3, a database browser) has no c_last4: the pass takes
+// it from the number when that is stored in clear, and keeps one that is stored.
+void TestRefreshPass::lastFourFromTheNumber_data()
+{
+    // clang-format off
+    QTest::addColumn<QVariant>("number");
+    QTest::addColumn<QVariant>("last4");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("none stored")      << QVariant("6222 0000 1234 5678") << QVariant()           << "5678";
+    QTest::newRow("empty text")       << QVariant("6222-0000-1234-0002") << QVariant("")         << "0002";
+    QTest::newRow("stored one kept")  << QVariant("6222 0000 1234 5678") << QVariant("9999")     << "9999";
+    QTest::newRow("short number")     << QVariant("12")                  << QVariant()           << "12";
+    QTest::newRow("sealed number")    << QVariant("vsec1:AAAAAAAAAAAA")  << QVariant()           << "";
+    QTest::newRow("no number")        << QVariant()                      << QVariant()           << "";
+    // clang-format on
+}
+
+void TestRefreshPass::lastFourFromTheNumber()
+{
+    QFETCH(QVariant, number);
+    QFETCH(QVariant, last4);
+    const int id = CardBuilder(m_data->database())
+                       .name(QStringLiteral("外来"))
+                       .statementDay(20)
+                       .repaymentDay(6)
+                       .set(QStringLiteral("c_no"), number)
+                       .set(QStringLiteral("c_last4"), last4)
+                       .insert();
+    RefreshPass(*m_data, m_clock).run();
+    QTEST(field(id, QStringLiteral("c_last4")).toString(), "stored");
+    Query& list = m_data->dueSoon();
+    list.first();
+    QCOMPARE(list.intValue(QStringLiteral("id")), id);
+    QTEST(CardSecrets::lastFourOf(list), "stored");
 }
 
 void TestRefreshPass::reminderDecision_data()

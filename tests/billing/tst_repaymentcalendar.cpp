@@ -4,6 +4,7 @@
 #include "store/Clock.h"
 #include "store/Database.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QBuffer>
@@ -38,6 +39,7 @@ private slots:
     void fileWrittenAfterRefresh();
     void fileRebuiltOnlyWhenItsSourceChanges();
     void executablePrintsCalendar();
+    void lastFourOfForeignCard();
 
 private:
     static QJsonObject parse(const QByteArray& calendar);
@@ -314,6 +316,28 @@ void TestRepaymentCalendar::executablePrintsCalendar()
     // Whatever today is, the next month's event is there.
     QVERIFY(!parse(calendar)["events"].toArray().isEmpty());
     QVERIFY(!QFile::exists(home.path() + "/velmora.ics")); // printing changes nothing
+}
+
+// A card another tool wrote has no c_last4: the calendar takes the last four of its number, and
+// reading for it changes nothing.
+void TestRepaymentCalendar::lastFourOfForeignCard()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    const int id = CardBuilder(db)
+                       .name("外来")
+                       .set("c_no", "6222 0000 1234 5678")
+                       .statementDay(20)
+                       .repaymentDay(7)
+                       .insert();
+    const QList<CardFacts> cards = readCardFacts(db);
+    QCOMPARE(cards.size(), 1);
+    QCOMPARE(cards[0].numberLast4, QStringLiteral("5678"));
+    const QList<RepaymentCalendar::Event> events = RepaymentCalendar::events(cards, QDate(2013, 9, 5));
+    QVERIFY(!events.isEmpty());
+    QCOMPARE(events[0].summary, QStringLiteral("还款：外来 尾号5678"));
+    QVERIFY(Stored::field(db, id, "c_last4").isNull());
 }
 
 QTEST_GUILESS_MAIN(TestRepaymentCalendar)

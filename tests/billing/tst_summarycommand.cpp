@@ -23,6 +23,7 @@ private slots:
     void seededHomeAsJson();
     void jsonListsMostUrgentFirst_data();
     void jsonListsMostUrgentFirst();
+    void jsonLastFourOfForeignCard();
     void freshHomeIsReportedAndLeftAlone();
     void unreadableDatabase_data();
     void unreadableDatabase();
@@ -155,6 +156,31 @@ void TestSummaryCommand::jsonListsMostUrgentFirst()
     }
     QTEST(order, "order");
     QTEST(days, "days");
+}
+
+// A card inserted by another tool (no c_last4) shows, and gets, its number's last four.
+void TestSummaryCommand::jsonLastFourOfForeignCard()
+{
+    TempHome home;
+    int id = 0;
+    {
+        Database db;
+        db.open(home.databasePath());
+        id = CardBuilder(db)
+                 .name(QStringLiteral("外来"))
+                 .set(QStringLiteral("c_no"), QStringLiteral("6222-0000-1234-4321"))
+                 .statementDay(20)
+                 .repaymentDay(5)
+                 .insert(); // due today, 2013-9-5
+    }
+    QString out, err;
+    QCOMPARE(run(home, true, out, err), 0);
+    const QJsonArray due = QJsonDocument::fromJson(out.toUtf8()).object().value("due_soon").toArray();
+    QCOMPARE(due.size(), 1);
+    QCOMPARE(due.at(0).toObject().value("no_last4").toString(), QStringLiteral("4321"));
+    Database db;
+    db.open(home.databasePath());
+    QCOMPARE(Stored::field(db, id, QStringLiteral("c_last4")).toString(), QStringLiteral("4321"));
 }
 
 void TestSummaryCommand::freshHomeIsReportedAndLeftAlone()

@@ -26,6 +26,7 @@ private slots:
     void stepsWithinTheList();
     void mostUrgentCardFirst_data();
     void mostUrgentCardFirst();
+    void foreignCardShowsLastFour();
     void snoozeRecordsDelayOnCurrentCard_data();
     void snoozeRecordsDelayOnCurrentCard();
     void unknownDelayTextDoesNotSnooze_data();
@@ -173,6 +174,16 @@ void TestReminderWindow::mostUrgentCardFirst()
         click("SpeedButton1");
     }
     QTEST(shown, "order");
+}
+
+// A card another tool wrote has no c_last4: its number's last four are shown.
+void TestReminderWindow::foreignCardShowsLastFour()
+{
+    m_data->database().execute(QStringLiteral("UPDATE txyk SET c_last4=NULL WHERE id=%1").arg(m_ids[0]));
+    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
+    m_data->dueSoon().open();
+    QCOMPARE(value(1), QStringLiteral("A"));
+    QCOMPARE(value(2), QStringLiteral("尾号2201"));
 }
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard_data()
