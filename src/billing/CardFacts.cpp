@@ -1,5 +1,6 @@
 #include "billing/CardFacts.h"
 
+#include "store/CardSecrets.h"
 #include "store/Database.h"
 
 #include <cmath>
@@ -61,7 +62,7 @@ bool flagValue(const RawRow& row, int column)
 } // namespace
 
 const QString kCardFactsSelect = QStringLiteral(
-    "SELECT id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky FROM txyk ORDER BY id");
+    "SELECT id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky,c_no FROM txyk ORDER BY id");
 
 QList<CardFacts> readCardFacts(Database& db)
 {
@@ -73,6 +74,8 @@ QList<CardFacts> readCardFacts(Database& db)
             c.id = int(row.integer(0));
             c.name = QString::fromUtf8(row.utf8(1));
             c.numberLast4 = QString::fromUtf8(row.utf8(2)); // readable even while the number is sealed
+            if (c.numberLast4.isEmpty()) // a card another tool wrote: from its number when readable
+                c.numberLast4 = CardSecrets::lastFourOfStored(QString::fromUtf8(row.utf8(11)));
             c.statementDay = storedDay(row, 3);
             c.repaymentDay = storedDay(row, 4);
             c.ratio = finiteNumber(row, 5);
@@ -86,11 +89,11 @@ QList<CardFacts> readCardFacts(Database& db)
     return cards;
 }
 
-bool repaidThisMonth(const CardFacts& card, QDate today)
+bool markCovers(const CardFacts& card, QDate repayment)
 {
     if (!card.repaidMark)
         return false;
-    const bool earlierMonth =
-        card.markYear < today.year() || (card.markYear == today.year() && card.markMonth < today.month());
+    const bool earlierMonth = card.markYear < repayment.year() ||
+                              (card.markYear == repayment.year() && card.markMonth < repayment.month());
     return !earlierMonth;
 }

@@ -8,7 +8,8 @@ class Database;
 class RawRow;
 
 // What the calendar, the best-card choice and other read-only summaries need of a card. Of the
-// card number only its readable last four digits (c_last4).
+// card number only its readable last four digits (c_last4, or taken from a number stored in clear
+// when a card written by another tool has none).
 struct CardFacts
 {
     int id = 0;
@@ -26,7 +27,7 @@ Q_DECLARE_TYPEINFO(CardFacts, Q_RELOCATABLE_TYPE); // a growing list of 100,000 
 
 // The select readCardFacts() reads, and its number of columns.
 extern const QString kCardFactsSelect;
-constexpr int kCardFactsColumns = 11;
+constexpr int kCardFactsColumns = 12;
 
 // A stored day field (c_jzr, c_hkr) as the refresh pass reads it: empty, or anything that is
 // not a whole number, reads as 0, a day no month has.
@@ -37,6 +38,7 @@ double storedNumber(const RawRow& row, int column);
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);
 
-// Whether the card counts as repaid in the month of `today`: its mark is one the monthly reset
-// keeps (set this month, or later), so a stale mark reads as unpaid even before a refresh.
-bool repaidThisMonth(const CardFacts& card, QDate today);
+// Whether the card's repaid mark covers the repayment on `repayment`: a mark names the month of
+// the repayment it was set for, and covers that month's repayment and earlier ones. A mark of an
+// earlier month reads as unpaid even before a refresh clears it.
+bool markCovers(const CardFacts& card, QDate repayment);

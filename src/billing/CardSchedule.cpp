@@ -66,6 +66,33 @@ bool isUsableBillingDay(int day)
     return day >= 1 && day <= 31;
 }
 
+QDate dueRepaymentDate(QDate today, int repaymentDay)
+{
+    if (!today.isValid() || !isUsableBillingDay(repaymentDay))
+        return {};
+    const QDate thisMonth = DateText::clampedDate(today.year(), today.month(), repaymentDay);
+    if (thisMonth >= today)
+        return thisMonth;
+    int year = today.year(), month = today.month();
+    advanceMonth(year, month);
+    const QDate nextMonth = DateText::clampedDate(year, month, repaymentDay);
+    // Until then this month's passed repayment stays the one counted (overdue while unpaid).
+    return today.daysTo(nextMonth) <= kDueLookaheadDays ? nextMonth : thisMonth;
+}
+
+QDate purchaseRepaymentDate(QDate today, int statementDay, int repaymentDay)
+{
+    if (!today.isValid() || !isUsableBillingDay(statementDay) || !isUsableBillingDay(repaymentDay))
+        return {};
+    int year = today.year(), month = today.month();
+    if (DateText::clampedDate(year, month, statementDay) < today)
+        advanceMonth(year, month); // this month's statement is out: next month's takes it
+    // A repayment day on or before the statement day falls in the month after the statement.
+    if (repaymentDay <= statementDay)
+        advanceMonth(year, month);
+    return DateText::clampedDate(year, month, repaymentDay);
+}
+
 double minimumRepayment(double amountUsed, double ratio)
 {
     const double exact = amountUsed * ratio * 0.1;
@@ -91,7 +118,6 @@ CardSchedule scheduleDates(QDate today, int statementDay, int repaymentDay)
 
     // Days beyond the month's end (29-31) fall on its last day, in every month used here.
     s.statementDate = DateText::clampedDate(year, month, statementDay);
-    s.repaymentDate = DateText::clampedDate(year, month, repaymentDay);
 
     advanceMonth(year, month);
     s.nextStatementDate = DateText::clampedDate(year, month, statementDay);
@@ -106,9 +132,9 @@ CardSchedule scheduleDates(QDate today, int statementDay, int repaymentDay)
         s.nextRepaymentDate = DateText::clampedDate(year, month, repaymentDay);
     }
 
+    s.repaymentDate = dueRepaymentDate(today, repaymentDay);
     s.daysLeft = int(today.daysTo(s.repaymentDate));
-    const bool beforeBothDays = day < s.statementDate.day() && day < s.repaymentDate.day();
-    s.purchaseDaysLeft = int(today.daysTo(beforeBothDays ? s.repaymentDate : s.nextRepaymentDate));
+    s.purchaseDaysLeft = int(today.daysTo(purchaseRepaymentDate(today, statementDay, repaymentDay)));
     return s;
 }
 

@@ -7,17 +7,21 @@
 #include <memory>
 #include <optional>
 
+// A repayment counts as due this many days ahead, the widest due window: at a month's end the
+// repayment early in the next month is counted, listed and mailed like any other.
+constexpr int kDueLookaheadDays = 15;
+
 // The dates and figures the refresh pass stores for one card, computed from today, the
 // card's statement day J, repayment day H, minimum-repayment ratio R and amount used X.
 struct CardSchedule
 {
     double minRepayment = 0;  // i_zdhkje: X * R * 0.1, rounded half to even
     QDate statementDate;      // c_jd_date: this month's statement date
-    QDate repaymentDate;      // c_re_date: this month's repayment date
+    QDate repaymentDate;      // c_re_date: the repayment the card counts down to (dueRepaymentDate)
     QDate nextStatementDate;  // c_next_jd_date
     QDate nextRepaymentDate;  // c_next_re_date
     int daysLeft = 0;         // i_xyr: repaymentDate - today (negative once passed)
-    int purchaseDaysLeft = 0; // i_xf: days until a purchase made today falls due
+    int purchaseDaysLeft = 0; // i_xf: days to purchaseRepaymentDate()
 
     bool operator==(const CardSchedule&) const = default;
 };
@@ -25,6 +29,16 @@ struct CardSchedule
 // A statement or repayment day the pass can work with: 1..31. Days beyond a month's end
 // are taken as that month's last day.
 bool isUsableBillingDay(int day);
+
+// The repayment a card counts down to on `today`: this month's repayment day, or next month's
+// once this month's has passed and next month's is at most kDueLookaheadDays away. Invalid for a
+// day outside 1..31.
+QDate dueRepaymentDate(QDate today, int repaymentDay);
+
+// The repayment of the statement a purchase made on `today` is billed in: the first statement
+// day from today on (today's statement takes today's purchases), repaid in the same month when
+// the repayment day comes after the statement day, else in the month after.
+QDate purchaseRepaymentDate(QDate today, int statementDay, int repaymentDay);
 
 // The card's schedule relative to `today`; nothing when a day is missing (0) or outside 1..31
 // or the amounts are not finite numbers. Pure: the card editor uses it for a freshly saved card.

@@ -1,16 +1,28 @@
 #include "billing/PaidState.h"
 
+#include "billing/CardFacts.h"
+#include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
+#include "store/Database.h"
+#include "store/Statement.h"
 
 namespace PaidState {
 
-QString markRepaidStatement(int id, QDate today)
+QString markRepaidStatement(int id, QDate covered)
 {
-    return QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = ") + QString::number(today.month()) +
-           QStringLiteral(",i_hky = ") + QString::number(today.year()) + QStringLiteral(" where id=") +
+    return QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = ") + QString::number(covered.month()) +
+           QStringLiteral(",i_hky = ") + QString::number(covered.year()) + QStringLiteral(" where id=") +
            QString::number(id);
+}
+
+QDate repaymentCovered(Database& db, int id, QDate today)
+{
+    Statement q(db, QStringLiteral("SELECT c_hkr FROM txyk WHERE id=?"));
+    q.bind(0, qint64(id));
+    const QDate due = q.step() ? dueRepaymentDate(today, storedDay(q, 0)) : QDate();
+    return due.isValid() ? due : today;
 }
 
 QString markUnpaidStatement(int id)
@@ -42,14 +54,14 @@ void runAndRefresh(DataModule& data, const QString& statement)
 void markCurrentRepaid(DataModule& data, const Clock& clock)
 {
     const int id = currentCardId(data.cards());
-    runAndRefresh(data, markRepaidStatement(id, clock.today()));
+    runAndRefresh(data, markRepaidStatement(id, repaymentCovered(data.database(), id, clock.today())));
 }
 
 void markDueSoonCurrentRepaid(DataModule& data, const Clock& clock)
 {
     const Query& list = data.dueSoon();
     const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
-    runAndRefresh(data, markRepaidStatement(id, clock.today()));
+    runAndRefresh(data, markRepaidStatement(id, repaymentCovered(data.database(), id, clock.today())));
 }
 
 void markCurrentUnpaid(DataModule& data)

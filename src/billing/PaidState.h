@@ -4,14 +4,20 @@
 #include <QString>
 
 class Clock;
+class Database;
 class DataModule;
 
 // The card grid's context menu: mark the current card repaid or not repaid for this month,
 // and list every card. Errors throw Error; the menu's handler shows them.
 namespace PaidState {
 
-// "UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=12"
-QString markRepaidStatement(int id, QDate today);
+// "UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=12": the mark names the month of the
+// repayment it covers (repaymentCovered()).
+QString markRepaidStatement(int id, QDate covered);
+// The repayment a mark set today covers: the one card `id` counts down to (dueRepaymentDate), so
+// that a repayment early next month marked at this month's end stays covered after the monthly
+// reset; today when the card has no usable repayment day.
+QDate repaymentCovered(Database& db, int id, QDate today);
 // "UPDATE Txyk SET tf=False,i_hkm = 0 where id=12" (the year stays for the monthly reset)
 QString markUnpaidStatement(int id);
 

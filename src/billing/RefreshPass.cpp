@@ -3,6 +3,7 @@
 #include "billing/CardFacts.h"
 #include "billing/CardSchedule.h"
 #include "billing/ControlsSuspended.h"
+#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Database.h"
@@ -35,9 +36,10 @@ constexpr std::array<CountLabel, 8> kCountLabels{{
 }};
 } // namespace
 
+// Most urgent first: the card due today leads the reminder, the mail (and its subject) and --json.
 const QString kDueSoonStatement =
-    QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf "
-                   "from txyk where tf=False and (i_xyr>=0and i_xyr<=2)");
+    QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf,i_yxf "
+                   "from txyk where tf=False and (i_xyr>=0and i_xyr<=2) order by i_xyr,id");
 
 QString countStatement(int i)
 {
@@ -95,6 +97,19 @@ QString cardName(Database& db, qint64 id)
     Statement q(db, QStringLiteral("SELECT c_name FROM txyk WHERE id=?"));
     q.bind(0, id);
     return q.step() ? q.text(0) : QString();
+}
+
+// A repaid mark of a month before the one of the repayment the card now counts down to (at a
+// month's end, next month's): it was set for an earlier repayment, and this one is not paid.
+const QString kMarkBeforeDueMonth =
+    QStringLiteral("tf=1 AND c_re_date IS NOT NULL AND "
+                   "coalesce(i_hky,0)*12+coalesce(i_hkm,0) < "
+                   "CAST(substr(c_re_date,1,4) AS INTEGER)*12+CAST(substr(c_re_date,6,2) AS INTEGER)");
+
+void clearMarksBeforeDueMonth(Database& db, const QString& andWhere = {})
+{
+    db.executeSql(QStringLiteral("UPDATE txyk SET tf=0,i_hkm=0,i_hky=0 WHERE ") + kMarkBeforeDueMonth +
+                  andWhere);
 }
 
 } // namespace
@@ -180,7 +195,9 @@ bool recomputeCard(Database& db, QDate today, qint64 id)
         throw Error(QStringLiteral("找不到编号为 %1 的卡片。").arg(id));
     const CardRecompute::Card card = recompute.read(read);
     read.reset();
-    return recompute.store(card);
+    const bool computed = recompute.store(card);
+    clearMarksBeforeDueMonth(db, QStringLiteral(" AND id=") + QString::number(id));
+    return computed;
 }
 
 namespace {
@@ -268,6 +285,7 @@ void resetRepaidMarks(Database& db, QDate today)
     changes.reset();
     if (needed)
         db.executeSql(reset);
+    clearMarksBeforeDueMonth(db);
 }
 
 QList<SkippedCard> recomputeAllCards(Database& db, QDate today)
@@ -308,6 +326,9 @@ RefreshResult RefreshPass::run()
         Transaction transaction(db);
         result.skipped = recomputeCards(db, today);
         resetRepaidMarks(db, today);
+        // Cards another tool wrote have no readable last four: the mail, the reminder, --json and
+        // the calendar show them from now on.
+        CardSecrets::storeMissingLastFour(db);
         transaction.commit();
     }
 

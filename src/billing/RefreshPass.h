@@ -86,11 +86,13 @@ private:
 };
 
 // Clears the repaid marks of earlier months: monthlyResetStatement(today), run when it changes
-// a card.
+// a card; and a mark set for a month before that of the card's stored c_re_date (a repayment
+// early next month, counted from the month's end on, is not paid by this month's mark).
 void resetRepaidMarks(Database& db, QDate today);
 
 // Recomputes and stores one card from what is stored of it, as the refresh pass does: the card
-// editor runs it inside the save's transaction. False when the card was skipped.
+// editor runs it inside the save's transaction; a mark that no longer covers the card's
+// repayment is cleared as the pass clears it. False when the card was skipped.
 bool recomputeCard(Database& db, QDate today, qint64 id);
 
 // The eight due counts as the stored cards give them now (countStatement(0..7)).
@@ -102,10 +104,11 @@ QList<SkippedCard> recomputeAllCards(Database& db, QDate today);
 
 } // namespace Refresh
 
-// The refresh pass: recompute every card, reset last month's repaid marks, count the due
-// cards and open the due-soon list in Qxyk_temp2. The card list keeps its statement and, when
-// open, is reopened to show the new values (a closed one stays closed). The writes are all or nothing: on an
-// error every card is left as it was, the bound controls are resumed and the error is thrown.
+// The refresh pass: recompute every card, reset last month's repaid marks, fill in missing
+// readable last four digits, count the due cards and open the due-soon list in Qxyk_temp2. The card list
+// keeps its statement and, when open, is reopened to show the new values (a closed one stays closed). The
+// writes are all or nothing: on an error every card is left as it was, the bound controls are resumed and the
+// error is thrown.
 class RefreshPass
 {
 public:

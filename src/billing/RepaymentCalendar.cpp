@@ -76,12 +76,14 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
         const auto found = schedules.find(card.statementDay, card.repaymentDay, card.ratio, card.used);
         if (!found)
             continue;
-        const std::optional<CardSchedule> schedule = found->schedule();
-        if (schedule->repaymentDate >= today && !repaidThisMonth(card, today))
-            out.append(makeEvent(card, schedule->repaymentDate, schedule->minRepayment));
-        out.append(makeEvent(card,
-                             DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay),
-                             schedule->minRepayment));
+        const double minRepayment = found->minRepayment;
+        const QDate thisMonth = DateText::clampedDate(today.year(), today.month(), card.repaymentDay);
+        if (thisMonth >= today && !markCovers(card, thisMonth))
+            out.append(makeEvent(card, thisMonth, minRepayment));
+        // Next month's stays until it is marked repaid (from this month's end on, it can be).
+        const QDate next = DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay);
+        if (!markCovers(card, next))
+            out.append(makeEvent(card, next, minRepayment));
     }
     return out;
 }

@@ -29,7 +29,8 @@ struct Event
 };
 
 // For each card with usable days: this month's repayment date unless it is repaid or has
-// passed, and next month's repayment day (clamped to that month's end).
+// passed, and next month's repayment day (clamped to that month's end) unless it is repaid
+// (a mark set at this month's end for it).
 QList<Event> events(const QList<CardFacts>& cards, QDate today);
 
 // The whole calendar, CRLF line ends, lines folded at 75 octets. A `source` (see sourceOf()) is

@@ -176,19 +176,22 @@ void MailReminder::waitForSend()
 void MailReminder::report(const SmtpSender::Result& result)
 {
     m_pending = false;
-    m_lastRejected = result.ok ? result.rejected : QStringList();
+    m_lastRejected = result.ok ? result.rejectedShown : QStringList();
+    // The user is told in Chinese; the log keeps the server's and the library's own words.
     if (result.ok) {
         MailLog::append(m_logPath, m_clock.now(),
                         QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
         if (!m_lastRejected.isEmpty()) {
-            const QString reason =
-                QStringLiteral("邮件服务器拒收了收件人：") + m_lastRejected.join(QStringLiteral("，"));
-            MailLog::append(m_logPath, m_clock.now(), reason);
-            emit partlyRejected(reason);
+            const QString refused = QStringLiteral("邮件服务器拒收了收件人：");
+            MailLog::append(m_logPath, m_clock.now(), refused + result.rejected.join(QStringLiteral("，")));
+            emit partlyRejected(refused + m_lastRejected.join(QStringLiteral("，")));
         }
         emit sent(m_lastRecipients);
     } else {
-        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + result.error);
+        QString logged = QStringLiteral("还款提醒邮件发送失败：") + result.error;
+        if (!result.detail.isEmpty())
+            logged += QStringLiteral("（") + result.detail + QStringLiteral("）");
+        MailLog::append(m_logPath, m_clock.now(), logged);
         emit failed(result.error);
     }
 }

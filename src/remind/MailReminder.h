@@ -56,7 +56,7 @@ public:
 
     // Recipients of the last prepared mail, as sent ("a@b.cn, c@d.cn").
     QString lastRecipients() const { return m_lastRecipients; }
-    // Recipients the server refused in the last sent mail, with its reply.
+    // Recipients the server refused in the last sent mail, with its reply code ("a@b.cn（550）").
     QStringList lastRejected() const { return m_lastRejected; }
 
 signals:

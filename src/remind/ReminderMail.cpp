@@ -10,8 +10,11 @@ const QString kSeparator = QStringLiteral("<br>---------------------------------
 
 QString subject(const Query& dueSoon)
 {
-    return dueSoon.textValue(QStringLiteral("c_name")) + QStringLiteral("-还款日为:") +
-           DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date")));
+    // The list's first card is the most urgent one, wherever the reminder window stands.
+    const QVariant name = dueSoon.valueAt(0, dueSoon.fieldIndex(QStringLiteral("c_name")));
+    const QVariant date = dueSoon.valueAt(0, dueSoon.fieldIndex(QStringLiteral("c_re_date")));
+    return name.toString() + QStringLiteral("-还款日为:") +
+           DateText::format(date.typeId() == QMetaType::QDate ? date.toDate() : QDate());
 }
 
 QString numberShown(const QString& cardNumber)

@@ -10,7 +10,7 @@ namespace ReminderMail {
 // The separator after every card's block: "<br>" 33 hyphens "<br>".
 extern const QString kSeparator;
 
-// c_name "-还款日为:" c_re_date of the row the list stands on.
+// c_name "-还款日为:" c_re_date of the list's first row (the most urgent card).
 QString subject(const Query& dueSoon);
 
 // One block per row, first to last, each followed by the separator. Walks the list's cursor

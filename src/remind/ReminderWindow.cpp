@@ -24,7 +24,8 @@
 
 namespace {
 
-const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_xf", "i_zdhkje"};
+// "已消费" is the amount used (i_yxf); i_xf is a day count.
+const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_yxf", "i_zdhkje"};
 
 const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
 const QColor kHeadingRed(0xAB, 0x00, 0x00);   // red, darkened to 4.5:1 on sky blue

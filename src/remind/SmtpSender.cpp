@@ -90,6 +90,7 @@ struct Trace
     QList<QByteArray> mechanisms; // upper case
     QByteArray pendingRcpt;       // the RCPT TO whose reply is still to come
     QStringList rejected;         // "a@b.cn（550 No such user）"
+    QStringList rejectedShown;    // "a@b.cn（550）"
 };
 
 int traceExchange(CURL*, curl_infotype type, char* data, size_t size, void* userData)
@@ -125,9 +126,11 @@ int traceExchange(CURL*, curl_infotype type, char* data, size_t size, void* user
                     trace->mechanisms << word;
         }
         if (last && !trace->pendingRcpt.isEmpty()) {
-            if (code >= 400)
-                trace->rejected << QStringLiteral("%1（%2）")
-                                       .arg(QString::fromLatin1(trace->pendingRcpt), QString::fromUtf8(line));
+            if (code >= 400) {
+                const QString address = QString::fromLatin1(trace->pendingRcpt);
+                trace->rejected << QStringLiteral("%1（%2）").arg(address, QString::fromUtf8(line));
+                trace->rejectedShown << QStringLiteral("%1（%2）").arg(address).arg(code);
+            }
             trace->pendingRcpt.clear();
         }
     }
@@ -155,8 +158,16 @@ bool mayPassLater(CURLcode code, long reply)
     }
 }
 
-QString describe(CURLcode code, const char* detail, long reply, const SmtpSender::Job& job,
-                 const SmtpSender::Options& o, const QStringList& rejected)
+// What went wrong: a Chinese sentence for the user, and the library's and server's own words
+// (English) for the log only.
+struct Failure
+{
+    QString text;
+    QString detail;
+};
+
+Failure describe(CURLcode code, const char* detail, long reply, const SmtpSender::Job& job,
+                 const SmtpSender::Options& o, const QStringList& rejectedShown, const QStringList& rejected)
 {
     const QString where = QStringLiteral("%1:%2").arg(job.server.host).arg(job.server.port);
     QString text;
@@ -199,9 +210,11 @@ QString describe(CURLcode code, const char* detail, long reply, const SmtpSender
         text = QStringLiteral("发送已取消");
         break;
     default:
-        if (!rejected.isEmpty())
+        if (!rejectedShown.isEmpty())
             text = QStringLiteral("邮件服务器 %1 拒收了全部收件人：%2")
-                       .arg(where, rejected.join(QStringLiteral("，")));
+                       .arg(where, rejectedShown.join(QStringLiteral("，")));
+        else if (reply > 0)
+            text = QStringLiteral("邮件服务器 %1 没有接受这封邮件（答复代码%2）").arg(where).arg(reply);
         else
             text = QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(where);
         break;
@@ -209,7 +222,9 @@ QString describe(CURLcode code, const char* detail, long reply, const SmtpSender
     QString why = QString::fromUtf8(detail && *detail ? detail : curl().easyStrerror(code)).trimmed();
     if (reply > 0 && !why.contains(QString::number(reply)))
         why += QStringLiteral("; reply %1").arg(reply);
-    return QStringLiteral("%1（%2）").arg(text, why);
+    if (!rejected.isEmpty())
+        why += QStringLiteral("; ") + rejected.join(QStringLiteral(", "));
+    return {text, why};
 }
 
 QByteArray localHostName()
@@ -236,7 +251,7 @@ struct Exchange
     CURLcode code = CURLE_OK;
     long reply = 0;
     Trace trace;
-    QString error;
+    Failure failure;
 };
 
 } // namespace
@@ -314,7 +329,8 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
         api.slistFreeAll(rcpt);
         api.easyCleanup(curl);
         if (x.code != CURLE_OK)
-            x.error = describe(x.code, errorBuffer, x.reply, job, m_options, x.trace.rejected);
+            x.failure = describe(x.code, errorBuffer, x.reply, job, m_options, x.trace.rejectedShown,
+                                 x.trace.rejected);
     };
 
     for (int attempt = 1; attempt <= std::max(1, m_options.attempts); ++attempt) {
@@ -336,10 +352,13 @@ SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* canc
         if (x.code == CURLE_OK) {
             result.ok = true;
             result.error.clear();
+            result.detail.clear();
             result.rejected = x.trace.rejected;
+            result.rejectedShown = x.trace.rejectedShown;
             return result;
         }
-        result.error = x.error;
+        result.error = x.failure.text;
+        result.detail = x.failure.detail;
         if (!mayPassLater(x.code, x.reply) || (cancel && cancel->load()))
             break;
     }

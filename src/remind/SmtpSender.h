@@ -37,9 +37,12 @@ public:
     {
         bool ok = false;
         int attempts = 0;
-        QString error; // why the last attempt failed, in Chinese, with the library's detail
-        // Recipients the server refused while the mail went to the others: "a@b.cn（550 ...）".
+        QString error;  // why the last attempt failed: one Chinese sentence, for the user
+        QString detail; // the library's and the server's own words about it, for the log
+        // Recipients the server refused while the mail went to the others, with its reply for
+        // the log ("a@b.cn（550 No such user）") and with its reply code for the user ("a@b.cn（550）").
         QStringList rejected;
+        QStringList rejectedShown;
     };
 
     explicit SmtpSender(Options options) : m_options(options) {}

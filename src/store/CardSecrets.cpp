@@ -130,12 +130,39 @@ QString CardSecrets::lastFour(const QString& number)
 
 QString CardSecrets::lastFourOf(const Query& list)
 {
-    if (list.hasField(QStringLiteral("c_last4")))
-        return list.textValue(QStringLiteral("c_last4"));
-    const QString number = list.textValue(QStringLiteral("c_no"));
+    if (list.hasField(QStringLiteral("c_last4"))) {
+        const QString stored = list.textValue(QStringLiteral("c_last4"));
+        if (!stored.isEmpty() || !list.hasField(QStringLiteral("c_no")))
+            return stored;
+    }
+    return lastFourOfStored(list.textValue(QStringLiteral("c_no")));
+}
+
+QString CardSecrets::lastFourOfStored(const QString& number)
+{
     if (number == kLockedText || number == kUnreadableText || SecretBox::isSealed(number))
         return {};
     return lastFour(number);
+}
+
+int CardSecrets::storeMissingLastFour(Database& db)
+{
+    QList<std::pair<qint64, QString>> missing;
+    {
+        Statement q(db, QStringLiteral("SELECT id,c_no FROM txyk WHERE (c_last4 IS NULL OR c_last4='') AND "
+                                       "c_no IS NOT NULL AND c_no<>''"));
+        while (q.step()) {
+            const QString last4 = lastFourOfStored(q.text(1));
+            if (!last4.isEmpty())
+                missing.append({q.integer(0), last4});
+        }
+    }
+    Statement update(db, QStringLiteral("UPDATE txyk SET c_last4=? WHERE id=?"));
+    for (const auto& [id, last4] : missing) {
+        update.bind(0, last4).bind(1, id);
+        update.run();
+    }
+    return int(missing.size());
 }
 
 void CardSecrets::follow() const

@@ -28,8 +28,13 @@ public:
     static bool isProtected(const QString& table, const QString& field); // one of them, of txyk
     static QString lastFour(const QString& number);                      // blanks and hyphens left out
     // The last four digits of the current card of `list`: its readable column where the list
-    // has one, else taken from a number shown in clear.
+    // has one and it is filled, else taken from a number shown in clear.
     static QString lastFourOf(const Query& list);
+    // The last four digits of a stored number; empty when it is sealed, a placeholder or empty.
+    static QString lastFourOfStored(const QString& number);
+    // Fills c_last4 of every card that has none (written by another tool) from its number when
+    // that is stored in clear. Returns the number of cards filled.
+    static int storeMissingLastFour(Database& db);
     static const QString kLockedText;     // a sealed value while the key is not open
     static const QString kUnreadableText; // a sealed value that does not open with the key
 

@@ -16,6 +16,8 @@ class TestBestCard : public QObject
 private slots:
     void choice_data();
     void choice();
+    void choiceFollowsTheStatementBilled_data();
+    void choiceFollowsTheStatementBilled();
     void summaryShowsIt();
 };
 
@@ -46,7 +48,7 @@ void TestBestCard::choice_data()
     QTest::addColumn<QStringList>("cards");
     QTest::addColumn<int>("id"); // 0: none
     QTest::addColumn<int>("days");
-    // Today 2013-9-5: 20/7 gives 2 days, 1/25 gives 50, 4/22 gives 47, 10/28 gives 23.
+    // Today 2013-9-5: 20/7 gives 32 days, 1/25 gives 50, 4/22 gives 47, 10/28 gives 23.
     QTest::newRow("no cards")                       << QStringList{}                                 << 0 << 0;
     QTest::newRow("only unusable days")             << QStringList{"0/8", "40/8", "5/0"}             << 0 << 0;
     QTest::newRow("most days wins")                 << QStringList{"20/7", "1/25", "4/22", "10/28"}  << 2 << 50;
@@ -73,6 +75,33 @@ void TestBestCard::choice()
     QCOMPARE(best->id, id);
     QCOMPARE(best->days, days);
     QCOMPARE(bestCardLine(best), QStringLiteral("今日推荐刷卡：卡%1（免息%2天）").arg(id).arg(days));
+}
+
+// Early in the month a card whose repayment day comes before its statement day keeps a purchase
+// free until the repayment of this month's statement, not of last month's.
+void TestBestCard::choiceFollowsTheStatementBilled_data()
+{
+    // clang-format off
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QStringList>("cards");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("days");
+    QTest::newRow("new year's day")     << QDate(2027, 1, 1)   << QStringList{"25/15", "5/25"} << 1 << 45;
+    QTest::newRow("early February")     << QDate(2027, 2, 5)   << QStringList{"25/15", "10/28"} << 1 << 38;
+    QTest::newRow("between the days")   << QDate(2027, 1, 20)  << QStringList{"25/15", "5/25"} << 2 << 36;
+    QTest::newRow("year end")           << QDate(2026, 12, 31) << QStringList{"20/1", "1/20"}  << 1 << 32;
+    // clang-format on
+}
+
+void TestBestCard::choiceFollowsTheStatementBilled()
+{
+    QFETCH(QDate, today);
+    QFETCH(QStringList, cards);
+    QFETCH(int, id);
+    const auto best = bestCardToday(cardsFrom(cards), today);
+    QVERIFY(best);
+    QCOMPARE(best->id, id);
+    QTEST(best->days, "days");
 }
 
 void TestBestCard::summaryShowsIt()

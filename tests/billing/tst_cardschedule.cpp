@@ -20,6 +20,10 @@ private slots:
     void firstRowStatement();
     void daysBeyondMonthEnd_data();
     void daysBeyondMonthEnd();
+    void dueRepaymentAroundMonthEnds_data();
+    void dueRepaymentAroundMonthEnds();
+    void purchaseDaysFollowTheStatementBilled_data();
+    void purchaseDaysFollowTheStatementBilled();
     void unusableDaysGiveNothing_data();
     void unusableDaysGiveNothing();
     void minimumRepaymentRoundsHalfToEven_data();
@@ -68,28 +72,31 @@ void checkSchedule()
 void TestCardSchedule::workedExample_data()
 {
     // clang-format off
-    // X is the amount used (i_yxf).
+    // X is the amount used (i_yxf). A purchase made before the statement day is billed on it and
+    // repaid with that statement (2013-9-5: billed 9-20, repaid 10-8). From the 15th day before
+    // next month's repayment day on, a card whose repayment of this month has passed counts down
+    // to next month's.
     addScheduleColumns();
     QTest::newRow("before both days") << QDate(2013, 9, 5) << 20 << 8 << 10.0 << 33.0 << "2013-9-20"
                                       << "2013-9-8"
                                       << "2013-10-20"
-                                      << "2013-10-8" << 3 << 3 << 33.0;
+                                      << "2013-10-8" << 3 << 33 << 33.0;
     QTest::newRow("on the statement day") << QDate(2013, 9, 20) << 20 << 8 << 1.0 << 0.0 << "2013-9-20"
                                           << "2013-9-8"
                                           << "2013-10-20"
                                           << "2013-10-8" << -12 << 18 << 0.0;
     QTest::newRow("after the statement day") << QDate(2013, 9, 25) << 20 << 8 << 1.0 << 44.0 << "2013-9-20"
-                                             << "2013-9-8"
+                                             << "2013-10-8"
                                              << "2013-10-20"
-                                             << "2013-11-8" << -17 << 44 << 4.0;
+                                             << "2013-11-8" << 13 << 44 << 4.0;
     QTest::newRow("repayment day today") << QDate(2013, 9, 25) << 5 << 25 << 1.0 << 30.0 << "2013-9-5"
                                          << "2013-9-25"
                                          << "2013-10-5"
                                          << "2013-10-25" << 0 << 30 << 3.0;
     QTest::newRow("November into January") << QDate(2013, 11, 25) << 20 << 8 << 1.0 << 0.0 << "2013-11-20"
-                                           << "2013-11-8"
+                                           << "2013-12-8"
                                            << "2013-12-20"
-                                           << "2014-1-8" << -17 << 44 << 0.0;
+                                           << "2014-1-8" << 13 << 44 << 0.0;
     QTest::newRow("December into January") << QDate(2013, 12, 10) << 20 << 8 << 1.0 << 0.0 << "2013-12-20"
                                            << "2013-12-8"
                                            << "2014-1-20"
@@ -108,11 +115,11 @@ void TestCardSchedule::firstRowStatement()
     QVERIFY(s);
     QCOMPARE(cardUpdateStatement(1, *s),
              QStringLiteral("UPDATE Txyk SET i_zdhkje = 33,c_re_date = #2013-9-8#,c_next_re_date = "
-                            "#2013-10-8#,c_jd_date=#2013-9-20#,c_next_jd_date = #2013-10-20#,i_xyr=3,i_xf=3 "
+                            "#2013-10-8#,c_jd_date=#2013-9-20#,c_next_jd_date = #2013-10-20#,i_xyr=3,i_xf=33 "
                             "where id=1"));
     // Negative days carry their minus sign.
-    const auto late = computeCardSchedule(QDate(2013, 9, 25), 20, 8, 1, 44);
-    QVERIFY(cardUpdateStatement(7, *late).endsWith(QStringLiteral(",i_xyr=-17,i_xf=44 where id=7")));
+    const auto late = computeCardSchedule(QDate(2013, 9, 20), 20, 8, 1, 44);
+    QVERIFY(cardUpdateStatement(7, *late).endsWith(QStringLiteral(",i_xyr=-12,i_xf=18 where id=7")));
 }
 
 void TestCardSchedule::daysBeyondMonthEnd_data()
@@ -122,11 +129,11 @@ void TestCardSchedule::daysBeyondMonthEnd_data()
     QTest::newRow("leap February") << QDate(2012, 2, 10) << 31 << 30 << 0.0 << 0.0 << "2012-2-29"
                                    << "2012-2-29"
                                    << "2012-3-31"
-                                   << "2012-3-30" << 19 << 19 << 0.0;
+                                   << "2012-3-30" << 19 << 49 << 0.0;
     QTest::newRow("common February") << QDate(2013, 2, 10) << 30 << 29 << 0.0 << 0.0 << "2013-2-28"
                                      << "2013-2-28"
                                      << "2013-3-30"
-                                     << "2013-3-29" << 18 << 18 << 0.0;
+                                     << "2013-3-29" << 18 << 47 << 0.0;
     QTest::newRow("next month is February") << QDate(2013, 1, 31) << 31 << 29 << 0.0 << 0.0 << "2013-1-31"
                                             << "2013-1-29"
                                             << "2013-2-28"
@@ -134,15 +141,15 @@ void TestCardSchedule::daysBeyondMonthEnd_data()
     QTest::newRow("30-day month") << QDate(2013, 4, 10) << 31 << 31 << 0.0 << 0.0 << "2013-4-30"
                                   << "2013-4-30"
                                   << "2013-5-31"
-                                  << "2013-5-31" << 20 << 20 << 0.0;
+                                  << "2013-5-31" << 20 << 51 << 0.0;
     QTest::newRow("last day of a 30-day month") << QDate(2013, 9, 30) << 31 << 31 << 0.0 << 0.0 << "2013-9-30"
                                                 << "2013-9-30"
                                                 << "2013-10-31"
                                                 << "2013-10-31" << 0 << 31 << 0.0;
     QTest::newRow("December to January") << QDate(2013, 12, 31) << 31 << 15 << 0.0 << 0.0 << "2013-12-31"
-                                         << "2013-12-15"
+                                         << "2014-1-15"
                                          << "2014-1-31"
-                                         << "2014-1-15" << -16 << 15 << 0.0;
+                                         << "2014-1-15" << 15 << 15 << 0.0;
     QTest::newRow("December, repayment in February")
         << QDate(2013, 12, 31) << 30 << 29 << 0.0 << 0.0 << "2013-12-30"
         << "2013-12-29"
@@ -154,6 +161,87 @@ void TestCardSchedule::daysBeyondMonthEnd_data()
 void TestCardSchedule::daysBeyondMonthEnd()
 {
     checkSchedule();
+}
+
+// The repayment a card counts down to: this month's until it has passed, then next month's once
+// that is at most 15 days away (the widest due window), across year ends and Februaries.
+void TestCardSchedule::dueRepaymentAroundMonthEnds_data()
+{
+    // clang-format off
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<int>("j");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QString>("due");
+    QTest::addColumn<int>("daysLeft");
+    QTest::newRow("year end, due tomorrow")          << QDate(2026, 12, 31) << 20 << 1  << "2027-1-1"   << 1;
+    QTest::newRow("year end, due in two days")       << QDate(2026, 12, 30) << 20 << 1  << "2027-1-1"   << 2;
+    QTest::newRow("15 days ahead counts")            << QDate(2026, 12, 17) << 20 << 1  << "2027-1-1"   << 15;
+    QTest::newRow("16 days ahead: still overdue")    << QDate(2026, 12, 16) << 20 << 1  << "2026-12-1"  << -15;
+    QTest::newRow("the day itself")                  << QDate(2027, 1, 1)   << 20 << 1  << "2027-1-1"   << 0;
+    QTest::newRow("the day after: overdue")          << QDate(2027, 1, 2)   << 20 << 1  << "2027-1-1"   << -1;
+    QTest::newRow("statement before repayment")      << QDate(2027, 1, 31)  << 1  << 3  << "2027-2-3"   << 3;
+    QTest::newRow("into March, common year")         << QDate(2027, 2, 28)  << 20 << 1  << "2027-3-1"   << 1;
+    QTest::newRow("into March, leap year")           << QDate(2028, 2, 28)  << 20 << 1  << "2028-3-1"   << 2;
+    QTest::newRow("leap day")                        << QDate(2028, 2, 29)  << 5  << 1  << "2028-3-1"   << 1;
+    QTest::newRow("day 30 falls on February 28")     << QDate(2027, 2, 14)  << 15 << 30 << "2027-2-28"  << 14;
+    QTest::newRow("February's end is 28 days away")  << QDate(2027, 1, 31)  << 15 << 30 << "2027-1-30"  << -1;
+    QTest::newRow("after February 28, March 30")     << QDate(2027, 3, 1)   << 15 << 30 << "2027-3-30"  << 29;
+    QTest::newRow("day 31 in a 30-day month")        << QDate(2027, 4, 30)  << 20 << 31 << "2027-4-30"  << 0;
+    QTest::newRow("mid-month, next one far")         << QDate(2027, 4, 12)  << 20 << 10 << "2027-4-10"  << -2;
+    // clang-format on
+}
+
+void TestCardSchedule::dueRepaymentAroundMonthEnds()
+{
+    QFETCH(QDate, today);
+    QFETCH(int, j);
+    QFETCH(int, h);
+    QFETCH(QString, due);
+    const auto s = computeCardSchedule(today, j, h, 1, 100);
+    QVERIFY(s);
+    QCOMPARE(DateText::format(s->repaymentDate), due);
+    QTEST(s->daysLeft, "daysLeft");
+    QCOMPARE(DateText::format(dueRepaymentDate(today, h)), due);
+    // This month's statement date stays what it was.
+    QCOMPARE(s->statementDate, DateText::clampedDate(today.year(), today.month(), j));
+}
+
+// i_xf: the days to the repayment of the statement a purchase made today is billed in (today's
+// statement takes today's purchases; a repayment day on or before the statement day falls in the
+// month after it).
+void TestCardSchedule::purchaseDaysFollowTheStatementBilled_data()
+{
+    // clang-format off
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<int>("j");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<QString>("repaid");
+    QTest::addColumn<int>("xf");
+    QTest::newRow("before both days, repayment first") << QDate(2027, 1, 1)   << 25 << 15 << "2027-2-15" << 45;
+    QTest::newRow("between the days")                  << QDate(2027, 1, 20)  << 25 << 15 << "2027-2-15" << 26;
+    QTest::newRow("on the statement day")              << QDate(2027, 1, 25)  << 25 << 15 << "2027-2-15" << 21;
+    QTest::newRow("after the statement day")           << QDate(2027, 1, 26)  << 25 << 15 << "2027-3-15" << 48;
+    QTest::newRow("before both days, statement first") << QDate(2027, 1, 1)   << 5  << 25 << "2027-1-25" << 24;
+    QTest::newRow("after the statement, before due")   << QDate(2027, 1, 6)   << 5  << 25 << "2027-2-25" << 50;
+    QTest::newRow("year end")                          << QDate(2026, 12, 31) << 20 << 1  << "2027-2-1"  << 32;
+    QTest::newRow("statement day 31 on February 28")   << QDate(2027, 2, 28)  << 31 << 20 << "2027-3-20" << 20;
+    QTest::newRow("statement day 30 on leap day")      << QDate(2028, 2, 29)  << 30 << 10 << "2028-3-10" << 10;
+    QTest::newRow("billed on February 28")             << QDate(2027, 1, 30)  << 29 << 10 << "2027-3-10" << 39;
+    QTest::newRow("February, repayment first")         << QDate(2027, 2, 5)   << 25 << 15 << "2027-3-15" << 38;
+    QTest::newRow("same day for both")                 << QDate(2027, 1, 10)  << 10 << 10 << "2027-2-10" << 31;
+    // clang-format on
+}
+
+void TestCardSchedule::purchaseDaysFollowTheStatementBilled()
+{
+    QFETCH(QDate, today);
+    QFETCH(int, j);
+    QFETCH(int, h);
+    QFETCH(QString, repaid);
+    const auto s = computeCardSchedule(today, j, h, 1, 100);
+    QVERIFY(s);
+    QTEST(s->purchaseDaysLeft, "xf");
+    QCOMPARE(DateText::format(purchaseRepaymentDate(today, j, h)), repaid);
 }
 
 void TestCardSchedule::unusableDaysGiveNothing_data()
@@ -225,7 +313,7 @@ void TestCardSchedule::boundStatementStoresWhatTheTextStores()
         return values;
     };
     QCOMPARE(row(byBinding), row(byText));
-    QCOMPARE(row(byText).at(2), QStringLiteral("2013-09-08"));
+    QCOMPARE(row(byText).at(2), QStringLiteral("2013-10-08"));
 }
 
 // The pass and the best-card choice look schedules up in a table of one day; every lookup must

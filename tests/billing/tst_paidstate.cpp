@@ -21,6 +21,8 @@ private slots:
     void markRepaidLeavesDueSoonListAndKeepsCardInView();
     void markUnpaidBringsCardBackAndKeepsYear();
     void emptyListChangesNothing();
+    void markCoversTheRepaymentShown_data();
+    void markCoversTheRepaymentShown();
     void showAllListsEveryCardByStatementDay();
 
 private:
@@ -133,6 +135,67 @@ void TestPaidState::emptyListChangesNothing()
     QCOMPARE(
         Stored::value(m_data->database(), QStringLiteral("SELECT count(*) FROM txyk WHERE tf=1")).toInt(), 0);
     QCOMPARE(dueSoonNames(), QStringList({"A", "B"}));
+}
+
+// A mark names the month of the repayment the card counts down to, so a repayment early next
+// month marked at this month's end stays repaid after the monthly reset, until the repayment
+// after it comes due.
+void TestPaidState::markCoversTheRepaymentShown_data()
+{
+    // clang-format off
+    QTest::addColumn<QDate>("markOn");
+    QTest::addColumn<int>("j");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<bool>("fromReminder"); // "还清" in the reminder, else "当月已还清"
+    QTest::addColumn<int>("month");         // the mark stored
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QDate>("stillRepaid"); // a later refresh that keeps the mark
+    QTest::addColumn<QDate>("dueAgain");    // the first refresh at which the next repayment counts
+    QTest::newRow("year end")                   << QDate(2026, 12, 31) << 20 << 1  << true  << 1  << 2027 << QDate(2027, 1, 1)  << QDate(2027, 1, 17);
+    QTest::newRow("statement before repayment") << QDate(2027, 1, 31)  << 1  << 2  << true  << 2  << 2027 << QDate(2027, 2, 14) << QDate(2027, 2, 15);
+    QTest::newRow("end of February")            << QDate(2027, 2, 27)  << 25 << 1  << true  << 3  << 2027 << QDate(2027, 3, 1)  << QDate(2027, 3, 17);
+    QTest::newRow("two weeks ahead, from grid")  << QDate(2026, 12, 20) << 20 << 1  << false << 1  << 2027 << QDate(2027, 1, 16) << QDate(2027, 1, 17);
+    QTest::newRow("this month's repayment")     << QDate(2026, 12, 10) << 20 << 15 << false << 12 << 2026 << QDate(2026, 12, 30) << QDate(2026, 12, 31);
+    // clang-format on
+}
+
+void TestPaidState::markCoversTheRepaymentShown()
+{
+    QFETCH(QDate, markOn);
+    QFETCH(int, j);
+    QFETCH(int, h);
+    QFETCH(bool, fromReminder);
+    QFETCH(QDate, stillRepaid);
+    QFETCH(QDate, dueAgain);
+    m_data->database().executeSql(QStringLiteral("DELETE FROM txyk"));
+    const int id =
+        CardBuilder(m_data->database()).name(QStringLiteral("D")).statementDay(j).repaymentDay(h).insert();
+    m_clock.setDate(markOn);
+    RefreshPass(*m_data, m_clock).run();
+    if (fromReminder) {
+        QCOMPARE(dueSoonNames(), QStringList({"D"}));
+        PaidState::markDueSoonCurrentRepaid(*m_data, m_clock);
+    } else {
+        QVERIFY(m_data->cards().locate(QStringLiteral("id"), id));
+        PaidState::markCurrentRepaid(*m_data, m_clock);
+    }
+    QCOMPARE(field(id, QStringLiteral("tf")).toInt(), 1);
+    QTEST(field(id, QStringLiteral("i_hkm")).toInt(), "month");
+    QTEST(field(id, QStringLiteral("i_hky")).toInt(), "year");
+    QCOMPARE(dueSoonNames(), QStringList());
+
+    for (const QDate& day : {markOn, stillRepaid}) {
+        m_clock.setDate(day);
+        const RefreshResult r = RefreshPass(*m_data, m_clock).run();
+        QCOMPARE(field(id, QStringLiteral("tf")).toInt(), 1);
+        QCOMPARE(r.dueSoonCount, 0);
+        QCOMPARE(r.counts[5], 0);
+    }
+    // The repayment after it is not paid by this mark.
+    m_clock.setDate(dueAgain);
+    const RefreshResult r = RefreshPass(*m_data, m_clock).run();
+    QCOMPARE(field(id, QStringLiteral("tf")).toInt(), 0);
+    QCOMPARE(r.counts[5], 1); // "15天内需还"
 }
 
 void TestPaidState::showAllListsEveryCardByStatementDay()

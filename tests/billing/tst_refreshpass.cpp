@@ -1,4 +1,5 @@
 #include "billing/RefreshPass.h"
+#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
@@ -32,6 +33,10 @@ private slots:
     void monthlyReset_data();
     void monthlyReset();
     void resetComesBeforeCounting();
+    void repaymentEarlyNextMonth_data();
+    void repaymentEarlyNextMonth();
+    void lastFourFromTheNumber_data();
+    void lastFourFromTheNumber();
     void reminderDecision_data();
     void reminderDecision();
 
@@ -236,7 +241,7 @@ void TestRefreshPass::countsAndLabels()
     QCOMPARE(list.sql(), Refresh::kDueSoonStatement);
     QVERIFY(list.isOpen());
     QCOMPARE(list.fieldNames(), QStringList({"id", "c_re_date", "c_name", "c_no", "c_last4", "i_xyr", "tf",
-                                             "i_zdhkje", "i_xf"}));
+                                             "i_zdhkje", "i_xf", "i_yxf"}));
     QStringList names;
     for (list.first(); !list.eof(); list.next())
         names << list.textValue(QStringLiteral("c_name"));
@@ -296,11 +301,10 @@ void TestRefreshPass::resetStatement()
         Refresh::monthlyResetStatement(QDate(2013, 9, 9)),
         QStringLiteral("UPDATE Txyk SET tf=False,i_hkm = 0,i_hky = 0 where (i_hkm<'9' and i_hky = '2013') "
                        "or (i_hky < '2013')"));
-    QCOMPARE(
-        Refresh::kDueSoonStatement,
-        QStringLiteral(
-            "select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and "
-            "(i_xyr>=0and i_xyr<=2)"));
+    QCOMPARE(Refresh::kDueSoonStatement,
+             QStringLiteral("select id,c_re_date,c_name,c_no,c_last4,i_xyr,tf,i_zdhkje,i_xf,i_yxf from txyk "
+                            "where tf=False and "
+                            "(i_xyr>=0and i_xyr<=2) order by i_xyr,id"));
 }
 
 void TestRefreshPass::monthlyReset_data()
@@ -327,9 +331,10 @@ void TestRefreshPass::monthlyReset()
     QFETCH(int, markYear);
     QFETCH(QDate, today);
     QFETCH(bool, cleared);
+    // Next month's repayment day is always more than 15 days ahead: this is the monthly reset alone.
     const int id = CardBuilder(m_data->database())
-                       .statementDay(20)
-                       .repaymentDay(8)
+                       .statementDay(10)
+                       .repaymentDay(25)
                        .repaid(true, markMonth, markYear)
                        .insert();
     m_clock.setDate(today);
@@ -349,6 +354,102 @@ void TestRefreshPass::resetComesBeforeCounting()
     QCOMPARE(r.counts[0], 1);
     QCOMPARE(r.counts[7], 1);
     QCOMPARE(r.dueSoonCount, 1);
+}
+
+// A repayment early next month is counted from this month's end on: listed with its own date
+// and days, also when the card was marked repaid for this month's repayment. A mark set for it
+// (month of that repayment) keeps it out.
+void TestRefreshPass::repaymentEarlyNextMonth_data()
+{
+    // clang-format off
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<int>("j");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("markMonth"); // 0: never marked
+    QTest::addColumn<int>("markYear");
+    QTest::addColumn<QString>("due");   // c_re_date
+    QTest::addColumn<int>("daysLeft");
+    QTest::addColumn<bool>("listed");   // unpaid and in the due-soon list
+    QTest::newRow("marked for December, due tomorrow") << QDate(2026, 12, 31) << 20 << 1  << 12 << 2026 << "2027-01-01" << 1  << true;
+    QTest::newRow("never marked, due tomorrow")        << QDate(2026, 12, 31) << 20 << 1  << 0  << 0    << "2027-01-01" << 1  << true;
+    QTest::newRow("marked for January")                << QDate(2026, 12, 31) << 20 << 1  << 1  << 2027 << "2027-01-01" << 1  << false;
+    QTest::newRow("statement before repayment")        << QDate(2027, 1, 31)  << 1  << 2  << 1  << 2027 << "2027-02-02" << 2  << true;
+    QTest::newRow("end of a leap February")            << QDate(2028, 2, 28)  << 25 << 1  << 2  << 2028 << "2028-03-01" << 2  << true;
+    QTest::newRow("end of a common February")          << QDate(2027, 2, 28)  << 25 << 1  << 2  << 2027 << "2027-03-01" << 1  << true;
+    QTest::newRow("mid-month, this month's mark kept") << QDate(2026, 12, 10) << 20 << 1  << 12 << 2026 << "2026-12-01" << -9 << false;
+    QTest::newRow("passed, unpaid: overdue")           << QDate(2026, 12, 10) << 20 << 1  << 0  << 0    << "2026-12-01" << -9 << false;
+    // clang-format on
+}
+
+void TestRefreshPass::repaymentEarlyNextMonth()
+{
+    QFETCH(QDate, today);
+    QFETCH(int, j);
+    QFETCH(int, h);
+    QFETCH(int, markMonth);
+    QFETCH(int, markYear);
+    QFETCH(QString, due);
+    QFETCH(int, daysLeft);
+    QFETCH(bool, listed);
+    CardBuilder b(m_data->database());
+    const int id = b.name(QStringLiteral("月末卡"))
+                       .statementDay(j)
+                       .repaymentDay(h)
+                       .repaid(markMonth != 0, markMonth, markYear)
+                       .insert();
+    m_clock.setDate(today);
+    const RefreshResult r = RefreshPass(*m_data, m_clock).run();
+
+    QCOMPARE(field(id, QStringLiteral("c_re_date")).toString(), due);
+    QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), daysLeft);
+    QCOMPARE(field(id, QStringLiteral("tf")).toInt() == 0, listed || markMonth == 0);
+    QCOMPARE(r.dueSoonCount, listed ? 1 : 0);
+    QCOMPARE(r.counts[1], listed && daysLeft <= 1 ? 1 : 0); // "2天内需还"
+    QCOMPARE(r.counts[2], listed ? 1 : 0);                  // "3天内需还"
+    QCOMPARE(r.counts[6], daysLeft < 0 && markMonth == 0 ? 1 : 0);
+    if (listed) {
+        Query& list = m_data->dueSoon();
+        list.first();
+        QCOMPARE(list.intValue(QStringLiteral("id")), id);
+        QCOMPARE(list.intValue(QStringLiteral("i_xyr")), daysLeft);
+        QCOMPARE(list.dateValue(QStringLiteral("c_re_date")).toString(Qt::ISODate), due);
+    }
+}
+
+// A card written by another tool (sqlite3, a database browser) has no c_last4: the pass takes
+// it from the number when that is stored in clear, and keeps one that is stored.
+void TestRefreshPass::lastFourFromTheNumber_data()
+{
+    // clang-format off
+    QTest::addColumn<QVariant>("number");
+    QTest::addColumn<QVariant>("last4");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("none stored")      << QVariant("6222 0000 1234 5678") << QVariant()           << "5678";
+    QTest::newRow("empty text")       << QVariant("6222-0000-1234-0002") << QVariant("")         << "0002";
+    QTest::newRow("stored one kept")  << QVariant("6222 0000 1234 5678") << QVariant("9999")     << "9999";
+    QTest::newRow("short number")     << QVariant("12")                  << QVariant()           << "12";
+    QTest::newRow("sealed number")    << QVariant("vsec1:AAAAAAAAAAAA")  << QVariant()           << "";
+    QTest::newRow("no number")        << QVariant()                      << QVariant()           << "";
+    // clang-format on
+}
+
+void TestRefreshPass::lastFourFromTheNumber()
+{
+    QFETCH(QVariant, number);
+    QFETCH(QVariant, last4);
+    const int id = CardBuilder(m_data->database())
+                       .name(QStringLiteral("外来"))
+                       .statementDay(20)
+                       .repaymentDay(6)
+                       .set(QStringLiteral("c_no"), number)
+                       .set(QStringLiteral("c_last4"), last4)
+                       .insert();
+    RefreshPass(*m_data, m_clock).run();
+    QTEST(field(id, QStringLiteral("c_last4")).toString(), "stored");
+    Query& list = m_data->dueSoon();
+    list.first();
+    QCOMPARE(list.intValue(QStringLiteral("id")), id);
+    QTEST(CardSecrets::lastFourOf(list), "stored");
 }
 
 void TestRefreshPass::reminderDecision_data()

@@ -4,6 +4,7 @@
 #include "store/Clock.h"
 #include "store/Database.h"
 #include "support/CardBuilder.h"
+#include "support/Stored.h"
 #include "support/TempHome.h"
 
 #include <QBuffer>
@@ -38,6 +39,7 @@ private slots:
     void fileWrittenAfterRefresh();
     void fileRebuiltOnlyWhenItsSourceChanges();
     void executablePrintsCalendar();
+    void lastFourOfForeignCard();
 
 private:
     static QJsonObject parse(const QByteArray& calendar);
@@ -88,7 +90,7 @@ void TestRepaymentCalendar::eventsPerCard_data()
     QTest::addColumn<QDate>("today");
     QTest::addColumn<int>("statementDay");
     QTest::addColumn<int>("repaymentDay");
-    QTest::addColumn<int>("markMonth"); // 0: no repaid mark
+    QTest::addColumn<int>("markMonth"); // 0: no repaid mark; 1..12 of today's year, or yyyymm
     QTest::addColumn<QStringList>("dates");
     QTest::addColumn<QStringList>("statements");
 
@@ -109,6 +111,10 @@ void TestRepaymentCalendar::eventsPerCard_data()
     QTest::newRow("December to January")
         << QDate(2013, 12, 2) << 20 << 8 << 0 << QStringList{"2013-12-8", "2014-1-8"}
         << QStringList{"2013-11-20", "2013-12-20"};
+    QTest::newRow("year end, marked for January")
+        << QDate(2026, 12, 31) << 20 << 1 << 202701 << QStringList{} << QStringList{};
+    QTest::newRow("year end, December's mark")
+        << QDate(2026, 12, 31) << 20 << 1 << 12 << QStringList{"2027-1-1"} << QStringList{"2026-12-20"};
     QTest::newRow("missing day: nothing")      << sep5 << 0  << 8  << 0 << QStringList{} << QStringList{};
     QTest::newRow("day out of range: nothing") << sep5 << 20 << 40 << 0 << QStringList{} << QStringList{};
     // clang-format on
@@ -131,8 +137,8 @@ void TestRepaymentCalendar::eventsPerCard()
     card.ratio = 10;
     card.used = 33;
     card.repaidMark = markMonth != 0;
-    card.markMonth = markMonth;
-    card.markYear = today.year();
+    card.markMonth = markMonth > 12 ? markMonth % 100 : markMonth;
+    card.markYear = markMonth > 12 ? markMonth / 100 : today.year();
     QStringList gotDates, gotStatements;
     for (const RepaymentCalendar::Event& e : RepaymentCalendar::events({card}, today)) {
         gotDates << e.date.toString("yyyy-M-d");
@@ -310,6 +316,28 @@ void TestRepaymentCalendar::executablePrintsCalendar()
     // Whatever today is, the next month's event is there.
     QVERIFY(!parse(calendar)["events"].toArray().isEmpty());
     QVERIFY(!QFile::exists(home.path() + "/velmora.ics")); // printing changes nothing
+}
+
+// A card another tool wrote has no c_last4: the calendar takes the last four of its number, and
+// reading for it changes nothing.
+void TestRepaymentCalendar::lastFourOfForeignCard()
+{
+    TempHome home;
+    Database db;
+    db.open(home.databasePath());
+    const int id = CardBuilder(db)
+                       .name("外来")
+                       .set("c_no", "6222 0000 1234 5678")
+                       .statementDay(20)
+                       .repaymentDay(7)
+                       .insert();
+    const QList<CardFacts> cards = readCardFacts(db);
+    QCOMPARE(cards.size(), 1);
+    QCOMPARE(cards[0].numberLast4, QStringLiteral("5678"));
+    const QList<RepaymentCalendar::Event> events = RepaymentCalendar::events(cards, QDate(2013, 9, 5));
+    QVERIFY(!events.isEmpty());
+    QCOMPARE(events[0].summary, QStringLiteral("还款：外来 尾号5678"));
+    QVERIFY(Stored::field(db, id, "c_last4").isNull());
 }
 
 QTEST_GUILESS_MAIN(TestRepaymentCalendar)

@@ -21,6 +21,9 @@ class TestSummaryCommand : public QObject
 private slots:
     void seededHomeAsText();
     void seededHomeAsJson();
+    void jsonListsMostUrgentFirst_data();
+    void jsonListsMostUrgentFirst();
+    void jsonLastFourOfForeignCard();
     void freshHomeIsReportedAndLeftAlone();
     void unreadableDatabase_data();
     void unreadableDatabase();
@@ -103,6 +106,81 @@ void TestSummaryCommand::seededHomeAsJson()
                                                 {"days_left", 2},
                                                 {"min_repayment", 33}}));
     QCOMPARE(root.value("skipped").toArray(), QJsonArray({m_skippedId}));
+}
+
+// The due-soon cards by days left, then id, around month ends; "J/H" cards named 卡1, 卡2, ...
+void TestSummaryCommand::jsonListsMostUrgentFirst_data()
+{
+    // clang-format off
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QStringList>("cards");
+    QTest::addColumn<QStringList>("order");
+    QTest::addColumn<QList<int>>("days");
+    QTest::newRow("mid-month")      << QDate(2013, 9, 5)   << QStringList{"20/7", "20/5", "20/6", "25/5"}
+                                    << QStringList{"卡2", "卡4", "卡3", "卡1"} << QList<int>{0, 0, 1, 2};
+    QTest::newRow("year end")       << QDate(2026, 12, 31) << QStringList{"20/2", "10/31", "20/1"}
+                                    << QStringList{"卡2", "卡3", "卡1"} << QList<int>{0, 1, 2};
+    QTest::newRow("February's end") << QDate(2027, 2, 27)  << QStringList{"25/1", "1/31", "15/28", "1/2"}
+                                    << QStringList{"卡2", "卡3", "卡1"} << QList<int>{1, 1, 2};
+    // clang-format on
+}
+
+void TestSummaryCommand::jsonListsMostUrgentFirst()
+{
+    QFETCH(QDate, today);
+    QFETCH(QStringList, cards);
+    TempHome home;
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder b(db);
+        for (int i = 0; i < cards.size(); ++i) {
+            const QStringList days = cards[i].split(u'/');
+            b.name(QStringLiteral("卡%1").arg(i + 1))
+                .statementDay(days[0].toInt())
+                .repaymentDay(days[1].toInt())
+                .insert();
+        }
+    }
+    FixedClock clock(today);
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    QCOMPARE(runSummaryCommand(home.home(), clock, true, o, e), 0);
+    o.flush();
+    QStringList order;
+    QList<int> days;
+    for (const QJsonValue& card :
+         QJsonDocument::fromJson(out.toUtf8()).object().value("due_soon").toArray()) {
+        order << card.toObject().value("name").toString();
+        days << card.toObject().value("days_left").toInt();
+    }
+    QTEST(order, "order");
+    QTEST(days, "days");
+}
+
+// A card inserted by another tool (no c_last4) shows, and gets, its number's last four.
+void TestSummaryCommand::jsonLastFourOfForeignCard()
+{
+    TempHome home;
+    int id = 0;
+    {
+        Database db;
+        db.open(home.databasePath());
+        id = CardBuilder(db)
+                 .name(QStringLiteral("外来"))
+                 .set(QStringLiteral("c_no"), QStringLiteral("6222-0000-1234-4321"))
+                 .statementDay(20)
+                 .repaymentDay(5)
+                 .insert(); // due today, 2013-9-5
+    }
+    QString out, err;
+    QCOMPARE(run(home, true, out, err), 0);
+    const QJsonArray due = QJsonDocument::fromJson(out.toUtf8()).object().value("due_soon").toArray();
+    QCOMPARE(due.size(), 1);
+    QCOMPARE(due.at(0).toObject().value("no_last4").toString(), QStringLiteral("4321"));
+    Database db;
+    db.open(home.databasePath());
+    QCOMPARE(Stored::field(db, id, QStringLiteral("c_last4")).toString(), QStringLiteral("4321"));
 }
 
 void TestSummaryCommand::freshHomeIsReportedAndLeftAlone()

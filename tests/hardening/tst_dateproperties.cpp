@@ -32,20 +32,31 @@ QString check(QDate today, int j, int h, const CardSchedule& s)
     const auto clampedIn = [](QDate month, int day) {
         return QDate(month.year(), month.month(), std::min(day, month.daysInMonth()));
     };
-    if (s.statementDate != clampedIn(thisMonth, j) || s.repaymentDate != clampedIn(thisMonth, h))
-        return QStringLiteral("this month's dates");
+    if (s.statementDate != clampedIn(thisMonth, j))
+        return QStringLiteral("this month's statement date");
+    // This month's repayment, or next month's once this month's has passed and next month's is
+    // at most kDueLookaheadDays away.
+    const QDate thisRepayment = clampedIn(thisMonth, h);
+    const QDate nextRepayment = clampedIn(nextMonth, h);
+    const bool lookAhead = thisRepayment < today && today.daysTo(nextRepayment) <= kDueLookaheadDays;
+    if (s.repaymentDate != (lookAhead ? nextRepayment : thisRepayment))
+        return QStringLiteral("repayment counted down to");
     if (s.nextStatementDate != clampedIn(nextMonth, j))
         return QStringLiteral("next statement date");
     const bool laterMonth = inMonth(s.nextRepaymentDate, monthAfter);
     if (!(s.nextRepaymentDate == clampedIn(nextMonth, h) ||
           (laterMonth && s.nextRepaymentDate == clampedIn(monthAfter, h))))
         return QStringLiteral("next repayment date");
-    if (s.nextStatementDate <= s.statementDate || s.nextRepaymentDate <= s.repaymentDate)
+    if (s.nextStatementDate <= s.statementDate || s.nextRepaymentDate <= thisRepayment)
         return QStringLiteral("next dates do not follow this month's");
     if (s.daysLeft != today.daysTo(s.repaymentDate))
         return QStringLiteral("days left");
-    if (s.purchaseDaysLeft != today.daysTo(s.repaymentDate) &&
-        s.purchaseDaysLeft != today.daysTo(s.nextRepaymentDate))
+    // A purchase today is billed in the first statement from today on and repaid on the
+    // repayment day that settles it: the same month when it comes after the statement day.
+    const QDate billed = clampedIn(thisMonth, j) >= today ? clampedIn(thisMonth, j) : clampedIn(nextMonth, j);
+    const QDate billedMonth(billed.year(), billed.month(), 1);
+    const QDate repaid = h > j ? clampedIn(billedMonth, h) : clampedIn(firstOfNextMonth(billedMonth), h);
+    if (s.purchaseDaysLeft != today.daysTo(repaid) || s.purchaseDaysLeft < 0)
         return QStringLiteral("purchase days");
     return {};
 }

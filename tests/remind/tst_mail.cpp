@@ -1,3 +1,4 @@
+#include "billing/RefreshPass.h"
 #include "remind/MailMessage.h"
 #include "remind/ReminderMail.h"
 #include "remind/SmtpSender.h"
@@ -8,6 +9,7 @@
 #include "support/TempHome.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -20,6 +22,15 @@ QString block(const QString& name, const QString& no, const QString& date, int d
 {
     return "卡名：" + name + "<br>卡号:" + no + "<br>还款日期：<span class=\"STYLE3\">" + date +
            "<br></span>剩下还款天数:" + QString::number(days) + "<br>---------------------------------<br>";
+}
+
+// Words of the library or the server ("Couldn't connect to server") are for the log, never in
+// what the user reads; our own sentences name protocols in capitals at most.
+bool hasEnglishWords(const QString& text)
+{
+    static const QRegularExpression address(QStringLiteral("[A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+"));
+    static const QRegularExpression word(QStringLiteral("[a-z]{2,}"));
+    return word.match(QString(text).remove(address)).hasMatch();
 }
 
 MailServerSettings serverFor(const SmtpServer& server)
@@ -74,6 +85,8 @@ class TestMail : public QObject
 private slots:
     void initTestCase();
     void reminderTextWalksListAndStaysOnFirstRow();
+    void reminderTextMostUrgentFirst();
+    void reminderTextLastFourOfForeignCard();
     void receivedMessageReadsBack_data();
     void receivedMessageReadsBack();
     void addresses_data();
@@ -113,11 +126,51 @@ void TestMail::reminderTextWalksListAndStaysOnFirstRow()
     list.open();
     list.next(); // the reminder window may stand on any card
 
-    QCOMPARE(ReminderMail::subject(list), QStringLiteral("B<&>-还款日为:2013-9-7"));
+    // The subject names the most urgent card, the list's first.
+    QCOMPARE(ReminderMail::subject(list), QStringLiteral("A-还款日为:2013-9-5"));
     // Only the last four digits of a card number leave the program by mail.
     QCOMPARE(ReminderMail::body(list),
              block("A", "尾号5678", "2013-9-5", 0) + block("B&lt;&amp;&gt;", "尾号0002", "2013-9-7", 2));
     QCOMPARE(list.currentRow(), 0);
+}
+
+// The due-soon list as the refresh pass opens it: the card due today leads body and subject,
+// however the cards were entered and wherever the reminder window stands.
+void TestMail::reminderTextMostUrgentFirst()
+{
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder cards(data.database());
+    cards.name("B").number("0002").daysLeft(2).set("c_re_date", QDate(2027, 1, 2)).insert();
+    cards.name("C").number("0003").daysLeft(1).set("c_re_date", QDate(2027, 1, 1)).insert();
+    cards.name("A").number("0001").daysLeft(0).set("c_re_date", QDate(2026, 12, 31)).insert();
+    Query& list = data.dueSoon();
+    list.setSql(Refresh::kDueSoonStatement);
+    list.open();
+    list.last();
+    QCOMPARE(ReminderMail::subject(list), QStringLiteral("A-还款日为:2026-12-31"));
+    QCOMPARE(ReminderMail::body(list), block("A", "尾号0001", "2026-12-31", 0) +
+                                           block("C", "尾号0003", "2027-1-1", 1) +
+                                           block("B", "尾号0002", "2027-1-2", 2));
+}
+
+// A card another tool wrote has no c_last4: the mail takes the last four of its number.
+void TestMail::reminderTextLastFourOfForeignCard()
+{
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder(data.database())
+        .name("外来")
+        .set("c_no", "6222 0000 1234 5678")
+        .daysLeft(0)
+        .set("c_re_date", QDate(2026, 12, 31))
+        .insert();
+    Query& list = data.dueSoon();
+    list.setSql(Refresh::kDueSoonStatement);
+    list.open();
+    QCOMPARE(ReminderMail::body(list), block("外来", "尾号5678", "2026-12-31", 0));
 }
 
 void TestMail::receivedMessageReadsBack_data()
@@ -260,6 +313,8 @@ void TestMail::failures()
         SmtpSender(fastOptions(mode == "silent" ? 2 : 10)).send(jobFor(settings, simpleMessage()));
     QVERIFY(!result.ok);
     QVERIFY2(result.error.contains(reason), qPrintable(result.error));
+    QVERIFY2(!hasEnglishWords(result.error), qPrintable(result.error));
+    QVERIFY2(hasEnglishWords(result.detail), qPrintable(result.detail)); // the library's words, for the log
     QCOMPARE(result.attempts, 1); // none of these gets better by trying again at once
     QCOMPARE(server.messageCount(), 0);
     if (mode == "starttls")
@@ -327,6 +382,8 @@ void TestMail::misbehavingServers()
     if (!delivered) {
         QVERIFY(!result.error.isEmpty());
         QVERIFY2(result.error.contains(reason), qPrintable(result.error));
+        QVERIFY2(!hasEnglishWords(result.error), qPrintable(result.error));
+        QVERIFY(!result.detail.isEmpty());
     }
     if (fault == "no-auth")
         QCOMPARE(server.authAttempts(), QStringList()); // the password is not offered unasked
@@ -363,8 +420,12 @@ void TestMail::recipientRefusals()
         QCOMPARE(result.rejected.size(), 1);
         QVERIFY2(result.rejected.first().startsWith("gone@velmora.test（550"),
                  qPrintable(result.rejected.first()));
+        QCOMPARE(result.rejectedShown,
+                 QStringList{"gone@velmora.test（550）"}); // the reply's words: log only
     } else {
-        QVERIFY2(result.error.contains("gone@velmora.test（550"), qPrintable(result.error));
+        QVERIFY2(result.error.endsWith("拒收了全部收件人：gone@velmora.test（550）"),
+                 qPrintable(result.error));
+        QVERIFY2(result.detail.contains("gone@velmora.test（550 "), qPrintable(result.detail));
     }
 }
 

@@ -24,6 +24,9 @@ private slots:
     void cleanup();
     void showsCardAndControls();
     void stepsWithinTheList();
+    void mostUrgentCardFirst_data();
+    void mostUrgentCardFirst();
+    void foreignCardShowsLastFour();
     void snoozeRecordsDelayOnCurrentCard_data();
     void snoozeRecordsDelayOnCurrentCard();
     void unknownDelayTextDoesNotSnooze_data();
@@ -117,7 +120,7 @@ void TestReminderWindow::showsCardAndControls()
         labels << m_window->findChild<QLabel*>(name)->text();
     QCOMPARE(labels, QStringList({"卡名：", "卡号：", "剩下还款天数：", "已消费：", "最低还款："}));
     QCOMPARE(QStringList({value(1), value(2), value(3), value(4), value(5)}),
-             QStringList({"A", "尾号2201", "0", "1200", "120.5"}));
+             QStringList({"A", "尾号2201", "0", "1500", "120.5"})); // 已消费: the amount used, not i_xf
     QCOMPARE(button("SpeedButton3")->text(), QStringLiteral("还清"));
     QCOMPARE(button("SpeedButton2")->text(), QStringLiteral("上一张"));
     QCOMPARE(button("SpeedButton1")->text(), QStringLiteral("下一张"));
@@ -143,6 +146,44 @@ void TestReminderWindow::stepsWithinTheList()
     QCOMPARE(m_data->dueSoon().currentRow(), 2);
     click("SpeedButton2");
     QCOMPARE(value(1), QStringLiteral("B"));
+}
+
+// The card due today comes first, then by days left and id, whatever order the cards were entered in.
+void TestReminderWindow::mostUrgentCardFirst_data()
+{
+    // clang-format off
+    QTest::addColumn<QList<int>>("daysLeft"); // of A, B, C
+    QTest::addColumn<QString>("order");
+    QTest::newRow("entered in order")   << QList<int>{0, 1, 2} << "ABC";
+    QTest::newRow("due today entered last") << QList<int>{2, 1, 0} << "CBA";
+    QTest::newRow("ties by id")         << QList<int>{1, 0, 0} << "BCA";
+    // clang-format on
+}
+
+void TestReminderWindow::mostUrgentCardFirst()
+{
+    QFETCH(QList<int>, daysLeft);
+    for (int i = 0; i < 3; ++i)
+        m_data->database().execute(
+            QStringLiteral("UPDATE txyk SET i_xyr=%1 WHERE id=%2").arg(daysLeft[i]).arg(m_ids[i]));
+    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
+    m_data->dueSoon().open();
+    QString shown;
+    for (int i = 0; i < 3; ++i) {
+        shown += value(1);
+        click("SpeedButton1");
+    }
+    QTEST(shown, "order");
+}
+
+// A card another tool wrote has no c_last4: its number's last four are shown.
+void TestReminderWindow::foreignCardShowsLastFour()
+{
+    m_data->database().execute(QStringLiteral("UPDATE txyk SET c_last4=NULL WHERE id=%1").arg(m_ids[0]));
+    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
+    m_data->dueSoon().open();
+    QCOMPARE(value(1), QStringLiteral("A"));
+    QCOMPARE(value(2), QStringLiteral("尾号2201"));
 }
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard_data()
