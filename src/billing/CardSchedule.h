@@ -7,9 +7,10 @@
 #include <memory>
 #include <optional>
 
-// A repayment counts as due this many days ahead, the widest due window: at a month's end the
-// repayment early in the next month is counted, listed and mailed like any other.
-constexpr int kDueLookaheadDays = 15;
+// Next month's repayment takes the place of this month's passed one this many days ahead: the
+// three-day list's window, so at a month's end a repayment early in the next month is listed,
+// reminded and mailed like any other, while a missed one stays overdue as long as it can.
+constexpr int kDueLookaheadDays = 2;
 
 // The dates and figures the refresh pass stores for one card, computed from today, the
 // card's statement day J, repayment day H, minimum-repayment ratio R and amount used X.

@@ -86,17 +86,17 @@ void TestCardSchedule::workedExample_data()
                                           << "2013-10-20"
                                           << "2013-10-8" << -12 << 18 << 0.0;
     QTest::newRow("after the statement day") << QDate(2013, 9, 25) << 20 << 8 << 1.0 << 44.0 << "2013-9-20"
-                                             << "2013-10-8"
+                                             << "2013-9-8"
                                              << "2013-10-20"
-                                             << "2013-11-8" << 13 << 44 << 4.0;
+                                             << "2013-11-8" << -17 << 44 << 4.0;
     QTest::newRow("repayment day today") << QDate(2013, 9, 25) << 5 << 25 << 1.0 << 30.0 << "2013-9-5"
                                          << "2013-9-25"
                                          << "2013-10-5"
                                          << "2013-10-25" << 0 << 30 << 3.0;
     QTest::newRow("November into January") << QDate(2013, 11, 25) << 20 << 8 << 1.0 << 0.0 << "2013-11-20"
-                                           << "2013-12-8"
+                                           << "2013-11-8"
                                            << "2013-12-20"
-                                           << "2014-1-8" << 13 << 44 << 0.0;
+                                           << "2014-1-8" << -17 << 44 << 0.0;
     QTest::newRow("December into January") << QDate(2013, 12, 10) << 20 << 8 << 1.0 << 0.0 << "2013-12-20"
                                            << "2013-12-8"
                                            << "2014-1-20"
@@ -164,7 +164,7 @@ void TestCardSchedule::daysBeyondMonthEnd()
 }
 
 // The repayment a card counts down to: this month's until it has passed, then next month's once
-// that is at most 15 days away (the widest due window), across year ends and Februaries.
+// that falls within the three-day list (two days away at most), across year ends and Februaries.
 void TestCardSchedule::dueRepaymentAroundMonthEnds_data()
 {
     // clang-format off
@@ -175,11 +175,10 @@ void TestCardSchedule::dueRepaymentAroundMonthEnds_data()
     QTest::addColumn<int>("daysLeft");
     QTest::newRow("year end, due tomorrow")          << QDate(2026, 12, 31) << 20 << 1  << "2027-1-1"   << 1;
     QTest::newRow("year end, due in two days")       << QDate(2026, 12, 30) << 20 << 1  << "2027-1-1"   << 2;
-    QTest::newRow("15 days ahead counts")            << QDate(2026, 12, 17) << 20 << 1  << "2027-1-1"   << 15;
-    QTest::newRow("16 days ahead: still overdue")    << QDate(2026, 12, 16) << 20 << 1  << "2026-12-1"  << -15;
+    QTest::newRow("3 days ahead: still overdue")     << QDate(2026, 12, 29) << 20 << 1  << "2026-12-1"  << -28;
     QTest::newRow("the day itself")                  << QDate(2027, 1, 1)   << 20 << 1  << "2027-1-1"   << 0;
     QTest::newRow("the day after: overdue")          << QDate(2027, 1, 2)   << 20 << 1  << "2027-1-1"   << -1;
-    QTest::newRow("statement before repayment")      << QDate(2027, 1, 31)  << 1  << 3  << "2027-2-3"   << 3;
+    QTest::newRow("statement before repayment")      << QDate(2027, 1, 31)  << 1  << 2  << "2027-2-2"   << 2;
     QTest::newRow("into March, common year")         << QDate(2027, 2, 28)  << 20 << 1  << "2027-3-1"   << 1;
     QTest::newRow("into March, leap year")           << QDate(2028, 2, 28)  << 20 << 1  << "2028-3-1"   << 2;
     QTest::newRow("leap day")                        << QDate(2028, 2, 29)  << 5  << 1  << "2028-3-1"   << 1;

@@ -331,7 +331,7 @@ void TestRefreshPass::monthlyReset()
     QFETCH(int, markYear);
     QFETCH(QDate, today);
     QFETCH(bool, cleared);
-    // Next month's repayment day is always more than 15 days ahead: this is the monthly reset alone.
+    // Next month's repayment day is always more than two days ahead: this is the monthly reset alone.
     const int id = CardBuilder(m_data->database())
                        .statementDay(10)
                        .repaymentDay(25)
