@@ -151,11 +151,11 @@ void TestPaidState::markCoversTheRepaymentShown_data()
     QTest::addColumn<int>("year");
     QTest::addColumn<QDate>("stillRepaid"); // a later refresh that keeps the mark
     QTest::addColumn<QDate>("dueAgain");    // the first refresh at which the next repayment counts
-    QTest::newRow("year end")                   << QDate(2026, 12, 31) << 20 << 1  << true  << 1  << 2027 << QDate(2027, 1, 1)  << QDate(2027, 1, 17);
-    QTest::newRow("statement before repayment") << QDate(2027, 1, 31)  << 1  << 2  << true  << 2  << 2027 << QDate(2027, 2, 14) << QDate(2027, 2, 15);
-    QTest::newRow("end of February")            << QDate(2027, 2, 27)  << 25 << 1  << true  << 3  << 2027 << QDate(2027, 3, 1)  << QDate(2027, 3, 17);
-    QTest::newRow("two weeks ahead, from grid")  << QDate(2026, 12, 20) << 20 << 1  << false << 1  << 2027 << QDate(2027, 1, 16) << QDate(2027, 1, 17);
-    QTest::newRow("this month's repayment")     << QDate(2026, 12, 10) << 20 << 15 << false << 12 << 2026 << QDate(2026, 12, 30) << QDate(2026, 12, 31);
+    QTest::newRow("year end")                   << QDate(2026, 12, 31) << 20 << 1  << true  << 1  << 2027 << QDate(2027, 1, 29) << QDate(2027, 1, 30);
+    QTest::newRow("statement before repayment") << QDate(2027, 1, 31)  << 1  << 2  << true  << 2  << 2027 << QDate(2027, 2, 27) << QDate(2027, 2, 28);
+    QTest::newRow("end of February")            << QDate(2027, 2, 27)  << 25 << 1  << true  << 3  << 2027 << QDate(2027, 3, 29) << QDate(2027, 3, 30);
+    QTest::newRow("two days ahead, from grid")  << QDate(2026, 12, 30) << 20 << 1  << false << 1  << 2027 << QDate(2027, 1, 16) << QDate(2027, 1, 30);
+    QTest::newRow("this month's repayment")     << QDate(2026, 12, 10) << 20 << 15 << false << 12 << 2026 << QDate(2026, 12, 31) << QDate(2027, 1, 1);
     // clang-format on
 }
 
