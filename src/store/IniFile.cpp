@@ -3,6 +3,7 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 #include "store/Gbk.h"
+#include "store/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -193,20 +194,7 @@ void replaceFile(const QString& path, const QByteArray& bytes)
     const int fd = ::mkstemp(templ.data());
     if (fd < 0)
         refuse(path);
-    bool ok = true;
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        data += n;
-        left -= n;
-    }
+    bool ok = SafeFile::writeAll(fd, bytes);
     if (ok)
         ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0; // mkstemp's mode, made explicit
     if (ok)

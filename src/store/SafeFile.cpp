@@ -37,6 +37,22 @@ int createTemporary(const QString& target, QByteArray& name)
 
 } // namespace
 
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
 void refuseLink(const QString& target)
 {
     struct stat st
@@ -52,19 +68,7 @@ void write(const QString& target, const QByteArray& bytes)
     refuseLink(target);
     QByteArray name;
     const int fd = createTemporary(target, name);
-    bool ok = true;
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok) {
-            data += n;
-            left -= n;
-        }
-    }
+    bool ok = writeAll(fd, bytes);
     int error = ok ? 0 : errno;
     if (ok && ::fsync(fd) != 0) {
         ok = false;

@@ -12,6 +12,10 @@ namespace SafeFile {
 // Throws Error (Chinese) when `target` is a symbolic link.
 void refuseLink(const QString& target);
 
+// Writes all of `bytes` to the open descriptor `fd`, going on after interrupted writes. False
+// (errno set) when a write fails.
+bool writeAll(int fd, const QByteArray& bytes);
+
 // Writes `bytes` to `target` that way, flushed to disk before the rename. Throws Error.
 void write(const QString& target, const QByteArray& bytes);
 

@@ -23,16 +23,16 @@ public:
     // Checks against what pd itself can tell: the empty password, or an older file's plain text or
     // digest. False for kPasswordInKey, which only the card key can check. Reads pd afresh.
     bool checkPassword(const QString& typed) const;
-    bool autostart() const;                   // root, default false
+    bool autostart() const; // root, default false
     // pdtf. A missing key counts as on, from the first show on: a password the user set protects
     // at once, before the protection switch was ever saved.
     bool passwordProtect() const;
-    int autoMinMinutes() const;               // zxf, default 0, bounded to 0..1440
-    QString mailTo() const;                   // em, default empty
-    int daysAhead() const;                    // dd, default 0
-    bool mailOn() const;                      // qy, default false
-    QDate sendDate() const;                   // senddate, default 1990-1-1
-    bool startHidden() const;                 // starthidden: start in the tray, default false
+    int autoMinMinutes() const; // zxf, default 0, bounded to 0..1440
+    QString mailTo() const;     // em, default empty
+    int daysAhead() const;      // dd, default 0
+    bool mailOn() const;        // qy, default false
+    QDate sendDate() const;     // senddate, default 1990-1-1
+    bool startHidden() const;   // starthidden: start in the tray, default false
 
     void savePassword(const QString& password); // pd: kPasswordInKey, or empty for the empty password
     void saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes); // root, pdtf, zxf

@@ -55,7 +55,7 @@ public:
     // Paid-state commands of the grid's menu, on the current card. The counts follow at once.
     void markCurrentCard(bool repaid);
     void showAllCards();
-    void showQuickFilter(int index); // the count button over Label32 + index
+    void showQuickFilter(int index); // the quick due button over count label `index` (0..7)
 
     // "今日推荐刷卡：..." under the date, from the stored cards and today.
     void showBestCard();
