@@ -38,7 +38,21 @@ const QString kOldWrapScheme = QStringLiteral("vkey1");
 constexpr size_t kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr size_t kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 
-Work g_work;
+} // namespace
+} // namespace SecretBox
+
+// Supplied only by the test support library; the program leaves it undefined (null).
+extern "C" [[gnu::weak]] void velmora_test_key_work(unsigned long long* ops, size_t* mem);
+
+namespace SecretBox {
+namespace {
+
+const Work g_work = [] {
+    Work work;
+    if (velmora_test_key_work)
+        velmora_test_key_work(&work.ops, &work.mem);
+    return work;
+}();
 
 // What a value is bound to: its card and its field.
 QByteArray bindingOf(qint64 cardId, const QString& field)
@@ -120,11 +134,6 @@ const QString kOldValuePrefix = QStringLiteral("vsec1:");
 Work work()
 {
     return g_work;
-}
-
-void useCheapWorkForTests()
-{
-    g_work = Work{1, size_t(1) * 1024 * 1024};
 }
 
 Key::Key()

@@ -21,10 +21,10 @@ struct Work
     unsigned long long ops = kOpsLimit;
     size_t mem = kMemLimit;
 };
-// The figures wraps are written and accepted with: kOpsLimit and kMemLimit.
+// The figures wraps are written and accepted with: kOpsLimit and kMemLimit. Test programs link
+// lighter figures of their own (tests/support/TestKeyWork.cpp) so that unlocking stays quick;
+// the program has no such figures, so it neither writes nor accepts a wrap made with them.
 Work work();
-// For test programs only: cheap figures, so tests that unlock stay fast. The program never calls it.
-void useCheapWorkForTests();
 
 // A data key in locked, non-swappable memory, wiped when released.
 class Key

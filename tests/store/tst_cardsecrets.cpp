@@ -916,7 +916,6 @@ namespace {
 
 int runChild()
 {
-    SecretBox::useCheapWorkForTests();
     Database db;
     db.open(qEnvironmentVariable("VELMORA_SECRETS_CHILD"));
     CardSecrets secrets(db);
@@ -946,7 +945,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("VELMORA_SECRETS_CHILD"))
         return runChild();
-    SecretBox::useCheapWorkForTests();
     TestCardSecrets test;
     return QTest::qExec(&test, argc, argv);
 }
