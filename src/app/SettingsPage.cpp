@@ -151,10 +151,6 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     auto* reminderBox = group("GroupBox10", QStringLiteral("提醒设置"), {337, 161}, panel);
     m_mailOn = check("CheckBox5", QStringLiteral("启用"), reminderBox);
     m_mailTo = edit("Edit34", reminderBox);
-    m_daysAhead = spin("SpinEdit7", reminderBox);
-    m_daysAhead->setVisible(false);
-    auto* daysLabel = new QLabel(QStringLiteral("提前　　　　　天提醒"), reminderBox);
-    daysLabel->setVisible(false);
     auto* saveReminderButton = button("Button9", QStringLiteral("确定"), reminderBox);
     auto* mailServerButton = button("MailServerButton", QStringLiteral("邮件服务器…"), reminderBox);
     saveReminderButton->setAccessibleName(QStringLiteral("确定（保存提醒设置）"));
@@ -169,8 +165,6 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     auto* reminderLayout = new QVBoxLayout(reminderBox);
     reminderLayout->addWidget(m_mailOn);
     reminderLayout->addLayout(mailRow);
-    reminderLayout->addWidget(daysLabel);
-    reminderLayout->addWidget(m_daysAhead);
     reminderLayout->addLayout(buttonRow);
 
     // Information groups: static text.
@@ -391,7 +385,8 @@ void SettingsPage::saveReminder()
                 throw Error(QStringLiteral("收件人Email无法使用：") + e.message());
             }
         }
-        m_context.settings.saveReminder(mailTo, m_daysAhead->value(), m_mailOn->isChecked());
+        // dd has no control of its own: the stored figure stays as it is.
+        m_context.settings.saveReminder(mailTo, m_context.settings.daysAhead(), m_mailOn->isChecked());
         MessageBox::information(this, kSaved);
     });
 }

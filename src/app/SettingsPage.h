@@ -69,5 +69,4 @@ private:
     QSpinBox* m_autoMinutes = nullptr;    // SpinEdit6
     QCheckBox* m_mailOn = nullptr;        // CheckBox5
     QLineEdit* m_mailTo = nullptr;        // Edit34
-    QSpinBox* m_daysAhead = nullptr;      // SpinEdit7 (hidden)
 };

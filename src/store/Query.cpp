@@ -198,12 +198,6 @@ int Query::requireField(const QString& field) const
     return c;
 }
 
-FieldKind Query::fieldKind(const QString& field) const
-{
-    const int c = fieldIndex(field);
-    return c < 0 ? FieldKind::Text : m_kinds[c];
-}
-
 bool Query::isSecretColumn(int column) const
 {
     return m_secrets && CardSecrets::isProtected(m_table, m_fields[column]);

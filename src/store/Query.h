@@ -52,7 +52,6 @@ public:
     // -- fields of the current row; a missing value reads as the given default
     QStringList fieldNames() const { return m_fields; }
     int fieldIndex(const QString& field) const; // -1 when unknown
-    FieldKind fieldKind(const QString& field) const;
     bool hasField(const QString& field) const { return fieldIndex(field) >= 0; }
     QVariant value(const QString& field) const; // null when empty; throws for unknown fields
     int intValue(const QString& field, int missing = 0) const;
@@ -86,8 +85,6 @@ public:
     void disableControls();
     void enableControls();
     bool controlsDisabled() const { return m_disabled > 0; }
-
-    QString tableName() const { return m_table; }
 
     // Card numbers, check codes and validity are shown opened and stored sealed through
     // `secrets` (none: as stored).
