@@ -61,7 +61,8 @@ Figures measure(int count, const QString& folder)
         f.passCurrent = std::min(f.passCurrent, seconds([&] { RefreshPass(data, clock).run(); }));
         BenchSeed::plainUpdateSeconds(data.database()); // every card to be written again
         clock.advanceDays(1);
-        f.pass = std::min(f.pass, seconds([&] { f.dueSoon = RefreshPass(data, clock).run().dueSoonCount; }));
+        f.pass =
+            std::min(f.pass, seconds([&] { f.dueSoon = RefreshPass(data, clock).run().dueSoonCount(); }));
     }
     return f;
 }

@@ -281,7 +281,7 @@ void MainWindow::connectData()
         ui::showErrors(this, [this] { m_cardPage->recountDueCards(); });
         renewReminderHeading();
     });
-    connect(m_cardPage, &CardPage::paidMarkChanged, this, &MainWindow::renewReminderHeading);
+    connect(m_cardPage, &CardPage::paidMarkChanged, this, &MainWindow::rereadDueSoonCards);
     // "3天还款信息" and the editor's holder button open their windows without blocking.
     connect(m_cardPage, &CardPage::reminderRequested, this, [this] {
         m_reminder.show();
@@ -293,7 +293,7 @@ void MainWindow::connectData()
 
 void MainWindow::checkDailyMail()
 {
-    m_mailReminder->check(m_state.mailOn, m_state.mailTo, m_data.dueSoon());
+    m_mailReminder->check(m_state.mailOn, m_state.mailTo, m_reminder.cards());
 }
 
 void MainWindow::formCreate()
@@ -443,64 +443,92 @@ void MainWindow::runRefreshPass(bool unlocked)
     m_cardPage->dateLabel()->setText(QStringLiteral("当前日期:") + DateText::format(today));
     if (!m_data.database().isOpen())
         return; // its failure was told at start-up
-    // Tried once a day; a failure is told once and never stops the pass.
-    const QString backupProblem = m_refreshJobs->backupBeforePass(m_data.database(), *m_context.clock);
-    if (!backupProblem.isEmpty())
-        tellUser(backupProblem);
-    markStartupStep("daily backup");
-    ui::showErrors(this, [&] {
-        const RefreshResult result = RefreshPass(m_data, *m_context.clock).run();
+    RefreshSteps steps;
+    steps.tell = [this](const QString& problem) { tellRefreshProblem(problem); };
+    steps.backedUp = [] { markStartupStep("daily backup"); };
+    steps.show = [this, unlocked](const RefreshResult& result) {
         markStartupStep("refresh pass");
-        // The calendar file is not needed on screen: written once the window has been painted.
-        m_calendarDue = true;
-        if (m_painted)
-            QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
-        m_cardPage->showBestCard();
-        markStartupStep("best card");
-        for (int i = 0; i < 8; ++i)
-            m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
-
-        // Cards the pass could not compute are named once, not at every refresh.
-        QList<int> skippedIds;
-        QStringList skippedNames;
-        for (const SkippedCard& card : result.skipped) {
-            skippedIds << card.id;
-            skippedNames << (card.name.isEmpty() ? QStringLiteral("（无卡名，编号%1）").arg(card.id)
-                                                 : card.name);
-        }
-        if (!skippedIds.isEmpty() && skippedIds != m_state.skippedCardsTold)
-            MessageBox::information(this, QStringLiteral("以下卡片的账单日或还款日缺失或不在1到31之间，"
-                                                         "未能计算还款日期，请在卡片资料中改正：\n") +
-                                              skippedNames.join(u'\n'));
-        m_state.skippedCardsTold = skippedIds;
-
-        if (result.dueSoonCount > 0)
-            m_reminder.setHeading(result.heading);
-        if (m_state.reminderShownOn != today)
+        showRefreshResult(result);
+        if (m_state.reminderShownOn != m_context.clock->today())
             m_state.reminderShown = false;
         const ReminderDecision decision =
-            decideReminder(m_state.reminderShown, unlocked, m_state.pwdProtect, result.dueSoonCount);
+            decideReminder(m_state.reminderShown, unlocked, m_state.pwdProtect, result.dueSoonCount());
         if (decision.markShown) {
             m_state.reminderShown = true;
-            m_state.reminderShownOn = today;
+            m_state.reminderShownOn = m_context.clock->today();
             // Locked: the cards due wait for the next login of the day.
-            m_state.reminderWithheldOn = decision.show ? QDate() : today;
+            m_state.reminderWithheldOn = decision.show ? QDate() : m_context.clock->today();
         }
         if (decision.show)
             showReminderOnTop();
+    };
+    // The calendar file is not needed on screen: written once the window has been painted.
+    steps.writeCalendar = [this](std::function<void()> write) {
+        m_pendingCalendar = std::move(write);
+        if (m_painted)
+            QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
+    };
+    ui::showErrors(this, [&] {
+        const RefreshResult result = runRefreshSequence(m_data, *m_context.clock, *m_refreshJobs, steps);
+        emit refreshed(result);
     });
+}
+
+void MainWindow::showRefreshResult(const RefreshResult& result)
+{
+    m_cardPage->showBestCard(result.cards);
+    markStartupStep("best card");
+    for (int i = 0; i < 8; ++i)
+        m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
+
+    // Cards the pass could not compute are named once, not at every refresh.
+    QList<int> skippedIds;
+    QStringList skippedNames;
+    for (const SkippedCard& card : result.skipped) {
+        skippedIds << card.id;
+        skippedNames << (card.name.isEmpty() ? QStringLiteral("（无卡名，编号%1）").arg(card.id) : card.name);
+    }
+    if (!skippedIds.isEmpty() && skippedIds != m_state.skippedCardsTold)
+        MessageBox::information(this, QStringLiteral("以下卡片的账单日或还款日缺失或不在1到31之间，"
+                                                     "未能计算还款日期，请在卡片资料中改正：\n") +
+                                          skippedNames.join(u'\n'));
+    m_state.skippedCardsTold = skippedIds;
+
+    m_reminder.setCards(result.dueSoon);
+    if (result.dueSoonCount() > 0)
+        m_reminder.setHeading(result.heading);
+}
+
+void MainWindow::tellRefreshProblem(const QString& text)
+{
+    // A backup is tried once a day; a calendar file that cannot be written fails at every pass.
+    const QDate today = m_context.clock->today();
+    if (m_problemsToldOn != today) {
+        m_problemsToldOn = today;
+        m_problemsTold.clear();
+    }
+    if (m_problemsTold.contains(text))
+        return;
+    m_problemsTold << text;
+    tellUser(text);
 }
 
 void MainWindow::renewReminderHeading()
 {
-    if (m_data.dueSoon().isOpen())
-        m_reminder.setHeading(Refresh::headingText(m_data.dueSoon().recordCount()));
+    m_reminder.setHeading(Refresh::headingText(int(m_reminder.cards().size())));
+}
+
+void MainWindow::rereadDueSoonCards()
+{
+    if (m_data.database().isOpen())
+        ui::showErrors(this, [this] { m_reminder.setCards(readDueSoonCards(m_data.database())); });
+    renewReminderHeading();
 }
 
 void MainWindow::showReminderOnTop()
 {
     m_state.reminderWithheldOn = QDate();
-    if (m_data.dueSoon().isOpen() && m_data.dueSoon().recordCount() == 0)
+    if (m_reminder.cards().isEmpty())
         return; // nothing due any more
     showReminderOverWindow();
 }
@@ -535,16 +563,15 @@ void MainWindow::paintEvent(QPaintEvent* event)
         });
     if (!m_painted) {
         m_painted = true;
-        if (m_calendarDue)
+        if (m_pendingCalendar)
             QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
     }
 }
 
 void MainWindow::writeDueCalendar()
 {
-    if (!std::exchange(m_calendarDue, false))
-        return;
-    m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
+    if (const std::function<void()> write = std::exchange(m_pendingCalendar, {}))
+        write();
 }
 
 void MainWindow::setCardTabVisible(bool visible)
@@ -698,7 +725,11 @@ void MainWindow::startInTray()
     m_tray.showIcon();
     int dueSoon = 0;
     if (m_data.database().isOpen())
-        ui::showErrors(this, [&] { dueSoon = RefreshPass(m_data, *m_context.clock).run().dueSoonCount; });
+        ui::showErrors(this, [&] {
+            const RefreshResult result = RefreshPass(m_data, *m_context.clock).run();
+            m_reminder.setCards(result.dueSoon); // what the day's mail check below sends
+            dueSoon = result.dueSoonCount();
+        });
     if (dueSoon > 0)
         restore(Restore::Menu); // the show handling runs the day's pass and raises the reminder
     else

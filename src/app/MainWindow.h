@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 struct AppContext;
@@ -21,6 +22,7 @@ class ParameterPage;
 class PromoPage;
 class QTabWidget;
 class RefreshJobs;
+struct RefreshResult;
 class ReminderWindow;
 class SettingsPage;
 class TrayController;
@@ -123,6 +125,9 @@ signals:
     void closeRequested(); // the close box was used
     void minimized();      // the application's minimize notification
     void balloonShown(const QString& title, const QString& text, int msecs);
+    // A refresh of the window finished: the counts, the reminder and its decision are done. What
+    // else follows each refresh (the calendar file aside) hangs on this.
+    void refreshed(const RefreshResult& result);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -152,9 +157,12 @@ private:
     void showReminderOverWindow();
     // A problem that must reach the user: a desktop notice, else a message box.
     void tellUser(const QString& text);
-    void writeDueCalendar(); // the calendar file after a refresh pass, once
+    void writeDueCalendar();                             // the calendar file after a refresh pass, once
+    void showRefreshResult(const RefreshResult& result); // counts, skipped cards, reminder decision
+    void tellRefreshProblem(const QString& text);        // each problem once a day
     void showReminderOnTop();
-    void renewReminderHeading(); // from the due-soon list as it stands
+    void renewReminderHeading(); // from the reminder's cards
+    void rereadDueSoonCards();   // after a paid mark outside the reminder
     bool pendingEditAllowsExit();
 
     AppContext& m_context;
@@ -186,6 +194,8 @@ private:
     bool m_hideWhenTrayComes = false;     // started for the tray before there was one
     bool m_bringingForward = false;       // hidden and shown again only to come in front
     bool m_reminderWaitsForPaint = false; // shown once this window is on screen
-    bool m_calendarDue = false;           // a refresh pass ran since the calendar file was written
-    QString m_mailNotice;                 // for the next show
+    std::function<void()> m_pendingCalendar; // the calendar write of the last pass, until painted
+    QStringList m_problemsTold;              // refresh problems told ...
+    QDate m_problemsToldOn;                  // ... on this day
+    QString m_mailNotice;                    // for the next show
 };

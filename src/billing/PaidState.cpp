@@ -40,11 +40,11 @@ int currentCardId(Query& cards)
     return cards.intValue(QStringLiteral("id"), 0);
 }
 
-// Runs the statement through Qxyk_temp2 keeping its statement (the due-soon list is re-read),
-// then re-reads the card list's rows in place (when it is open): rows, sort and current row stay.
+// Runs the statement, then re-reads the card list's rows in place (when it is open): rows, sort
+// and current row stay.
 void runAndRefresh(DataModule& data, const QString& statement)
 {
-    runKeepingStatement(data.dueSoon(), statement);
+    data.database().execute(statement);
     if (data.cards().isOpen())
         data.cards().refresh();
 }
@@ -57,10 +57,8 @@ void markCurrentRepaid(DataModule& data, const Clock& clock)
     runAndRefresh(data, markRepaidStatement(id, repaymentCovered(data.database(), id, clock.today())));
 }
 
-void markDueSoonCurrentRepaid(DataModule& data, const Clock& clock)
+void markRepaid(DataModule& data, const Clock& clock, int id)
 {
-    const Query& list = data.dueSoon();
-    const int id = list.isEmpty() ? 0 : list.intValue(QStringLiteral("id"));
     runAndRefresh(data, markRepaidStatement(id, repaymentCovered(data.database(), id, clock.today())));
 }
 

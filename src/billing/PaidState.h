@@ -21,11 +21,11 @@ QDate repaymentCovered(Database& db, int id, QDate today);
 // "UPDATE Txyk SET tf=False,i_hkm = 0 where id=12" (the year stays for the monthly reset)
 QString markUnpaidStatement(int id);
 
-// "当月已还清": marks the current card of the card list repaid this month. The due-soon list in
-// Qxyk_temp2 is kept (and re-read), the card list's rows are refreshed in place.
+// "当月已还清": marks the current card of the card list repaid this month; the card list's rows
+// are refreshed in place.
 void markCurrentRepaid(DataModule& data, const Clock& clock);
-// The reminder's "还清": the same for the current card of the due-soon list, which is re-read.
-void markDueSoonCurrentRepaid(DataModule& data, const Clock& clock);
+// The reminder's "还清": the same for card `id`.
+void markRepaid(DataModule& data, const Clock& clock, int id);
 // "当月未还清": the same for not repaid.
 void markCurrentUnpaid(DataModule& data);
 // "显示所有": the card list shows every card ordered by statement day.

@@ -67,25 +67,33 @@ QString RefreshJobs::writeCalendar(const QList<CardFacts>& cards, const Clock& c
     }
 }
 
+RefreshResult runRefreshSequence(DataModule& data, const Clock& clock, RefreshJobs& jobs,
+                                 const RefreshSteps& steps)
+{
+    // Held by value: the calendar write may run after the caller's steps are gone.
+    const auto tell = [told = steps.tell](const QString& problem) {
+        if (!problem.isEmpty() && told)
+            told(problem);
+    };
+    tell(jobs.backupBeforePass(data.database(), clock));
+    if (steps.backedUp)
+        steps.backedUp();
+    RefreshResult result = RefreshPass(data, clock).run();
+    if (steps.show)
+        steps.show(result);
+    auto write = [&jobs, &clock, cards = result.cards, tell] { tell(jobs.writeCalendar(cards, clock)); };
+    if (steps.writeCalendar)
+        steps.writeCalendar(std::move(write));
+    else
+        write();
+    return result;
+}
+
 RefreshResult runRefreshWithJobs(DataModule& data, const Clock& clock, const HomeFolder& home,
-                                 QTextStream& err, QList<CardFacts>* cards)
+                                 QTextStream& err)
 {
     RefreshJobs jobs(home);
-    const QString backupProblem = jobs.backupBeforePass(data.database(), clock);
-    if (!backupProblem.isEmpty())
-        err << QStringLiteral("velmora: ") << backupProblem << '\n';
-    RefreshResult result = RefreshPass(data, clock).run();
-    QString calendarProblem;
-    try {
-        const QList<CardFacts> read = readCardFacts(data.database());
-        calendarProblem = jobs.writeCalendar(read, clock);
-        if (cards)
-            *cards = read;
-    } catch (const Error& e) { // the cards could not be read: logged as a failed write is
-        MailLog::append(home.logPath(), clock.now(), e.message());
-        calendarProblem = e.message();
-    }
-    if (!calendarProblem.isEmpty())
-        err << QStringLiteral("velmora: ") << calendarProblem << '\n';
-    return result;
+    RefreshSteps steps;
+    steps.tell = [&err](const QString& problem) { err << QStringLiteral("velmora: ") << problem << '\n'; };
+    return runRefreshSequence(data, clock, jobs, steps);
 }

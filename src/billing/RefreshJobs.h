@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QTextStream>
+#include <functional>
 
 struct CardFacts;
 class Clock;
@@ -37,8 +38,27 @@ private:
     QDate m_backupTriedOn;
 };
 
-// The refresh pass with its jobs, for the headless commands: a failed job is told on `err`,
-// an error of the pass itself is thrown. The cards as read after the pass (for the calendar)
-// are handed out in `cards` when given, so the caller need not read them again.
+// What a refresh does around the pass, told by its caller: the window and the headless
+// commands run the same sequence and differ only here.
+struct RefreshSteps
+{
+    // A failed backup or calendar write (already logged); nothing stops for it.
+    std::function<void(const QString& problem)> tell;
+    // After the backup, before the pass (the window marks its start-up steps here).
+    std::function<void()> backedUp;
+    // What the caller makes of the pass: the counts on screen, the reminder decision.
+    std::function<void(const RefreshResult& result)> show;
+    // Runs the calendar write; by default at once. The window leaves it until it has been painted.
+    std::function<void(std::function<void()> write)> writeCalendar;
+};
+
+// The one refresh sequence: the day's backup, the pass (counts and due-soon cards), `show`, then
+// the calendar file from the cards the pass read. The pass's own error is thrown, after which
+// nothing more runs; a job's failure is told and logged and never stops the rest.
+RefreshResult runRefreshSequence(DataModule& data, const Clock& clock, RefreshJobs& jobs,
+                                 const RefreshSteps& steps);
+
+// The sequence for the headless commands: a failed job is told on `err`, an error of the pass
+// itself is thrown.
 RefreshResult runRefreshWithJobs(DataModule& data, const Clock& clock, const HomeFolder& home,
-                                 QTextStream& err, QList<CardFacts>* cards = nullptr);
+                                 QTextStream& err);

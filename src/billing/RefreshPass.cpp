@@ -186,7 +186,7 @@ bool CardRecompute::store(qint64 id, int statementDay, int repaymentDay, double 
     return true;
 }
 
-bool recomputeCard(Database& db, QDate today, qint64 id)
+bool recomputeCard(Database& db, QDate today, qint64 id, bool keepMinRepayment)
 {
     CardRecompute recompute(db, today);
     Statement read(db, CardRecompute::cardSelect() + QStringLiteral(" WHERE id=?"));
@@ -194,8 +194,11 @@ bool recomputeCard(Database& db, QDate today, qint64 id)
     if (!read.step())
         throw Error(QStringLiteral("找不到编号为 %1 的卡片。").arg(id));
     const CardRecompute::Card card = recompute.read(read);
+    const QVariant typedMinRepayment = read.value(5); // i_zdhkje
     read.reset();
     const bool computed = recompute.store(card);
+    if (keepMinRepayment)
+        db.executeSql(QStringLiteral("UPDATE txyk SET i_zdhkje=? WHERE id=?"), {typedMinRepayment, id});
     clearMarksBeforeDueMonth(db, QStringLiteral(" AND id=") + QString::number(id));
     return computed;
 }
@@ -304,7 +307,6 @@ RefreshResult RefreshPass::run()
     const QDate today = m_clock.today();
     Database& db = m_data.database();
     Query& cards = m_data.cards();
-    Query& dueSoon = m_data.dueSoon();
 
     RefreshResult result;
     result.date = today;
@@ -317,7 +319,6 @@ RefreshResult RefreshPass::run()
     // A list nobody has opened (the headless commands) is not loaded just to be thrown away.
     const bool listShown = cards.isOpen();
 
-    ControlsSuspended dueSoonSuspended(dueSoon);
     ControlsSuspended cardsSuspended(cards);
 
     // Recompute every card, then clear the repaid marks of earlier months, all or nothing.
@@ -342,10 +343,9 @@ RefreshResult RefreshPass::run()
     for (int i = 0; i < 8; ++i)
         result.labelTexts << countLabelText(i, result.counts[size_t(i)]);
 
-    dueSoon.setSql(kDueSoonStatement);
-    dueSoon.open();
-    result.dueSoonCount = dueSoon.recordCount();
-    result.heading = headingText(result.dueSoonCount);
+    result.dueSoon = readDueSoonCards(db);
+    result.heading = headingText(result.dueSoonCount());
+    result.cards = readCardFacts(db);
     return result;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "billing/CardFacts.h"
 #include "billing/CardSchedule.h"
+#include "billing/DueSoonCard.h"
 #include "store/Statement.h"
 
 #include <QDate>
@@ -21,17 +23,20 @@ struct SkippedCard
     bool operator==(const SkippedCard&) const = default;
 };
 
-// What a refresh pass found; the main window and `--summary` show it.
+// What a refresh pass found; the main window, the reminder, the mail, the calendar and
+// `--summary` take it from here rather than reading the cards again.
 struct RefreshResult
 {
     QDate date;
     // Unpaid cards due today, within 2, 3, 7, 10, 15 days, overdue, and within 3 days again
     // (the eight summary labels Label32..Label39 in this order).
     std::array<int, 8> counts{};
-    QStringList labelTexts; // "1天内需还:2张", ...
-    int dueSoonCount = 0;   // rows of the due-soon list left open in Qxyk_temp2
-    QString heading;        // "3天内共需还：2张"
+    QStringList labelTexts;     // "1天内需还:2张", ...
+    QList<DueSoonCard> dueSoon; // unpaid cards due within two days, most urgent first
+    QString heading;            // "3天内共需还：2张"
     QList<SkippedCard> skipped;
+    QList<CardFacts> cards; // every card as the pass left it, by id
+    int dueSoonCount() const { return int(dueSoon.size()); }
 };
 
 namespace Refresh {
@@ -92,8 +97,9 @@ void resetRepaidMarks(Database& db, QDate today);
 
 // Recomputes and stores one card from what is stored of it, as the refresh pass does: the card
 // editor runs it inside the save's transaction; a mark that no longer covers the card's
-// repayment is cleared as the pass clears it. False when the card was skipped.
-bool recomputeCard(Database& db, QDate today, qint64 id);
+// repayment is cleared as the pass clears it. With `keepMinRepayment` the stored minimum
+// repayment (one the user just typed) stays as it is. False when the card was skipped.
+bool recomputeCard(Database& db, QDate today, qint64 id, bool keepMinRepayment = false);
 
 // The eight due counts as the stored cards give them now (countStatement(0..7)).
 std::array<int, 8> countDueCards(Database& db);
@@ -105,10 +111,10 @@ QList<SkippedCard> recomputeAllCards(Database& db, QDate today);
 } // namespace Refresh
 
 // The refresh pass: recompute every card, reset last month's repaid marks, fill in missing
-// readable last four digits, count the due cards and open the due-soon list in Qxyk_temp2. The card list
-// keeps its statement and, when open, is reopened to show the new values (a closed one stays closed). The
-// writes are all or nothing: on an error every card is left as it was, the bound controls are resumed and the
-// error is thrown.
+// readable last four digits, count the due cards and read the due-soon cards and the card facts. The card
+// list keeps its statement and, when open, is reopened to show the new values (a closed one stays closed).
+// The writes are all or nothing: on an error every card is left as it was, the bound controls are resumed and
+// the error is thrown.
 class RefreshPass
 {
 public:

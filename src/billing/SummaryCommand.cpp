@@ -3,7 +3,6 @@
 #include "billing/BestCard.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
-#include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/Error.h"
@@ -13,27 +12,6 @@
 #include <QJsonObject>
 
 namespace {
-
-struct DueSoonCard
-{
-    int id;
-    QString name;
-    QString numberLast4;
-    QDate repaymentDate;
-    int daysLeft;
-    double minRepayment;
-};
-
-QList<DueSoonCard> dueSoonCards(Query& list)
-{
-    QList<DueSoonCard> cards;
-    for (list.first(); !list.eof(); list.next()) {
-        cards.append({list.intValue(QStringLiteral("id")), list.textValue(QStringLiteral("c_name")),
-                      CardSecrets::lastFourOf(list), list.dateValue(QStringLiteral("c_re_date")),
-                      list.intValue(QStringLiteral("i_xyr")), list.numberValue(QStringLiteral("i_zdhkje"))});
-    }
-    return cards;
-}
 
 QString numberText(double value)
 {
@@ -55,7 +33,7 @@ void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, const std:
                                 {QStringLiteral("no_last4"), c.numberLast4},
                                 {QStringLiteral("repay_date"), DateText::format(c.repaymentDate)},
                                 {QStringLiteral("days_left"), c.daysLeft},
-                                {QStringLiteral("min_repayment"), c.minRepayment}});
+                                {QStringLiteral("min_repayment"), c.minRepayment.value_or(0)}});
     }
     QJsonArray skipped;
     for (const SkippedCard& s : r.skipped)
@@ -86,7 +64,7 @@ void printText(const RefreshResult& r, const QList<DueSoonCard>& due, const std:
         out << QStringLiteral("  %1  尾号%2  还款日%3  剩余%4天  最低还款%5")
                    .arg(c.name, c.numberLast4.isEmpty() ? QStringLiteral("----") : c.numberLast4,
                         DateText::format(c.repaymentDate), QString::number(c.daysLeft),
-                        numberText(c.minRepayment))
+                        numberText(c.minRepayment.value_or(0)))
             << '\n';
     }
     if (!r.skipped.isEmpty()) {
@@ -106,16 +84,12 @@ int runSummaryCommand(const HomeFolder& home, const Clock& clock, bool json, QTe
     try {
         DataModule data;
         data.database().open(home.existingDatabasePath());
-        QList<CardFacts> cards;
-        const RefreshResult result = runRefreshWithJobs(data, clock, home, err, &cards);
-        const QList<DueSoonCard> due = dueSoonCards(data.dueSoon());
-        // The cards the calendar was made of; read again only when that read failed.
-        const std::optional<BestCard> best =
-            cards.isEmpty() ? bestCardToday(data.database(), clock) : bestCardToday(cards, clock.today());
+        const RefreshResult result = runRefreshWithJobs(data, clock, home, err);
+        const std::optional<BestCard> best = bestCardToday(result.cards, clock.today());
         if (json)
-            printJson(result, due, best, out);
+            printJson(result, result.dueSoon, best, out);
         else
-            printText(result, due, best, out, err);
+            printText(result, result.dueSoon, best, out, err);
         out.flush();
         return 0;
     } catch (const Error& e) {

@@ -7,14 +7,13 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
-#include "store/Query.h"
 #include "store/Settings.h"
 
 #include <QEventLoop>
 #include <QtConcurrent/QtConcurrentRun>
 
 MailReminder::Outcome MailReminder::decide(bool mailOn, const QString& mailTo, QDate sendDate, QDate today,
-                                           const Query& dueSoon)
+                                           const QList<DueSoonCard>& dueSoon)
 {
     if (!mailOn)
         return Outcome::Disabled;
@@ -23,8 +22,6 @@ MailReminder::Outcome MailReminder::decide(bool mailOn, const QString& mailTo, Q
     // Compared as date texts: a stored date in the future counts as another day.
     if (DateText::format(sendDate) == DateText::format(today))
         return Outcome::SentToday;
-    if (!dueSoon.isOpen())
-        return Outcome::ListNotLoaded;
     if (dueSoon.isEmpty())
         return Outcome::ListEmpty;
     return Outcome::Sending;
@@ -45,8 +42,9 @@ MailReminder::~MailReminder()
     m_watcher.waitForFinished();
 }
 
-MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo, Query& dueSoon,
-                                            SmtpSender::Job& job, QString* error)
+MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo,
+                                            const QList<DueSoonCard>& dueSoon, SmtpSender::Job& job,
+                                            QString* error)
 {
     const QDate today = m_clock.today();
     if (m_attemptedOn == today)
@@ -131,7 +129,8 @@ void MailReminder::reportSettingProblem(const QString& reason)
     emit failed(reason);
 }
 
-MailReminder::Outcome MailReminder::check(bool mailOn, const QString& mailTo, Query& dueSoon)
+MailReminder::Outcome MailReminder::check(bool mailOn, const QString& mailTo,
+                                          const QList<DueSoonCard>& dueSoon)
 {
     SmtpSender::Job job;
     QString error;
@@ -149,8 +148,8 @@ MailReminder::Outcome MailReminder::check(bool mailOn, const QString& mailTo, Qu
     return Outcome::Sending;
 }
 
-MailReminder::Outcome MailReminder::checkNow(bool mailOn, const QString& mailTo, Query& dueSoon,
-                                             QString* error)
+MailReminder::Outcome MailReminder::checkNow(bool mailOn, const QString& mailTo,
+                                             const QList<DueSoonCard>& dueSoon, QString* error)
 {
     SmtpSender::Job job;
     const Outcome outcome = prepare(mailOn, mailTo, dueSoon, job, error);

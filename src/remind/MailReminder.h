@@ -1,5 +1,6 @@
 #pragma once
 
+#include "billing/DueSoonCard.h"
 #include "remind/SmtpSender.h"
 
 #include <QDate>
@@ -9,14 +10,13 @@
 #include <memory>
 
 class Clock;
-class Query;
 class Settings;
 
 // The daily reminder mail. check() runs on every hide of the main window (and once per
 // `velmora --remind`): when the mail is on, the recipients and the mail server are usable,
-// senddate is not today and the due-soon list has cards, it records the day in senddate
+// senddate is not today and cards are due soon, it records the day in senddate
 // (under the settings file's turn, so that of several processes exactly one goes on), then
-// composes the mail from the list and sends it. In the window the sending runs on a worker
+// composes the mail from the cards and sends it. In the window the sending runs on a worker
 // thread and ends in sent() or failed(); every outcome that tried to send is logged.
 class MailReminder : public QObject
 {
@@ -32,13 +32,12 @@ public:
         BadRecipient,   // em holds an address that cannot be used; senddate untouched
         NotConfigured,  // no usable mail server; senddate untouched
         SentToday,      // senddate is today
-        ListNotLoaded,  // the due-soon list has not been opened yet
         ListEmpty,      // no card due within three days
     };
 
     // The checks that need neither the server nor the file's turn, in their order.
     static Outcome decide(bool mailOn, const QString& mailTo, QDate sendDate, QDate today,
-                          const Query& dueSoon);
+                          const QList<DueSoonCard>& dueSoon);
 
     MailReminder(Settings& settings, const Clock& clock, QString logPath, QObject* parent = nullptr);
     ~MailReminder() override; // cancels a running send and waits for it
@@ -46,10 +45,11 @@ public:
     void setSmtpOptions(const SmtpSender::Options& options) { m_options = options; }
 
     // The daily check from the window: sends in the background.
-    Outcome check(bool mailOn, const QString& mailTo, Query& dueSoon);
+    Outcome check(bool mailOn, const QString& mailTo, const QList<DueSoonCard>& dueSoon);
     // The same check, sending before it returns (headless use). `error` gets the reason of a
     // failure (also of BadRecipient and NotConfigured).
-    Outcome checkNow(bool mailOn, const QString& mailTo, Query& dueSoon, QString* error = nullptr);
+    Outcome checkNow(bool mailOn, const QString& mailTo, const QList<DueSoonCard>& dueSoon,
+                     QString* error = nullptr);
 
     bool isSending() const { return m_pending; }
     void waitForSend(); // blocks until a background send has reported
@@ -68,7 +68,8 @@ signals:
 
 private:
     // Checks, records the day, composes. Returns the job, or the outcome that stops here.
-    Outcome prepare(bool mailOn, const QString& mailTo, Query& dueSoon, SmtpSender::Job& job, QString* error);
+    Outcome prepare(bool mailOn, const QString& mailTo, const QList<DueSoonCard>& dueSoon,
+                    SmtpSender::Job& job, QString* error);
     void report(const SmtpSender::Result& result);
     // A setting problem, logged and signalled once a day (it is found again at every hide).
     void reportSettingProblem(const QString& reason);

@@ -16,18 +16,18 @@ int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& ou
         const RefreshResult refreshed = runRefreshWithJobs(data, clock, home, err);
         out << QStringLiteral("已刷新全部卡片（%1），3天内需还款：%2张。")
                    .arg(DateText::format(refreshed.date))
-                   .arg(refreshed.dueSoonCount)
+                   .arg(refreshed.dueSoonCount())
             << '\n';
 
         Settings settings(home.iniPath());
         MailReminder reminder(settings, clock, home.logPath());
         QString error;
         const MailReminder::Outcome outcome =
-            reminder.checkNow(settings.mailOn(), settings.mailTo(), data.dueSoon(), &error);
+            reminder.checkNow(settings.mailOn(), settings.mailTo(), refreshed.dueSoon, &error);
         switch (outcome) {
         case MailReminder::Outcome::Sent:
             out << QStringLiteral("已发送还款提醒邮件（%1张卡），收件人：%2。")
-                       .arg(data.dueSoon().recordCount())
+                       .arg(refreshed.dueSoonCount())
                        .arg(reminder.lastRecipients())
                 << '\n';
             if (!reminder.lastRejected().isEmpty()) {
@@ -58,7 +58,6 @@ int runRemindCommand(const HomeFolder& home, const Clock& clock, QTextStream& ou
                 << '\n';
             return 0;
         case MailReminder::Outcome::AttemptedToday: // not reached: a new reminder each run
-        case MailReminder::Outcome::ListNotLoaded:
         case MailReminder::Outcome::ListEmpty:
             out << QStringLiteral("3天内没有需要还款的卡，未发送提醒邮件。") << '\n';
             return 0;

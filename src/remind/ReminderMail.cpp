@@ -1,42 +1,27 @@
 #include "remind/ReminderMail.h"
 
-#include "store/CardSecrets.h"
 #include "store/DateText.h"
-#include "store/Query.h"
 
 namespace ReminderMail {
 
 const QString kSeparator = QStringLiteral("<br>---------------------------------<br>");
 
-QString subject(const Query& dueSoon)
+QString subject(const QList<DueSoonCard>& dueSoon)
 {
-    // The list's first card is the most urgent one, wherever the reminder window stands.
-    const QVariant name = dueSoon.valueAt(0, dueSoon.fieldIndex(QStringLiteral("c_name")));
-    const QVariant date = dueSoon.valueAt(0, dueSoon.fieldIndex(QStringLiteral("c_re_date")));
-    return name.toString() + QStringLiteral("-还款日为:") +
-           DateText::format(date.typeId() == QMetaType::QDate ? date.toDate() : QDate());
+    const DueSoonCard first = dueSoon.value(0);
+    return first.name + QStringLiteral("-还款日为:") + DateText::format(first.repaymentDate);
 }
 
-QString numberShown(const QString& cardNumber)
-{
-    return QStringLiteral("尾号") + CardSecrets::lastFour(cardNumber);
-}
-
-QString body(Query& dueSoon)
+QString body(const QList<DueSoonCard>& dueSoon)
 {
     QString text;
-    dueSoon.first();
-    while (!dueSoon.eof()) {
-        text += QStringLiteral("卡名：") + dueSoon.textValue(QStringLiteral("c_name")).toHtmlEscaped() +
-                QStringLiteral("<br>") + QStringLiteral("卡号:") +
-                (QStringLiteral("尾号") + CardSecrets::lastFourOf(dueSoon)).toHtmlEscaped() +
+    for (const DueSoonCard& card : dueSoon) {
+        text += QStringLiteral("卡名：") + card.name.toHtmlEscaped() + QStringLiteral("<br>") +
+                QStringLiteral("卡号:") + (QStringLiteral("尾号") + card.numberLast4).toHtmlEscaped() +
                 QStringLiteral("<br>") + QStringLiteral("还款日期：<span class=\"STYLE3\">") +
-                DateText::format(dueSoon.dateValue(QStringLiteral("c_re_date"))) + QStringLiteral("<br>") +
-                QStringLiteral("</span>剩下还款天数:") +
-                QString::number(dueSoon.intValue(QStringLiteral("i_xyr"))) + kSeparator;
-        dueSoon.next();
+                DateText::format(card.repaymentDate) + QStringLiteral("<br>") +
+                QStringLiteral("</span>剩下还款天数:") + QString::number(card.daysLeft) + kSeparator;
     }
-    dueSoon.first();
     return text;
 }
 

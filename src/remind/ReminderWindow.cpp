@@ -1,8 +1,8 @@
 #include "remind/ReminderWindow.h"
 
 #include "billing/PaidState.h"
+#include "remind/DueSoonModel.h"
 #include "remind/Snooze.h"
-#include "store/CardSecrets.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "ui/LoopTimer.h"
@@ -23,9 +23,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// "已消费" is the amount used (i_yxf); i_xf is a day count.
-const char* const kFields[5] = {"c_name", "c_no", "i_xyr", "i_yxf", "i_zdhkje"};
 
 const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
 const QColor kHeadingRed(0xAB, 0x00, 0x00);   // red, darkened to 4.5:1 on sky blue
@@ -90,7 +87,7 @@ private:
 ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& snoozeTimer, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                           Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_data(data), m_clock(clock), m_snoozeTimer(snoozeTimer)
+      m_model(new DueSoonModel(this)), m_data(data), m_clock(clock), m_snoozeTimer(snoozeTimer)
 {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("还款提醒"));
@@ -219,13 +216,24 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    Query* list = &m_data.dueSoon();
-    // The values follow the list's cursor, also while other parts reload the list.
-    connect(list, &Query::currentRowChanged, this, &ReminderWindow::showCurrentCard);
-    connect(list, &Query::opened, this, &ReminderWindow::showCurrentCard);
-    connect(list, &QAbstractItemModel::modelReset, this, &ReminderWindow::showCurrentCard);
-    connect(list, &QAbstractItemModel::dataChanged, this, &ReminderWindow::showCurrentCard);
     showCurrentCard();
+}
+
+void ReminderWindow::setCards(const QList<DueSoonCard>& cards)
+{
+    m_model->setCards(cards);
+    m_row = cards.isEmpty() ? -1 : 0;
+    showCurrentCard();
+}
+
+const QList<DueSoonCard>& ReminderWindow::cards() const
+{
+    return m_model->cards();
+}
+
+int ReminderWindow::currentId() const
+{
+    return m_row >= 0 ? m_model->cards().at(m_row).id : 0;
 }
 
 void ReminderWindow::setHeading(const QString& text)
@@ -245,47 +253,39 @@ std::optional<int> ReminderWindow::snoozeDelay() const
 
 void ReminderWindow::showCurrentCard()
 {
-    const Query* list = &m_data.dueSoon();
-    const bool onRow = list->isOpen() && list->currentRow() >= 0;
-    for (int i = 0; i < 5; ++i) {
-        QString text;
-        if (onRow) {
-            const int column = list->fieldIndex(QString::fromLatin1(kFields[i]));
-            if (column >= 0)
-                text = list->data(list->index(list->currentRow(), column)).toString();
-            // The pop-up shows over whatever is on screen: of the card number (sealed while the
-            // card tab is locked) only its readable last four.
-            if (i == 1) {
-                const QString last4 = CardSecrets::lastFourOf(*list);
-                text = last4.isEmpty() ? QString() : QStringLiteral("尾号") + last4;
-            }
-        }
-        m_values[i]->setFullText(text);
-    }
+    // The panel's five values are the model's columns, in their order.
+    for (int i = 0; i < 5; ++i)
+        m_values[i]->setFullText(m_row >= 0 ? m_model->index(m_row, i).data().toString() : QString());
 }
 
 void ReminderWindow::showNextCard()
 {
-    if (m_data.dueSoon().isOpen())
-        ui::showErrors(this, [this] { m_data.dueSoon().next(); });
+    if (m_row + 1 < m_model->rowCount()) {
+        ++m_row;
+        showCurrentCard();
+    }
 }
 
 void ReminderWindow::showPreviousCard()
 {
-    if (m_data.dueSoon().isOpen())
-        ui::showErrors(this, [this] { m_data.dueSoon().prior(); });
+    if (m_row > 0) {
+        --m_row;
+        showCurrentCard();
+    }
 }
 
 void ReminderWindow::markRepaid()
 {
-    if (!m_data.dueSoon().isOpen())
+    if (m_row < 0)
         return;
     bool marked = false;
     ui::showErrors(this, [&] {
         if (m_beforeCardListChange && !m_beforeCardListChange())
             return;
-        PaidState::markDueSoonCurrentRepaid(m_data, m_clock);
+        PaidState::markRepaid(m_data, m_clock, currentId());
         marked = true;
+        // The marked card is due no more: the list is read anew and starts again from the first.
+        setCards(readDueSoonCards(m_data.database()));
     });
     if (marked)
         emit cardMarkedRepaid();
@@ -301,8 +301,7 @@ void ReminderWindow::snooze()
     }
     ui::showErrors(this, [&] { // on an error nothing is armed and the window stays open
         const int delay = *chosen;
-        const Query& list = m_data.dueSoon();
-        const int id = list.isOpen() && !list.isEmpty() ? list.intValue(QStringLiteral("id")) : 0;
+        const int id = currentId();
         Query& scratch = m_data.scratch();
         scratch.setSql(Snooze::statement(delay, id));
         scratch.execute();

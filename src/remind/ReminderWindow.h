@@ -1,19 +1,21 @@
 #pragma once
 
+#include "billing/DueSoonCard.h"
+
 #include <QDialog>
 #include <functional>
 #include <optional>
 
 class Clock;
 class DataModule;
-class Query;
+class DueSoonModel;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
 class ReminderValueLabel;
 
-// The stay-on-top repayment reminder "还款提醒": one card of the due-soon list at a time,
+// The stay-on-top repayment reminder "还款提醒": one of the due-soon cards at a time,
 // with previous/next, "还清", snooze ("确定") and "不再提醒". Hidden, never destroyed, on close.
 // A dialog that does not block: screen readers announce it as one, Escape closes it and Enter
 // snoozes.
@@ -21,8 +23,15 @@ class ReminderWindow : public QDialog
 {
     Q_OBJECT
 public:
-    // The due-soon list it shows, today's date for "还清" and the main window's snooze timer.
+    // The database "还清" and the snooze write to, today's date for "还清" and the main window's
+    // snooze timer.
     ReminderWindow(DataModule& data, const Clock& clock, QTimer& snoozeTimer, QWidget* parent = nullptr);
+
+    // The cards to show (those of the last refresh), from the first.
+    void setCards(const QList<DueSoonCard>& cards);
+    const QList<DueSoonCard>& cards() const;
+    const DueSoonModel* model() const { return m_model; }
+    int currentRow() const { return m_row; } // -1 without cards
 
     // Asked before "还清" touches the card list; false (a card being edited was refused) stops it.
     void setBeforeCardListChange(std::function<bool()> check) { m_beforeCardListChange = std::move(check); }
@@ -43,18 +52,21 @@ public slots:
 
 signals:
     void closed();           // every close; the main window clears its refresh flag on it
-    void cardMarkedRepaid(); // "还清" marked the current card
+    void cardMarkedRepaid(); // "还清" marked the current card; the cards were read anew
 
 protected:
     void showEvent(class QShowEvent* event) override;
 
 private:
     void showCurrentCard();
+    int currentId() const; // 0 without cards
 
     QLabel* m_heading = nullptr;
     ReminderValueLabel* m_values[5] = {};
     QComboBox* m_delay = nullptr;
     QPushButton* m_snoozeButton = nullptr;
+    DueSoonModel* m_model = nullptr;
+    int m_row = -1;
     DataModule& m_data;
     const Clock& m_clock;
     QTimer& m_snoozeTimer;

@@ -8,8 +8,7 @@ DataModule::DataModule(QObject* parent)
     : QObject(parent), m_qxyk(m_db, QStringLiteral("Qxyk"), this),
       m_qxykJz(m_db, QStringLiteral("Qxyk_jz"), this), m_qjz(m_db, QStringLiteral("Qjz"), this),
       m_qname(m_db, QStringLiteral("Qname"), this), m_qxykJzTemp(m_db, QStringLiteral("Qxyk_jz_temp"), this),
-      m_qxykTemp(m_db, QStringLiteral("Qxyk_temp"), this),
-      m_qxykTemp2(m_db, QStringLiteral("Qxyk_temp2"), this)
+      m_qxykTemp(m_db, QStringLiteral("Qxyk_temp"), this)
 {
     setObjectName(QStringLiteral("TData"));
     m_qxyk.setSql(kInitialCardsStatement);
@@ -18,14 +17,13 @@ DataModule::DataModule(QObject* parent)
     m_qname.setSql(QStringLiteral("select * from tname  order by c_jzr\n"));
     m_qxykJzTemp.setSql(QStringLiteral("select * from txyk"));
     m_qxykTemp.setSql(kAllCardsStatement);
-    m_qxykTemp2.setSql(kAllCardsStatement);
-    for (Query* q : {&m_qxyk, &m_qxykJzTemp, &m_qxykTemp, &m_qxykTemp2})
+    for (Query* q : {&m_qxyk, &m_qxykJzTemp, &m_qxykTemp})
         q->setSecrets(&m_secrets);
 }
 
 DataModule::~DataModule()
 {
-    for (Query* q : {&m_qxyk, &m_qxykJz, &m_qjz, &m_qname, &m_qxykJzTemp, &m_qxykTemp, &m_qxykTemp2})
+    for (Query* q : {&m_qxyk, &m_qxykJz, &m_qjz, &m_qname, &m_qxykJzTemp, &m_qxykTemp})
         q->close();
 }
 
@@ -38,24 +36,6 @@ void DataModule::open(const QString& databasePath)
 
 void DataModule::reloadSecretFields()
 {
-    for (Query* q : {&m_qxyk, &m_qxykJzTemp, &m_qxykTemp, &m_qxykTemp2})
+    for (Query* q : {&m_qxyk, &m_qxykJzTemp, &m_qxykTemp})
         q->reloadSecretFields();
-}
-
-void runKeepingStatement(Query& query, const QString& statement)
-{
-    const QString saved = query.sql();
-    query.setSql(statement);
-    try {
-        if (statement.trimmed().startsWith(QStringLiteral("select"), Qt::CaseInsensitive))
-            query.open();
-        else
-            query.execute();
-    } catch (...) {
-        query.setSql(saved);
-        query.open();
-        throw;
-    }
-    query.setSql(saved);
-    query.open();
 }

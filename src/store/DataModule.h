@@ -6,7 +6,7 @@
 
 #include <QObject>
 
-// The data module: the one connection and the seven named data sets every part of the
+// The data module: the one connection and the six named data sets every part of the
 // program reads and writes through.
 class DataModule : public QObject
 {
@@ -32,7 +32,6 @@ public:
     Query& holders() { return m_qname; }             // Qname: the holder list
     Query& plannerScratch() { return m_qxykJzTemp; } // Qxyk_jz_temp
     Query& scratch() { return m_qxykTemp; }          // Qxyk_temp
-    Query& dueSoon() { return m_qxykTemp2; } // Qxyk_temp2: scratch; after a refresh, the due-soon list
 
     static const QString kAllCardsStatement;     // "select * from txyk  order by c_jzr"
     static const QString kInitialCardsStatement; // "select * from txyk  order by i_xyr,tf DESC"
@@ -46,9 +45,4 @@ private:
     Query m_qname;
     Query m_qxykJzTemp;
     Query m_qxykTemp;
-    Query m_qxykTemp2;
 };
-
-// Runs `statement` through `query` as a command (or opens it for a select) while keeping
-// the query's own statement: saved first, put back and reopened afterwards.
-void runKeepingStatement(Query& query, const QString& statement);

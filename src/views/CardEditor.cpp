@@ -311,10 +311,15 @@ bool CardEditor::commit(bool explicitSave)
 
         if (state == Query::State::Browse)
             m_cards->edit();
+        m_typedFields.clear();
         for (const Field& f : std::as_const(m_fields)) {
             const QString text = f.edit->text();
-            if (text != m_cards->textValue(f.field))
-                m_cards->setValue(f.field, text.trimmed().isEmpty() ? QVariant() : QVariant(text));
+            if (text != m_cards->textValue(f.field)) {
+                const bool blank = text.trimmed().isEmpty();
+                m_cards->setValue(f.field, blank ? QVariant() : QVariant(text));
+                if (!blank)
+                    m_typedFields << f.field;
+            }
         }
         if (m_holderChosen)
             m_cards->setValue(QStringLiteral("cname"), m_chosenHolder);

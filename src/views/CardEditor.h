@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -33,6 +34,9 @@ public:
     // Saves the card being edited. `explicitSave` is the save button: a new card nothing was
     // typed into is then checked too, while a move simply drops it. False when refused.
     bool commit(bool explicitSave = false);
+
+    // During the save step: the fields the save writes a typed (not empty) text into.
+    const QStringList& typedFields() const { return m_typedFields; }
 
     bool isDirty() const { return m_dirty; }
     bool isEditing() const; // typed into, or a card being edited or added
@@ -81,4 +85,5 @@ private:
     bool m_holderChosen = false; // a holder was chosen in the box since the last save
     bool m_loading = false;
     QString m_chosenHolder;
+    QStringList m_typedFields;
 };

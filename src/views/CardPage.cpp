@@ -262,10 +262,12 @@ void CardPage::attachData(DataModule& data)
     // Moving the grid (or sorting it) first saves the card being edited.
     m_grid->setBeforeMove([this] { return commitPendingEdit(); });
     // A saved card gets its dates, days left and minimum repayment at once, as the refresh pass
-    // computes them, in the save's own transaction.
+    // computes them, in the save's own transaction. A minimum repayment the user typed is kept
+    // (the next refresh pass computes it again).
     m_cardEditor->setSaveStep([this](qint64 id) {
         if (m_data)
-            Refresh::recomputeCard(m_data->database(), m_context.clock->today(), id);
+            Refresh::recomputeCard(m_data->database(), m_context.clock->today(), id,
+                                   m_cardEditor->typedFields().contains(QStringLiteral("i_zdhkje")));
     });
     m_cardEditor->setAfterSave([this](int) { cardSaved(); });
 }
@@ -371,4 +373,9 @@ void CardPage::showBestCard()
     } catch (const Error&) {
         m_bestCardLabel->clear(); // a hint only; the refresh reports database errors
     }
+}
+
+void CardPage::showBestCard(const QList<CardFacts>& cards)
+{
+    m_bestCardLabel->setText(bestCardLine(bestCardToday(cards, m_context.clock->today())));
 }

@@ -8,6 +8,7 @@ struct AppContext;
 class CardEditor;
 class CardGrid;
 class DataModule;
+struct CardFacts;
 class FilterBar;
 class QFrame;
 class QGroupBox;
@@ -59,6 +60,8 @@ public:
 
     // "今日推荐刷卡：..." under the date, from the stored cards and today.
     void showBestCard();
+    // The same from cards already read (those of a refresh pass).
+    void showBestCard(const QList<CardFacts>& cards);
 
     // "导出…": the cards the grid lists, as a CSV file the user chooses.
     void exportShownCards();

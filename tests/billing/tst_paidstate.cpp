@@ -44,7 +44,7 @@ void TestPaidState::init()
     m_dueA = b.name(QStringLiteral("A")).statementDay(25).repaymentDay(10).insert(); // i_xyr 1
     m_dueB = b.name(QStringLiteral("B")).statementDay(20).repaymentDay(11).insert(); // i_xyr 2
     m_later = b.name(QStringLiteral("C")).statementDay(1).repaymentDay(20).insert(); // i_xyr 11
-    RefreshPass(*m_data, m_clock).run(); // leaves the due-soon list in Qxyk_temp2
+    RefreshPass(*m_data, m_clock).run();
 }
 
 void TestPaidState::cleanup()
@@ -55,10 +55,9 @@ void TestPaidState::cleanup()
 
 QStringList TestPaidState::dueSoonNames()
 {
-    Query& list = m_data->dueSoon();
     QStringList names;
-    for (list.first(); !list.eof(); list.next())
-        names << list.textValue(QStringLiteral("c_name"));
+    for (const DueSoonCard& card : readDueSoonCards(m_data->database()))
+        names << card.name;
     names.sort();
     return names;
 }
@@ -95,7 +94,6 @@ void TestPaidState::markRepaidLeavesDueSoonListAndKeepsCardInView()
     QCOMPARE(field(m_dueA, QStringLiteral("i_hky")).toInt(), 2013);
     QCOMPARE(field(m_dueB, QStringLiteral("tf")).toInt(), 0);
 
-    QCOMPARE(m_data->dueSoon().sql(), Refresh::kDueSoonStatement);
     QCOMPARE(dueSoonNames(), QStringList({"B"}));
     // Refreshed in place: still listed, same row, new flag, sort kept.
     QCOMPARE(cards.recordCount(), 3);
@@ -174,7 +172,7 @@ void TestPaidState::markCoversTheRepaymentShown()
     RefreshPass(*m_data, m_clock).run();
     if (fromReminder) {
         QCOMPARE(dueSoonNames(), QStringList({"D"}));
-        PaidState::markDueSoonCurrentRepaid(*m_data, m_clock);
+        PaidState::markRepaid(*m_data, m_clock, id);
     } else {
         QVERIFY(m_data->cards().locate(QStringLiteral("id"), id));
         PaidState::markCurrentRepaid(*m_data, m_clock);
@@ -188,7 +186,7 @@ void TestPaidState::markCoversTheRepaymentShown()
         m_clock.setDate(day);
         const RefreshResult r = RefreshPass(*m_data, m_clock).run();
         QCOMPARE(field(id, QStringLiteral("tf")).toInt(), 1);
-        QCOMPARE(r.dueSoonCount, 0);
+        QCOMPARE(r.dueSoonCount(), 0);
         QCOMPARE(r.counts[5], 0);
     }
     // The repayment after it is not paid by this mark.

@@ -98,7 +98,6 @@ void TestRefreshPass::recomputesEveryCardWhateverTheListShows()
     QVERIFY(cards.controlsDisabled());
     cards.enableControls();
     QVERIFY(!cards.controlsDisabled());
-    QVERIFY(!m_data->dueSoon().controlsDisabled());
 }
 
 // The headless commands never open the card list: the pass does not load it for them.
@@ -109,8 +108,8 @@ void TestRefreshPass::closedCardListStaysClosed()
     const RefreshResult result = RefreshPass(*m_data, m_clock).run();
     QVERIFY(!m_data->cards().isOpen());
     QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), 2);
-    QCOMPARE(result.dueSoonCount, 1);
-    QVERIFY(m_data->dueSoon().isOpen());
+    QCOMPARE(result.dueSoonCount(), 1);
+    QCOMPARE(result.dueSoon.value(0).id, id);
 }
 
 // A card already stored as the pass would store it is not written again, nor is a card the monthly
@@ -187,7 +186,6 @@ void TestRefreshPass::errorLeavesEveryCardAsItWas()
         QCOMPARE(field(id, QStringLiteral("tf")).toInt(), 1); // no reset either
     }
     QVERIFY(!cards.controlsDisabled());
-    QVERIFY(!m_data->dueSoon().controlsDisabled());
     QCOMPARE(cards.sql(), statement);
     QCOMPARE(cards.currentRow(), 4);
 
@@ -217,7 +215,7 @@ void TestRefreshPass::skipsCardsWithoutUsableDays()
     QCOMPARE(field(good, QStringLiteral("i_xyr")).toInt(), 0);
     QCOMPARE(field(day31, QStringLiteral("c_re_date")).toString(), QStringLiteral("2013-09-30"));
     QCOMPARE(result.counts[0], 1);
-    QCOMPARE(result.dueSoonCount, 1);
+    QCOMPARE(result.dueSoonCount(), 1);
 }
 
 void TestRefreshPass::countsAndLabels()
@@ -234,19 +232,22 @@ void TestRefreshPass::countsAndLabels()
     QCOMPARE(r.labelTexts,
              QStringList({"1天内需还:1张", "2天内需还:2张", "3天内需还:3张", "7天内需还:4张",
                           "10天内需还:6张", "15天内需还:7张", "已经过期:1张", "3天内共需还款:3张"}));
-    QCOMPARE(r.dueSoonCount, 3);
+    QCOMPARE(r.dueSoonCount(), 3);
     QCOMPARE(r.heading, QStringLiteral("3天内共需还：3张"));
 
-    Query& list = m_data->dueSoon();
-    QCOMPARE(list.sql(), Refresh::kDueSoonStatement);
-    QVERIFY(list.isOpen());
-    QCOMPARE(list.fieldNames(), QStringList({"id", "c_re_date", "c_name", "c_no", "c_last4", "i_xyr", "tf",
-                                             "i_zdhkje", "i_xf", "i_yxf"}));
+    // Most urgent first, with the values the reminder, the mail and --summary show.
     QStringList names;
-    for (list.first(); !list.eof(); list.next())
-        names << list.textValue(QStringLiteral("c_name"));
-    names.sort();
+    QList<int> daysLeft;
+    for (const DueSoonCard& card : r.dueSoon) {
+        names << card.name;
+        daysLeft << card.daysLeft;
+    }
     QCOMPARE(names, QStringList({"卡5", "卡6", "卡7"}));
+    QCOMPARE(daysLeft, QList<int>({0, 1, 2}));
+    QCOMPARE(r.dueSoon.first().repaymentDate, QDate(2013, 9, 5));
+    QVERIFY(r.dueSoon.first().minRepayment.has_value());
+    // The facts of every card, as the pass left them (the best card and the calendar take them).
+    QCOMPARE(int(r.cards.size()), 10);
 
     // Nothing due: every label shows 0.
     m_clock.setDate(QDate(2013, 9, 25));
@@ -254,7 +255,7 @@ void TestRefreshPass::countsAndLabels()
     const RefreshResult empty = RefreshPass(*m_data, m_clock).run();
     QCOMPARE(empty.counts, (std::array<int, 8>{}));
     QCOMPARE(empty.labelTexts.first(), QStringLiteral("1天内需还:0张"));
-    QCOMPARE(empty.dueSoonCount, 0);
+    QCOMPARE(empty.dueSoonCount(), 0);
 }
 
 void TestRefreshPass::countStatements_data()
@@ -353,7 +354,7 @@ void TestRefreshPass::resetComesBeforeCounting()
     const RefreshResult r = RefreshPass(*m_data, m_clock).run();
     QCOMPARE(r.counts[0], 1);
     QCOMPARE(r.counts[7], 1);
-    QCOMPARE(r.dueSoonCount, 1);
+    QCOMPARE(r.dueSoonCount(), 1);
 }
 
 // A repayment early next month is counted from this month's end on: listed with its own date
@@ -403,16 +404,15 @@ void TestRefreshPass::repaymentEarlyNextMonth()
     QCOMPARE(field(id, QStringLiteral("c_re_date")).toString(), due);
     QCOMPARE(field(id, QStringLiteral("i_xyr")).toInt(), daysLeft);
     QCOMPARE(field(id, QStringLiteral("tf")).toInt() == 0, listed || markMonth == 0);
-    QCOMPARE(r.dueSoonCount, listed ? 1 : 0);
+    QCOMPARE(r.dueSoonCount(), listed ? 1 : 0);
     QCOMPARE(r.counts[1], listed && daysLeft <= 1 ? 1 : 0); // "2天内需还"
     QCOMPARE(r.counts[2], listed ? 1 : 0);                  // "3天内需还"
     QCOMPARE(r.counts[6], daysLeft < 0 && markMonth == 0 ? 1 : 0);
     if (listed) {
-        Query& list = m_data->dueSoon();
-        list.first();
-        QCOMPARE(list.intValue(QStringLiteral("id")), id);
-        QCOMPARE(list.intValue(QStringLiteral("i_xyr")), daysLeft);
-        QCOMPARE(list.dateValue(QStringLiteral("c_re_date")).toString(Qt::ISODate), due);
+        const DueSoonCard& card = r.dueSoon.first();
+        QCOMPARE(card.id, id);
+        QCOMPARE(card.daysLeft, daysLeft);
+        QCOMPARE(card.repaymentDate.toString(Qt::ISODate), due);
     }
 }
 
@@ -444,12 +444,10 @@ void TestRefreshPass::lastFourFromTheNumber()
                        .set(QStringLiteral("c_no"), number)
                        .set(QStringLiteral("c_last4"), last4)
                        .insert();
-    RefreshPass(*m_data, m_clock).run();
+    const RefreshResult r = RefreshPass(*m_data, m_clock).run();
     QTEST(field(id, QStringLiteral("c_last4")).toString(), "stored");
-    Query& list = m_data->dueSoon();
-    list.first();
-    QCOMPARE(list.intValue(QStringLiteral("id")), id);
-    QTEST(CardSecrets::lastFourOf(list), "stored");
+    QCOMPARE(r.dueSoon.value(0).id, id);
+    QTEST(r.dueSoon.value(0).numberLast4, "stored");
 }
 
 void TestRefreshPass::reminderDecision_data()

@@ -106,7 +106,7 @@ void TestRefreshWindow::showWritesLabelsAndRaisesReminder()
     QCOMPARE(m_reminder->heading(), QStringLiteral("3天内共需还：2张"));
     QVERIFY(m_reminder->isVisible());
     QVERIFY(m_window->state().reminderShown);
-    QCOMPARE(m_data->dueSoon().recordCount(), 2);
+    QCOMPARE(int(m_reminder->cards().size()), 2);
     QVERIFY(MessageBox::shownTexts().isEmpty());
 
     // Closing the reminder starts a new cycle: the next show refreshes, but does not raise it again.
@@ -186,7 +186,7 @@ void TestRefreshWindow::missingProtectionKeyAsksFromFirstShow()
     start();
     makeWindow();
     QVERIFY(showAnsweringLogin(std::nullopt));
-    QCOMPARE(m_data->dueSoon().recordCount(), 1);
+    QCOMPARE(int(m_reminder->cards().size()), 1);
     QVERIFY(!m_window->isCardTabVisible());
     QVERIFY(!m_reminder->isVisible());
     m_window->hide();

@@ -15,9 +15,6 @@
 
 namespace {
 
-const QString kDueSoon = QStringLiteral("select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk "
-                                        "where tf=False and (i_xyr>=0and i_xyr<=2)");
-
 QString block(const QString& name, const QString& no, const QString& date, int days)
 {
     return "卡名：" + name + "<br>卡号:" + no + "<br>还款日期：<span class=\"STYLE3\">" + date +
@@ -84,7 +81,7 @@ class TestMail : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void reminderTextWalksListAndStaysOnFirstRow();
+    void reminderTextOfTheDueSoonCards();
     void reminderTextMostUrgentFirst();
     void reminderTextLastFourOfForeignCard();
     void receivedMessageReadsBack_data();
@@ -106,7 +103,7 @@ private:
     TestCa m_ca;
 };
 
-void TestMail::reminderTextWalksListAndStaysOnFirstRow()
+void TestMail::reminderTextOfTheDueSoonCards()
 {
     TempHome home;
     DataModule data;
@@ -121,21 +118,17 @@ void TestMail::reminderTextWalksListAndStaysOnFirstRow()
         .insert();
     cards.name("B<&>").number("6222-0000-1234-0002").daysLeft(2).set("c_re_date", QDate(2013, 9, 7)).insert();
     cards.name("C").number("3").daysLeft(3).set("c_re_date", QDate(2013, 9, 8)).insert();
-    Query& list = data.dueSoon();
-    list.setSql(kDueSoon);
-    list.open();
-    list.next(); // the reminder window may stand on any card
+    const QList<DueSoonCard> list = readDueSoonCards(data.database());
 
     // The subject names the most urgent card, the list's first.
     QCOMPARE(ReminderMail::subject(list), QStringLiteral("A-还款日为:2013-9-5"));
     // Only the last four digits of a card number leave the program by mail.
     QCOMPARE(ReminderMail::body(list),
              block("A", "尾号5678", "2013-9-5", 0) + block("B&lt;&amp;&gt;", "尾号0002", "2013-9-7", 2));
-    QCOMPARE(list.currentRow(), 0);
 }
 
-// The due-soon list as the refresh pass opens it: the card due today leads body and subject,
-// however the cards were entered and wherever the reminder window stands.
+// The due-soon cards as the refresh pass reads them: the card due today leads body and subject,
+// however the cards were entered.
 void TestMail::reminderTextMostUrgentFirst()
 {
     TempHome home;
@@ -145,10 +138,7 @@ void TestMail::reminderTextMostUrgentFirst()
     cards.name("B").number("0002").daysLeft(2).set("c_re_date", QDate(2027, 1, 2)).insert();
     cards.name("C").number("0003").daysLeft(1).set("c_re_date", QDate(2027, 1, 1)).insert();
     cards.name("A").number("0001").daysLeft(0).set("c_re_date", QDate(2026, 12, 31)).insert();
-    Query& list = data.dueSoon();
-    list.setSql(Refresh::kDueSoonStatement);
-    list.open();
-    list.last();
+    const QList<DueSoonCard> list = readDueSoonCards(data.database());
     QCOMPARE(ReminderMail::subject(list), QStringLiteral("A-还款日为:2026-12-31"));
     QCOMPARE(ReminderMail::body(list), block("A", "尾号0001", "2026-12-31", 0) +
                                            block("C", "尾号0003", "2027-1-1", 1) +
@@ -167,9 +157,7 @@ void TestMail::reminderTextLastFourOfForeignCard()
         .daysLeft(0)
         .set("c_re_date", QDate(2026, 12, 31))
         .insert();
-    Query& list = data.dueSoon();
-    list.setSql(Refresh::kDueSoonStatement);
-    list.open();
+    const QList<DueSoonCard> list = readDueSoonCards(data.database());
     QCOMPARE(ReminderMail::body(list), block("外来", "尾号5678", "2026-12-31", 0));
 }
 
@@ -198,9 +186,7 @@ void TestMail::receivedMessageReadsBack()
     CardBuilder cards(data.database());
     cards.name(cardName).number("6222 0001").daysLeft(0).set("c_re_date", QDate(2013, 9, 5)).insert();
     cards.name("B").number("6222 0002").daysLeft(2).set("c_re_date", QDate(2013, 9, 7)).insert();
-    Query& list = data.dueSoon();
-    list.setSql(kDueSoon);
-    list.open();
+    const QList<DueSoonCard> list = readDueSoonCards(data.database());
 
     SmtpServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));

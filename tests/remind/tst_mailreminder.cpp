@@ -120,10 +120,8 @@ void TestMailReminder::dailyRules()
     DataModule data;
     data.open(home.databasePath());
     seedDueCards(data.database());
-    Query& list = data.dueSoon();
-    list.setSql(listLoaded ? Refresh::kDueSoonStatement
-                           : QString(Refresh::kDueSoonStatement).replace(" where ", " where id<0 and "));
-    list.open();
+    // Before the first refresh of a run the window has no due-soon cards yet.
+    QList<DueSoonCard> list = listLoaded ? readDueSoonCards(data.database()) : QList<DueSoonCard>();
 
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
@@ -153,8 +151,7 @@ void TestMailReminder::dailyRules()
             clock.advanceDays(1);
             break;
         case 'l':
-            list.setSql(Refresh::kDueSoonStatement);
-            list.open();
+            list = readDueSoonCards(data.database());
             break;
         }
     }
@@ -195,15 +192,14 @@ void TestMailReminder::failureIsLoggedAndReported()
     DataModule data;
     data.open(home.databasePath());
     seedDueCards(data.database());
-    data.dueSoon().setSql(Refresh::kDueSoonStatement);
-    data.dueSoon().open();
+    const QList<DueSoonCard> due = readDueSoonCards(data.database());
 
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
     MailReminder reminder(settings, clock, home.home().logPath());
     reminder.setSmtpOptions(fast(mode == "silent" ? 2 : 10));
     QSignalSpy failed(&reminder, &MailReminder::failed);
-    QCOMPARE(reminder.check(true, "me@velmora.test", data.dueSoon()), MailReminder::Outcome::Sending);
+    QCOMPARE(reminder.check(true, "me@velmora.test", due), MailReminder::Outcome::Sending);
     // The check came back before the server's answer: the outcome still travels to us.
     QVERIFY2(reminder.isSending() && failed.isEmpty(), "the check waited for the network");
     QCOMPARE(settings.sendDate(), kToday);
@@ -220,7 +216,7 @@ void TestMailReminder::failureIsLoggedAndReported()
              qPrintable(log));
 
     // Not tried again today.
-    QCOMPARE(reminder.check(true, "me@velmora.test", data.dueSoon()), MailReminder::Outcome::AttemptedToday);
+    QCOMPARE(reminder.check(true, "me@velmora.test", due), MailReminder::Outcome::AttemptedToday);
     QVERIFY(!reminder.isSending());
     QCOMPARE(failed.count(), 1);
     QCOMPARE(server.messageCount(), 0);
@@ -240,15 +236,14 @@ void TestMailReminder::refusedRecipientIsNamed()
     DataModule data;
     data.open(home.databasePath());
     seedDueCards(data.database());
-    data.dueSoon().setSql(Refresh::kDueSoonStatement);
-    data.dueSoon().open();
+    const QList<DueSoonCard> due = readDueSoonCards(data.database());
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
     MailReminder reminder(settings, clock, home.home().logPath());
     reminder.setSmtpOptions(fast());
     QSignalSpy rejected(&reminder, &MailReminder::partlyRejected);
     QSignalSpy failed(&reminder, &MailReminder::failed);
-    reminder.check(true, settings.mailTo(), data.dueSoon());
+    reminder.check(true, settings.mailTo(), due);
     reminder.waitForSend();
     QCOMPARE(failed.count(), 0);
     QCOMPARE(server.messageCount(), 1);
@@ -300,8 +295,7 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen()
     DataModule data;
     data.open(home.databasePath());
     seedDueCards(data.database());
-    data.dueSoon().setSql(Refresh::kDueSoonStatement);
-    data.dueSoon().open();
+    const QList<DueSoonCard> due = readDueSoonCards(data.database());
 
     FixedClock clock(kToday);
     Settings settings(home.iniPath());
@@ -309,7 +303,7 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen()
     reminder.setSmtpOptions(fast());
     QSignalSpy failed(&reminder, &MailReminder::failed);
     for (int hide = 0; hide < 2; ++hide)
-        QCOMPARE(int(reminder.check(true, settings.mailTo(), data.dueSoon())), outcome);
+        QCOMPARE(int(reminder.check(true, settings.mailTo(), due)), outcome);
     QCOMPARE(failed.count(), 1);
     QVERIFY2(failed.first().first().toString().contains(reason),
              qPrintable(failed.first().first().toString()));
@@ -322,7 +316,7 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen()
                   QString::number(smtp.port()) +
                   "\r\nsmtp_user=reminder@velmora.test\r\nsmtp_password=s3cret-密码\r\n"
                   "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n");
-    QCOMPARE(reminder.check(true, settings.mailTo(), data.dueSoon()), MailReminder::Outcome::Sending);
+    QCOMPARE(reminder.check(true, settings.mailTo(), due), MailReminder::Outcome::Sending);
     reminder.waitForSend();
     QCOMPARE(smtp.messageCount(), 1);
     QCOMPARE(settings.sendDate(), kToday);

@@ -1,4 +1,5 @@
 #include "billing/RefreshPass.h"
+#include "remind/DueSoonModel.h"
 #include "remind/ReminderWindow.h"
 #include "remind/Snooze.h"
 #include "store/Clock.h"
@@ -8,6 +9,7 @@
 #include "support/TempHome.h"
 #include "ui/MessageBox.h"
 
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +29,7 @@ private slots:
     void mostUrgentCardFirst_data();
     void mostUrgentCardFirst();
     void foreignCardShowsLastFour();
+    void modelHoldsTheShownTexts();
     void snoozeRecordsDelayOnCurrentCard_data();
     void snoozeRecordsDelayOnCurrentCard();
     void unknownDelayTextDoesNotSnooze_data();
@@ -50,6 +53,10 @@ private:
     QAbstractButton* button(const char* name) { return m_window->findChild<QAbstractButton*>(name); }
     QString value(int i) { return m_window->findChild<QLabel*>(QStringLiteral("DBText%1").arg(i))->text(); }
     QVariant field(int id, const QString& name) { return Stored::field(m_data->database(), id, name); }
+    void rereadCards()
+    {
+        m_window->setCards(readDueSoonCards(m_data->database()));
+    } // as a refresh hands them
 
     TempHome* m_home = nullptr;
     DataModule* m_data = nullptr;
@@ -89,10 +96,9 @@ void TestReminderWindow::init()
                  .set("c_re_date", QDate(2013, 9, 7))
                  .set("t_time", 7)
                  .insert();
-    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
-    m_data->dueSoon().open();
     m_timer1 = new QTimer;
     m_window = new ReminderWindow(*m_data, m_clock, *m_timer1);
+    rereadCards();
     m_window->setHeading(Refresh::headingText(3));
     m_window->show();
 }
@@ -143,7 +149,7 @@ void TestReminderWindow::stepsWithinTheList()
     click("SpeedButton1");
     click("SpeedButton1"); // on the last card
     QCOMPARE(value(1), QStringLiteral("C"));
-    QCOMPARE(m_data->dueSoon().currentRow(), 2);
+    QCOMPARE(m_window->currentRow(), 2);
     click("SpeedButton2");
     QCOMPARE(value(1), QStringLiteral("B"));
 }
@@ -166,8 +172,7 @@ void TestReminderWindow::mostUrgentCardFirst()
     for (int i = 0; i < 3; ++i)
         m_data->database().execute(
             QStringLiteral("UPDATE txyk SET i_xyr=%1 WHERE id=%2").arg(daysLeft[i]).arg(m_ids[i]));
-    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
-    m_data->dueSoon().open();
+    rereadCards();
     QString shown;
     for (int i = 0; i < 3; ++i) {
         shown += value(1);
@@ -180,10 +185,33 @@ void TestReminderWindow::mostUrgentCardFirst()
 void TestReminderWindow::foreignCardShowsLastFour()
 {
     m_data->database().execute(QStringLiteral("UPDATE txyk SET c_last4=NULL WHERE id=%1").arg(m_ids[0]));
-    m_data->dueSoon().setSql(Refresh::kDueSoonStatement);
-    m_data->dueSoon().open();
+    rereadCards();
     QCOMPARE(value(1), QStringLiteral("A"));
     QCOMPARE(value(2), QStringLiteral("尾号2201"));
+}
+
+// The window's read-only model: one row per card, the panel's five texts as its columns (an
+// amount never filled in is empty, a card without a number has no "尾号").
+void TestReminderWindow::modelHoldsTheShownTexts()
+{
+    m_data->database().execute(
+        QStringLiteral("UPDATE txyk SET i_yxf=NULL, c_no=NULL, c_last4=NULL WHERE id=%1").arg(m_ids[2]));
+    const DueSoonModel* model = m_window->model();
+    QAbstractItemModelTester tester(const_cast<DueSoonModel*>(model),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    rereadCards();
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->columnCount(), 5);
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < model->columnCount(); ++column)
+            texts << model->index(row, column).data().toString();
+        rows << texts.join(u'|');
+    }
+    QCOMPARE(rows, QStringList({"A|尾号2201|0|1500|120.5", "B|尾号2202|1||", "C||2||"}));
+    QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("已消费"));
+    QVERIFY(!model->flags(model->index(0, 0)).testFlag(Qt::ItemIsEditable));
 }
 
 void TestReminderWindow::snoozeRecordsDelayOnCurrentCard_data()
@@ -273,8 +301,7 @@ void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
                             QStringLiteral("5678"), m_ids[0]}),
              1);
     QCOMPARE(db.executeSql(QStringLiteral("update txyk set c_name=? where id=?"), {longName, m_ids[1]}), 1);
-    m_data->dueSoon().close();
-    m_data->dueSoon().open();
+    rereadCards();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 
     auto* name = m_window->findChild<QLabel*>("DBText1");
@@ -350,8 +377,8 @@ void TestReminderWindow::repaidOnSecondOfThree()
     QVERIFY(!cards.boolValue("tf"));
     click("SpeedButton1");
     click("SpeedButton3");
-    QCOMPARE(m_data->dueSoon().recordCount(), 2);
-    QCOMPARE(m_data->dueSoon().currentRow(), 0);
+    QCOMPARE(int(m_window->cards().size()), 2);
+    QCOMPARE(m_window->currentRow(), 0);
     QCOMPARE(value(1), QStringLiteral("A"));
     QCOMPARE(m_window->heading(), QStringLiteral("3天内共需还：3张")); // not recounted here
     QVERIFY(m_window->isVisible());
@@ -360,7 +387,6 @@ void TestReminderWindow::repaidOnSecondOfThree()
     QCOMPARE(field(m_ids[1], "i_hky").toInt(), 2013);
     QCOMPARE(field(m_ids[0], "tf").toInt(), 0);
     QVERIFY(cards.boolValue("tf")); // the card list shows the new state
-    QCOMPARE(m_data->dueSoon().sql(), Refresh::kDueSoonStatement);
 }
 
 void TestReminderWindow::emptyListStillSnoozes()
@@ -368,7 +394,7 @@ void TestReminderWindow::emptyListStillSnoozes()
     click("SpeedButton3");
     click("SpeedButton3");
     click("SpeedButton3");
-    QVERIFY(m_data->dueSoon().isEmpty());
+    QVERIFY(m_window->cards().isEmpty());
     QCOMPARE(value(1), QString());
     click("SpeedButton3"); // nothing left to mark: no harm
     click("SpeedButton1");

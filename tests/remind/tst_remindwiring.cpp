@@ -48,11 +48,10 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     AppAssembly assembly(context, {.withLogin = false});
     MainWindow& window = assembly.window();
     assembly.tray().overrideTrayAvailable(true);
-    DataModule& data = assembly.data();
     ReminderWindow& reminder = assembly.reminder();
 
-    window.show(); // the refresh pass loads the due-soon list
-    QCOMPARE(data.dueSoon().recordCount(), 1);
+    window.show(); // the refresh pass hands the due-soon cards to the reminder
+    QCOMPARE(int(reminder.cards().size()), 1);
     QCOMPARE(reminder.heading(), QStringLiteral("3天内共需还：1张"));
 
     window.hideToTray();

@@ -263,11 +263,9 @@ void TestDatabase::dataModuleOpensItsQueries()
     QVERIFY(data.journal().isOpen());
     QVERIFY(data.holders().isOpen());
     QVERIFY(!data.scratch().isOpen());
-    QVERIFY(!data.dueSoon().isOpen());
     QVERIFY(!data.plannerScratch().isOpen());
     QCOMPARE(data.cards().sql(), QStringLiteral("select * from txyk  order by i_xyr,tf DESC"));
     QCOMPARE(data.holders().sql(), QStringLiteral("select * from tname  order by c_jzr\n"));
-    QCOMPARE(data.dueSoon().objectName(), QStringLiteral("Qxyk_temp2"));
 }
 
 void TestDatabase::transactionRollsBackUnlessCommitted()

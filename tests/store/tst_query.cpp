@@ -31,7 +31,6 @@ private slots:
     void refreshKeepsRowsCurrentAndSort();
     void sortByFieldBothWays();
     void suspendNests();
-    void runKeepingStatementReopensAtFirstRow();
     void closedQueryRefusesUse();
 
 private:
@@ -276,21 +275,6 @@ void TestQuery::suspendNests()
     q.enableControls();
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.takeFirst().at(0).toInt(), 1);
-}
-
-void TestQuery::runKeepingStatementReopensAtFirstRow()
-{
-    Query& list = m_data->dueSoon();
-    list.setSql(
-        QStringLiteral("select id,c_re_date,c_name,c_no,i_xyr,tf,i_zdhkje,i_xf from txyk where tf=False and "
-                       "(i_xyr>=0and i_xyr<=2)"));
-    list.open();
-    QCOMPARE(list.recordCount(), 1);
-    runKeepingStatement(
-        list, QStringLiteral("UPDATE Txyk SET tf=True,i_hkm = 9,i_hky = 2013 where id=%1").arg(m_b));
-    QVERIFY(list.isOpen());
-    QCOMPARE(list.recordCount(), 0);
-    QVERIFY(list.sql().startsWith(QStringLiteral("select id,c_re_date")));
 }
 
 void TestQuery::closedQueryRefusesUse()

@@ -73,7 +73,7 @@ void TestSqlDialect::programStatementsRunOnSqlite_data()
     const auto add = [](const QString& statement) { QTest::newRow(qPrintable(statement)) << statement; };
     DataModule data; // the statements its queries start with
     for (Query* query : {&data.cards(), &data.planRows(), &data.journal(), &data.holders(),
-                         &data.plannerScratch(), &data.scratch(), &data.dueSoon()})
+                         &data.plannerScratch(), &data.scratch()})
         add(query->sql());
     add(DataModule::kAllCardsStatement);
 

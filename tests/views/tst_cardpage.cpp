@@ -99,6 +99,8 @@ private slots:
     void countsFollowSavedCard();
     void editorSaveStoresWhatThePassStores_data();
     void editorSaveStoresWhatThePassStores();
+    void typedMinimumRepaymentKeptUntilNextPass_data();
+    void typedMinimumRepaymentKeptUntilNextPass();
     void failedRecomputeUndoesTheSave_data();
     void failedRecomputeUndoesTheSave();
     void navigatorIsCompactWithIcons();
@@ -853,7 +855,7 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
     page->setEditorHeight(CardPage::kEditorOpenHeight);
     auto field = [page](const char* name) { return page->findChild<QLineEdit*>(name); };
     const QString statementBefore = m_data->cards().sql();
-    const int dueCard = m_data->dueSoon().intValue("id");
+    const int dueCard = reminder.cards().value(0).id;
     QVERIFY(dueCard > 0);
     const int repaidBefore = count("SELECT count(*) FROM txyk WHERE tf=1");
     const int cardsBefore = count("SELECT count(*) FROM txyk");
@@ -1174,6 +1176,43 @@ void TestCardPage::editorSaveStoresWhatThePassStores()
     const QList<SkippedCard> skippedByPass = Refresh::recomputeAllCards(db, m_clock.today());
     QCOMPARE(Stored::row(db, select, {id}), saved);
     QCOMPARE(skippedByPass.contains(SkippedCard{id, QStringLiteral("新卡")}), skipped);
+}
+
+// A minimum repayment typed into "最低还款金额" is stored as typed, its dates computed as ever;
+// the next refresh pass computes it again. An emptied field is computed at once.
+void TestCardPage::typedMinimumRepaymentKeptUntilNextPass_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("kept");
+    // clang-format off
+    QTest::newRow("typed")      << "88.5" << true;
+    QTest::newRow("left empty") << ""     << false;
+    // clang-format on
+}
+
+void TestCardPage::typedMinimumRepaymentKeptUntilNextPass()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, kept);
+    navigate("nbInsert");
+    type(child<QLineEdit>("DBEdit1"), "新卡");
+    type(child<QLineEdit>("DBEdit3"), "20");
+    type(child<QLineEdit>("DBEdit12"), "8");
+    type(child<QLineEdit>("DBEdit7"), "1");
+    type(child<QLineEdit>("DBEdit11"), "1000");
+    type(child<QLineEdit>("DBEdit8"), typed);
+    navigate("nbPost");
+    QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
+    const int id = m_data->cards().intValue("id");
+    const QVariant saved = stored(id, "i_zdhkje");
+    QVERIFY(!stored(id, "i_xyr").isNull());
+    const QString shown = child<QLineEdit>("DBEdit8")->text();
+
+    RefreshPass(*m_data, m_clock).run();
+    const QVariant computed = stored(id, "i_zdhkje");
+    QVERIFY(computed.toDouble() != 88.5);
+    QCOMPARE(saved.toDouble(), kept ? 88.5 : computed.toDouble());
+    QCOMPARE(shown, kept ? QStringLiteral("88.5") : computed.toString());
 }
 
 // The save and its recompute are one transaction: a recompute that fails leaves nothing of the
