@@ -38,13 +38,8 @@ struct Program
     {
         if (!server.start())
             qFatal("%s", qPrintable(server.errorString()));
-        home.writeIni(QStringLiteral("[系统设置]\r\n%1\r\nqy=1\r\nem=me@velmora.test\r\n"
-                                     "[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%2\r\n"
-                                     "smtp_user=reminder@velmora.test\r\nsmtp_password=%3\r\n"
-                                     "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n")
-                          .arg(protection)
-                          .arg(server.port())
-                          .arg(server.options().password));
+        home.writeIni(QStringLiteral("[系统设置]\r\n%1\r\nqy=1\r\nem=me@velmora.test\r\n").arg(protection) +
+                      server.settingsSection());
         {
             DataModule seed;
             seed.open(home.databasePath());

@@ -2,7 +2,9 @@
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/SettingsPage.h"
+#include "billing/SummaryCommand.h"
 #include "remind/ReminderWindow.h"
+#include "store/Backup.h"
 #include "store/DataModule.h"
 #include "store/Settings.h"
 #include "support/CardBuilder.h"
@@ -12,6 +14,8 @@
 #include "views/HolderDialog.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +35,7 @@ private slots:
     void missingProtectionKeyAsksFromFirstShow();
     void skippedCardsAreToldOnce();
     void errorIsShownAndWindowComesUp();
+    void windowAndCommandRunOneSequence();
 
 private:
     void makeWindow();
@@ -239,6 +244,43 @@ void TestRefreshWindow::errorIsShownAndWindowComesUp()
     m_data->cards().first();
     QCOMPARE(m_data->cards().intValue(QStringLiteral("i_xyr")), 9);
     QVERIFY(!m_data->cards().controlsDisabled());
+}
+
+// The window's refresh and `--summary` run one sequence: the same backup and calendar problems
+// reach the user (the window tells each once a day), and the counts are the same.
+void TestRefreshWindow::windowAndCommandRunOneSequence()
+{
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder(seed.database()).name(QStringLiteral("今天")).statementDay(20).repaymentDay(5).insert();
+    }
+    QFile blocker(Backup::folderFor(m_home->databasePath())); // a file where the backup folder belongs
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(QDir(m_home->home().path()).mkpath(QStringLiteral("velmora.ics"))); // no calendar file there
+    makeWindow();
+    m_window->show();
+    QTRY_COMPARE(MessageBox::shownTexts().size(), 2); // the calendar once the window is painted
+    const QStringList told = MessageBox::shownTexts();
+    QVERIFY2(told.first().startsWith(QStringLiteral("今日数据库备份失败")), qPrintable(told.first()));
+
+    m_reminder->close(); // the next show refreshes again
+    m_window->hide();
+    m_window->show();
+    QTest::qWait(0);
+    QCOMPARE(MessageBox::shownTexts(), told);
+
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QCOMPARE(runSummaryCommand(m_home->home(), m_clock, false, outStream, errStream), 0);
+    errStream.flush();
+    QCOMPARE(err.split(u'\n', Qt::SkipEmptyParts).mid(0, 2),
+             QStringList({"velmora: " + told.at(0), "velmora: " + told.at(1)}));
+    QVERIFY2(out.contains(labelTexts().at(1)), qPrintable(out)); // "1天内需还:1张"
+    QCOMPARE(labelTexts().at(1), QStringLiteral("1天内需还:1张"));
 }
 
 QTEST_MAIN(TestRefreshWindow)

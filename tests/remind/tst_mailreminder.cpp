@@ -311,11 +311,7 @@ void TestMailReminder::settingProblemsLeaveTheDayOpen()
     QCOMPARE(settings.file().readText(Settings::kSection, "senddate"), QString());
 
     // Mended the same day: the next hide mails.
-    home.writeIni("[系统设置]\r\nqy=1\r\nem=me@velmora.test\r\n[邮件服务器]\r\nsmtp_host=127.0.0.1\r\n"
-                  "smtp_port=" +
-                  QString::number(smtp.port()) +
-                  "\r\nsmtp_user=reminder@velmora.test\r\nsmtp_password=s3cret-密码\r\n"
-                  "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n");
+    home.writeIni("[系统设置]\r\nqy=1\r\nem=me@velmora.test\r\n" + smtp.settingsSection());
     QCOMPARE(reminder.check(true, settings.mailTo(), due), MailReminder::Outcome::Sending);
     reminder.waitForSend();
     QCOMPARE(smtp.messageCount(), 1);

@@ -11,7 +11,9 @@
 #include "ui/MessageBox.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 // The reminder parts as the main window wires them: the daily mail on hiding to the tray,
@@ -29,17 +31,14 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     SmtpServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     TempHome home;
-    home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n"
-                                 "[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\n"
-                                 "smtp_user=reminder@velmora.test\r\nsmtp_password=%2\r\n"
-                                 "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n")
-                      .arg(server.port())
-                      .arg(server.options().password));
+    home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n") +
+                  server.settingsSection());
     {
         Database db;
         db.open(home.databasePath());
         // Repayment on the 7th: due in two days on 2013-9-5.
         CardBuilder(db).name("A").number("1").statementDay(20).repaymentDay(7).ratio(0.1).used(1000).insert();
+        CardBuilder(db).name("B").number("2").statementDay(20).repaymentDay(7).insert();
     }
     MessageBox::setSuppressAll(true);
     FixedClock clock(QDate(2013, 9, 5));
@@ -51,14 +50,19 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     ReminderWindow& reminder = assembly.reminder();
 
     window.show(); // the refresh pass hands the due-soon cards to the reminder
-    QCOMPARE(int(reminder.cards().size()), 1);
-    QCOMPARE(reminder.heading(), QStringLiteral("3天内共需还：1张"));
+    QCOMPARE(int(reminder.cards().size()), 2);
+    QCOMPARE(reminder.heading(), QStringLiteral("3天内共需还：2张"));
+    QTest::mouseClick(reminder.findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+    QCOMPARE(reminder.currentRow(), 1);
 
     window.hideToTray();
     QVERIFY(window.mailReminder()->isSending());
     window.mailReminder()->waitForSend();
     QCOMPARE(server.messageCount(), 1);
+    // The mail names the most urgent card and every card, and leaves the reminder on its card.
     QCOMPARE(server.message(0).value("subject").toString(), QStringLiteral("A-还款日为:2013-9-7"));
+    QCOMPARE(reminder.currentRow(), 1);
+    QCOMPARE(reminder.findChild<QLabel*>("DBText1")->text(), QStringLiteral("B"));
 
     window.restore(MainWindow::Restore::DoubleClick);
     window.hideToTray();
@@ -82,11 +86,8 @@ void TestRemindWiring::failureWithoutTrayToldOnceAtNextShow()
     SmtpServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     TempHome home;
-    home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n"
-                                 "[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\n"
-                                 "smtp_user=reminder@velmora.test\r\nsmtp_password=wrong\r\n"
-                                 "smtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n")
-                      .arg(server.port()));
+    home.writeIni(QStringLiteral("[系统设置]\r\npdtf=0\r\nqy=1\r\nem=me@velmora.test\r\n") +
+                  server.settingsSection(QStringLiteral("wrong")));
     {
         Database db;
         db.open(home.databasePath());

@@ -193,3 +193,11 @@ QString TestCa::keyFile(const QString& base) const
 {
     return QDir(m_dir.path()).filePath(base + QStringLiteral(".key"));
 }
+
+QString SmtpServer::settingsSection(const QString& password) const
+{
+    return QStringLiteral("[邮件服务器]\r\nsmtp_host=127.0.0.1\r\nsmtp_port=%1\r\nsmtp_user=%2\r\n"
+                          "smtp_password=%3\r\nsmtp_from=reminder@velmora.test\r\nsmtp_security=none\r\n")
+        .arg(m_port)
+        .arg(m_options.user, password.isNull() ? m_options.password : password);
+}

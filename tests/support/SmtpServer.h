@@ -40,6 +40,9 @@ public:
     QString errorString() const { return m_error; }
     int port() const { return m_port; }
     const Options& options() const { return m_options; }
+    // The settings file's section "邮件服务器" that sends through this server without TLS, with
+    // its password or `password` when given.
+    QString settingsSection(const QString& password = {}) const;
 
     int messageCount() const;
     // The n-th accepted message (0-based) read by Python's email package: from, to, subject,

@@ -71,6 +71,7 @@ private slots:
     void filterChoiceChangesListedRows();
     void holderFilterWithQuoteAndBackToAll();
     void quickButtonsListCountedCards();
+    void eachCountIsTheRowsItsButtonLists();
     void footerFollowsFilter();
     void titleClickSorts();
     void gridAndCursorMoveTogether();
@@ -386,6 +387,26 @@ void TestCardPage::quickButtonsListCountedCards()
     QSignalSpy reminder(m_page, &CardPage::reminderRequested);
     click("SpeedButton4");
     QCOMPARE(reminder.count(), 1);
+}
+
+// The figure beside each quick button is the number of cards the button lists, at every edge
+// of its window (a repaid card counts nowhere).
+void TestCardPage::eachCountIsTheRowsItsButtonLists()
+{
+    CardBuilder cards(m_data->database());
+    for (int daysLeft : {-1, 0, 1, 2, 3, 6, 7, 8, 10, 11, 15, 16})
+        cards.name(QStringLiteral("剩%1天").arg(daysLeft)).daysLeft(daysLeft).insert();
+    cards.name(QStringLiteral("已还")).daysLeft(1).repaid(true, 9, 2013).insert();
+    const std::array<int, 8> counts = Refresh::countDueCards(m_data->database());
+    for (int i = 0; i < 8; ++i) {
+        m_page->showQuickFilter(i);
+        QCOMPARE(m_data->cards().sql(), CardFilter::quickStatement(i));
+        QVERIFY2(m_data->cards().recordCount() == counts[size_t(i)] && counts[size_t(i)] > 0,
+                 qPrintable(QStringLiteral("label %1: %2 counted, %3 listed")
+                                .arg(i)
+                                .arg(counts[size_t(i)])
+                                .arg(m_data->cards().recordCount())));
+    }
 }
 
 void TestCardPage::footerFollowsFilter()
