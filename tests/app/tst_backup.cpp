@@ -8,6 +8,7 @@
 #include "billing/SummaryCommand.h"
 #include "remind/ReminderWindow.h"
 #include "store/Backup.h"
+#include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "support/CardBuilder.h"
 #include "support/Stored.h"
@@ -49,6 +50,8 @@ private slots:
     void restoreRefusesUnusableFile();
     void restoreRefusedWhileProgramRuns();
     void restoreReplacesAndKeepsCurrent();
+    void restoredFileOpens_data();
+    void restoredFileOpens();
     void clearCopyUnderProtection();
     void commandsThroughExecutable();
 
@@ -364,6 +367,54 @@ void TestBackup::restoreReplacesAndKeepsCurrent()
 }
 
 // Protection on with a password, and a copy (or the database) holding card numbers in clear.
+// Whatever --restore accepts, the program opens afterwards: the window's data module and the
+// headless commands, with the restored cards.
+void TestBackup::restoredFileOpens_data()
+{
+    QTest::addColumn<QStringList>("statements"); // run on the copy before it is restored
+    QTest::addColumn<bool>("sealed");            // its cards sealed under a password
+    // clang-format off
+    QTest::newRow("ours")                   << QStringList() << false;
+    QTest::newRow("ours, sealed")           << QStringList() << true;
+    QTest::newRow("ours, without the mark") << QStringList({"PRAGMA application_id=0", "PRAGMA user_version=0"}) << false;
+    QTest::newRow("ours, older version")    << QStringList({"PRAGMA user_version=0"}) << false;
+    // clang-format on
+}
+
+void TestBackup::restoredFileOpens()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(bool, sealed);
+    TempHome home;
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db).name("现在").insert();
+    }
+    const QString file = home.path() + "/candidate.db";
+    {
+        Database db;
+        db.open(file);
+        CardBuilder(db).name("备份").number("6225880123456789").statementDay(20).repaymentDay(7).insert();
+        if (sealed)
+            CardSecrets(db).protect(QStringLiteral("pw"), {});
+    }
+    runOnSqliteFile(file, statements);
+    QString err;
+    QCOMPARE(restore(home, file, &err), 0);
+
+    DataModule data;
+    data.open(home.databasePath());
+    QCOMPARE(Stored::value(data.database(), QStringLiteral("SELECT c_name FROM txyk")).toString(),
+             QStringLiteral("备份"));
+    QString out;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QCOMPARE(runSummaryCommand(home.home(), m_clock, true, outStream, errStream), 0);
+    outStream.flush();
+    QVERIFY2(out.contains(QStringLiteral("\"no_last4\":\"6789\"")), qPrintable(out)); // due in two days
+}
+
 void TestBackup::clearCopyUnderProtection()
 {
     TempHome home;
