@@ -12,6 +12,7 @@
 #include "app/StartupProbe.h"
 #include "app/TrayController.h"
 #include "app/WindowSystem.h"
+#include "billing/CardFacts.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "planner/JournalPage.h"
@@ -32,6 +33,7 @@
 #include "views/CardEditor.h"
 #include "views/CardPage.h"
 #include "views/HolderDialog.h"
+#include "views/RepaymentMonthPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -152,6 +154,8 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_cardPage = new CardPage(m_context, m_pages);
     m_cardPage->setObjectName(QStringLiteral("TabSheet2"));
     markStartupStep("page: cards");
+    m_monthPage = new RepaymentMonthPage(*m_context.clock, m_pages);
+    m_monthPage->setObjectName(QStringLiteral("RepaymentCalendarPage"));
     m_bankPage = new BankPage(m_context, m_pages);
     markStartupStep("page: banks");
     m_promoPage = new PromoPage(m_context, m_pages);
@@ -164,6 +168,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     markStartupStep("page: settings");
 
     m_pages->addTab(m_cardPage, QStringLiteral("信用卡信息"));
+    m_pages->addTab(m_monthPage, QStringLiteral("还款日历"));
     m_pages->addTab(m_bankPage, QStringLiteral("银行网站及电话"));
     m_pages->addTab(m_promoPage, QStringLiteral("在线申请信用卡"));
     m_pages->addTab(m_settingsPage, QStringLiteral("系统设置"));
@@ -263,6 +268,7 @@ void MainWindow::connectData()
         m_cardPage->attachData(m_data);
         m_journalPage->attachData(m_data, *m_parameterPage);
         m_holders.attachData(m_data);
+        m_monthPage->setCardSource([this] { return readCardFacts(m_data.database()); });
     }
     // Everything outside the card tab that reloads the card list saves a pending edit first.
     // A refused card is brought into view on its tab.
@@ -478,6 +484,7 @@ void MainWindow::showRefreshResult(const RefreshResult& result)
 {
     m_cardPage->showBestCard(result.cards);
     markStartupStep("best card");
+    m_monthPage->reload();
     for (int i = 0; i < 8; ++i)
         m_cardPage->countLabel(i)->setText(result.labelTexts.at(i));
 
@@ -580,6 +587,11 @@ void MainWindow::setCardTabVisible(bool visible)
     if (!visible && m_pages->currentIndex() == index)
         m_pages->setCurrentWidget(m_bankPage);
     m_pages->setTabVisible(index, visible);
+    // The month view names the cards too: it is locked with the card tab.
+    const int monthIndex = m_pages->indexOf(m_monthPage);
+    if (!visible && m_pages->currentIndex() == monthIndex)
+        m_pages->setCurrentWidget(m_bankPage);
+    m_pages->setTabVisible(monthIndex, visible);
 }
 
 bool MainWindow::isCardTabVisible() const

@@ -23,6 +23,7 @@ class PromoPage;
 class QTabWidget;
 class RefreshJobs;
 struct RefreshResult;
+class RepaymentMonthPage;
 class ReminderWindow;
 class SettingsPage;
 class TrayController;
@@ -80,6 +81,7 @@ public:
     State& state() { return m_state; }
     QTabWidget* pages() const { return m_pages; }
     CardPage* cardPage() const { return m_cardPage; }
+    RepaymentMonthPage* monthPage() const { return m_monthPage; }
     SettingsPage* settingsPage() const { return m_settingsPage; }
     QTimer& snoozeTimer() { return m_timer1; }       // Timer1
     QTimer& autoMinimizeTimer() { return m_timer2; } // Timer2
@@ -170,6 +172,7 @@ private:
     QTabWidget* m_pages = nullptr;
     JournalPage* m_journalPage = nullptr;
     CardPage* m_cardPage = nullptr;
+    RepaymentMonthPage* m_monthPage = nullptr; // "还款日历"
     BankPage* m_bankPage = nullptr;
     PromoPage* m_promoPage = nullptr;
     ParameterPage* m_parameterPage = nullptr;

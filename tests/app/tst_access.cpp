@@ -19,6 +19,8 @@
 #include "views/CardPage.h"
 #include "views/HolderDialog.h"
 #include "views/RecordNavigator.h"
+#include "views/RepaymentMonthModel.h"
+#include "views/RepaymentMonthPage.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -235,8 +237,8 @@ void TestAccess::cleanup()
 void TestAccess::everyControlHasItsOwnName_data()
 {
     QTest::addColumn<QString>("window");
-    for (const char* w : {"card tab, editor open", "bank tab", "promotion tab", "settings tab", "reminder",
-                          "login", "holder dialog"})
+    for (const char* w : {"card tab, editor open", "month tab", "bank tab", "promotion tab", "settings tab",
+                          "reminder", "login", "holder dialog"})
         QTest::newRow(w) << QString::fromLatin1(w);
 }
 
@@ -248,10 +250,12 @@ void TestAccess::everyControlHasItsOwnName()
     QWidget* swept = &main;
     if (window == u"card tab, editor open") {
         main.cardPage()->toggleEditor();
+    } else if (window == u"month tab") {
+        main.pages()->setCurrentWidget(main.monthPage());
     } else if (window == u"bank tab") {
-        main.pages()->setCurrentIndex(2);
+        main.pages()->setCurrentWidget(main.findChild<QWidget*>(QStringLiteral("TabSheet4")));
     } else if (window == u"promotion tab") {
-        main.pages()->setCurrentIndex(3);
+        main.pages()->setCurrentWidget(main.findChild<QWidget*>(QStringLiteral("TabSheet6")));
     } else if (window == u"settings tab") {
         main.pages()->setCurrentWidget(main.settingsPage());
     } else if (window == u"reminder") {
@@ -287,7 +291,8 @@ void TestAccess::hiddenPagesAreNoTabs()
         if (child && child->role() == QAccessible::PageTab && !child->state().invisible)
             offered << child->text(QAccessible::Name);
     }
-    QCOMPARE(offered, QStringList({"信用卡信息", "银行网站及电话", "在线申请信用卡", "系统设置"}));
+    QCOMPARE(offered,
+             QStringList({"信用卡信息", "还款日历", "银行网站及电话", "在线申请信用卡", "系统设置"}));
 }
 
 void TestAccess::reminderIsADialogWithKeys()
@@ -340,8 +345,10 @@ void TestAccess::pagesSwitchWhereverTheFocusIs_data()
     QTest::addColumn<QString>("page");
     const int ctrl = int(Qt::ControlModifier), ctrlShift = int(Qt::ControlModifier | Qt::ShiftModifier);
     for (const char* focus : {"DBGridEh1", "DBEdit1", "ComboBox2"}) {
-        QTest::addRow("Ctrl+Tab in %s", focus) << focus << int(Qt::Key_Tab) << ctrl << "TabSheet4";
-        QTest::addRow("Ctrl+PgDn in %s", focus) << focus << int(Qt::Key_PageDown) << ctrl << "TabSheet4";
+        QTest::addRow("Ctrl+Tab in %s", focus)
+            << focus << int(Qt::Key_Tab) << ctrl << "RepaymentCalendarPage";
+        QTest::addRow("Ctrl+PgDn in %s", focus)
+            << focus << int(Qt::Key_PageDown) << ctrl << "RepaymentCalendarPage";
         QTest::addRow("Ctrl+Shift+Tab in %s", focus)
             << focus << int(Qt::Key_Backtab) << ctrlShift << "TabSheet7";
         QTest::addRow("Ctrl+PgUp in %s", focus) << focus << int(Qt::Key_PageUp) << ctrl << "TabSheet7";
@@ -487,18 +494,18 @@ void TestAccess::plannerHasAWayIn()
         return shown;
     };
     QVERIFY(!pages->findChild<QWidget*>(QStringLiteral("TabSheet1"))->isVisible());
-    const QStringList usual = {"TabSheet2", "TabSheet4", "TabSheet6", "TabSheet7"};
+    const QStringList usual = {"TabSheet2", "RepaymentCalendarPage", "TabSheet4", "TabSheet6", "TabSheet7"};
     QCOMPARE(shownTabs(), usual);
     pages->setCurrentWidget(window.settingsPage());
     window.settingsPage()->findChild<QPushButton*>(QStringLiteral("PlannerButton"))->click();
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet1"));
-    QCOMPARE(shownTabs(),
-             QStringList({"TabSheet1", "TabSheet2", "TabSheet4", "TabSheet6", "TabSheet3", "TabSheet7"}));
+    QCOMPARE(shownTabs(), QStringList({"TabSheet1", "TabSheet2", "RepaymentCalendarPage", "TabSheet4",
+                                       "TabSheet6", "TabSheet3", "TabSheet7"}));
     pages->setCurrentWidget(pages->findChild<QWidget*>(QStringLiteral("TabSheet3"))); // its second page
-    QCOMPARE(shownTabs().size(), 6);
+    QCOMPARE(shownTabs().size(), 7);
     pages->setCurrentWidget(window.cardPage()); // leaving the planner hides its pages again
     QCOMPARE(shownTabs(), usual);
-    QCOMPARE(pages->count(), 4);
+    QCOMPARE(pages->count(), 5);
 }
 
 void TestAccess::textReadableInLightAndDark_data()
@@ -541,6 +548,23 @@ void TestAccess::textReadableInLightAndDark()
         if (!text.isValid() || Contrast::ratio(text.value<QColor>(), background.value<QColor>()) < 4.5)
             problems << QStringLiteral("title %1").arg(column);
     }
+
+    // The month view: every shaded day brings its text colour (the demo has every state).
+    const RepaymentMonthModel* month = window.monthPage()->model();
+    window.pages()->setCurrentWidget(window.monthPage());
+    QSet<QRgb> dayShades;
+    for (int row = 0; row < month->rowCount(); ++row) {
+        for (int column = 0; column < month->columnCount(); ++column) {
+            const QVariant background = month->index(row, column).data(Qt::BackgroundRole);
+            if (!background.isValid())
+                continue;
+            dayShades << background.value<QColor>().rgb();
+            const QVariant text = month->index(row, column).data(Qt::ForegroundRole);
+            if (!text.isValid() || Contrast::ratio(text.value<QColor>(), background.value<QColor>()) < 4.5)
+                problems << QStringLiteral("month row %1 column %2").arg(row).arg(column);
+        }
+    }
+    QCOMPARE(dayShades.size(), 3);
 
     // The pages, the reminder's fixed colours and the dialogs.
     for (int i = 0; i < window.pages()->count(); ++i) {

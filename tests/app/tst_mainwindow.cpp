@@ -22,7 +22,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void showsFourTabsInOrder();
+    void showsTheTabsInOrder();
     void presetsLabelsAndFoldsEditor();
     void closeBoxKeepsWindowAndStopsAutoMinimize();
     void keyboardReachesShownPagesOnly_data();
@@ -31,7 +31,7 @@ private slots:
     void dialogFramesHaveNoMinimizeOrMaximize();
 };
 
-void TestMainWindow::showsFourTabsInOrder()
+void TestMainWindow::showsTheTabsInOrder()
 {
     TempHome home;
     AppContext context(home.home());
@@ -49,16 +49,25 @@ void TestMainWindow::showsFourTabsInOrder()
             visible << pages->tabText(i);
     }
     // The pages without a tab (the planner's, the unused second web view) are not in the tab list.
-    QCOMPARE(names, QStringList({"TabSheet2", "TabSheet4", "TabSheet6", "TabSheet7"}));
+    QCOMPARE(names,
+             QStringList({"TabSheet2", "RepaymentCalendarPage", "TabSheet4", "TabSheet6", "TabSheet7"}));
     for (const char* hidden : {"TabSheet1", "TabSheet3", "TabSheet5"})
         QVERIFY(window.findChild<QWidget*>(QLatin1String(hidden))->isHidden());
-    QCOMPARE(visible, QStringList({"信用卡信息", "银行网站及电话", "在线申请信用卡", "系统设置"}));
+    QCOMPARE(visible,
+             QStringList({"信用卡信息", "还款日历", "银行网站及电话", "在线申请信用卡", "系统设置"}));
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
 
     window.setCardTabVisible(false);
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
+    // The month view names the cards: it is locked with the card tab, and gives way the same.
     window.setCardTabVisible(true);
     QVERIFY(window.isCardTabVisible());
+    pages->setCurrentIndex(1);
+    window.setCardTabVisible(false);
+    QVERIFY(!pages->isTabVisible(1));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
+    window.setCardTabVisible(true);
+    QVERIFY(pages->isTabVisible(1));
 }
 
 void TestMainWindow::presetsLabelsAndFoldsEditor()
@@ -146,7 +155,7 @@ void TestMainWindow::keyboardReachesShownPagesOnly()
     }
     QSet<QString> shown{"TabSheet4", "TabSheet6", "TabSheet7"};
     if (cardTabShown)
-        shown << QStringLiteral("TabSheet2");
+        shown << QStringLiteral("TabSheet2") << QStringLiteral("RepaymentCalendarPage");
     if (onTabBar) // arrows stop at the ends; they never pass a hidden page
         QVERIFY2(reached.subtract(shown).isEmpty(), qPrintable(reached.values().join(u' ')));
     else

@@ -12,6 +12,8 @@
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 #include "views/HolderDialog.h"
+#include "views/RepaymentMonthModel.h"
+#include "views/RepaymentMonthPage.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -31,6 +33,7 @@ private slots:
 
     void showWritesLabelsAndRaisesReminder();
     void newDayRaisesReminderAgain();
+    void monthViewFollowsTheRefresh();
     void missingProtectionKeyAsksFromFirstShow_data();
     void missingProtectionKeyAsksFromFirstShow();
     void skippedCardsAreToldOnce();
@@ -140,6 +143,30 @@ void TestRefreshWindow::newDayRaisesReminderAgain()
     QCOMPARE(labelTexts().first(), QStringLiteral("当前日期:2013-9-6"));
     QCOMPARE(m_reminder->heading(), QStringLiteral("3天内共需还：1张"));
     QVERIFY(m_reminder->isVisible());
+}
+
+// The month view on screen when the day turns shows the new day's states without a new show.
+void TestRefreshWindow::monthViewFollowsTheRefresh()
+{
+    {
+        DataModule seed;
+        seed.open(m_home->databasePath());
+        CardBuilder(seed.database()).name(QStringLiteral("卡")).statementDay(20).repaymentDay(7).insert();
+    }
+    makeWindow();
+    m_window->show();
+    m_reminder->close();
+    m_window->pages()->setCurrentWidget(m_window->monthPage());
+    const RepaymentMonthModel* model = m_window->monthPage()->model();
+    const QModelIndex seventh = model->indexOf(QDate(2013, 9, 7));
+    QCOMPARE(seventh.data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("9月7日：1张卡还款（1张3天内到期）"));
+
+    m_clock.setDate(QDate(2013, 9, 8));
+    m_window->runShowHandling();
+    QCOMPARE(model->today(), QDate(2013, 9, 8));
+    QCOMPARE(model->indexOf(QDate(2013, 9, 7)).data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("9月7日：1张卡还款（1张已过期）"));
 }
 
 bool TestRefreshWindow::showAnsweringLogin(const std::optional<QString>& typed)
