@@ -12,17 +12,22 @@
 #include "app/StartupProbe.h"
 #include "app/TrayController.h"
 #include "app/WindowSystem.h"
+#include "billing/CardFacts.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
+#include "billing/RepaymentCalendar.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "planner/PlannerEntry.h"
+#include "remind/MailLog.h"
 #include "remind/MailReminder.h"
 #include "remind/MailServerDialog.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/Query.h"
+#include "sync/BackgroundSync.h"
+#include "sync/CalendarSyncDialog.h"
 #include "ui/AppContext.h"
 #include "ui/DialogParent.h"
 #include "ui/LoopTimer.h"
@@ -236,6 +241,21 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
         auto* dialog = new MailServerDialog(m_context.settings.file(), ui::dialogParent(this));
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->open();
+    });
+    connect(m_settingsPage, &SettingsPage::calendarSyncRequested, this, [this] {
+        auto* dialog = new CalendarSyncDialog(m_context.settings, ui::dialogParent(this));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
+    // A sync problem is told once (notice or balloon, never a box every refresh) and logged.
+    m_calendarSync = new BackgroundSync(this);
+    connect(m_calendarSync, &BackgroundSync::failed, this, [this](const QString& reason) {
+        MailLog::append(m_context.home.logPath(), m_context.clock->now(),
+                        QStringLiteral("日历同步失败：") + reason);
+        const QString title = QStringLiteral("日历同步失败");
+        if (!m_notices->notify(title, reason, DesktopNotices::Kind::Warning, 10000,
+                               DesktopNotices::Keep::Listed))
+            m_tray.showBalloon(title, reason, QSystemTrayIcon::Warning, 10000);
     });
 
     // The day's work also comes when the day turns while the program waits (often in the tray).
@@ -455,6 +475,7 @@ void MainWindow::runRefreshPass(bool unlocked)
         m_calendarDue = true;
         if (m_painted)
             QTimer::singleShot(0, this, &MainWindow::writeDueCalendar);
+        syncCalendar();
         m_cardPage->showBestCard();
         markStartupStep("best card");
         for (int i = 0; i < 8; ++i)
@@ -545,6 +566,16 @@ void MainWindow::writeDueCalendar()
     if (!std::exchange(m_calendarDue, false))
         return;
     m_refreshJobs->writeCalendar(m_data.database(), *m_context.clock); // logged on failure
+}
+
+void MainWindow::syncCalendar()
+{
+    const CalendarSyncSettings settings = CalendarSyncSettings::load(m_context.settings);
+    if (!settings.configured())
+        return;
+    const QDate today = m_context.clock->today();
+    m_calendarSync->start(settings, RepaymentCalendar::events(readCardFacts(m_data.database()), today),
+                          m_context.clock->now());
 }
 
 void MainWindow::setCardTabVisible(bool visible)

@@ -8,6 +8,7 @@
 #include <memory>
 
 struct AppContext;
+class BackgroundSync;
 class BankPage;
 class DayWatcher;
 class CardPage;
@@ -153,6 +154,7 @@ private:
     // A problem that must reach the user: a desktop notice, else a message box.
     void tellUser(const QString& text);
     void writeDueCalendar(); // the calendar file after a refresh pass, once
+    void syncCalendar();     // the CalDAV calendar after a refresh pass, off the UI thread, when set
     void showReminderOnTop();
     void renewReminderHeading(); // from the due-soon list as it stands
     bool pendingEditAllowsExit();
@@ -177,6 +179,7 @@ private:
     MailReminder* m_mailReminder = nullptr;
     DayWatcher* m_dayWatcher = nullptr;
     DesktopNotices* m_notices = nullptr;
+    BackgroundSync* m_calendarSync = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings
