@@ -1,4 +1,7 @@
+#include "app/AppAssembly.h"
+#include "app/MainWindow.h"
 #include "billing/RepaymentCalendar.h"
+#include "remind/ReminderWindow.h"
 #include "store/Clock.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -10,6 +13,7 @@
 #include "sync/CalendarSync.h"
 #include "sync/CalendarSyncDialog.h"
 #include "sync/SyncCommand.h"
+#include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 
 #include <QBuffer>
@@ -79,6 +83,7 @@ private slots:
     void executableReportsFailure();
     void backgroundSyncTellsEachFailureOnce();
     void dialogTestsAndSaves();
+    void windowSyncsAfterEachRefresh();
 
 private:
     struct Fixture
@@ -470,6 +475,44 @@ void TestCalendarSync::dialogTestsAndSaves()
     QCOMPARE(settings.caldavPassword(), server.options().password);
     QCOMPARE(QFile::permissions(home.iniPath()) & (QFile::ReadGroup | QFile::ReadOther),
              QFileDevice::Permissions{});
+}
+
+void TestCalendarSync::windowSyncsAfterEachRefresh()
+{
+    if (!RadicaleServer::installed())
+        QSKIP("radicale is not installed");
+    RadicaleServer server;
+    QVERIFY(startServer(server));
+    Fixture f;
+    f.home.writeIni(QStringLiteral("[系统设置]\npdtf=0\n"));
+    seedCards(f);
+    configure(f.home, server.url(QStringLiteral("cards")), server.options().user, server.options().password);
+    const auto onServer = [&] { return eventsIn(server.objects(QStringLiteral("cards")).values()); };
+
+    MessageBox::setSuppressAll(true);
+    AppContext context(f.home.home());
+    context.clock = &f.clock;
+    {
+        AppAssembly assembly(context);
+        MainWindow& window = assembly.window();
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(onServer(), icsEvents(f), 60000);
+
+        // A card repaid; the next show refreshes and the calendar follows.
+        {
+            Database db;
+            db.open(f.home.databasePath());
+            db.executeSql(QStringLiteral("UPDATE txyk SET tf = 1, i_hkm = 12, i_hky = 2026 WHERE id = ?"),
+                          {f.industrial});
+        }
+        assembly.reminder().close(); // a new cycle: the next show refreshes
+        window.hide();
+        window.show();
+        QCOMPARE(icsEvents(f).size(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(onServer(), icsEvents(f), 60000);
+    } // a run still under way is waited for as the window goes
+    MessageBox::setSuppressAll(false);
+    QVERIFY(MessageBox::shownTexts().isEmpty());
 }
 
 QTEST_MAIN(TestCalendarSync)
