@@ -25,6 +25,7 @@
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
+#include "store/Error.h"
 #include "store/Query.h"
 #include "sync/BackgroundSync.h"
 #include "sync/CalendarSyncDialog.h"
@@ -573,9 +574,16 @@ void MainWindow::syncCalendar()
     const CalendarSyncSettings settings = CalendarSyncSettings::load(m_context.settings);
     if (!settings.configured())
         return;
-    const QDate today = m_context.clock->today();
-    m_calendarSync->start(settings, RepaymentCalendar::events(readCardFacts(m_data.database()), today),
-                          m_context.clock->now());
+    // The cards are read here, the network is used off this thread. A read that fails must not
+    // cut the refresh short: it is logged, and the next refresh tries again.
+    try {
+        const QDate today = m_context.clock->today();
+        m_calendarSync->start(settings, RepaymentCalendar::events(readCardFacts(m_data.database()), today),
+                              m_context.clock->now());
+    } catch (const Error& e) {
+        MailLog::append(m_context.home.logPath(), m_context.clock->now(),
+                        QStringLiteral("日历同步失败：") + e.message());
+    }
 }
 
 void MainWindow::setCardTabVisible(bool visible)
