@@ -79,11 +79,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("export-csv"),
         QStringLiteral("不打开窗口：把全部卡片导出为 CSV 文件 FILE（开启密码保护时卡号只含后四位）。"),
         QStringLiteral("FILE"));
+    const QCommandLineOption syncCalendar(
+        QStringLiteral("sync-calendar"),
+        QStringLiteral("不打开窗口：把各卡的还款日（同 --ics）同步到“日历同步”中设置的 CalDAV 日历。"));
     const QCommandLineOption force(
         QStringLiteral("force"),
         QStringLiteral("与 --restore 同用：开启密码保护时也恢复含有明文卡号的备份（下次登录时再加密）。"));
-    const QList<QCommandLineOption> options{help,      version, summary, json,  remind, demo,
-                                            minimized, backup,  restore, force, ics,    exportCsv};
+    const QList<QCommandLineOption> options{help,   version, summary, json, remind,    demo,        minimized,
+                                            backup, restore, force,   ics,  exportCsv, syncCalendar};
     parser.addOptions(options);
 
     CommandLine result;
@@ -123,7 +126,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     else if (parser.isSet(exportCsv)) {
         result.mode = Mode::ExportCsv;
         result.file = parser.value(exportCsv);
-    } else if (result.json) {
+    } else if (parser.isSet(syncCalendar))
+        result.mode = Mode::SyncCalendar;
+    else if (result.json) {
         result.mode = Mode::Error;
         result.errorText = QStringLiteral("--json 只能与 --summary 同用。");
     }

@@ -7,7 +7,19 @@
 // headless commands never need a display.
 struct CommandLine
 {
-    enum class Mode { Gui, Help, Version, Summary, Remind, Backup, Restore, Calendar, ExportCsv, Error };
+    enum class Mode {
+        Gui,
+        Help,
+        Version,
+        Summary,
+        Remind,
+        Backup,
+        Restore,
+        Calendar,
+        ExportCsv,
+        SyncCalendar,
+        Error
+    };
     Mode mode = Mode::Gui;
     bool json = false;
     bool demo = false;

@@ -15,15 +15,20 @@
 #include "billing/CardFacts.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
+#include "billing/RepaymentCalendar.h"
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "planner/PlannerEntry.h"
+#include "remind/MailLog.h"
 #include "remind/MailReminder.h"
 #include "remind/MailServerDialog.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
+#include "store/Error.h"
 #include "store/Query.h"
+#include "sync/BackgroundSync.h"
+#include "sync/CalendarSyncDialog.h"
 #include "ui/AppContext.h"
 #include "ui/DialogParent.h"
 #include "ui/LoopTimer.h"
@@ -242,6 +247,21 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->open();
     });
+    connect(m_settingsPage, &SettingsPage::calendarSyncRequested, this, [this] {
+        auto* dialog = new CalendarSyncDialog(m_context.settings, ui::dialogParent(this));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
+    // A sync problem is told once (notice or balloon, never a box every refresh) and logged.
+    m_calendarSync = new BackgroundSync(this);
+    connect(m_calendarSync, &BackgroundSync::failed, this, [this](const QString& reason) {
+        MailLog::append(m_context.home.logPath(), m_context.clock->now(),
+                        QStringLiteral("日历同步失败：") + reason);
+        const QString title = QStringLiteral("日历同步失败");
+        if (!m_notices->notify(title, reason, DesktopNotices::Kind::Warning, 10000,
+                               DesktopNotices::Keep::Listed))
+            m_tray.showBalloon(title, reason, QSystemTrayIcon::Warning, 10000);
+    });
 
     // The day's work also comes when the day turns while the program waits (often in the tray).
     m_dayWatcher = new DayWatcher(*m_context.clock, this);
@@ -455,6 +475,7 @@ void MainWindow::runRefreshPass(bool unlocked)
     steps.show = [this, unlocked](const RefreshResult& result) {
         markStartupStep("refresh pass");
         showRefreshResult(result);
+        syncCalendar(result.cards);
         if (m_state.reminderShownOn != m_context.clock->today())
             m_state.reminderShown = false;
         const ReminderDecision decision =
@@ -579,6 +600,16 @@ void MainWindow::writeDueCalendar()
 {
     if (const std::function<void()> write = std::exchange(m_pendingCalendar, {}))
         write();
+}
+
+void MainWindow::syncCalendar(const QList<CardFacts>& cards)
+{
+    const CalendarSyncSettings settings = CalendarSyncSettings::load(m_context.settings);
+    if (!settings.configured())
+        return;
+    // The events are made here from the pass's cards; the network is used off this thread.
+    m_calendarSync->start(settings, RepaymentCalendar::events(cards, m_context.clock->today()),
+                          m_context.clock->now());
 }
 
 void MainWindow::setCardTabVisible(bool visible)

@@ -9,7 +9,9 @@
 #include <memory>
 
 struct AppContext;
+class BackgroundSync;
 class BankPage;
+struct CardFacts;
 class DayWatcher;
 class CardPage;
 class DataModule;
@@ -162,6 +164,8 @@ private:
     void writeDueCalendar();                             // the calendar file after a refresh pass, once
     void showRefreshResult(const RefreshResult& result); // counts, skipped cards, reminder decision
     void tellRefreshProblem(const QString& text);        // each problem once a day
+    // The CalDAV calendar after a refresh pass, off the UI thread, when one is set.
+    void syncCalendar(const QList<CardFacts>& cards);
     void showReminderOnTop();
     void renewReminderHeading(); // from the reminder's cards
     void rereadDueSoonCards();   // after a paid mark outside the reminder
@@ -188,6 +192,7 @@ private:
     MailReminder* m_mailReminder = nullptr;
     DayWatcher* m_dayWatcher = nullptr;
     DesktopNotices* m_notices = nullptr;
+    BackgroundSync* m_calendarSync = nullptr;
     LoginGate m_loginGate;
     std::unique_ptr<RefreshJobs> m_refreshJobs; // daily backup, calendar file
     std::unique_ptr<CardLock> m_cardLock;       // the card secrets behind the login and the settings

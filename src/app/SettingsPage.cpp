@@ -153,13 +153,16 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     m_mailTo = edit("Edit34", reminderBox);
     auto* saveReminderButton = button("Button9", QStringLiteral("确定"), reminderBox);
     auto* mailServerButton = button("MailServerButton", QStringLiteral("邮件服务器…"), reminderBox);
+    auto* calendarSyncButton = button("CalendarSyncButton", QStringLiteral("日历同步…"), reminderBox);
     saveReminderButton->setAccessibleName(QStringLiteral("确定（保存提醒设置）"));
+    calendarSyncButton->setAccessibleName(QStringLiteral("日历同步"));
     m_mailTo->setAccessibleName(QStringLiteral("收件人Email"));
     auto* mailRow = new QHBoxLayout;
     mailRow->addWidget(buddyLabel(QStringLiteral("收件人Email："), m_mailTo, reminderBox));
     mailRow->addWidget(m_mailTo);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(mailServerButton);
+    buttonRow->addWidget(calendarSyncButton);
     buttonRow->addStretch();
     buttonRow->addWidget(saveReminderButton);
     auto* reminderLayout = new QVBoxLayout(reminderBox);
@@ -206,6 +209,7 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     connect(saveGeneralButton, &QPushButton::clicked, this, &SettingsPage::saveGeneral);
     connect(saveReminderButton, &QPushButton::clicked, this, &SettingsPage::saveReminder);
     connect(mailServerButton, &QPushButton::clicked, this, &SettingsPage::mailServerRequested);
+    connect(calendarSyncButton, &QPushButton::clicked, this, &SettingsPage::calendarSyncRequested);
     connect(plannerButton, &QPushButton::clicked, this, &SettingsPage::plannerRequested);
 }
 

@@ -41,6 +41,8 @@ public:
 signals:
     // "邮件服务器…" in the reminder group: the mail server settings are asked for.
     void mailServerRequested();
+    // "日历同步…" in the reminder group: the calendar sync settings are asked for.
+    void calendarSyncRequested();
     // "现金流规划…": the planner pages are asked for.
     void plannerRequested();
 

@@ -13,6 +13,7 @@
 #include "billing/SummaryCommand.h"
 #include "remind/RemindCommand.h"
 #include "store/Error.h"
+#include "sync/SyncCommand.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 #include "views/CsvExport.h"
@@ -119,6 +120,12 @@ int main(int argc, char* argv[])
             return RepaymentCalendar::runCommand(home, Clock::system(), stdOut, err);
         }
         return CsvExport::runCommand(home, command.file, out, err);
+    }
+    case CommandLine::Mode::SyncCalendar: {
+        QCoreApplication app(argc, argv);
+        setUpApplication(app);
+        const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
+        return runSyncCalendarCommand(home, Clock::system(), out, err);
     }
     case CommandLine::Mode::Gui:
         break;

@@ -146,50 +146,90 @@ QByteArray fold(const QByteArray& line)
     return out;
 }
 
-QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
+namespace {
+
+const char kCalendarHead[] =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n";
+
+QByteArray stampText(const QDateTime& stamp)
 {
-    QByteArray out;
-    out.reserve(200 + events.size() * 420);
-    out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
-           "METHOD:PUBLISH\r\n";
-    if (!source.isEmpty())
-        out += kSourceProperty + source + "\r\n";
-    out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
-    const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
-    // One content line before folding, and the escaped summary (used twice): emptied, never freed.
-    QByteArray line, summary;
-    line.reserve(1024);
-    summary.reserve(1024);
-    const auto startLine = [&line](const char* name) {
-        line.resize(0);
-        line += name;
-    };
-    for (const Event& e : events) {
-        summary.resize(0);
-        appendEscaped(summary, e.summary.toUtf8());
+    return stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
+}
+
+// Writes the VEVENTs of the calendar file and of each event's own calendar resource alike.
+class EventWriter
+{
+public:
+    explicit EventWriter(const QDateTime& stamp) : m_dtstamp(stampText(stamp))
+    {
+        // One content line before folding, and the escaped summary (used twice): emptied, never freed.
+        m_line.reserve(1024);
+        m_summary.reserve(1024);
+    }
+
+    void append(QByteArray& out, const Event& e)
+    {
+        m_summary.resize(0);
+        appendEscaped(m_summary, e.summary.toUtf8());
         out += "BEGIN:VEVENT\r\n";
         startLine("UID:");
-        line += e.uid.toUtf8();
-        appendFolded(out, line);
+        m_line += e.uid.toUtf8();
+        appendFolded(out, m_line);
         out += "DTSTAMP:";
-        out += dtstamp;
+        out += m_dtstamp;
         out += "\r\nDTSTART;VALUE=DATE:";
         out += compactDate(e.date);
         out += "\r\nDTEND;VALUE=DATE:";
         out += compactDate(e.date.addDays(1));
         out += "\r\n";
         startLine("SUMMARY:");
-        line += summary;
-        appendFolded(out, line);
+        m_line += m_summary;
+        appendFolded(out, m_line);
         startLine("DESCRIPTION:");
-        appendEscaped(line, e.description.toUtf8());
-        appendFolded(out, line);
+        appendEscaped(m_line, e.description.toUtf8());
+        appendFolded(out, m_line);
         out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
         startLine("DESCRIPTION:");
-        line += summary;
-        appendFolded(out, line);
+        m_line += m_summary;
+        appendFolded(out, m_line);
         out += "END:VALARM\r\nEND:VEVENT\r\n";
     }
+
+private:
+    void startLine(const char* name)
+    {
+        m_line.resize(0);
+        m_line += name;
+    }
+
+    QByteArray m_dtstamp;
+    QByteArray m_line;
+    QByteArray m_summary;
+};
+
+} // namespace
+
+QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
+{
+    QByteArray out;
+    out.reserve(200 + events.size() * 420);
+    out += kCalendarHead;
+    out += "METHOD:PUBLISH\r\n";
+    if (!source.isEmpty())
+        out += kSourceProperty + source + "\r\n";
+    out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
+    EventWriter writer(stamp);
+    for (const Event& e : events)
+        writer.append(out, e);
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
+QByteArray eventText(const Event& event, const QDateTime& stamp)
+{
+    // A calendar resource on a server holds one event and no METHOD.
+    QByteArray out = kCalendarHead;
+    EventWriter(stamp).append(out, event);
     out += "END:VCALENDAR\r\n";
     return out;
 }

@@ -37,6 +37,10 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today);
 // kept in an X-VELMORA-SOURCE line of the header.
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source = {});
 
+// One event as a calendar of its own (no METHOD, no calendar name): a resource of a calendar
+// collection on a server, with the same lines as the event has in text().
+QByteArray eventText(const Event& event, const QDateTime& stamp);
+
 // What the calendar of `cards` is made of as of `today`, as a hash: the same hash, the same events.
 QByteArray sourceOf(const QList<CardFacts>& cards, QDate today);
 // Whether the calendar file at `path` was made from `source`: then it need not be rebuilt.

@@ -102,3 +102,13 @@ void Settings::saveStartHidden(bool hidden)
 {
     m_ini.writeBool(kSection, QStringLiteral("starthidden"), hidden);
 }
+
+QString Settings::caldavPassword() const
+{
+    return m_ini.readText(QStringLiteral("日历同步"), QStringLiteral("caldav_password"));
+}
+
+void Settings::setCaldavPassword(const QString& password)
+{
+    m_ini.writeText(QStringLiteral("日历同步"), QStringLiteral("caldav_password"), password);
+}
