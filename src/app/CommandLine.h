@@ -7,13 +7,25 @@
 // headless commands never need a display.
 struct CommandLine
 {
-    enum class Mode { Gui, Help, Version, Summary, Remind, Backup, Restore, Calendar, ExportCsv, Error };
+    enum class Mode {
+        Gui,
+        Help,
+        Version,
+        Summary,
+        Remind,
+        Backup,
+        Restore,
+        Calendar,
+        ExportCsv,
+        ImportCsv,
+        Error
+    };
     Mode mode = Mode::Gui;
     bool json = false;
     bool demo = false;
     bool force = false;     // --restore: also a copy with card secrets in clear while protection is on
     bool minimized = false; // start hidden in the tray
-    QString file;           // --backup, --restore, --export-csv FILE
+    QString file;           // --backup, --restore, --export-csv, --import-csv FILE
     QString helpText;
     QString errorText;
 

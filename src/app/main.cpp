@@ -13,6 +13,7 @@
 #include "billing/SummaryCommand.h"
 #include "remind/RemindCommand.h"
 #include "store/Error.h"
+#include "transfer/CardImport.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 #include "views/CsvExport.h"
@@ -105,7 +106,8 @@ int main(int argc, char* argv[])
     case CommandLine::Mode::Backup:
     case CommandLine::Mode::Restore:
     case CommandLine::Mode::Calendar:
-    case CommandLine::Mode::ExportCsv: {
+    case CommandLine::Mode::ExportCsv:
+    case CommandLine::Mode::ImportCsv: {
         QCoreApplication app(argc, argv);
         setUpApplication(app);
         const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
@@ -118,6 +120,8 @@ int main(int argc, char* argv[])
             stdOut.open(stdout, QIODevice::WriteOnly);
             return RepaymentCalendar::runCommand(home, Clock::system(), stdOut, err);
         }
+        if (command.mode == CommandLine::Mode::ImportCsv)
+            return CardImport::runCommand(home, Clock::system(), command.file, out, err);
         return CsvExport::runCommand(home, command.file, out, err);
     }
     case CommandLine::Mode::Gui:
