@@ -5,6 +5,7 @@
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
+#include "views/CardGrid.h"
 #include "views/CardGridModel.h"
 #include "views/CardImportDialog.h"
 #include "views/CardPage.h"
