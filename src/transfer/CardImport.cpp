@@ -428,17 +428,22 @@ Outcome apply(const Plan& plan, Database& db, const CardSecrets& secrets, QDate 
     return outcome;
 }
 
+QByteArray readFile(const QString& path)
+{
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("无法读取文件 %1：%2").arg(path, input.errorString()));
+    constexpr qint64 kLargest = 64 * 1024 * 1024; // far more than any card list
+    if (input.size() > kLargest)
+        throw Error(QStringLiteral("文件 %1 太大，不像是卡片列表。").arg(path));
+    return input.readAll();
+}
+
 int runCommand(const HomeFolder& home, const Clock& clock, const QString& file, QTextStream& out,
                QTextStream& err)
 {
     try {
-        QFile input(file);
-        if (!input.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("无法读取文件 %1：%2").arg(file, input.errorString()));
-        constexpr qint64 kLargest = 64 * 1024 * 1024; // far more than any card list
-        if (input.size() > kLargest)
-            throw Error(QStringLiteral("文件 %1 太大，不像是卡片列表。").arg(file));
-        const QByteArray bytes = input.readAll();
+        const QByteArray bytes = readFile(file);
         Database db;
         db.open(home.existingDatabasePath());
         CardSecrets secrets(db);

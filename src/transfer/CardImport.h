@@ -81,6 +81,9 @@ struct Outcome
 // computed for `today`. Throws Error, writing nothing, when the plan has refusals or a write fails.
 Outcome apply(const Plan& plan, Database& db, const CardSecrets& secrets, QDate today, bool updateStored);
 
+// The bytes of the file to import. Throws Error when it cannot be read or is far too large.
+QByteArray readFile(const QString& path);
+
 // `velmora --import-csv FILE`: adds the new cards, skips those already stored and reports;
 // exit status 1 with nothing written when any row is refused.
 int runCommand(const HomeFolder& home, const Clock& clock, const QString& file, QTextStream& out,

@@ -21,7 +21,6 @@
 
 #include <QAction>
 #include <QBitmap>
-#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -380,12 +379,8 @@ void CardPage::importCards()
     if (path.isEmpty())
         return;
     CardImport::Plan plan;
-    const bool planned = ui::showErrors(this, [&] {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("无法读取文件 %1：%2").arg(path, file.errorString()));
-        plan = CardImport::planBytes(file.readAll(), m_data->database());
-    });
+    const bool planned = ui::showErrors(
+        this, [&] { plan = CardImport::planBytes(CardImport::readFile(path), m_data->database()); });
     if (!planned)
         return;
     CardImportDialog dialog(plan, path, ui::dialogParent(this));
