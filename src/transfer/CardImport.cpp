@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QMultiHash>
 #include <QSet>
+#include <algorithm>
 
 namespace CardImport {
 
@@ -85,6 +86,14 @@ QString oneLine(const QString& text)
     line.replace(u'\n', u' ');
     line.replace(u'\r', u' ');
     return line;
+}
+
+// Digits with blanks or hyphens between groups; a spreadsheet that took a long number for a
+// number writes it as 6.22588E+15, which is no card number.
+bool isCardNumber(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return (c >= u'0' && c <= u'9') || c == u' ' || c == u'-'; });
 }
 
 std::optional<bool> flagOf(const QString& text)
@@ -255,6 +264,10 @@ Plan plan(const QList<CsvReader::Record>& records, Database& db)
                     value = text;
                 break;
             case Kind::Secret:
+                if (it.key() == u"c_no" && !isCardNumber(trimmed))
+                    refusal = Refusal{record.row, header.cells[it.value()],
+                                      QStringLiteral("卡号只能由数字、空格和“-”组成（若表格程序把卡号存成了"
+                                                     "科学计数法，请把这一列设为文本后重新保存）。")};
                 if (!trimmed.isEmpty())
                     value = trimmed;
                 break;

@@ -199,6 +199,8 @@ void TestCardImport::badRowsAreRefusedWithRowAndColumn_data()
     QTest::newRow("limit not whole") << head + "坏卡,2222,1,20,否,5000.5,0\r\n" << "第2行“总额度”列：总额度必须是整数。";
     QTest::newRow("amount not a number") << head + "坏卡,2222,1,20,否,5000,一千\r\n"
         << "第2行“已消费额度”列：已消费必须是数字。";
+    QTest::newRow("number a spreadsheet took for a number") << head + "坏卡,6.22588E+15,1,20,否,5000,0\r\n"
+        << "第2行“卡号”列：卡号只能由数字、空格和“-”组成（若表格程序把卡号存成了科学计数法，请把这一列设为文本后重新保存）。";
     QTest::newRow("flag") << head + "坏卡,2222,1,20,也许,5000,0\r\n" << "第2行“已还款”列：只能填“是”或“否”。";
     QTest::newRow("same card twice") << head + good + "\"好卡\",'-1111,2,21,否,1,1\r\n"
         << "第3行：与第2行是同一张卡（卡名和卡号后四位相同）。";
