@@ -251,9 +251,13 @@ Plan plan(const QList<CsvReader::Record>& records, Database& db)
         PlannedCard card;
         card.row = record.row;
         std::optional<Refusal> refusal;
-        for (auto it = columnOf.cbegin(); it != columnOf.cend() && !refusal; ++it) {
-            const ImportColumn* column = columnOfField(it.key());
-            const QString text = cellOf(it.value());
+        // Column by column as the file has them, so the first problem named is the leftmost.
+        for (int c = 0; c < fields.size() && !refusal; ++c) {
+            const QString& field = fields[c];
+            if (field.isEmpty() || columnOf.value(field) != c)
+                continue;
+            const ImportColumn* column = columnOfField(field);
+            const QString text = cellOf(c);
             const QString trimmed = text.trimmed();
             QVariant value;
             switch (column->kind) {
@@ -264,8 +268,8 @@ Plan plan(const QList<CsvReader::Record>& records, Database& db)
                     value = text;
                 break;
             case Kind::Secret:
-                if (it.key() == u"c_no" && !isCardNumber(trimmed))
-                    refusal = Refusal{record.row, header.cells[it.value()],
+                if (field == u"c_no" && !isCardNumber(trimmed))
+                    refusal = Refusal{record.row, header.cells[c],
                                       QStringLiteral("卡号只能由数字、空格和“-”组成（若表格程序把卡号存成了"
                                                      "科学计数法，请把这一列设为文本后重新保存）。")};
                 if (!trimmed.isEmpty())
@@ -285,13 +289,12 @@ Plan plan(const QList<CsvReader::Record>& records, Database& db)
             case Kind::Flag: {
                 const auto flag = flagOf(trimmed);
                 if (!flag)
-                    refusal =
-                        Refusal{record.row, header.cells[it.value()], QStringLiteral("只能填“是”或“否”。")};
+                    refusal = Refusal{record.row, header.cells[c], QStringLiteral("只能填“是”或“否”。")};
                 value = flag.value_or(false);
                 break;
             }
             }
-            card.values.insert(it.key(), value);
+            card.values.insert(field, value);
         }
         if (refusal) {
             result.refusals << *refusal;
