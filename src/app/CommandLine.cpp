@@ -79,6 +79,11 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("export-csv"),
         QStringLiteral("不打开窗口：把全部卡片导出为 CSV 文件 FILE（开启密码保护时卡号只含后四位）。"),
         QStringLiteral("FILE"));
+    const QCommandLineOption importCsv(
+        QStringLiteral("import-csv"),
+        QStringLiteral(
+            "不打开窗口：从 CSV 文件 FILE 导入卡片（已有的卡片跳过；有不能导入的行时不导入任何卡片）。"),
+        QStringLiteral("FILE"));
     const QCommandLineOption syncCalendar(
         QStringLiteral("sync-calendar"),
         QStringLiteral("不打开窗口：把各卡的还款日（同 --ics）同步到“日历同步”中设置的 CalDAV 日历。"));
@@ -86,7 +91,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("force"),
         QStringLiteral("与 --restore 同用：开启密码保护时也恢复含有明文卡号的备份（下次登录时再加密）。"));
     const QList<QCommandLineOption> options{help,   version, summary, json, remind,    demo,        minimized,
-                                            backup, restore, force,   ics,  exportCsv, syncCalendar};
+                                            backup, restore, force,   ics,  exportCsv, importCsv, syncCalendar};
     parser.addOptions(options);
 
     CommandLine result;
@@ -126,6 +131,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     else if (parser.isSet(exportCsv)) {
         result.mode = Mode::ExportCsv;
         result.file = parser.value(exportCsv);
+    } else if (parser.isSet(importCsv)) {
+        result.mode = Mode::ImportCsv;
+        result.file = parser.value(importCsv);
     } else if (parser.isSet(syncCalendar))
         result.mode = Mode::SyncCalendar;
     else if (result.json) {

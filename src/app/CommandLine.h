@@ -18,6 +18,7 @@ struct CommandLine
         Calendar,
         ExportCsv,
         SyncCalendar,
+        ImportCsv,
         Error
     };
     Mode mode = Mode::Gui;
@@ -25,7 +26,7 @@ struct CommandLine
     bool demo = false;
     bool force = false;     // --restore: also a copy with card secrets in clear while protection is on
     bool minimized = false; // start hidden in the tray
-    QString file;           // --backup, --restore, --export-csv FILE
+    QString file;           // --backup, --restore, --export-csv, --import-csv FILE
     QString helpText;
     QString errorText;
 

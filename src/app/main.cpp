@@ -14,6 +14,7 @@
 #include "remind/RemindCommand.h"
 #include "store/Error.h"
 #include "sync/SyncCommand.h"
+#include "transfer/CardImport.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
 #include "views/CsvExport.h"
@@ -106,7 +107,8 @@ int main(int argc, char* argv[])
     case CommandLine::Mode::Backup:
     case CommandLine::Mode::Restore:
     case CommandLine::Mode::Calendar:
-    case CommandLine::Mode::ExportCsv: {
+    case CommandLine::Mode::ExportCsv:
+    case CommandLine::Mode::ImportCsv: {
         QCoreApplication app(argc, argv);
         setUpApplication(app);
         const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
@@ -119,6 +121,8 @@ int main(int argc, char* argv[])
             stdOut.open(stdout, QIODevice::WriteOnly);
             return RepaymentCalendar::runCommand(home, Clock::system(), stdOut, err);
         }
+        if (command.mode == CommandLine::Mode::ImportCsv)
+            return CardImport::runCommand(home, Clock::system(), command.file, out, err);
         return CsvExport::runCommand(home, command.file, out, err);
     }
     case CommandLine::Mode::SyncCalendar: {

@@ -8,12 +8,14 @@
 #include "store/Error.h"
 #include "ui/AppContext.h"
 #include "ui/Contrast.h"
+#include "ui/DialogParent.h"
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 #include "views/CardEditor.h"
 #include "views/CardFilter.h"
 #include "views/CardGrid.h"
 #include "views/CardGridModel.h"
+#include "views/CardImportDialog.h"
 #include "views/CsvExport.h"
 #include "views/FilterBar.h"
 
@@ -150,6 +152,13 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     m_exportButton->setToolTip(QStringLiteral("把列表中的卡片保存为 CSV 文件"));
     connect(m_exportButton, &QToolButton::clicked, this, &CardPage::exportShownCards);
     barRow->addWidget(m_exportButton);
+    m_importButton = new QToolButton(m_filterGroup);
+    m_importButton->setObjectName(QStringLiteral("importButton"));
+    m_importButton->setText(QStringLiteral("导入…"));
+    m_importButton->setAccessibleName(QStringLiteral("从 CSV 文件导入卡片"));
+    m_importButton->setToolTip(QStringLiteral("从 CSV 文件导入卡片（先列出要新增和更新的卡片）"));
+    connect(m_importButton, &QToolButton::clicked, this, &CardPage::importCards);
+    barRow->addWidget(m_importButton);
     groupLayout->addLayout(barRow);
     m_grid = new CardGrid(m_filterGroup);
     groupLayout->addWidget(m_grid, 1);
@@ -361,6 +370,37 @@ void CardPage::exportShownCards()
         return;
     ui::showErrors(this, [&] {
         CsvExport::writeFile(path, CsvExport::encode(CsvExport::tableOf(*m_grid->model(), fullNumbers)));
+    });
+}
+
+void CardPage::importCards()
+{
+    if (!m_data || !commitPendingEdit())
+        return;
+    const QString path = CardImportDialog::askFileName(this);
+    if (path.isEmpty())
+        return;
+    CardImport::Plan plan;
+    const bool planned = ui::showErrors(
+        this, [&] { plan = CardImport::planBytes(CardImport::readFile(path), m_data->database()); });
+    if (!planned)
+        return;
+    CardImportDialog dialog(plan, path, ui::dialogParent(this));
+    if (!CardImportDialog::ask(dialog))
+        return;
+    ui::showErrors(this, [&] {
+        const CardImport::Outcome outcome = CardImport::apply(
+            plan, m_data->database(), m_data->secrets(), m_context.clock->today(), dialog.updateStored());
+        // The list shows the imported cards with their dates, the counts follow.
+        Query& cards = m_data->cards();
+        cards.close();
+        cards.open();
+        recountDueCards();
+        showBestCard();
+        MessageBox::information(this, QStringLiteral("已导入：新增%1张，更新%2张，跳过%3张。")
+                                          .arg(outcome.added)
+                                          .arg(outcome.updated)
+                                          .arg(outcome.skipped));
     });
 }
 

@@ -65,6 +65,8 @@ public:
 
     // "导出…": the cards the grid lists, as a CSV file the user chooses.
     void exportShownCards();
+    // "导入…": cards from a CSV file, listed for the user to confirm before anything is written.
+    void importCards();
 
     // The eight due counts from the stored cards, as the refresh pass writes them.
     void recountDueCards();
@@ -93,6 +95,7 @@ private:
     QGroupBox* m_filterGroup = nullptr;
     FilterBar* m_filterBar = nullptr;
     QToolButton* m_exportButton = nullptr;
+    QToolButton* m_importButton = nullptr;
     CardGrid* m_grid = nullptr;
     QMenu* m_gridMenu = nullptr;
 };

@@ -30,6 +30,8 @@ void TestCommandLine::exitCodesAndOutput_data()
     QTest::newRow("help lists --restore") << QStringList{"-h"} << 0 << "--restore FILE" << "";
     QTest::newRow("help lists --ics") << QStringList{"-h"} << 0 << "--ics" << "";
     QTest::newRow("help lists --export-csv") << QStringList{"-h"} << 0 << "--export-csv FILE" << "";
+    QTest::newRow("help lists --import-csv") << QStringList{"-h"} << 0 << "--import-csv FILE" << "";
+    QTest::newRow("import needs a file") << QStringList{"--import-csv"} << 2 << "" << "velmora: 选项“import-csv”需要一个值。";
     QTest::newRow("help lists --minimized") << QStringList{"-h"} << 0 << "--minimized" << "";
     QTest::newRow("minimized takes no value") << QStringList{"--minimized=1"} << 2 << "" << "velmora: 选项“minimized”不接受值。";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "velmora 2.0.0" << "";
