@@ -118,6 +118,7 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
     MailServerSettings s = MailServerSettings::load(m_file);
     const MailPassword::Found password = MailPassword::find(m_file, keyring);
     s.password = password.password;
+    m_keyringUnread = password.place == MailPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
     showValues(s);
     m_passwordPlace->setText(MailPassword::describe(password.place, keyring.available()));
 }
@@ -175,7 +176,10 @@ void MailServerDialog::save()
             return;
         // Long enough for the keyring to ask the user to unlock it.
         const SecretStore keyring(std::chrono::seconds(60));
-        const MailPassword::Place place = MailPassword::save(m_file, keyring, s.password);
+        // A password the keyring holds but could not give is not taken for a cleared one.
+        const MailPassword::Place place = s.password.isEmpty() && m_keyringUnread
+                                              ? MailPassword::Place::Nowhere
+                                              : MailPassword::save(m_file, keyring, s.password);
         MailServerSettings inFile = s;
         if (place != MailPassword::Place::SettingsFile)
             inFile.password.clear();
@@ -183,7 +187,7 @@ void MailServerDialog::save()
         MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。") +
                                           (place == MailPassword::Place::Nowhere
                                                ? QString()
-                                               : u'\n' + MailPassword::describe(place, true)));
+                                               : u'\n' + MailPassword::describe(place, false)));
         accept();
     });
 }

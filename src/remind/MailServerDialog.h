@@ -35,6 +35,7 @@ private:
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
     QLabel* m_passwordPlace = nullptr; // where the password is kept
+    bool m_keyringUnread = false;      // the keyring could not be read: an empty field says nothing
     QLineEdit* m_from = nullptr;
     QLineEdit* m_caFile = nullptr;
 };
