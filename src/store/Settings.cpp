@@ -102,3 +102,14 @@ void Settings::saveStartHidden(bool hidden)
 {
     m_ini.writeBool(kSection, QStringLiteral("starthidden"), hidden);
 }
+
+QString Settings::keyMark() const
+{
+    return m_ini.readText(kSection, QStringLiteral("keymark")).trimmed();
+}
+
+void Settings::saveKeyMark(const QString& mark)
+{
+    if (mark != keyMark())
+        m_ini.writeText(kSection, QStringLiteral("keymark"), mark);
+}

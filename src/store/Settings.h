@@ -39,6 +39,10 @@ public:
     void saveReminder(const QString& mailTo, int daysAhead, bool mailOn);       // em, dd, qy
     void saveSendDate(QDate date);                                              // senddate
     void saveStartHidden(bool hidden);                                          // starthidden
+    // keymark: which wrap of the card key the current password made (CardSecrets::keyMark), so
+    // that a database copy sealed under another password is told from a mistyped password.
+    QString keyMark() const;
+    void saveKeyMark(const QString& mark);
 
     IniFile& file() { return m_ini; }
     const IniFile& file() const { return m_ini; }
