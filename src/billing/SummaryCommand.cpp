@@ -3,6 +3,7 @@
 #include "billing/BestCard.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
+#include "store/BidiControls.h"
 #include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
@@ -28,7 +29,8 @@ QList<DueSoonCard> dueSoonCards(Query& list)
 {
     QList<DueSoonCard> cards;
     for (list.first(); !list.eof(); list.next()) {
-        cards.append({list.intValue(QStringLiteral("id")), list.textValue(QStringLiteral("c_name")),
+        cards.append({list.intValue(QStringLiteral("id")),
+                      withoutBidiControls(list.textValue(QStringLiteral("c_name"))),
                       CardSecrets::lastFourOf(list), list.dateValue(QStringLiteral("c_re_date")),
                       list.intValue(QStringLiteral("i_xyr")), list.numberValue(QStringLiteral("i_zdhkje"))});
     }

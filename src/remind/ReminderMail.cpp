@@ -1,5 +1,6 @@
 #include "remind/ReminderMail.h"
 
+#include "store/BidiControls.h"
 #include "store/CardSecrets.h"
 #include "store/DateText.h"
 #include "store/Query.h"
@@ -13,7 +14,7 @@ QString subject(const Query& dueSoon)
     // The list's first card is the most urgent one, wherever the reminder window stands.
     const QVariant name = dueSoon.valueAt(0, dueSoon.fieldIndex(QStringLiteral("c_name")));
     const QVariant date = dueSoon.valueAt(0, dueSoon.fieldIndex(QStringLiteral("c_re_date")));
-    return name.toString() + QStringLiteral("-还款日为:") +
+    return withoutBidiControls(name.toString()) + QStringLiteral("-还款日为:") +
            DateText::format(date.typeId() == QMetaType::QDate ? date.toDate() : QDate());
 }
 
@@ -27,7 +28,8 @@ QString body(Query& dueSoon)
     QString text;
     dueSoon.first();
     while (!dueSoon.eof()) {
-        text += QStringLiteral("卡名：") + dueSoon.textValue(QStringLiteral("c_name")).toHtmlEscaped() +
+        text += QStringLiteral("卡名：") +
+                withoutBidiControls(dueSoon.textValue(QStringLiteral("c_name"))).toHtmlEscaped() +
                 QStringLiteral("<br>") + QStringLiteral("卡号:") +
                 (QStringLiteral("尾号") + CardSecrets::lastFourOf(dueSoon)).toHtmlEscaped() +
                 QStringLiteral("<br>") + QStringLiteral("还款日期：<span class=\"STYLE3\">") +
