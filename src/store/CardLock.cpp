@@ -81,7 +81,12 @@ CardLock::Login CardLock::openEarlier(const QString& current, const QString& ear
 
 void CardLock::rememberKey()
 {
-    m_settings.saveKeyMark(m_secrets.keyMark());
+    // Only an aid to tell a restored copy from a typo: a settings file that cannot be written
+    // costs the login nothing.
+    try {
+        m_settings.saveKeyMark(m_secrets.keyMark());
+    } catch (const Error&) {
+    }
 }
 
 bool CardLock::passwordNeeded() const
