@@ -1,5 +1,7 @@
 #include "app/DesktopNotices.h"
 
+#include "store/BidiControls.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -39,8 +41,8 @@ bool DesktopNotices::notify(const QString& title, const QString& text, Kind kind
             m_transientId = earlier.value();
     }
     const uint replaces = keep == Keep::Transient ? m_transientId : 0;
-    call << QStringLiteral("Velmora") << replaces << QLatin1String(kDesktopEntry) << title << text
-         << QStringList() << hints << msecs;
+    call << QStringLiteral("Velmora") << replaces << QLatin1String(kDesktopEntry)
+         << withoutBidiControls(title) << withoutBidiControls(text) << QStringList() << hints << msecs;
     const QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call);
     if (keep == Keep::Transient)
         m_transientCall = pending;

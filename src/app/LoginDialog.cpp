@@ -57,10 +57,25 @@ void LoginDialog::showEvent(QShowEvent* event)
     m_edit->setFocus();
 }
 
+CardLock::Login LoginDialog::openEarlier(const QString& typed)
+{
+    std::optional<QString> earlier = MessageBox::askPassword(
+        this, QStringLiteral(
+                  "数据库中的卡片资料是用另一个密码加密的（可能恢复了更改密码或“重置密码”之前的备份）。\n"
+                  "请输入当时的密码：打开后，卡片资料将改用刚才输入的登录密码加密。"));
+    if (!earlier)
+        return {false, QStringLiteral("卡片资料是用另一个密码加密的，未能打开。"), false};
+    CardLock::Login login = m_gate->openEarlier(typed, *earlier);
+    earlier->fill(QChar(0));
+    return login;
+}
+
 void LoginDialog::tryLogin()
 {
     QString typed = m_edit->text();
-    const CardLock::Login login = m_gate ? m_gate->login(typed) : CardLock::Login{};
+    CardLock::Login login = m_gate ? m_gate->login(typed) : CardLock::Login{};
+    if (login.sealedUnderAnother)
+        login = openEarlier(typed);
     if (login.accepted) {
         // Used: gone from the field and from this copy (the field's own copy is then ours alone).
         m_edit->clear();

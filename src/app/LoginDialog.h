@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/CardLock.h"
+
 #include <QDialog>
 
 class LoginGate;
@@ -26,6 +28,8 @@ protected:
 
 private:
     void tryLogin();
+    // The cards were sealed under an earlier password: asks for it and seals them again under `typed`.
+    CardLock::Login openEarlier(const QString& typed);
 
     const LoginGate* m_gate = nullptr;
     QLabel* m_prompt = nullptr;

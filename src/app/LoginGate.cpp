@@ -25,6 +25,13 @@ CardLock::Login LoginGate::login(const QString& typed) const
     return {accepts(typed), {}};
 }
 
+CardLock::Login LoginGate::openEarlier(const QString& typed, const QString& earlier) const
+{
+    if (!m_lock)
+        return {};
+    return m_lock->openEarlier(trimEntry(typed), trimEntry(earlier));
+}
+
 bool LoginGate::passwordSet() const
 {
     return !m_settings.password().isEmpty();

@@ -22,6 +22,9 @@ public:
     // With the card secrets attached, a correct login also opens them (see CardLock::login).
     void setCardLock(CardLock* lock) { m_lock = lock; }
     CardLock::Login login(const QString& typed) const;
+    // After a login refused as sealedUnderAnother: the earlier password opens the cards, which
+    // are sealed again under the one typed at the login.
+    CardLock::Login openEarlier(const QString& typed, const QString& earlier) const;
 
 private:
     const Settings& m_settings;

@@ -90,11 +90,27 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
 
 namespace {
 
-// TEXT escaping (RFC 5545 3.3.11), done on UTF-8: every character it changes is ASCII.
+// U+202A-U+202E (E2 80 AA-AE) or U+2066-U+2069 (E2 81 A6-A9) in UTF-8 at `i`.
+bool bidiControlAt(QByteArrayView utf8, qsizetype i)
+{
+    if (i + 2 >= utf8.size() || quint8(utf8[i]) != 0xE2)
+        return false;
+    const quint8 second = quint8(utf8[i + 1]);
+    const quint8 third = quint8(utf8[i + 2]);
+    return (second == 0x80 && third >= 0xAA && third <= 0xAE) ||
+           (second == 0x81 && third >= 0xA6 && third <= 0xA9);
+}
+
+// TEXT escaping (RFC 5545 3.3.11), done on UTF-8: every character it changes is ASCII; direction
+// controls are left out.
 void appendEscaped(QByteArray& out, QByteArrayView utf8)
 {
     for (qsizetype i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
+        if (bidiControlAt(utf8, i)) {
+            i += 2; // a direction control would make the entry read other than it is
+            continue;
+        }
         if (c == '\\' || c == ';' || c == ',') {
             out += '\\';
             out += c;

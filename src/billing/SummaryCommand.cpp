@@ -3,6 +3,7 @@
 #include "billing/BestCard.h"
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
+#include "store/BidiControls.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/Error.h"
@@ -29,7 +30,7 @@ void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, const std:
     QJsonArray list;
     for (const DueSoonCard& c : due) {
         list.append(QJsonObject{{QStringLiteral("id"), c.id},
-                                {QStringLiteral("name"), c.name},
+                                {QStringLiteral("name"), withoutBidiControls(c.name)},
                                 {QStringLiteral("no_last4"), c.numberLast4},
                                 {QStringLiteral("repay_date"), DateText::format(c.repaymentDate)},
                                 {QStringLiteral("days_left"), c.daysLeft},
@@ -44,7 +45,7 @@ void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, const std:
                            {QStringLiteral("skipped"), skipped},
                            {QStringLiteral("best_today"),
                             best ? QJsonValue(QJsonObject{{QStringLiteral("id"), best->id},
-                                                          {QStringLiteral("name"), best->name},
+                                                          {QStringLiteral("name"), withoutBidiControls(best->name)},
                                                           {QStringLiteral("no_last4"), best->numberLast4},
                                                           {QStringLiteral("days"), best->days}})
                                  : QJsonValue(QJsonValue::Null)}};

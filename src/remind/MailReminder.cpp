@@ -2,11 +2,13 @@
 
 #include "remind/MailLog.h"
 #include "remind/MailMessage.h"
+#include "remind/MailPassword.h"
 #include "remind/ReminderMail.h"
 #include "store/Clock.h"
 #include "store/DateText.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/SecretStore.h"
 #include "store/Settings.h"
 
 #include <QEventLoop>
@@ -70,6 +72,14 @@ MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo,
     }
     try {
         server = MailServerSettings::load(m_settings.file());
+        const SecretStore keyring;
+        MailPassword::moveToKeyring(m_settings.file(), keyring);
+        const MailPassword::Found password = MailPassword::find(m_settings.file(), keyring);
+        server.password = password.password;
+        if (password.place == MailPassword::Place::Nowhere && !server.user.isEmpty() &&
+            !password.keyringProblem.isEmpty())
+            throw Error(QStringLiteral("System.ini 中没有邮件服务器的密码，桌面的密钥环现在无法读取（%1）。")
+                            .arg(password.keyringProblem));
         server.validate();
         message.from = Mail::parseAddress(server.from);
     } catch (const Error& e) {

@@ -1,8 +1,10 @@
 #include "remind/MailServerDialog.h"
 
 #include "remind/MailMessage.h"
+#include "remind/MailPassword.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/SecretStore.h"
 #include "ui/MessageBox.h"
 #include "ui/ShowErrors.h"
 
@@ -65,6 +67,10 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("SmtpPasswordEdit"));
     m_password->setEchoMode(QLineEdit::Password);
+    m_passwordPlace = new QLabel(this);
+    m_passwordPlace->setObjectName(QStringLiteral("SmtpPasswordPlaceLabel"));
+    m_passwordPlace->setAccessibleName(QStringLiteral("密码保存位置"));
+    m_passwordPlace->setWordWrap(true);
     m_from = new QLineEdit(this);
     m_from->setObjectName(QStringLiteral("SmtpFromEdit"));
     m_caFile = new QLineEdit(this);
@@ -82,6 +88,7 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
     form->addRow(QString(), m_securityHint);
     form->addRow(QStringLiteral("用户名："), m_user);
     form->addRow(QStringLiteral("密码："), m_password);
+    form->addRow(QString(), m_passwordPlace);
     form->addRow(QStringLiteral("发件人Email："), m_from);
     form->addRow(QStringLiteral("CA证书文件："), caRow);
     layout->addLayout(form);
@@ -104,7 +111,16 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
         m_securityHint->setText(securityHint(security));
     });
 
-    showValues(MailServerSettings::load(m_file));
+    // A password left in System.ini by an earlier version (or a session without a keyring)
+    // moves into the keyring as soon as one runs.
+    const SecretStore keyring;
+    MailPassword::moveToKeyring(m_file, keyring);
+    MailServerSettings s = MailServerSettings::load(m_file);
+    const MailPassword::Found password = MailPassword::find(m_file, keyring);
+    s.password = password.password;
+    m_keyringUnread = password.place == MailPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
+    showValues(s);
+    m_passwordPlace->setText(MailPassword::describe(password.place, keyring.available()));
 }
 
 void MailServerDialog::showValues(const MailServerSettings& s)
@@ -158,8 +174,20 @@ void MailServerDialog::save()
                     .arg(s.host),
                 QStringLiteral("邮件服务器")))
             return;
-        s.save(m_file);
-        MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。"));
+        // Long enough for the keyring to ask the user to unlock it.
+        const SecretStore keyring(std::chrono::seconds(60));
+        // A password the keyring holds but could not give is not taken for a cleared one.
+        const MailPassword::Place place = s.password.isEmpty() && m_keyringUnread
+                                              ? MailPassword::Place::Nowhere
+                                              : MailPassword::save(m_file, keyring, s.password);
+        MailServerSettings inFile = s;
+        if (place != MailPassword::Place::SettingsFile)
+            inFile.password.clear();
+        inFile.save(m_file);
+        MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。") +
+                                          (place == MailPassword::Place::Nowhere
+                                               ? QString()
+                                               : u'\n' + MailPassword::describe(place, false)));
         accept();
     });
 }

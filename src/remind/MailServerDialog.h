@@ -10,7 +10,8 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-// "邮件服务器": the mailbox the reminder mail is sent from (section "邮件服务器" of System.ini).
+// "邮件服务器": the mailbox the reminder mail is sent from (section "邮件服务器" of System.ini;
+// the password in the desktop's keyring when one runs).
 class MailServerDialog : public QDialog
 {
     Q_OBJECT
@@ -33,6 +34,8 @@ private:
     QLabel* m_securityHint = nullptr;
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
+    QLabel* m_passwordPlace = nullptr; // where the password is kept
+    bool m_keyringUnread = false;      // the keyring could not be read: an empty field says nothing
     QLineEdit* m_from = nullptr;
     QLineEdit* m_caFile = nullptr;
 };

@@ -23,11 +23,15 @@ CardLock::Login CardLock::login(const QString& password)
             // The key decides: nothing cheaper to check the password against is kept.
             if (!m_secrets.unlock(password)) {
                 result.problem = m_secrets.wrapProblem();
+                const QString mark = m_settings.keyMark();
+                result.sealedUnderAnother =
+                    result.problem.isEmpty() && !mark.isEmpty() && mark != m_secrets.keyMark();
                 return result;
             }
             result.accepted = true;
             if (!m_settings.passwordInKey())
                 m_settings.savePassword(password); // an older file's plain text or digest goes
+            rememberKey();
             return result;
         }
         if (m_settings.passwordInKey()) {
@@ -47,11 +51,42 @@ CardLock::Login CardLock::login(const QString& password)
             // and the file's copy of the password goes once the key holds it.
             m_secrets.protect(password);
             m_settings.savePassword(password);
+            rememberKey();
         }
     } catch (const Error& e) {
         result.problem = e.message();
     }
     return result;
+}
+
+CardLock::Login CardLock::openEarlier(const QString& current, const QString& earlier)
+{
+    Login result;
+    try {
+        if (!m_secrets.unlock(earlier)) {
+            result.problem = QStringLiteral("这个密码也打不开卡片资料，数据库未作改动。");
+            result.sealedUnderAnother = true;
+            return result;
+        }
+        m_secrets.changePassword(current);
+        m_settings.savePassword(current);
+        rememberKey();
+        result.accepted = true;
+    } catch (const Error& e) {
+        m_secrets.lock();
+        result.problem = e.message();
+    }
+    return result;
+}
+
+void CardLock::rememberKey()
+{
+    // Only an aid to tell a restored copy from a typo: a settings file that cannot be written
+    // costs the login nothing.
+    try {
+        m_settings.saveKeyMark(m_secrets.keyMark());
+    } catch (const Error&) {
+    }
 }
 
 bool CardLock::passwordNeeded() const
@@ -94,6 +129,7 @@ void CardLock::changePassword(const QString& password)
         // A new key under the new password, in one transaction with every value sealed again.
         m_secrets.changePassword(password);
         m_settings.savePassword(password);
+        rememberKey();
         return;
     }
     // Sealed before the file says a password is set, so a crash in between leaves a key that
@@ -103,6 +139,7 @@ void CardLock::changePassword(const QString& password)
     else
         m_secrets.keepCheckWhileClear(password);
     m_settings.savePassword(password);
+    rememberKey();
 }
 
 void CardLock::saveGeneral(bool autostart, bool protect, int autoMinMinutes, const QString& currentPassword)
@@ -120,6 +157,7 @@ void CardLock::saveGeneral(bool autostart, bool protect, int autoMinMinutes, con
     if (seal) {
         m_secrets.protect(currentPassword);
         m_settings.savePassword(currentPassword);
+        rememberKey();
     }
     m_settings.saveGeneral(autostart, protect, autoMinMinutes);
 }
@@ -128,5 +166,6 @@ int CardLock::reset()
 {
     const int cleared = m_secrets.clearSealed();
     m_settings.savePassword(QString());
+    rememberKey();
     return cleared;
 }

@@ -22,12 +22,18 @@ public:
     {
         bool accepted = false;
         QString problem; // the login stands, but the values cannot be shown (Chinese)
+        // Refused, and the database holds a key another password sealed (a copy from before a
+        // password change or reset): openEarlier() takes that password.
+        bool sealedUnderAnother = false;
     };
     // A login with the trimmed `password`. While the values are sealed, opening the data key is
     // the check (a password an older version kept in the file is removed then). Without a key
     // the empty password, or an older file's password, is checked and the cards are sealed now
     // while protection is wanted. A password set but no key to check it: refused, with why.
     Login login(const QString& password);
+    // A database sealed under an earlier password: opened with `earlier` and sealed again under
+    // `current`, in one transaction. Refused, changing nothing, when `earlier` does not open it.
+    Login openEarlier(const QString& current, const QString& earlier);
 
     // Whether a new password must be given the current one first: the values are sealed and the
     // key is not open.
@@ -51,6 +57,8 @@ public:
     int reset();
 
 private:
+    void rememberKey(); // the key now stored is the current password's
+
     Settings& m_settings;
     CardSecrets& m_secrets;
 };

@@ -4,6 +4,8 @@
 #include "store/Error.h"
 #include "store/Query.h"
 
+#include <QCryptographicHash>
+
 #include <array>
 #include <optional>
 #include <vector>
@@ -286,6 +288,16 @@ QString CardSecrets::wrapProblem() const
 void CardSecrets::lock()
 {
     m_key.reset();
+}
+
+QString CardSecrets::keyMark() const
+{
+    follow();
+    const std::optional<QString> wrapped = m_keyStored ? newestWrap(m_db) : std::nullopt;
+    if (!wrapped)
+        return {};
+    return QString::fromLatin1(
+        QCryptographicHash::hash(wrapped->toLatin1(), QCryptographicHash::Sha256).toHex().left(16));
 }
 
 QVariant CardSecrets::shown(const QString& field, const QVariant& stored, qint64 cardId,

@@ -58,6 +58,9 @@ public:
     // damaged wrap tells the user more than "wrong password".
     QString wrapProblem() const;
     void lock(); // drops the open key
+    // A short fingerprint of the wrap a password is tried against (empty when none): tells which
+    // password sealed this database without telling anything about the password.
+    QString keyMark() const;
 
     // The value to show for a stored one of card `cardId`: sealed values opened (or a
     // placeholder when they cannot be), clear values as they are. An opened number must end in

@@ -112,3 +112,14 @@ void Settings::setCaldavPassword(const QString& password)
 {
     m_ini.writeText(QStringLiteral("日历同步"), QStringLiteral("caldav_password"), password);
 }
+
+QString Settings::keyMark() const
+{
+    return m_ini.readText(kSection, QStringLiteral("keymark")).trimmed();
+}
+
+void Settings::saveKeyMark(const QString& mark)
+{
+    if (mark != keyMark())
+        m_ini.writeText(kSection, QStringLiteral("keymark"), mark);
+}

@@ -39,6 +39,10 @@ public:
     void saveReminder(const QString& mailTo, int daysAhead, bool mailOn);       // em, dd, qy
     void saveSendDate(QDate date);                                              // senddate
     void saveStartHidden(bool hidden);                                          // starthidden
+    // keymark: which wrap of the card key the current password made (CardSecrets::keyMark), so
+    // that a database copy sealed under another password is told from a mistyped password.
+    QString keyMark() const;
+    void saveKeyMark(const QString& mark);
 
     // caldav_password of section "日历同步": the calendar server's password goes in and out only here.
     QString caldavPassword() const;

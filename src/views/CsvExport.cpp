@@ -1,5 +1,6 @@
 #include "views/CsvExport.h"
 
+#include "store/BidiControls.h"
 #include "store/CardSecrets.h"
 #include "store/DataModule.h"
 #include "store/Error.h"
@@ -23,12 +24,7 @@ const QString kUnencryptedNote = QStringLiteral(
 
 QString neutralised(const QString& cell)
 {
-    // Direction controls (U+202A-U+202E, U+2066-U+2069) would make a cell read other than it is.
-    QString value = cell;
-    value.removeIf([](QChar c) {
-        const char16_t u = c.unicode();
-        return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
-    });
+    const QString value = withoutBidiControls(cell);
     static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
     if (value.isEmpty() || number.match(value).hasMatch())
         return value; // a plain number is no formula

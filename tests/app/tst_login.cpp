@@ -14,6 +14,7 @@
 #include "views/CardEditor.h"
 #include "views/CardPage.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +36,8 @@ private slots:
     void emptyPasswordNoteOnlyWhileNoneSet();
     void loginComesAboveReminder();
     void loginOpensCardSecretsWhileTabIsOpen();
+    void copySealedUnderEarlierPasswordAsksForIt_data();
+    void copySealedUnderEarlierPasswordAsksForIt();
 };
 
 void TestLogin::init()
@@ -308,6 +311,69 @@ void TestLogin::loginOpensCardSecretsWhileTabIsOpen()
     QCOMPARE(shownWhileAsking, CardSecrets::kLockedText);
     QVERIFY(!data.secrets().unlocked());
     QVERIFY(!window.isCardTabVisible());
+}
+
+void TestLogin::copySealedUnderEarlierPasswordAsksForIt_data()
+{
+    QTest::addColumn<std::optional<QString>>("earlier");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("told"); // the last message shown
+    QTest::newRow("earlier password") << std::optional<QString>(QStringLiteral(" old ")) << true << QString();
+    QTest::newRow("wrong earlier password") << std::optional<QString>(QStringLiteral("older")) << false
+                                            << QStringLiteral("这个密码也打不开卡片资料");
+    QTest::newRow("cancelled") << std::optional<QString>() << false << QStringLiteral("未能打开");
+}
+
+// The database was put back from a copy sealed before the password changed: the login asks for
+// the password of then, and with it seals the cards again under the one just typed.
+void TestLogin::copySealedUnderEarlierPasswordAsksForIt()
+{
+    QFETCH(std::optional<QString>, earlier);
+    QFETCH(bool, accepted);
+    QFETCH(QString, told);
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=old\n"));
+    home.home().ensureExists();
+    const QString copy = home.path() + QStringLiteral("/copy.db");
+    Settings settings(home.iniPath());
+    {
+        DataModule data;
+        data.open(home.databasePath());
+        CardBuilder(data.database())
+            .name(QStringLiteral("招行"))
+            .number(QStringLiteral("6225880212345678"))
+            .insert();
+        CardLock lock(settings, data.secrets());
+        QVERIFY(lock.login(QStringLiteral("old")).accepted);
+        QVERIFY(QFile::copy(home.databasePath(), copy));
+        lock.changePassword(QStringLiteral("new"));
+    }
+    QVERIFY(QFile::remove(home.databasePath()));
+    QVERIFY(QFile::copy(copy, home.databasePath()));
+
+    DataModule data;
+    data.open(home.databasePath());
+    CardLock lock(settings, data.secrets());
+    LoginGate gate(settings);
+    gate.setCardLock(&lock);
+    LoginDialog dialog;
+    dialog.setGate(&gate);
+    MessageBox::setNextPasswordAnswer(earlier);
+    dialog.passwordField()->setText(QStringLiteral("new"));
+    dialog.loginButton()->click();
+    const QStringList shown = MessageBox::shownTexts();
+    QVERIFY2(shown.first().contains(QStringLiteral("另一个密码加密")), qPrintable(shown.join('|')));
+    QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+    QCOMPARE(data.secrets().unlocked(), accepted);
+    if (accepted) {
+        QCOMPARE(shown.size(), 1);
+        data.secrets().lock();
+        QVERIFY(lock.login(QStringLiteral("new")).accepted);
+    } else {
+        QVERIFY2(shown.last().contains(told), qPrintable(shown.join('|')));
+        QVERIFY(!lock.login(QStringLiteral("new")).accepted); // nothing changed
+        QVERIFY(lock.login(QStringLiteral("old")).accepted);
+    }
 }
 
 QTEST_MAIN(TestLogin)

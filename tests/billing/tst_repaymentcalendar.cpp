@@ -56,6 +56,7 @@ void TestRepaymentCalendar::escaping_data()
     QTest::newRow("backslash")                  << "C:\\卡"                << "C:\\\\卡";
     QTest::newRow("line breaks")                << "一\r\n二\n三\r四"      << "一\\n二\\n三\\n四";
     QTest::newRow("control characters dropped") << QString("a\x01" "b\tc") << "ab\tc";
+    QTest::newRow("direction controls dropped") << QString::fromUtf16(u"\u202E招\u202A行\u2066,\u2069") << "招行\\,";
     // clang-format on
 }
 

@@ -24,6 +24,7 @@ private slots:
     void jsonListsMostUrgentFirst_data();
     void jsonListsMostUrgentFirst();
     void jsonLastFourOfForeignCard();
+    void jsonLeavesOutDirectionControls();
     void freshHomeIsReportedAndLeftAlone();
     void unreadableDatabase_data();
     void unreadableDatabase();
@@ -181,6 +182,26 @@ void TestSummaryCommand::jsonLastFourOfForeignCard()
     Database db;
     db.open(home.databasePath());
     QCOMPARE(Stored::field(db, id, QStringLiteral("c_last4")).toString(), QStringLiteral("4321"));
+}
+
+// Direction controls in a card name would make it read otherwise wherever the JSON is shown.
+void TestSummaryCommand::jsonLeavesOutDirectionControls()
+{
+    TempHome home;
+    {
+        Database db;
+        db.open(home.databasePath());
+        CardBuilder(db)
+            .name(QString::fromUtf16(u"招\u202E行\u2067卡"))
+            .statementDay(20)
+            .repaymentDay(5)
+            .insert();
+    }
+    QString out, err;
+    QCOMPARE(run(home, true, out, err), 0);
+    const QJsonArray due = QJsonDocument::fromJson(out.toUtf8()).object().value("due_soon").toArray();
+    QCOMPARE(due.size(), 1);
+    QCOMPARE(due.at(0).toObject().value("name").toString(), QStringLiteral("招行卡"));
 }
 
 void TestSummaryCommand::freshHomeIsReportedAndLeftAlone()

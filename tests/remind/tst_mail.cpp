@@ -84,6 +84,7 @@ private slots:
     void reminderTextOfTheDueSoonCards();
     void reminderTextMostUrgentFirst();
     void reminderTextLastFourOfForeignCard();
+    void reminderTextLeavesOutDirectionControls();
     void receivedMessageReadsBack_data();
     void receivedMessageReadsBack();
     void addresses_data();
@@ -158,6 +159,25 @@ void TestMail::reminderTextLastFourOfForeignCard()
         .set("c_re_date", QDate(2026, 12, 31))
         .insert();
     const QList<DueSoonCard> list = readDueSoonCards(data.database());
+    QCOMPARE(ReminderMail::body(list), block("外来", "尾号5678", "2026-12-31", 0));
+}
+
+// A card name with direction controls would read otherwise in the subject and the body.
+void TestMail::reminderTextLeavesOutDirectionControls()
+{
+    TempHome home;
+    DataModule data;
+    data.open(home.databasePath());
+    CardBuilder(data.database())
+        .name(QString::fromUtf16(u"\u202E外来\u2066"))
+        .number("6222000012345678")
+        .daysLeft(0)
+        .set("c_re_date", QDate(2026, 12, 31))
+        .insert();
+    Query& list = data.dueSoon();
+    list.setSql(Refresh::kDueSoonStatement);
+    list.open();
+    QCOMPARE(ReminderMail::subject(list), QStringLiteral("外来-还款日为:2026-12-31"));
     QCOMPARE(ReminderMail::body(list), block("外来", "尾号5678", "2026-12-31", 0));
 }
 

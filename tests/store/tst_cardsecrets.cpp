@@ -37,6 +37,7 @@ private slots:
     void headlessSummaryNeedsNoPassword();
     void wrongPasswordOpensNothing();
     void passwordChangeMakesANewKey();
+    void copySealedUnderEarlierPasswordOpensWithIt();
     void killedPasswordChangeLeavesOldOrNew();
     void protectionOffStoresClearAgain();
     void legacyPasswordRemovedAtFirstLogin_data();
@@ -448,6 +449,52 @@ void TestCardSecrets::passwordChangeMakesANewKey()
     CardSecrets oldSecrets(old);
     QVERIFY(!oldSecrets.unlock(QStringLiteral("new")));
     QVERIFY(oldSecrets.unlock(QStringLiteral("old")));
+}
+
+// A copy from before a password change, put back: the current password is refused as sealed
+// under another one (a plain typo is not), the earlier one opens it and it is sealed again under
+// the current one; a wrong earlier password changes nothing.
+void TestCardSecrets::copySealedUnderEarlierPasswordOpensWithIt()
+{
+    Home home(QStringLiteral("old"));
+    const QString copy = home.temp.path() + QStringLiteral("/copy.db");
+    {
+        DataModule data;
+        data.open(home.temp.databasePath());
+        CardLock lock(home.settings, data.secrets());
+        QVERIFY(lock.login(QStringLiteral("old")).accepted);
+        QVERIFY(QFile::copy(home.temp.databasePath(), copy));
+        lock.changePassword(QStringLiteral("new"));
+        data.secrets().lock();
+        const CardLock::Login typo = lock.login(QStringLiteral("nwe"));
+        QVERIFY(!typo.accepted);
+        QVERIFY(!typo.sealedUnderAnother);
+    }
+    QVERIFY(QFile::remove(home.temp.databasePath()));
+    QVERIFY(QFile::copy(copy, home.temp.databasePath()));
+
+    DataModule data;
+    data.open(home.temp.databasePath());
+    CardLock lock(home.settings, data.secrets());
+    const CardLock::Login refused = lock.login(QStringLiteral("new"));
+    QVERIFY(!refused.accepted);
+    QVERIFY(refused.sealedUnderAnother);
+    QCOMPARE(refused.problem, QString());
+
+    const QStringList before = snapshot(data.database());
+    const CardLock::Login wrongEarlier = lock.openEarlier(QStringLiteral("new"), QStringLiteral("older"));
+    QVERIFY(!wrongEarlier.accepted);
+    QVERIFY(wrongEarlier.problem.contains(QStringLiteral("未作改动")));
+    QCOMPARE(snapshot(data.database()), before);
+
+    QVERIFY(lock.openEarlier(QStringLiteral("new"), QStringLiteral("old")).accepted);
+    data.reloadSecretFields();
+    QCOMPARE(shown(data, QStringLiteral("卡5"), QStringLiteral("c_no")), seededCards()[5].number);
+    QCOMPARE(data.secrets().takeUnreadableCount(), 0);
+    data.secrets().lock();
+    QVERIFY(!lock.login(QStringLiteral("old")).accepted);
+    QVERIFY(lock.login(QStringLiteral("new")).accepted);
+    QCOMPARE(stored(data.database(), QStringLiteral("SELECT count(*) FROM tkey")).toInt(), 1);
 }
 
 void TestCardSecrets::killedPasswordChangeLeavesOldOrNew()
