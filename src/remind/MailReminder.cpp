@@ -1,12 +1,12 @@
 #include "remind/MailReminder.h"
 
-#include "remind/MailLog.h"
 #include "remind/MailMessage.h"
 #include "remind/ReminderMail.h"
 #include "store/Clock.h"
 #include "store/DateText.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/ProgramLog.h"
 #include "store/Query.h"
 #include "store/Settings.h"
 
@@ -92,7 +92,7 @@ MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo, 
         m_attemptedOn = today;
         m_settings.saveSendDate(today);
     } catch (const Error& e) {
-        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
+        ProgramLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
         if (error)
             *error = e.message();
         return Outcome::Failed;
@@ -112,7 +112,7 @@ MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo, 
         m_lastRecipients = shown.join(QStringLiteral(", "));
         job.message = Mail::compose(message);
     } catch (const Error& e) {
-        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
+        ProgramLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
         if (error)
             *error = e.message();
         return Outcome::Failed;
@@ -127,7 +127,7 @@ void MailReminder::reportSettingProblem(const QString& reason)
         return;
     m_problemTold = reason;
     m_problemToldOn = today;
-    MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件没有发送：") + reason);
+    ProgramLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件没有发送：") + reason);
     emit failed(reason);
 }
 
@@ -179,11 +179,12 @@ void MailReminder::report(const SmtpSender::Result& result)
     m_lastRejected = result.ok ? result.rejectedShown : QStringList();
     // The user is told in Chinese; the log keeps the server's and the library's own words.
     if (result.ok) {
-        MailLog::append(m_logPath, m_clock.now(),
-                        QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
+        ProgramLog::append(m_logPath, m_clock.now(),
+                           QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
         if (!m_lastRejected.isEmpty()) {
             const QString refused = QStringLiteral("邮件服务器拒收了收件人：");
-            MailLog::append(m_logPath, m_clock.now(), refused + result.rejected.join(QStringLiteral("，")));
+            ProgramLog::append(m_logPath, m_clock.now(),
+                               refused + result.rejected.join(QStringLiteral("，")));
             emit partlyRejected(refused + m_lastRejected.join(QStringLiteral("，")));
         }
         emit sent(m_lastRecipients);
@@ -191,7 +192,7 @@ void MailReminder::report(const SmtpSender::Result& result)
         QString logged = QStringLiteral("还款提醒邮件发送失败：") + result.error;
         if (!result.detail.isEmpty())
             logged += QStringLiteral("（") + result.detail + QStringLiteral("）");
-        MailLog::append(m_logPath, m_clock.now(), logged);
+        ProgramLog::append(m_logPath, m_clock.now(), logged);
         emit failed(result.error);
     }
 }
