@@ -57,9 +57,7 @@ QString RefreshJobs::writeCalendar(const QList<CardFacts>& cards, const Clock& c
         const QByteArray source = RepaymentCalendar::sourceOf(cards, clock.today());
         if (RepaymentCalendar::fileMadeFrom(calendarPath(), source))
             return {};
-        RepaymentCalendar::writeFile(
-            calendarPath(),
-            RepaymentCalendar::text(RepaymentCalendar::events(cards, clock.today()), clock.now(), source));
+        RepaymentCalendar::writeFile(calendarPath(), cards, clock.today(), clock.now(), source);
         return {};
     } catch (const Error& e) {
         ProgramLog::append(m_home.logPath(), clock.now(), e.message());

@@ -66,10 +66,11 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
 
 } // namespace
 
-QList<Event> events(const QList<CardFacts>& cards, QDate today)
+namespace {
+
+// Each event of `cards` in turn, as events() lists them.
+template <typename OnEvent> void forEachEvent(const QList<CardFacts>& cards, QDate today, OnEvent onEvent)
 {
-    QList<Event> out;
-    out.reserve(cards.size() * 2);
     const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
     ScheduleTable schedules(today);
     for (const CardFacts& card : cards) {
@@ -79,12 +80,21 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
         const double minRepayment = found->minRepayment;
         const QDate thisMonth = DateText::clampedDate(today.year(), today.month(), card.repaymentDay);
         if (thisMonth >= today && !markCovers(card, thisMonth))
-            out.append(makeEvent(card, thisMonth, minRepayment));
+            onEvent(makeEvent(card, thisMonth, minRepayment));
         // Next month's stays until it is marked repaid (from this month's end on, it can be).
         const QDate next = DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay);
         if (!markCovers(card, next))
-            out.append(makeEvent(card, next, minRepayment));
+            onEvent(makeEvent(card, next, minRepayment));
     }
+}
+
+} // namespace
+
+QList<Event> events(const QList<CardFacts>& cards, QDate today)
+{
+    QList<Event> out;
+    out.reserve(cards.size() * 2);
+    forEachEvent(cards, today, [&out](Event&& e) { out.append(std::move(e)); });
     return out;
 }
 
@@ -146,52 +156,104 @@ QByteArray fold(const QByteArray& line)
     return out;
 }
 
+namespace {
+
+// The calendar text event by event, handed to a sink in pieces of a few hundred kilobytes.
+class CalendarWriter
+{
+public:
+    CalendarWriter(const QDateTime& stamp, const QByteArray& source, const Sink& sink)
+        : m_sink(sink), m_dtstamp(stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1())
+    {
+        m_out.reserve(kPiece + 4096);
+        // One content line before folding, and the escaped summary (used twice): emptied, never freed.
+        m_line.reserve(1024);
+        m_summary.reserve(1024);
+        m_out +=
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
+            "METHOD:PUBLISH\r\n";
+        if (!source.isEmpty())
+            m_out += kSourceProperty + source + "\r\n";
+        m_out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
+    }
+
+    void add(const Event& e)
+    {
+        m_summary.resize(0);
+        appendEscaped(m_summary, e.summary.toUtf8());
+        m_out += "BEGIN:VEVENT\r\n";
+        startLine("UID:");
+        m_line += e.uid.toUtf8();
+        appendFolded(m_out, m_line);
+        m_out += "DTSTAMP:";
+        m_out += m_dtstamp;
+        m_out += "\r\nDTSTART;VALUE=DATE:";
+        m_out += compactDate(e.date);
+        m_out += "\r\nDTEND;VALUE=DATE:";
+        m_out += compactDate(e.date.addDays(1));
+        m_out += "\r\n";
+        startLine("SUMMARY:");
+        m_line += m_summary;
+        appendFolded(m_out, m_line);
+        startLine("DESCRIPTION:");
+        appendEscaped(m_line, e.description.toUtf8());
+        appendFolded(m_out, m_line);
+        m_out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
+        startLine("DESCRIPTION:");
+        m_line += m_summary;
+        appendFolded(m_out, m_line);
+        m_out += "END:VALARM\r\nEND:VEVENT\r\n";
+        if (m_out.size() >= kPiece) {
+            m_sink(m_out);
+            m_out.resize(0); // keeps its room
+        }
+    }
+
+    void finish()
+    {
+        m_out += "END:VCALENDAR\r\n";
+        m_sink(m_out);
+        m_out.resize(0);
+    }
+
+private:
+    static constexpr qsizetype kPiece = 256 * 1024;
+
+    void startLine(const char* name)
+    {
+        m_line.resize(0);
+        m_line += name;
+    }
+
+    const Sink& m_sink;
+    QByteArray m_dtstamp;
+    QByteArray m_out, m_line, m_summary;
+};
+
+} // namespace
+
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
 {
-    QByteArray out;
-    out.reserve(200 + events.size() * 420);
-    out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n"
-           "METHOD:PUBLISH\r\n";
-    if (!source.isEmpty())
-        out += kSourceProperty + source + "\r\n";
-    out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
-    const QByteArray dtstamp = stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
-    // One content line before folding, and the escaped summary (used twice): emptied, never freed.
-    QByteArray line, summary;
-    line.reserve(1024);
-    summary.reserve(1024);
-    const auto startLine = [&line](const char* name) {
-        line.resize(0);
-        line += name;
-    };
-    for (const Event& e : events) {
-        summary.resize(0);
-        appendEscaped(summary, e.summary.toUtf8());
-        out += "BEGIN:VEVENT\r\n";
-        startLine("UID:");
-        line += e.uid.toUtf8();
-        appendFolded(out, line);
-        out += "DTSTAMP:";
-        out += dtstamp;
-        out += "\r\nDTSTART;VALUE=DATE:";
-        out += compactDate(e.date);
-        out += "\r\nDTEND;VALUE=DATE:";
-        out += compactDate(e.date.addDays(1));
-        out += "\r\n";
-        startLine("SUMMARY:");
-        line += summary;
-        appendFolded(out, line);
-        startLine("DESCRIPTION:");
-        appendEscaped(line, e.description.toUtf8());
-        appendFolded(out, line);
-        out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
-        startLine("DESCRIPTION:");
-        line += summary;
-        appendFolded(out, line);
-        out += "END:VALARM\r\nEND:VEVENT\r\n";
-    }
-    out += "END:VCALENDAR\r\n";
-    return out;
+    QByteArray whole;
+    whole.reserve(200 + events.size() * 420);
+    writeText(events, stamp, source, [&whole](QByteArrayView piece) { whole.append(piece); });
+    return whole;
+}
+
+void writeText(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source, const Sink& sink)
+{
+    CalendarWriter writer(stamp, source, sink);
+    for (const Event& e : events)
+        writer.add(e);
+    writer.finish();
+}
+
+void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stamp, const QByteArray& source,
+               const Sink& sink)
+{
+    CalendarWriter writer(stamp, source, sink);
+    forEachEvent(cards, today, [&writer](const Event& e) { writer.add(e); });
+    writer.finish();
 }
 
 QByteArray sourceOf(const QList<CardFacts>& cards, QDate today)
@@ -259,14 +321,25 @@ void writeFile(const QString& path, const QByteArray& calendar)
     SafeFile::write(path, calendar);
 }
 
+void writeFile(const QString& path, const QList<CardFacts>& cards, QDate today, const QDateTime& stamp,
+               const QByteArray& source)
+{
+    SafeFile::Writer file(path);
+    writeText(cards, today, stamp, source, [&file](QByteArrayView piece) { file.write(piece); });
+    file.commit();
+}
+
 int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err)
 {
     try {
         Database db;
         db.open(home.existingDatabasePath());
-        const QByteArray calendar = forDatabase(db, clock);
-        if (out.write(calendar) != calendar.size())
-            throw Error(QStringLiteral("无法输出日历：%1").arg(out.errorString()));
+        const QList<CardFacts> cards = readCardFacts(db);
+        writeText(cards, clock.today(), clock.now(), sourceOf(cards, clock.today()),
+                  [&out](QByteArrayView piece) {
+                      if (out.write(piece.data(), piece.size()) != piece.size())
+                          throw Error(QStringLiteral("无法输出日历：%1").arg(out.errorString()));
+                  });
         return 0;
     } catch (const Error& e) {
         err << QStringLiteral("velmora: ") << e.message() << '\n';

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QTextStream>
+#include <functional>
 
 class Clock;
 class Database;
@@ -36,6 +37,11 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today);
 // The whole calendar, CRLF line ends, lines folded at 75 octets. A `source` (see sourceOf()) is
 // kept in an X-VELMORA-SOURCE line of the header.
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source = {});
+// The same bytes handed to `sink` in pieces of a few hundred kilobytes: a large calendar is never
+// held whole. A sink throws Error to stop.
+using Sink = std::function<void(QByteArrayView piece)>;
+void writeText(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source,
+               const Sink& sink);
 
 // What the calendar of `cards` is made of as of `today`, as a hash: the same hash, the same events.
 QByteArray sourceOf(const QList<CardFacts>& cards, QDate today);
@@ -48,6 +54,9 @@ QByteArray forDatabase(Database& db, const Clock& clock); // throws Error
 
 // Writes `calendar` to `path` in one step (mode 0600). Throws Error.
 void writeFile(const QString& path, const QByteArray& calendar);
+// Writes the calendar of `events` to `path` that way, streamed. Throws Error.
+void writeFile(const QString& path, const QList<Event>& events, const QDateTime& stamp,
+               const QByteArray& source);
 
 // TEXT value escaping: \ ; , and line breaks.
 QString escapeText(const QString& value);

@@ -45,6 +45,7 @@ void DataModule::reloadSecretFields()
 void runKeepingStatement(Query& query, const QString& statement)
 {
     const QString saved = query.sql();
+    const QVariantList savedValues = query.values();
     query.setSql(statement);
     try {
         if (statement.trimmed().startsWith(QStringLiteral("select"), Qt::CaseInsensitive))
@@ -52,10 +53,10 @@ void runKeepingStatement(Query& query, const QString& statement)
         else
             query.execute();
     } catch (...) {
-        query.setSql(saved);
+        query.setSql(saved, savedValues);
         query.open();
         throw;
     }
-    query.setSql(saved);
+    query.setSql(saved, savedValues);
     query.open();
 }

@@ -480,9 +480,17 @@ void Database::scan(const QString& sql, const std::function<void(const QStringLi
 void Database::scanRaw(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
                        const std::function<void(const RawRow& row)>& onRow)
 {
+    scanRaw(sql, {}, onFields, onRow);
+}
+
+void Database::scanRaw(const QString& sql, const QVariantList& values,
+                       const std::function<void(const QStringList& fields)>& onFields,
+                       const std::function<void(const RawRow& row)>& onRow)
+{
     if (!isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
     Statement statement(*this, sql);
+    statement.bindAll(values);
     QStringList fields;
     const int columns = statement.columnCount();
     for (int c = 0; c < columns; ++c)

@@ -66,6 +66,9 @@ public:
     // The same with the row as SQLite holds it: the fastest way to read a large list.
     void scanRaw(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
                  const std::function<void(const RawRow& row)>& onRow);
+    void scanRaw(const QString& sql, const QVariantList& values,
+                 const std::function<void(const QStringList& fields)>& onFields,
+                 const std::function<void(const RawRow& row)>& onRow);
 
     // Declared kinds of a table's columns (lower-case names), cached.
     const QHash<QString, FieldKind>& fieldKinds(const QString& table);

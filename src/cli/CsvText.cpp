@@ -1,0 +1,57 @@
+#include "cli/CsvText.h"
+
+#include <QRegularExpression>
+
+namespace CsvExport {
+
+const QString kUnencryptedNote = QStringLiteral(
+    "注意：导出的文件没有加密，其中有完整的卡号和有效期，任何能读到这个文件的人都能看到它们。");
+
+QString neutralised(const QString& cell)
+{
+    // Direction controls (U+202A-U+202E, U+2066-U+2069) would make a cell read other than it is.
+    QString value = cell;
+    value.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    });
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
+    if (value.isEmpty() || number.match(value).hasMatch())
+        return value; // a plain number is no formula
+    const QChar first = value.front();
+    if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r')
+        return u'\'' + value;
+    return value;
+}
+
+QString field(const QString& cell)
+{
+    const QString value = neutralised(cell);
+    if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\n') && !value.contains(u'\r'))
+        return value;
+    QString quoted = value;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QByteArray line(const QStringList& row)
+{
+    QString text;
+    for (qsizetype i = 0; i < row.size(); ++i) {
+        if (i > 0)
+            text += u',';
+        text += field(row[i]);
+    }
+    text += QStringLiteral("\r\n");
+    return text.toUtf8();
+}
+
+QByteArray encode(const QList<QStringList>& rows)
+{
+    QByteArray bytes(kByteOrderMark);
+    for (const QStringList& row : rows)
+        bytes += line(row);
+    return bytes;
+}
+
+} // namespace CsvExport
