@@ -42,6 +42,9 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
 using Sink = std::function<void(QByteArrayView piece)>;
 void writeText(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source,
                const Sink& sink);
+// The calendar of `cards` as of `today` that way, each event made as it is written.
+void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stamp, const QByteArray& source,
+               const Sink& sink);
 
 // What the calendar of `cards` is made of as of `today`, as a hash: the same hash, the same events.
 QByteArray sourceOf(const QList<CardFacts>& cards, QDate today);
@@ -54,8 +57,9 @@ QByteArray forDatabase(Database& db, const Clock& clock); // throws Error
 
 // Writes `calendar` to `path` in one step (mode 0600). Throws Error.
 void writeFile(const QString& path, const QByteArray& calendar);
-// Writes the calendar of `events` to `path` that way, streamed. Throws Error.
-void writeFile(const QString& path, const QList<Event>& events, const QDateTime& stamp,
+// Writes the calendar of `cards` as of `today` to `path` that way (mode 0600), streamed: neither
+// the text nor the list of events is ever held whole. Throws Error.
+void writeFile(const QString& path, const QList<CardFacts>& cards, QDate today, const QDateTime& stamp,
                const QByteArray& source);
 
 // TEXT value escaping: \ ; , and line breaks.

@@ -302,7 +302,7 @@ void TestCsvExport::commandWritesWhatTheWindowExports()
     QFETCH(bool, fullNumbers);
     Database& db = m_data->database();
     db.executeSql("UPDATE txyk SET c_re_date='2013-09-07', i_xyr=2, i_zdhkbl=0.1, i_xf=3.5 WHERE c_jzr=20");
-    db.executeSql("UPDATE txyk SET c_next_re_date='2013-10-25', i_xyr=-3, tf=NULL WHERE c_jzr=4");
+    db.executeSql("UPDATE txyk SET c_next_re_date='2013-10-25', i_xyr=-3, i_ed=NULL WHERE c_jzr=4");
     Query& cards = m_data->cards();
     cards.setSql(DataModule::kAllCardsStatement);
     cards.open();
