@@ -88,7 +88,7 @@ Measured measure(const QString& program, const QStringList& arguments, const QSt
     return m;
 }
 
-Measured best(const std::function<Measured()>& run)
+Measured bestOf(const std::function<Measured()>& run)
 {
     Measured b{1e9, 0};
     for (int i = 0; i < kRuns; ++i) {
@@ -168,7 +168,7 @@ int main(int argc, char* argv[])
         // The first run of a new day: every card written again, the day's backup made and the
         // calendar file rebuilt. Peak memory from /usr/bin/time.
         const QString backupFolder = Backup::folderFor(home.databasePath());
-        const Measured newDay = best([&] {
+        const Measured newDay = bestOf([&] {
             {
                 Database db;
                 db.open(home.databasePath());
@@ -189,17 +189,17 @@ int main(int argc, char* argv[])
 
         // The exports against sqlite3 writing the same table as CSV.
         const QString csvFile = QDir(home.path()).filePath(QStringLiteral("bench.csv"));
-        const Measured sqliteCsv = best([&] {
+        const Measured sqliteCsv = bestOf([&] {
             return measure(
                 QStringLiteral("/usr/bin/sqlite3"),
                 {QStringLiteral("-csv"), home.databasePath(), QStringLiteral("SELECT * FROM txyk")},
                 home.path(), csvFile);
         });
-        const Measured exportCsv = best([&] {
+        const Measured exportCsv = bestOf([&] {
             return measure(executable, {QStringLiteral("--export-csv"), csvFile}, home.path());
         });
         const Measured ics =
-            best([&] { return measure(executable, {QStringLiteral("--ics")}, home.path()); });
+            bestOf([&] { return measure(executable, {QStringLiteral("--ics")}, home.path()); });
         std::printf("  sqlite3 -csv of the card table                   %7.3f s   peak %ld MB\n",
                     sqliteCsv.seconds, sqliteCsv.peakKb / 1024);
         std::printf("  velmora --export-csv                             %7.3f s   ratio %.2f   peak %ld MB "
