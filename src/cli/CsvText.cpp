@@ -1,8 +1,32 @@
 #include "cli/CsvText.h"
 
-#include <QRegularExpression>
-
 namespace CsvExport {
+
+namespace {
+
+// [+-]digits[.digits]: checked by hand, since every cell of a large export asks.
+bool isPlainNumber(QStringView value)
+{
+    qsizetype i = 0;
+    if (value.front() == u'+' || value.front() == u'-')
+        ++i;
+    const auto digits = [&] {
+        const qsizetype start = i;
+        while (i < value.size() && value[i] >= u'0' && value[i] <= u'9')
+            ++i;
+        return i > start;
+    };
+    if (!digits())
+        return false;
+    if (i < value.size() && value[i] == u'.') {
+        ++i;
+        if (!digits())
+            return false;
+    }
+    return i == value.size();
+}
+
+} // namespace
 
 const QString kUnencryptedNote = QStringLiteral(
     "注意：导出的文件没有加密，其中有完整的卡号和有效期，任何能读到这个文件的人都能看到它们。");
@@ -15,8 +39,7 @@ QString neutralised(const QString& cell)
         const char16_t u = c.unicode();
         return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
     });
-    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.][0-9]+)?$"));
-    if (value.isEmpty() || number.match(value).hasMatch())
+    if (value.isEmpty() || isPlainNumber(value))
         return value; // a plain number is no formula
     const QChar first = value.front();
     if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r')

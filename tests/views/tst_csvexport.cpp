@@ -147,6 +147,10 @@ void TestCsvExport::quoting_data()
     QTest::newRow("tab")             << "\tx"        << "'\tx";
     QTest::newRow("carriage return first") << "\r=1" << "\"'\r=1\"";
     QTest::newRow("negative number") << "-5"         << "-5";
+    QTest::newRow("negative fraction") << "-3.25"    << "-3.25";
+    QTest::newRow("sign alone")      << "-"          << "'-";
+    QTest::newRow("no digit before the point") << "-.5" << "'-.5";
+    QTest::newRow("no digit after the point")  << "+5." << "'+5.";
     QTest::newRow("equals inside")   << "a=b"        << "a=b";
     QTest::newRow("direction controls") << QString::fromUtf16(u"招\u202E行\u2066") << "招行";
     QTest::newRow("formula behind a control") << QString::fromUtf16(u"\u202A=1+1") << "'=1+1";
