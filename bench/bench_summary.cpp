@@ -10,6 +10,7 @@
 #include "billing/RefreshJobs.h"
 #include "billing/RefreshPass.h"
 #include "billing/RepaymentCalendar.h"
+#include "store/Backup.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Database.h"
@@ -17,12 +18,15 @@
 #include "store/HomeFolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -47,6 +51,53 @@ double summarySeconds(const QString& executable, const QString& home)
         std::exit(1);
     }
     return timer.nsecsElapsed() / 1e9;
+}
+
+// One whole run of a program under /usr/bin/time: seconds from start to exit and peak memory.
+struct Measured
+{
+    double seconds = 0;
+    long peakKb = 0;
+};
+
+Measured measure(const QString& program, const QStringList& arguments, const QString& home,
+                 const QString& output = QProcess::nullDevice())
+{
+    QTemporaryDir scratch;
+    const QString timeFile = scratch.filePath(QStringLiteral("time"));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELMORA_HOME"), home);
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(output);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral("/usr/bin/time"), QStringList{QStringLiteral("-f"), QStringLiteral("%M"),
+                                                               QStringLiteral("-o"), timeFile, program} +
+                                                       arguments);
+    if (!process.waitForFinished(300000) || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
+                     process.readAllStandardError().constData());
+        std::exit(1);
+    }
+    Measured m;
+    m.seconds = timer.nsecsElapsed() / 1e9;
+    QFile file(timeFile);
+    if (file.open(QIODevice::ReadOnly))
+        m.peakKb = file.readAll().trimmed().split('\n').last().toLong();
+    return m;
+}
+
+Measured bestOf(const std::function<Measured()>& run)
+{
+    Measured b{1e9, 0};
+    for (int i = 0; i < kRuns; ++i) {
+        const Measured m = run();
+        if (m.seconds < b.seconds)
+            b.seconds = m.seconds;
+        b.peakKb = std::max(b.peakKb, m.peakKb);
+    }
+    return b;
 }
 
 template <typename Step> double seconds(Step step)
@@ -113,6 +164,50 @@ int main(int argc, char* argv[])
             "goal: within %.1fx the plain update and under %.1f s: %s (every card written again: %s)\n",
             kGoalRatio, kGoalSeconds, ratio <= kGoalRatio && best < kGoalSeconds ? "met" : "NOT met",
             rewriting / baseline <= kGoalRatio && rewriting < kGoalSeconds ? "met" : "NOT met");
+
+        // The first run of a new day: every card written again, the day's backup made and the
+        // calendar file rebuilt. Peak memory from /usr/bin/time.
+        const QString backupFolder = Backup::folderFor(home.databasePath());
+        const Measured newDay = bestOf([&] {
+            {
+                Database db;
+                db.open(home.databasePath());
+                db.executeSql(QStringLiteral("UPDATE txyk SET i_xyr=NULL"));
+            }
+            QFile::remove(QDir(backupFolder).filePath(Backup::dailyFileName(QDate::currentDate())));
+            QFile::remove(QDir(home.path()).filePath(QStringLiteral("velmora.ics")));
+            return measure(executable, {QStringLiteral("--summary")}, home.path());
+        });
+        std::printf("  velmora --summary, first run of a new day        %7.3f s   ratio %.2f   peak %ld MB\n",
+                    newDay.seconds, newDay.seconds / baseline, newDay.peakKb / 1024);
+        std::printf("goal for the new day: within %.1fx, under %.1f s, peak <= 100 MB: %s\n", kGoalRatio,
+                    kGoalSeconds,
+                    newDay.seconds / baseline <= kGoalRatio && newDay.seconds < kGoalSeconds &&
+                            newDay.peakKb <= 100 * 1024
+                        ? "met"
+                        : "NOT met");
+
+        // The exports against sqlite3 writing the same table as CSV.
+        const QString csvFile = QDir(home.path()).filePath(QStringLiteral("bench.csv"));
+        const Measured sqliteCsv = bestOf([&] {
+            return measure(
+                QStringLiteral("/usr/bin/sqlite3"),
+                {QStringLiteral("-csv"), home.databasePath(), QStringLiteral("SELECT * FROM txyk")},
+                home.path(), csvFile);
+        });
+        const Measured exportCsv = bestOf([&] {
+            return measure(executable, {QStringLiteral("--export-csv"), csvFile}, home.path());
+        });
+        const Measured ics =
+            bestOf([&] { return measure(executable, {QStringLiteral("--ics")}, home.path()); });
+        std::printf("  sqlite3 -csv of the card table                   %7.3f s   peak %ld MB\n",
+                    sqliteCsv.seconds, sqliteCsv.peakKb / 1024);
+        std::printf("  velmora --export-csv                             %7.3f s   ratio %.2f   peak %ld MB "
+                    "(goal <= 2x, <= 80 MB)\n",
+                    exportCsv.seconds, exportCsv.seconds / sqliteCsv.seconds, exportCsv.peakKb / 1024);
+        std::printf("  velmora --ics                                    %7.3f s   ratio %.2f   peak %ld MB "
+                    "(goal <= 3x, <= 80 MB)\n",
+                    ics.seconds, ics.seconds / sqliteCsv.seconds, ics.peakKb / 1024);
 
         // Where the time goes: the steps of the command, one by one, in this process.
         const Clock& clock = Clock::system();

@@ -19,7 +19,7 @@
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "planner/PlannerEntry.h"
-#include "remind/MailLog.h"
+#include "store/ProgramLog.h"
 #include "remind/MailReminder.h"
 #include "remind/MailServerDialog.h"
 #include "remind/ReminderWindow.h"
@@ -255,7 +255,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     // A sync problem is told once (notice or balloon, never a box every refresh) and logged.
     m_calendarSync = new BackgroundSync(this);
     connect(m_calendarSync, &BackgroundSync::failed, this, [this](const QString& reason) {
-        MailLog::append(m_context.home.logPath(), m_context.clock->now(),
+        ProgramLog::append(m_context.home.logPath(), m_context.clock->now(),
                         QStringLiteral("日历同步失败：") + reason);
         const QString title = QStringLiteral("日历同步失败");
         if (!m_notices->notify(title, reason, DesktopNotices::Kind::Warning, 10000,

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "store/HomeFolder.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -24,7 +26,7 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::lockPath(const QString& homePath)
 {
-    return QDir(homePath).filePath(QStringLiteral("velmora.lock"));
+    return HomeFolder(homePath).lockPath();
 }
 
 namespace {

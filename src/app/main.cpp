@@ -1,7 +1,4 @@
 #include "app/AppAssembly.h"
-#include "app/AppSetup.h"
-#include "app/BackupCommand.h"
-#include "app/CommandLine.h"
 #include "app/DemoData.h"
 #include "app/MainWindow.h"
 #include "app/ProcessGuard.h"
@@ -9,15 +6,12 @@
 #include "app/SingleInstance.h"
 #include "app/StartupProbe.h"
 #include "app/TrayController.h"
-#include "billing/RepaymentCalendar.h"
-#include "billing/SummaryCommand.h"
-#include "remind/RemindCommand.h"
+#include "cli/AppSetup.h"
+#include "cli/CommandLine.h"
+#include "cli/HeadlessCommand.h"
 #include "store/Error.h"
-#include "sync/SyncCommand.h"
-#include "transfer/CardImport.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
-#include "views/CsvExport.h"
 #include "views/EditMenuTexts.h"
 
 #include <QApplication>
@@ -85,6 +79,8 @@ int main(int argc, char* argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (HeadlessCommand::handles(command.mode))
+        return HeadlessCommand::run(command, argc, argv);
     switch (command.mode) {
     case CommandLine::Mode::Error:
         err << "velmora: " << command.errorText << "\n请运行“velmora --help”查看可用的选项。\n";
@@ -95,43 +91,7 @@ int main(int argc, char* argv[])
     case CommandLine::Mode::Version:
         out << "velmora " << VELMORA_VERSION << "\n";
         return 0;
-    case CommandLine::Mode::Summary:
-    case CommandLine::Mode::Remind: {
-        QCoreApplication app(argc, argv);
-        setUpApplication(app);
-        const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
-        if (command.mode == CommandLine::Mode::Summary)
-            return runSummaryCommand(home, Clock::system(), command.json, out, err);
-        return runRemindCommand(home, Clock::system(), out, err);
-    }
-    case CommandLine::Mode::Backup:
-    case CommandLine::Mode::Restore:
-    case CommandLine::Mode::Calendar:
-    case CommandLine::Mode::ExportCsv:
-    case CommandLine::Mode::ImportCsv: {
-        QCoreApplication app(argc, argv);
-        setUpApplication(app);
-        const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
-        if (command.mode == CommandLine::Mode::Backup)
-            return runBackupCommand(home, command.file, out, err);
-        if (command.mode == CommandLine::Mode::Restore)
-            return runRestoreCommand(home, Clock::system(), command.file, out, err, command.force);
-        if (command.mode == CommandLine::Mode::Calendar) {
-            QFile stdOut; // the calendar's bytes as they are: CRLF lines
-            stdOut.open(stdout, QIODevice::WriteOnly);
-            return RepaymentCalendar::runCommand(home, Clock::system(), stdOut, err);
-        }
-        if (command.mode == CommandLine::Mode::ImportCsv)
-            return CardImport::runCommand(home, Clock::system(), command.file, out, err);
-        return CsvExport::runCommand(home, command.file, out, err);
-    }
-    case CommandLine::Mode::SyncCalendar: {
-        QCoreApplication app(argc, argv);
-        setUpApplication(app);
-        const HomeFolder home = HomeFolder::locate(QCoreApplication::applicationDirPath());
-        return runSyncCalendarCommand(home, Clock::system(), out, err);
-    }
-    case CommandLine::Mode::Gui:
+    default:
         break;
     }
 

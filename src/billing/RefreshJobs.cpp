@@ -3,13 +3,13 @@
 #include "billing/CardFacts.h"
 #include "billing/RefreshPass.h"
 #include "billing/RepaymentCalendar.h"
-#include "remind/MailLog.h"
 #include "store/Backup.h"
 #include "store/Clock.h"
 #include "store/DataModule.h"
 #include "store/Database.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/ProgramLog.h"
 #include "store/Settings.h"
 
 #include <QDir>
@@ -29,7 +29,7 @@ QString RefreshJobs::backupBeforePass(Database& db, const Clock& clock)
         return {};
     } catch (const Error& e) {
         const QString text = QStringLiteral("今日数据库备份失败：") + e.message();
-        MailLog::append(m_home.logPath(), clock.now(), text);
+        ProgramLog::append(m_home.logPath(), clock.now(), text);
         return text;
     }
 }
@@ -44,7 +44,7 @@ QString RefreshJobs::writeCalendar(Database& db, const Clock& clock)
     try {
         return writeCalendar(readCardFacts(db), clock);
     } catch (const Error& e) {
-        MailLog::append(m_home.logPath(), clock.now(), e.message());
+        ProgramLog::append(m_home.logPath(), clock.now(), e.message());
         return e.message();
     }
 }
@@ -57,12 +57,10 @@ QString RefreshJobs::writeCalendar(const QList<CardFacts>& cards, const Clock& c
         const QByteArray source = RepaymentCalendar::sourceOf(cards, clock.today());
         if (RepaymentCalendar::fileMadeFrom(calendarPath(), source))
             return {};
-        RepaymentCalendar::writeFile(
-            calendarPath(),
-            RepaymentCalendar::text(RepaymentCalendar::events(cards, clock.today()), clock.now(), source));
+        RepaymentCalendar::writeFile(calendarPath(), cards, clock.today(), clock.now(), source);
         return {};
     } catch (const Error& e) {
-        MailLog::append(m_home.logPath(), clock.now(), e.message());
+        ProgramLog::append(m_home.logPath(), clock.now(), e.message());
         return e.message();
     }
 }

@@ -66,10 +66,11 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
 
 } // namespace
 
-QList<Event> events(const QList<CardFacts>& cards, QDate today)
+namespace {
+
+// Each event of `cards` in turn, as events() lists them.
+template <typename OnEvent> void forEachEvent(const QList<CardFacts>& cards, QDate today, OnEvent onEvent)
 {
-    QList<Event> out;
-    out.reserve(cards.size() * 2);
     const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
     ScheduleTable schedules(today);
     for (const CardFacts& card : cards) {
@@ -79,12 +80,21 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
         const double minRepayment = found->minRepayment;
         const QDate thisMonth = DateText::clampedDate(today.year(), today.month(), card.repaymentDay);
         if (thisMonth >= today && !markCovers(card, thisMonth))
-            out.append(makeEvent(card, thisMonth, minRepayment));
+            onEvent(makeEvent(card, thisMonth, minRepayment));
         // Next month's stays until it is marked repaid (from this month's end on, it can be).
         const QDate next = DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay);
         if (!markCovers(card, next))
-            out.append(makeEvent(card, next, minRepayment));
+            onEvent(makeEvent(card, next, minRepayment));
     }
+}
+
+} // namespace
+
+QList<Event> events(const QList<CardFacts>& cards, QDate today)
+{
+    QList<Event> out;
+    out.reserve(cards.size() * 2);
+    forEachEvent(cards, today, [&out](Event&& e) { out.append(std::move(e)); });
     return out;
 }
 
@@ -164,89 +174,113 @@ QByteArray fold(const QByteArray& line)
 
 namespace {
 
-const char kCalendarHead[] =
-    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n";
-
-QByteArray stampText(const QDateTime& stamp)
-{
-    return stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
-}
-
-// Writes the VEVENTs of the calendar file and of each event's own calendar resource alike.
-class EventWriter
+// The calendar text event by event, handed to a sink in pieces of a few hundred kilobytes.
+class CalendarWriter
 {
 public:
-    explicit EventWriter(const QDateTime& stamp) : m_dtstamp(stampText(stamp))
+    // A calendar file, or (resource) one event's own calendar on a server: no METHOD, no name.
+    CalendarWriter(const QDateTime& stamp, const QByteArray& source, const Sink& sink, bool resource = false)
+        : m_sink(sink), m_dtstamp(stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1())
     {
+        m_out.reserve(kPiece + 4096);
         // One content line before folding, and the escaped summary (used twice): emptied, never freed.
         m_line.reserve(1024);
         m_summary.reserve(1024);
+        m_out +=
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n";
+        if (resource)
+            return;
+        m_out += "METHOD:PUBLISH\r\n";
+        if (!source.isEmpty())
+            m_out += kSourceProperty + source + "\r\n";
+        m_out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
     }
 
-    void append(QByteArray& out, const Event& e)
+    void add(const Event& e)
     {
         m_summary.resize(0);
         appendEscaped(m_summary, e.summary.toUtf8());
-        out += "BEGIN:VEVENT\r\n";
+        m_out += "BEGIN:VEVENT\r\n";
         startLine("UID:");
         m_line += e.uid.toUtf8();
-        appendFolded(out, m_line);
-        out += "DTSTAMP:";
-        out += m_dtstamp;
-        out += "\r\nDTSTART;VALUE=DATE:";
-        out += compactDate(e.date);
-        out += "\r\nDTEND;VALUE=DATE:";
-        out += compactDate(e.date.addDays(1));
-        out += "\r\n";
+        appendFolded(m_out, m_line);
+        m_out += "DTSTAMP:";
+        m_out += m_dtstamp;
+        m_out += "\r\nDTSTART;VALUE=DATE:";
+        m_out += compactDate(e.date);
+        m_out += "\r\nDTEND;VALUE=DATE:";
+        m_out += compactDate(e.date.addDays(1));
+        m_out += "\r\n";
         startLine("SUMMARY:");
         m_line += m_summary;
-        appendFolded(out, m_line);
+        appendFolded(m_out, m_line);
         startLine("DESCRIPTION:");
         appendEscaped(m_line, e.description.toUtf8());
-        appendFolded(out, m_line);
-        out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
+        appendFolded(m_out, m_line);
+        m_out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
         startLine("DESCRIPTION:");
         m_line += m_summary;
-        appendFolded(out, m_line);
-        out += "END:VALARM\r\nEND:VEVENT\r\n";
+        appendFolded(m_out, m_line);
+        m_out += "END:VALARM\r\nEND:VEVENT\r\n";
+        if (m_out.size() >= kPiece) {
+            m_sink(m_out);
+            m_out.resize(0); // keeps its room
+        }
+    }
+
+    void finish()
+    {
+        m_out += "END:VCALENDAR\r\n";
+        m_sink(m_out);
+        m_out.resize(0);
     }
 
 private:
+    static constexpr qsizetype kPiece = 256 * 1024;
+
     void startLine(const char* name)
     {
         m_line.resize(0);
         m_line += name;
     }
 
+    const Sink& m_sink;
     QByteArray m_dtstamp;
-    QByteArray m_line;
-    QByteArray m_summary;
+    QByteArray m_out, m_line, m_summary;
 };
 
 } // namespace
 
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source)
 {
-    QByteArray out;
-    out.reserve(200 + events.size() * 420);
-    out += kCalendarHead;
-    out += "METHOD:PUBLISH\r\n";
-    if (!source.isEmpty())
-        out += kSourceProperty + source + "\r\n";
-    out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
-    EventWriter writer(stamp);
+    QByteArray whole;
+    whole.reserve(200 + events.size() * 420);
+    writeText(events, stamp, source, [&whole](QByteArrayView piece) { whole.append(piece); });
+    return whole;
+}
+
+void writeText(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source, const Sink& sink)
+{
+    CalendarWriter writer(stamp, source, sink);
     for (const Event& e : events)
-        writer.append(out, e);
-    out += "END:VCALENDAR\r\n";
-    return out;
+        writer.add(e);
+    writer.finish();
+}
+
+void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stamp, const QByteArray& source,
+               const Sink& sink)
+{
+    CalendarWriter writer(stamp, source, sink);
+    forEachEvent(cards, today, [&writer](const Event& e) { writer.add(e); });
+    writer.finish();
 }
 
 QByteArray eventText(const Event& event, const QDateTime& stamp)
 {
-    // A calendar resource on a server holds one event and no METHOD.
-    QByteArray out = kCalendarHead;
-    EventWriter(stamp).append(out, event);
-    out += "END:VCALENDAR\r\n";
+    QByteArray out;
+    CalendarWriter writer(stamp, {}, [&out](QByteArrayView piece) { out.append(piece); }, true);
+    writer.add(event);
+    writer.finish();
     return out;
 }
 
@@ -315,14 +349,25 @@ void writeFile(const QString& path, const QByteArray& calendar)
     SafeFile::write(path, calendar);
 }
 
+void writeFile(const QString& path, const QList<CardFacts>& cards, QDate today, const QDateTime& stamp,
+               const QByteArray& source)
+{
+    SafeFile::Writer file(path);
+    writeText(cards, today, stamp, source, [&file](QByteArrayView piece) { file.write(piece); });
+    file.commit();
+}
+
 int runCommand(const HomeFolder& home, const Clock& clock, QIODevice& out, QTextStream& err)
 {
     try {
         Database db;
         db.open(home.existingDatabasePath());
-        const QByteArray calendar = forDatabase(db, clock);
-        if (out.write(calendar) != calendar.size())
-            throw Error(QStringLiteral("无法输出日历：%1").arg(out.errorString()));
+        const QList<CardFacts> cards = readCardFacts(db);
+        writeText(cards, clock.today(), clock.now(), sourceOf(cards, clock.today()),
+                  [&out](QByteArrayView piece) {
+                      if (out.write(piece.data(), piece.size()) != piece.size())
+                          throw Error(QStringLiteral("无法输出日历：%1").arg(out.errorString()));
+                  });
         return 0;
     } catch (const Error& e) {
         err << QStringLiteral("velmora: ") << e.message() << '\n';

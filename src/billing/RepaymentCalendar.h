@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QTextStream>
+#include <functional>
 
 class Clock;
 class Database;
@@ -36,6 +37,14 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today);
 // The whole calendar, CRLF line ends, lines folded at 75 octets. A `source` (see sourceOf()) is
 // kept in an X-VELMORA-SOURCE line of the header.
 QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source = {});
+// The same bytes handed to `sink` in pieces of a few hundred kilobytes: a large calendar is never
+// held whole. A sink throws Error to stop.
+using Sink = std::function<void(QByteArrayView piece)>;
+void writeText(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source,
+               const Sink& sink);
+// The calendar of `cards` as of `today` that way, each event made as it is written.
+void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stamp, const QByteArray& source,
+               const Sink& sink);
 
 // One event as a calendar of its own (no METHOD, no calendar name): a resource of a calendar
 // collection on a server, with the same lines as the event has in text().
@@ -52,6 +61,10 @@ QByteArray forDatabase(Database& db, const Clock& clock); // throws Error
 
 // Writes `calendar` to `path` in one step (mode 0600). Throws Error.
 void writeFile(const QString& path, const QByteArray& calendar);
+// Writes the calendar of `cards` as of `today` to `path` that way (mode 0600), streamed: neither
+// the text nor the list of events is ever held whole. Throws Error.
+void writeFile(const QString& path, const QList<CardFacts>& cards, QDate today, const QDateTime& stamp,
+               const QByteArray& source);
 
 // TEXT value escaping: \ ; , and line breaks.
 QString escapeText(const QString& value);

@@ -1,6 +1,5 @@
 #include "remind/MailReminder.h"
 
-#include "remind/MailLog.h"
 #include "remind/MailMessage.h"
 #include "remind/MailPassword.h"
 #include "remind/ReminderMail.h"
@@ -8,6 +7,7 @@
 #include "store/DateText.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
+#include "store/ProgramLog.h"
 #include "store/SecretStore.h"
 #include "store/Settings.h"
 
@@ -100,7 +100,7 @@ MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo,
         m_attemptedOn = today;
         m_settings.saveSendDate(today);
     } catch (const Error& e) {
-        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
+        ProgramLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
         if (error)
             *error = e.message();
         return Outcome::Failed;
@@ -120,7 +120,7 @@ MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo,
         m_lastRecipients = shown.join(QStringLiteral(", "));
         job.message = Mail::compose(message);
     } catch (const Error& e) {
-        MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
+        ProgramLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件发送失败：") + e.message());
         if (error)
             *error = e.message();
         return Outcome::Failed;
@@ -135,7 +135,7 @@ void MailReminder::reportSettingProblem(const QString& reason)
         return;
     m_problemTold = reason;
     m_problemToldOn = today;
-    MailLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件没有发送：") + reason);
+    ProgramLog::append(m_logPath, m_clock.now(), QStringLiteral("还款提醒邮件没有发送：") + reason);
     emit failed(reason);
 }
 
@@ -188,11 +188,12 @@ void MailReminder::report(const SmtpSender::Result& result)
     m_lastRejected = result.ok ? result.rejectedShown : QStringList();
     // The user is told in Chinese; the log keeps the server's and the library's own words.
     if (result.ok) {
-        MailLog::append(m_logPath, m_clock.now(),
-                        QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
+        ProgramLog::append(m_logPath, m_clock.now(),
+                           QStringLiteral("还款提醒邮件已发送，收件人：") + m_lastRecipients);
         if (!m_lastRejected.isEmpty()) {
             const QString refused = QStringLiteral("邮件服务器拒收了收件人：");
-            MailLog::append(m_logPath, m_clock.now(), refused + result.rejected.join(QStringLiteral("，")));
+            ProgramLog::append(m_logPath, m_clock.now(),
+                               refused + result.rejected.join(QStringLiteral("，")));
             emit partlyRejected(refused + m_lastRejected.join(QStringLiteral("，")));
         }
         emit sent(m_lastRecipients);
@@ -200,7 +201,7 @@ void MailReminder::report(const SmtpSender::Result& result)
         QString logged = QStringLiteral("还款提醒邮件发送失败：") + result.error;
         if (!result.detail.isEmpty())
             logged += QStringLiteral("（") + result.detail + QStringLiteral("）");
-        MailLog::append(m_logPath, m_clock.now(), logged);
+        ProgramLog::append(m_logPath, m_clock.now(), logged);
         emit failed(result.error);
     }
 }

@@ -2,33 +2,24 @@
 
 #include "remind/MailMessage.h"
 #include "store/Error.h"
+#include "store/SettingKeys.h"
 
 #include <QFile>
 #include <QHostAddress>
 #include <QSysInfo>
 
-const QString MailServerSettings::kSection = QStringLiteral("邮件服务器");
+const QString MailServerSettings::kSection = QString::fromUtf16(SettingKeys::kMailServer);
 const QString MailServerSettings::kPlaceholderHost = QStringLiteral("smtp.example.com");
-
-namespace {
-const QString kHost = QStringLiteral("smtp_host");
-const QString kPort = QStringLiteral("smtp_port");
-const QString kUser = QStringLiteral("smtp_user");
-const QString kPassword = QStringLiteral("smtp_password");
-const QString kFrom = QStringLiteral("smtp_from");
-const QString kSecurity = QStringLiteral("smtp_security");
-const QString kCaFile = QStringLiteral("smtp_ca_file");
-} // namespace
 
 MailServerSettings MailServerSettings::load(const IniFile& file)
 {
     MailServerSettings s;
-    s.host = file.readText(kSection, kHost, s.host).trimmed();
-    s.user = file.readText(kSection, kUser, s.user).trimmed();
-    s.password = file.readText(kSection, kPassword, s.password).trimmed();
-    s.from = file.readText(kSection, kFrom, s.from).trimmed();
+    s.host = Setting::text(file, SettingKeys::smtpHost).trimmed();
+    s.user = Setting::text(file, SettingKeys::smtpUser).trimmed();
+    s.password = Setting::text(file, SettingKeys::smtpPassword).trimmed();
+    s.from = Setting::text(file, SettingKeys::smtpFrom).trimmed();
     // Absent or empty means the encrypted default; "none" is only ever what the user chose.
-    const QString security = file.readText(kSection, kSecurity).trimmed().toLower();
+    const QString security = Setting::text(file, SettingKeys::smtpSecurity).trimmed().toLower();
     if (security == QStringLiteral("none"))
         s.security = Security::None;
     else if (security.isEmpty())
@@ -39,20 +30,21 @@ MailServerSettings MailServerSettings::load(const IniFile& file)
         s.security = Security::Ssl;
     else
         s.unknownSecurity = security;
-    s.port = file.readInt(kSection, kPort, defaultPort(s.security));
-    s.caFile = file.readText(kSection, kCaFile).trimmed();
+    const int port = Setting::integer(file, SettingKeys::smtpPort);
+    s.port = port != 0 ? port : defaultPort(s.security);
+    s.caFile = Setting::text(file, SettingKeys::smtpCaFile).trimmed();
     return s;
 }
 
 void MailServerSettings::save(IniFile& file) const
 {
-    file.writeText(kSection, kHost, host.trimmed());
-    file.writeInt(kSection, kPort, port);
-    file.writeText(kSection, kUser, user.trimmed());
-    file.writeText(kSection, kPassword, password.trimmed());
-    file.writeText(kSection, kFrom, from.trimmed());
-    file.writeText(kSection, kSecurity, securityName(security));
-    file.writeText(kSection, kCaFile, caFile.trimmed());
+    Setting::setText(file, SettingKeys::smtpHost, host.trimmed());
+    Setting::setInteger(file, SettingKeys::smtpPort, port);
+    Setting::setText(file, SettingKeys::smtpUser, user.trimmed());
+    Setting::setText(file, SettingKeys::smtpPassword, password.trimmed());
+    Setting::setText(file, SettingKeys::smtpFrom, from.trimmed());
+    Setting::setText(file, SettingKeys::smtpSecurity, securityName(security));
+    Setting::setText(file, SettingKeys::smtpCaFile, caFile.trimmed());
     // The file now holds a mail password: whatever mode it had, only its owner may read it.
     const QFileDevice::Permissions mode = QFile::permissions(file.path());
     const QFileDevice::Permissions ownerOnly = mode & (QFileDevice::ReadOwner | QFileDevice::WriteOwner |

@@ -5,6 +5,7 @@
 #include "store/IniFile.h"
 #include "store/SafeFile.h"
 #include "store/SecretBox.h"
+#include "store/SettingKeys.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,11 +16,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sqlite3.h>
 
 namespace Backup {
 
-const QString kSection = QStringLiteral("备份");
+const QString kSection = QString::fromUtf16(SettingKeys::kBackup);
 
 namespace {
 
@@ -27,71 +27,10 @@ constexpr QFileDevice::Permissions kOwnerOnlyFile = QFileDevice::ReadOwner | QFi
 constexpr QFileDevice::Permissions kOwnerOnlyFolder =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
-// One sqlite3 connection, closed however the scope is left.
-class Connection
-{
-public:
-    Connection() = default;
-    ~Connection()
-    {
-        if (m_db)
-            sqlite3_close_v2(m_db);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    // False with the reason in `why` when SQLite refuses the file.
-    bool open(const QString& path, int flags, QString* why)
-    {
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            if (why)
-                *why = message();
-            return false;
-        }
-        sqlite3_busy_timeout(m_db, 5000);
-        Database::harden(m_db);
-        return true;
-    }
-    sqlite3* get() const { return m_db; }
-    void close()
-    {
-        if (m_db)
-            sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
-    QString message() const { return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString(); }
-
-private:
-    sqlite3* m_db = nullptr;
-};
-
-sqlite3* handleOf(Database& db)
+void requireOpen(const Database& db)
 {
     if (!db.isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
-    sqlite3* raw = db.handle();
-    if (!raw)
-        throw Error(QStringLiteral("数据库未打开。"));
-    return raw;
-}
-
-// Copies the whole of `source` into `target` in one step; a busy target or source is waited for.
-void copyPages(sqlite3* target, sqlite3* source)
-{
-    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
-    if (!backup)
-        throw Error(QString::fromUtf8(sqlite3_errmsg(target)));
-    int rc = SQLITE_OK;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        rc = sqlite3_backup_step(backup, -1);
-        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
-            break;
-        sqlite3_sleep(50);
-    }
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE)
-        throw Error(QString::fromUtf8(sqlite3_errstr(rc)));
 }
 
 void ensureFolder(const QString& folder)
@@ -105,7 +44,7 @@ void ensureFolder(const QString& folder)
 
 // Writes a copy of `source` to `target`: first under a temporary name beside it, so that a
 // failure never leaves a half-written file under the real name.
-void copyConnectionTo(sqlite3* source, const QString& target)
+void copyConnectionTo(Database& source, const QString& target)
 {
     const QFileInfo info(target);
     if (info.isDir())
@@ -116,11 +55,9 @@ void copyConnectionTo(sqlite3* source, const QString& target)
     // or file at a guessable name is never followed.
     const QString temporary = SafeFile::createBeside(target);
     try {
-        Connection copy;
-        QString why;
-        if (!copy.open(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, &why))
-            throw Error(why);
-        copyPages(copy.get(), source);
+        Database copy;
+        copy.openFile(temporary, Database::Access::ReadWrite);
+        copy.copyPagesFrom(source);
     } catch (const Error& e) {
         QFile::remove(temporary);
         QFile::remove(temporary + QStringLiteral("-journal"));
@@ -130,26 +67,21 @@ void copyConnectionTo(sqlite3* source, const QString& target)
 }
 
 // The first row of integrity_check ("ok" when sound), or the error SQLite gave.
-QString integrityOf(sqlite3* db)
+QString integrityOf(Database& db)
 {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(db));
-    QString result;
-    const int rc = sqlite3_step(statement);
-    if (rc == SQLITE_ROW)
-        result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    else
-        result = QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(statement);
-    return result;
+    try {
+        Statement check(db, QStringLiteral("PRAGMA integrity_check"));
+        return check.step() ? check.text(0) : QString();
+    } catch (const Error& e) {
+        return e.message();
+    }
 }
 
 } // namespace
 
 int keepSetting(const IniFile& ini)
 {
-    return std::clamp(ini.readInt(kSection, QStringLiteral("backup_keep"), kDefaultKeep), 0, 100000);
+    return Setting::integer(ini, SettingKeys::backupKeep);
 }
 
 QString folderFor(const QString& databasePath)
@@ -170,18 +102,21 @@ bool isDailyFileName(const QString& name)
 
 void copyDatabase(Database& db, const QString& target)
 {
-    copyConnectionTo(handleOf(db), target);
+    requireOpen(db);
+    copyConnectionTo(db, target);
 }
 
 void copyFile(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile())
         throw Error(QStringLiteral("数据库文件 %1 不存在。").arg(source));
-    Connection from;
-    QString why;
-    if (!from.open(source, SQLITE_OPEN_READONLY, &why))
-        throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(source, why));
-    copyConnectionTo(from.get(), target);
+    Database from;
+    try {
+        from.openFile(source, Database::Access::ReadOnly);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(source, e.message()));
+    }
+    copyConnectionTo(from, target);
 }
 
 QString problemWith(const QString& path)
@@ -195,11 +130,13 @@ QString problemWith(const QString& path)
         return QStringLiteral("%1 不是数据库文件。").arg(path);
     file.close();
 
-    Connection db;
-    QString why;
-    if (!db.open(path, SQLITE_OPEN_READONLY, &why))
-        return QStringLiteral("无法打开 %1：%2").arg(path, why);
-    const QString integrity = integrityOf(db.get());
+    Database db;
+    try {
+        db.openFile(path, Database::Access::ReadOnly);
+    } catch (const Error& e) {
+        return QStringLiteral("无法打开 %1：%2").arg(path, e.message());
+    }
+    const QString integrity = integrityOf(db);
     if (integrity != QLatin1String("ok"))
         return QStringLiteral("%1 已损坏（%2）。").arg(path, integrity);
     db.close();
@@ -247,33 +184,39 @@ DailyOutcome makeDaily(Database& db, QDate today, int keep, bool sealWanted)
 }
 
 namespace {
-bool clearSecretsIn(sqlite3* db)
+bool clearSecretsIn(Database& db)
 {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT c_no, c_xym, c_yxq FROM txyk", -1, &statement, nullptr) != SQLITE_OK)
-        return false;
-    bool found = false;
-    while (!found && sqlite3_step(statement) == SQLITE_ROW) {
-        for (int column = 0; column < 3 && !found; ++column) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            const QString value = text ? QString::fromUtf8(text).trimmed() : QString();
-            found = !value.isEmpty() && !SecretBox::isSealed(value);
+    try {
+        Statement cards(db, QStringLiteral("SELECT c_no, c_xym, c_yxq FROM txyk"));
+        while (cards.step()) {
+            for (int column = 0; column < 3; ++column) {
+                const QString value = cards.text(column).trimmed();
+                if (!value.isEmpty() && !SecretBox::isSealed(value))
+                    return true;
+            }
         }
+    } catch (const Error&) {
+        // no card table that can be read: nothing in clear to find
     }
-    sqlite3_finalize(statement);
-    return found;
+    return false;
 }
 } // namespace
 
 bool holdsClearSecrets(const QString& path)
 {
-    Connection copy;
-    return copy.open(path, SQLITE_OPEN_READONLY, nullptr) && clearSecretsIn(copy.get());
+    Database copy;
+    try {
+        copy.openFile(path, Database::Access::ReadOnly);
+    } catch (const Error&) {
+        return false;
+    }
+    return clearSecretsIn(copy);
 }
 
 bool holdsClearSecrets(Database& db)
 {
-    return clearSecretsIn(handleOf(db));
+    requireOpen(db);
+    return clearSecretsIn(db);
 }
 
 QStringList copiesWithClearSecrets(const QString& folder)
@@ -325,15 +268,16 @@ void restore(const QString& source, const QString& databasePath, const QString& 
         SafeFile::createNew(databasePath);
     }
 
-    Connection from;
-    QString why;
-    if (!from.open(source, SQLITE_OPEN_READONLY, &why))
-        throw Error(QStringLiteral("无法打开 %1：%2").arg(source, why));
+    Database from;
     try {
-        Connection to;
-        if (!to.open(databasePath, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, &why))
-            throw Error(why);
-        copyPages(to.get(), from.get());
+        from.openFile(source, Database::Access::ReadOnly);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("无法打开 %1：%2").arg(source, e.message()));
+    }
+    try {
+        Database to;
+        to.openFile(databasePath, Database::Access::ReadWrite);
+        to.copyPagesFrom(from);
     } catch (const Error& e) {
         // Only a current file SQLite cannot work with is replaced whole; anything else (busy,
         // disk full) is reported with the current database untouched.
@@ -341,7 +285,7 @@ void restore(const QString& source, const QString& databasePath, const QString& 
             throw Error(QStringLiteral("无法恢复数据库：%1").arg(e.message()));
         for (const char* suffix : {"-journal", "-wal", "-shm"})
             QFile::remove(databasePath + QLatin1String(suffix));
-        copyConnectionTo(from.get(), databasePath);
+        copyConnectionTo(from, databasePath);
     }
     const QString after = problemWith(databasePath);
     if (!after.isEmpty())

@@ -11,9 +11,8 @@ class IniFile;
 // connection writes. Daily copies live in Data/Backup/Data-YYYY-MM-DD.db (files 0600, folder 0700).
 namespace Backup {
 
-// Settings section "备份", key backup_keep: how many daily copies are kept (0 = no daily copies).
+// How many daily copies are kept (backup_keep of section "备份"; 0 = no daily copies).
 extern const QString kSection;
-constexpr int kDefaultKeep = 14;
 int keepSetting(const IniFile& ini);
 
 QString folderFor(const QString& databasePath); // Data/Backup beside the database

@@ -84,7 +84,17 @@ struct FileContent
     QString problem; // ours, but with objects we did not create or without ours
 };
 
-// One connection of our own, closed however the scope is left.
+// What every connection gets: no trust in statements kept in the file, defensive mode.
+void harden(sqlite3* db)
+{
+    // Statements kept in the file (triggers, views, defaults) get no functions with side effects,
+    // and no statement may write the file's structure behind SQLite's back.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_exec(db, "PRAGMA trusted_schema=OFF", nullptr, nullptr, nullptr);
+}
+
+// The one kind of connection in the store (Database holds one), closed however the scope is left.
 class Connection
 {
 public:
@@ -106,7 +116,7 @@ public:
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_timeout(m_db, 5000);
-        Database::harden(m_db);
+        harden(m_db);
         return {};
     }
     void close()
@@ -270,15 +280,6 @@ FileContent inspect(const QString& path)
 
 } // namespace
 
-void Database::harden(sqlite3* db)
-{
-    // Statements kept in the file (triggers, views, defaults) get no functions with side effects,
-    // and no statement may write the file's structure behind SQLite's back.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_exec(db, "PRAGMA trusted_schema=OFF", nullptr, nullptr, nullptr);
-}
-
 QString Database::whyNotOpenable(const QString& path)
 {
     try {
@@ -393,6 +394,37 @@ void Database::migrate(int fromVersion)
     transaction.commit();
 }
 
+void Database::openFile(const QString& path, Access access)
+{
+    close();
+    Connection connection;
+    const QString why =
+        connection.open(path, access == Access::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    if (!why.isEmpty())
+        throw Error(why);
+    m_db = connection.release();
+    m_path = path;
+}
+
+void Database::copyPagesFrom(Database& source)
+{
+    if (!m_db || !source.m_db)
+        throw Error(QStringLiteral("数据库未打开。"));
+    sqlite3_backup* backup = sqlite3_backup_init(m_db, "main", source.m_db, "main");
+    if (!backup)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    int rc = SQLITE_OK;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        rc = sqlite3_backup_step(backup, -1);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+            break;
+        sqlite3_sleep(50);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        throw Error(QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
 void Database::close()
 {
     m_kinds.clear();
@@ -448,9 +480,17 @@ void Database::scan(const QString& sql, const std::function<void(const QStringLi
 void Database::scanRaw(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
                        const std::function<void(const RawRow& row)>& onRow)
 {
+    scanRaw(sql, {}, onFields, onRow);
+}
+
+void Database::scanRaw(const QString& sql, const QVariantList& values,
+                       const std::function<void(const QStringList& fields)>& onFields,
+                       const std::function<void(const RawRow& row)>& onRow)
+{
     if (!isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
     Statement statement(*this, sql);
+    statement.bindAll(values);
     QStringList fields;
     const int columns = statement.columnCount();
     for (int c = 0; c < columns; ++c)

@@ -39,12 +39,17 @@ public:
     // the one rule for open and restore. A file of ours with a trigger, view or table we did not
     // create is refused, as is one missing our tables.
     static QString whyNotOpenable(const QString& path);
-    // What every connection gets: no trust in statements kept in the file, defensive mode.
-    static void harden(sqlite3* db);
+    // A connection to an SQLite file as it is, neither checked nor created: the source or target
+    // of a page copy, or a look into a copy. Throws Error with SQLite's reason.
+    enum class Access { ReadOnly, ReadWrite };
+    void openFile(const QString& path, Access access);
+    // Copies every page of `source` into this database in one step (SQLite's online backup),
+    // waiting a while for a busy side. Throws Error.
+    void copyPagesFrom(Database& source);
     void close();
     bool isOpen() const;
     QString path() const { return m_path; }
-    // The open connection (null when closed), for Statement and the page copies of backups.
+    // The open connection (null when closed), for Statement.
     sqlite3* handle() const { return m_db; }
 
     // Runs a dialect statement as a command; returns the rows changed. Throws Error.
@@ -60,6 +65,9 @@ public:
               const std::function<void(std::vector<QVariant>& row)>& onRow);
     // The same with the row as SQLite holds it: the fastest way to read a large list.
     void scanRaw(const QString& sql, const std::function<void(const QStringList& fields)>& onFields,
+                 const std::function<void(const RawRow& row)>& onRow);
+    void scanRaw(const QString& sql, const QVariantList& values,
+                 const std::function<void(const QStringList& fields)>& onFields,
                  const std::function<void(const RawRow& row)>& onRow);
 
     // Declared kinds of a table's columns (lower-case names), cached.

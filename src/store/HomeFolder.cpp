@@ -52,6 +52,11 @@ QString HomeFolder::databasePath() const
     return QDir(m_path).filePath(QStringLiteral("Data/Data.db"));
 }
 
+QString HomeFolder::lockPath() const
+{
+    return QDir(m_path).filePath(QStringLiteral("velmora.lock"));
+}
+
 QString HomeFolder::logPath() const
 {
     return QDir(m_path).filePath(QStringLiteral("velmora.log"));

@@ -19,6 +19,7 @@ public:
     QString iniPath() const;      // System.ini
     QString databasePath() const; // Data/Data.db
     QString logPath() const;      // velmora.log
+    QString lockPath() const;     // velmora.lock, held by the running program
 
     // For headless commands, which never create anything: the database path when the file
     // exists and can be read; otherwise throws Error with a message saying which.

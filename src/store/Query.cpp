@@ -83,8 +83,14 @@ Query::Query(Database& db, const QString& name, QObject* parent) : QAbstractTabl
 
 void Query::setSql(const QString& statement)
 {
+    setSql(statement, statement == m_sql ? m_values : QVariantList());
+}
+
+void Query::setSql(const QString& statement, const QVariantList& values)
+{
     close();
     m_sql = statement;
+    m_values = values;
     m_table = tableOf(statement);
 }
 
@@ -115,7 +121,7 @@ void Query::open()
     std::vector<FieldKind> kinds;
     RowStore rows;
     m_db.scanRaw(
-        sql,
+        sql, m_values,
         [&](const QStringList& names) {
             fields = names;
             const auto& declared = m_db.fieldKinds(m_table);

@@ -29,8 +29,12 @@ public:
 
     // -- statement and opening
     QString sql() const { return m_sql; }
-    void setSql(const QString& statement); // always closes, even for the same text
-    void open();                           // selects and keeps the snapshot; first row current
+    // Always closes, even for the same text. The same statement again keeps the values bound to
+    // its placeholders; another one drops them.
+    void setSql(const QString& statement);
+    void setSql(const QString& statement, const QVariantList& values);
+    const QVariantList& values() const { return m_values; }
+    void open(); // selects and keeps the snapshot; first row current
     void close();
     bool isOpen() const { return m_state != State::Closed; }
     State state() const { return m_state; }
@@ -139,4 +143,5 @@ private:
     int m_disabled = 0;
     bool m_cursorMovedWhileDisabled = false;
     CardSecrets* m_secrets = nullptr;
+    QVariantList m_values; // bound to the placeholders of m_sql
 };

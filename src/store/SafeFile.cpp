@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace SafeFile {
 
@@ -83,6 +84,59 @@ void write(const QString& target, const QByteArray& bytes)
         throw Error(QStringLiteral("无法写入 %1：%2").arg(target, reason(error)));
     }
     moveInto(QFile::decodeName(name), target);
+}
+
+Writer::Writer(const QString& target) : m_target(target)
+{
+    refuseLink(target);
+    m_fd = createTemporary(target, m_name);
+}
+
+Writer::~Writer()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_name.constData());
+    }
+}
+
+void Writer::write(QByteArrayView bytes)
+{
+    constexpr qsizetype kBufferSize = 256 * 1024;
+    m_buffer.append(bytes);
+    if (m_buffer.size() >= kBufferSize)
+        flushBuffer();
+}
+
+void Writer::flushBuffer()
+{
+    if (m_fd < 0)
+        throw Error(QStringLiteral("无法写入 %1。").arg(m_target));
+    if (!writeAll(m_fd, m_buffer))
+        fail(errno);
+    m_buffer.clear();
+}
+
+void Writer::fail(int error)
+{
+    ::close(m_fd);
+    ::unlink(m_name.constData());
+    m_fd = -1;
+    throw Error(QStringLiteral("无法写入 %1：%2").arg(m_target, reason(error)));
+}
+
+void Writer::commit()
+{
+    flushBuffer();
+    if (::fsync(m_fd) != 0)
+        fail(errno);
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(m_name.constData());
+        throw Error(QStringLiteral("无法写入 %1：%2").arg(m_target, reason(error)));
+    }
+    moveInto(QFile::decodeName(m_name), m_target);
 }
 
 QString createBeside(const QString& target)

@@ -19,6 +19,30 @@ bool writeAll(int fd, const QByteArray& bytes);
 // Writes `bytes` to `target` that way, flushed to disk before the rename. Throws Error.
 void write(const QString& target, const QByteArray& bytes);
 
+// The same for a file written piece by piece (a large export): nothing shows under `target`
+// until commit(); a writer gone without commit() leaves no file behind. Pieces are gathered in a
+// small buffer. Every failure throws Error.
+class Writer
+{
+public:
+    explicit Writer(const QString& target);
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    void write(QByteArrayView bytes);
+    void commit(); // flushed to disk, then renamed into place
+
+private:
+    void flushBuffer();
+    [[noreturn]] void fail(int error);
+
+    QString m_target;
+    QByteArray m_name;
+    QByteArray m_buffer;
+    int m_fd = -1;
+};
+
 // For a writer that fills the file itself (SQLite): a new empty 0600 file under a random name
 // beside `target`; returns its path. Throws Error.
 QString createBeside(const QString& target);

@@ -1,51 +1,49 @@
 #include "store/Settings.h"
 
 #include "store/PasswordHash.h"
+#include "store/SettingKeys.h"
 
-#include <algorithm>
-
-const QString Settings::kSection = QStringLiteral("系统设置");
+const QString Settings::kSection = QString::fromUtf16(SettingKeys::kSystem);
 const QString Settings::kPasswordInKey = QStringLiteral("*card-key*");
 
 QString Settings::password() const
 {
-    return m_ini.readText(kSection, QStringLiteral("pd"));
+    return Setting::text(m_ini, SettingKeys::password);
 }
 
 bool Settings::autostart() const
 {
-    return m_ini.readBool(kSection, QStringLiteral("root"), false);
+    return Setting::flag(m_ini, SettingKeys::autostart);
 }
 
 bool Settings::passwordProtect() const
 {
-    return m_ini.readBool(kSection, QStringLiteral("pdtf"), true);
+    return Setting::flag(m_ini, SettingKeys::passwordProtect);
 }
 
 int Settings::autoMinMinutes() const
 {
-    // A hand-edited value outside what the settings page offers is bounded, not wrapped.
-    return std::clamp(m_ini.readInt(kSection, QStringLiteral("zxf"), 0), 0, 1440);
+    return Setting::integer(m_ini, SettingKeys::autoMinMinutes);
 }
 
 QString Settings::mailTo() const
 {
-    return m_ini.readText(kSection, QStringLiteral("em"));
+    return Setting::text(m_ini, SettingKeys::mailTo);
 }
 
 int Settings::daysAhead() const
 {
-    return m_ini.readInt(kSection, QStringLiteral("dd"), 0);
+    return Setting::integer(m_ini, SettingKeys::daysAhead);
 }
 
 bool Settings::mailOn() const
 {
-    return m_ini.readBool(kSection, QStringLiteral("qy"), false);
+    return Setting::flag(m_ini, SettingKeys::mailOn);
 }
 
 QDate Settings::sendDate() const
 {
-    return m_ini.readDate(kSection, QStringLiteral("senddate"), QDate(1990, 1, 1));
+    return Setting::date(m_ini, SettingKeys::sendDate);
 }
 
 bool Settings::passwordSet() const
@@ -60,7 +58,7 @@ bool Settings::passwordInKey() const
 
 bool Settings::startHidden() const
 {
-    return m_ini.readBool(kSection, QStringLiteral("starthidden"), false);
+    return Setting::flag(m_ini, SettingKeys::startHidden);
 }
 
 bool Settings::checkPassword(const QString& typed) const
@@ -76,31 +74,31 @@ void Settings::savePassword(const QString& password)
     // No hash of the password is kept beside the card key: one cheaper to guess against would
     // make the key's derivation cost pointless. The empty password stays an empty value:
     // "首次登录密码为空" keeps its meaning.
-    m_ini.writeText(kSection, QStringLiteral("pd"), password.isEmpty() ? QString() : kPasswordInKey);
+    Setting::setText(m_ini, SettingKeys::password, password.isEmpty() ? QString() : kPasswordInKey);
 }
 
 void Settings::saveGeneral(bool autostart, bool passwordProtect, int autoMinMinutes)
 {
-    m_ini.writeBool(kSection, QStringLiteral("root"), autostart);
-    m_ini.writeBool(kSection, QStringLiteral("pdtf"), passwordProtect);
-    m_ini.writeInt(kSection, QStringLiteral("zxf"), std::max(autoMinMinutes, 0));
+    Setting::setFlag(m_ini, SettingKeys::autostart, autostart);
+    Setting::setFlag(m_ini, SettingKeys::passwordProtect, passwordProtect);
+    Setting::setInteger(m_ini, SettingKeys::autoMinMinutes, autoMinMinutes);
 }
 
 void Settings::saveReminder(const QString& mailTo, int daysAhead, bool mailOn)
 {
-    m_ini.writeText(kSection, QStringLiteral("em"), mailTo);
-    m_ini.writeInt(kSection, QStringLiteral("dd"), daysAhead);
-    m_ini.writeBool(kSection, QStringLiteral("qy"), mailOn);
+    Setting::setText(m_ini, SettingKeys::mailTo, mailTo);
+    Setting::setInteger(m_ini, SettingKeys::daysAhead, daysAhead);
+    Setting::setFlag(m_ini, SettingKeys::mailOn, mailOn);
 }
 
 void Settings::saveSendDate(QDate date)
 {
-    m_ini.writeDate(kSection, QStringLiteral("senddate"), date);
+    Setting::setDate(m_ini, SettingKeys::sendDate, date);
 }
 
 void Settings::saveStartHidden(bool hidden)
 {
-    m_ini.writeBool(kSection, QStringLiteral("starthidden"), hidden);
+    Setting::setFlag(m_ini, SettingKeys::startHidden, hidden);
 }
 
 QString Settings::caldavPassword() const

@@ -5,8 +5,9 @@
 #include <QDate>
 #include <QString>
 
-// The keys of section "系统设置" of System.ini, each with the default its reader uses.
-// Reads go to the file every time (values written elsewhere are seen at once).
+// The keys of section "系统设置" of System.ini, read and written through their lines in
+// store/SettingKeys.h (which hold the defaults). Reads go to the file every time (values written
+// elsewhere are seen at once).
 class Settings
 {
 public:

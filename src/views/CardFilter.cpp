@@ -1,7 +1,6 @@
 #include "views/CardFilter.h"
 
 #include "store/DataModule.h"
-#include "store/SqlDialect.h"
 
 #include <QStringList>
 #include <array>
@@ -15,10 +14,10 @@ QStringList windowItems()
             QStringLiteral("六天内"), QStringLiteral("一周内")};
 }
 
-QString statementFor(FilterEvent event, const FilterState& state)
+Listing statementFor(FilterEvent event, const FilterState& state)
 {
     if (event == FilterEvent::AllChosen)
-        return DataModule::kAllCardsStatement;
+        return {DataModule::kAllCardsStatement, {}};
 
     // Toggling a hide switch starts from " 1=1 " and does not look at "已逾期", so that switch
     // drops the overdue restriction; choosing "已逾期" ignores "隐藏逾期" so the list is not
@@ -52,9 +51,13 @@ QString statementFor(FilterEvent event, const FilterState& state)
     if (!pressed && state.hidePaid)
         where += QStringLiteral(" and  tf=False ");
 
+    // The holder is what the user typed: bound, never pasted into the statement.
+    QVariantList values;
     const QString holder = state.holderText.trimmed();
-    if (!holder.isEmpty() && holder != QStringView(kAllHolders))
-        where += QStringLiteral(" and cname=") + SqlDialect::quoted(state.holderText);
+    if (!holder.isEmpty() && holder != QStringView(kAllHolders)) {
+        where += QStringLiteral(" and cname=?");
+        values << state.holderText;
+    }
 
     if (!state.windowText.trimmed().isEmpty()) {
         if (state.windowIndex == 1) // "今天": due today
@@ -63,7 +66,7 @@ QString statementFor(FilterEvent event, const FilterState& state)
             where += QStringLiteral(" and i_xyr<=%1 and i_xyr>=0").arg(state.windowIndex);
     }
 
-    return QStringLiteral("select * from txyk  where ") + where + QStringLiteral(" order by c_jzr");
+    return {QStringLiteral("select * from txyk  where ") + where + QStringLiteral(" order by c_jzr"), values};
 }
 
 namespace {

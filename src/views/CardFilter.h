@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 #include <optional>
 
 // Statements of the card list's filters. Pure functions: the filter bar reads its controls into
@@ -39,8 +40,15 @@ inline constexpr char16_t kAllHolders[] = u"所有";
 // The window box entries, indexes 0 to 7.
 QStringList windowItems();
 
+// A card list statement with the values bound to its placeholders (the holder a user typed).
+struct Listing
+{
+    QString statement;
+    QVariantList values;
+};
+
 // The card list statement for `event` given the filter bar's `state`.
-QString statementFor(FilterEvent event, const FilterState& state);
+Listing statementFor(FilterEvent event, const FilterState& state);
 
 // The statement of the quick due button over count label `index` (0 = Label32 .. 7 = Label39).
 QString quickStatement(int index);

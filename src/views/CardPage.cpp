@@ -164,7 +164,9 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     groupLayout->addWidget(m_grid, 1);
     layout->addWidget(m_filterGroup, 1);
     connect(m_filterBar, &FilterBar::statementChosen, this,
-            [this](const QString& statement) { showStatement(statement, /*freeze=*/true); });
+            [this](const QString& statement, const QVariantList& values) {
+                showStatement(statement, /*freeze=*/true, values);
+            });
     connect(m_filterBar, &FilterBar::reminderRequested, this, &CardPage::reminderRequested);
     m_filterBar->setBeforeFilter([this] { return commitPendingEdit(); });
 
@@ -291,7 +293,7 @@ bool CardPage::commitPendingEdit()
     return false;
 }
 
-void CardPage::showStatement(const QString& statement, bool freeze)
+void CardPage::showStatement(const QString& statement, bool freeze, const QVariantList& values)
 {
     if (!m_data || !commitPendingEdit())
         return;
@@ -300,7 +302,7 @@ void CardPage::showStatement(const QString& statement, bool freeze)
     if (freeze)
         hold.emplace(cards);
     ui::showErrors(this, [&] {
-        cards.setSql(statement);
+        cards.setSql(statement, values);
         cards.open();
     });
 }

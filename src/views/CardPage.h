@@ -51,7 +51,7 @@ public:
 
     // Replaces the card list's statement and reopens it; `freeze` brackets it with suspended views.
     // A refused pending edit leaves the list as it is.
-    void showStatement(const QString& statement, bool freeze);
+    void showStatement(const QString& statement, bool freeze, const QVariantList& values = {});
 
     // Paid-state commands of the grid's menu, on the current card. The counts follow at once.
     void markCurrentCard(bool repaid);

@@ -197,7 +197,8 @@ bool FilterBar::fire(FilterEvent event)
         m_windowBox->setCurrentIndex(0);
     }
     m_lastApplied = shown();
-    emit statementChosen(CardFilter::statementFor(event, state()));
+    const CardFilter::Listing listing = CardFilter::statementFor(event, state());
+    emit statementChosen(listing.statement, listing.values);
     return true;
 }
 

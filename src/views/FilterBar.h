@@ -52,7 +52,7 @@ public:
     void setBeforeFilter(std::function<bool()> check) { m_beforeFilter = std::move(check); }
 
 signals:
-    void statementChosen(const QString& statement);
+    void statementChosen(const QString& statement, const QVariantList& values);
     void reminderRequested();
 
 protected:

@@ -1,5 +1,5 @@
 #include "app/AppAssembly.h"
-#include "app/BackupCommand.h"
+#include "cli/BackupCommand.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"

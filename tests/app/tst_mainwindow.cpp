@@ -1,5 +1,5 @@
 #include "app/AppAssembly.h"
-#include "app/AppSetup.h"
+#include "cli/AppSetup.h"
 #include "app/LoginDialog.h"
 #include "app/MainWindow.h"
 #include "app/TrayController.h"

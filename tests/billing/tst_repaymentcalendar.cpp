@@ -40,6 +40,7 @@ private slots:
     void fileRebuiltOnlyWhenItsSourceChanges();
     void executablePrintsCalendar();
     void lastFourOfForeignCard();
+    void largeCalendarIsWrittenInPieces();
 
 private:
     static QJsonObject parse(const QByteArray& calendar);
@@ -339,6 +340,43 @@ void TestRepaymentCalendar::lastFourOfForeignCard()
     QVERIFY(!events.isEmpty());
     QCOMPARE(events[0].summary, QStringLiteral("还款：外来 尾号5678"));
     QVERIFY(Stored::field(db, id, "c_last4").isNull());
+}
+
+// A calendar of thousands of cards goes out in pieces that together are exactly the text of its
+// events, and the file streamed to disk holds those bytes.
+void TestRepaymentCalendar::largeCalendarIsWrittenInPieces()
+{
+    QList<CardFacts> cards;
+    for (int i = 1; i <= 3000; ++i) {
+        CardFacts card;
+        card.id = i;
+        card.name = QStringLiteral("卡,%1").arg(i);
+        card.numberLast4 = QString::number(1000 + i % 9000);
+        card.statementDay = 1 + i % 28;
+        card.repaymentDay = 1 + (i * 7) % 28;
+        card.ratio = 0.1;
+        card.used = i * 3.5;
+        card.repaidMark = i % 5 == 0;
+        card.markMonth = 9;
+        card.markYear = 2013;
+        cards << card;
+    }
+    const QDate today(2013, 9, 5);
+    const QDateTime stamp(today, QTime(9, 0));
+    const QByteArray whole = RepaymentCalendar::text(RepaymentCalendar::events(cards, today), stamp, "abc");
+    QByteArrayList pieces;
+    RepaymentCalendar::writeText(cards, today, stamp, "abc",
+                                 [&](QByteArrayView piece) { pieces << piece.toByteArray(); });
+    QVERIFY(pieces.size() > 1);
+    QCOMPARE(pieces.join(), whole);
+
+    TempHome home;
+    const QString path = home.path() + "/velmora.ics";
+    RepaymentCalendar::writeFile(path, cards, today, stamp, "abc");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), whole);
+    QCOMPARE(modeOf(QFileInfo(path)), 0600);
 }
 
 QTEST_GUILESS_MAIN(TestRepaymentCalendar)

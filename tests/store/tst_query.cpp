@@ -32,6 +32,7 @@ private slots:
     void sortByFieldBothWays();
     void suspendNests();
     void closedQueryRefusesUse();
+    void boundValuesStayWithTheirStatement();
 
 private:
     QString readName(int id);
@@ -289,4 +290,24 @@ void TestQuery::closedQueryRefusesUse()
 }
 
 QTEST_GUILESS_MAIN(TestQuery)
+// A typed value (a holder with a quote) is bound; reopening the same statement, as the refresh
+// and a command run through the list do, keeps it; another statement drops it.
+void TestQuery::boundValuesStayWithTheirStatement()
+{
+    m_data->database().executeSql("UPDATE txyk SET cname=? WHERE id=?", {QStringLiteral("O'Brien"), m_b});
+    Query& q = m_data->cards();
+    const QString byHolder = QStringLiteral("select * from txyk where cname=? order by c_jzr");
+    q.setSql(byHolder, {QStringLiteral("O'Brien")});
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    q.setSql(q.sql());
+    q.open();
+    QCOMPARE(q.recordCount(), 1);
+    runKeepingStatement(q, QStringLiteral("UPDATE Txyk SET tf=True where id=%1").arg(m_a));
+    QCOMPARE(q.recordCount(), 1);
+    QCOMPARE(q.values(), QVariantList{QStringLiteral("O'Brien")});
+    q.setSql(DataModule::kAllCardsStatement);
+    QVERIFY(q.values().isEmpty());
+}
+
 #include "tst_query.moc"

@@ -95,13 +95,13 @@ void TestSqlDialect::programStatementsRunOnSqlite_data()
     using CardFilter::StateChoice;
     add(CardFilter::statementFor(
         FilterEvent::HolderClosed,
-        {StateChoice::Unpaid, true, true, QStringLiteral("本人"), QStringLiteral("三天内"), 3}));
+        {StateChoice::Unpaid, true, true, QStringLiteral("本人"), QStringLiteral("三天内"), 3}).statement);
     add(CardFilter::statementFor(
         FilterEvent::WindowClosed,
-        {StateChoice::Unpaid, true, true, QStringLiteral("所有"), QStringLiteral("今天"), 1}));
-    add(CardFilter::statementFor(FilterEvent::OverdueChosen, {StateChoice::Overdue, true, false, {}, {}, 0}));
+        {StateChoice::Unpaid, true, true, QStringLiteral("所有"), QStringLiteral("今天"), 1}).statement);
+    add(CardFilter::statementFor(FilterEvent::OverdueChosen, {StateChoice::Overdue, true, false, {}, {}, 0}).statement);
     add(CardFilter::statementFor(FilterEvent::PaidChosen,
-                                 {StateChoice::Paid, false, false, QStringLiteral("O'Brien"), {}, 0}));
+                                 {StateChoice::Paid, false, false, QStringLiteral("O'Brien"), {}, 0}).statement);
 
     // Shapes the planner and older files use that no function here builds.
     const char* statements[] = {

@@ -54,7 +54,7 @@ void TestCardRules::filterStatement_data()
     // The two worked examples ("今天" means i_xyr=0 here).
     QTest::newRow("example: unpaid, both hides, holder, three days")
         << FilterEvent::UnpaidChosen << U << true << true << "本人" << 3
-        << "select * from txyk  where  tf=False  and i_xyr>=0  and  tf=False  and cname='本人' and i_xyr<=3 "
+        << "select * from txyk  where  tf=False  and i_xyr>=0  and  tf=False  and cname=? and i_xyr<=3 "
            "and "
            "i_xyr>=0 order by c_jzr";
     QTest::newRow("example: today, no holder")
@@ -67,7 +67,7 @@ void TestCardRules::filterStatement_data()
                                std::pair{"paid chosen", FilterEvent::PaidChosen}}) {
         QTest::newRow(name)
             << event << P << true << true << "张三" << 7
-            << "select * from txyk  where  tf=True  and i_xyr>=0  and  tf=False  and cname='张三' "
+            << "select * from txyk  where  tf=True  and i_xyr>=0  and  tf=False  and cname=? "
                "and i_xyr<=7 and i_xyr>=0 order by c_jzr";
     }
     QTest::newRow("holder closed, all, nothing else")
@@ -86,7 +86,7 @@ void TestCardRules::filterStatement_data()
         << "select * from txyk  where  1=1  and i_xyr>=0  order by c_jzr";
     QTest::newRow("hide paid toggled while overdue, holder, window")
         << FilterEvent::HidePaidToggled << O << true << false << "本人" << 2
-        << "select * from txyk  where  1=1  and  tf=False  and cname='本人' and i_xyr<=2 and i_xyr>=0 order "
+        << "select * from txyk  where  1=1  and  tf=False  and cname=? and i_xyr<=2 and i_xyr>=0 order "
            "by c_jzr";
     QTest::newRow("hide paid toggled while paid: contradiction")
         << FilterEvent::HidePaidToggled << P << true << false << "" << 0
@@ -95,7 +95,7 @@ void TestCardRules::filterStatement_data()
     // The press on "未还款" reads the selection from before the press and no hide switch.
     QTest::newRow("unpaid pressed while paid selected")
         << FilterEvent::UnpaidPressed << P << true << true << "本人" << 5
-        << "select * from txyk  where  tf=True  and cname='本人' and i_xyr<=5 and i_xyr>=0 order by c_jzr";
+        << "select * from txyk  where  tf=True  and cname=? and i_xyr<=5 and i_xyr>=0 order by c_jzr";
     QTest::newRow("unpaid pressed while unpaid selected")
         << FilterEvent::UnpaidPressed << U << true << true << "" << 0
         << "select * from txyk  where  tf=False  order by c_jzr";
@@ -103,17 +103,17 @@ void TestCardRules::filterStatement_data()
     // "所有" reads nothing.
     QTest::newRow("all chosen") << FilterEvent::AllChosen << P << true << true << "本人" << 3 << "select * from txyk  order by c_jzr";
 
-    // Holder texts: escaped, "所有" and blanks add nothing, untrimmed insertion.
-    QTest::newRow("holder with a quote is escaped")
+    // Holder texts: bound, never pasted; "所有" and blanks add nothing; bound untrimmed.
+    QTest::newRow("holder with a quote is bound as typed")
         << FilterEvent::HolderClosed << A << false << false << "O'Brien" << 0
-        << "select * from txyk  where  1=1  and cname='O''Brien' order by c_jzr";
+        << "select * from txyk  where  1=1  and cname=? order by c_jzr";
     QTest::newRow("holder 所有 adds nothing") << FilterEvent::HolderClosed << A << false << false << "所有"
                                               << 0 << "select * from txyk  where  1=1  order by c_jzr";
     QTest::newRow("blank holder adds nothing") << FilterEvent::HolderClosed << A << false << false << "   "
                                                << 0 << "select * from txyk  where  1=1  order by c_jzr";
-    QTest::newRow("holder tested trimmed, inserted as shown")
+    QTest::newRow("holder tested trimmed, bound as shown")
         << FilterEvent::HolderClosed << A << false << false << " 本人 " << 0
-        << "select * from txyk  where  1=1  and cname=' 本人 ' order by c_jzr";
+        << "select * from txyk  where  1=1  and cname=? order by c_jzr";
 
     // Window entries.
     for (int i = 2; i <= 7; ++i) {
@@ -145,7 +145,9 @@ void TestCardRules::filterStatement()
     state.holderText = holder;
     state.windowIndex = std::max(window, 0);
     state.windowText = window < 0 ? QString() : CardFilter::windowItems().at(window);
-    QCOMPARE(CardFilter::statementFor(event, state), statement);
+    const CardFilter::Listing listing = CardFilter::statementFor(event, state);
+    QCOMPARE(listing.statement, statement);
+    QCOMPARE(listing.values, statement.contains("cname=?") ? QVariantList{holder} : QVariantList());
 }
 
 // Each quick button's statement and the tooltip that says which days its count covers.
@@ -199,7 +201,8 @@ void TestCardRules::windowTips()
     CardFilter::FilterState state;
     state.windowIndex = index;
     state.windowText = CardFilter::windowItems().at(index);
-    const QString statement = CardFilter::statementFor(CardFilter::FilterEvent::WindowClosed, state);
+    const QString statement =
+        CardFilter::statementFor(CardFilter::FilterEvent::WindowClosed, state).statement;
     if (index == 1)
         QVERIFY(statement.contains(QStringLiteral(" and i_xyr=0 ")));
     else if (index > 1)

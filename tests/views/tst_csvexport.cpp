@@ -1,8 +1,11 @@
+#include "cli/ExportCommand.h"
 #include "store/DataModule.h"
+#include "store/SafeFile.h"
 #include "support/CardBuilder.h"
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
+#include "views/CardGridModel.h"
 #include "views/CardPage.h"
 #include "views/CsvExport.h"
 
@@ -30,6 +33,8 @@ private slots:
     void bestCardOnSummaryPanel();
     void commandExportsEveryCard_data();
     void commandExportsEveryCard();
+    void commandWritesWhatTheWindowExports_data();
+    void commandWritesWhatTheWindowExports();
 
 private:
     static QJsonObject readBack(const QString& path);
@@ -142,6 +147,10 @@ void TestCsvExport::quoting_data()
     QTest::newRow("tab")             << "\tx"        << "'\tx";
     QTest::newRow("carriage return first") << "\r=1" << "\"'\r=1\"";
     QTest::newRow("negative number") << "-5"         << "-5";
+    QTest::newRow("negative fraction") << "-3.25"    << "-3.25";
+    QTest::newRow("sign alone")      << "-"          << "'-";
+    QTest::newRow("no digit before the point") << "-.5" << "'-.5";
+    QTest::newRow("no digit after the point")  << "+5." << "'+5.";
     QTest::newRow("equals inside")   << "a=b"        << "a=b";
     QTest::newRow("direction controls") << QString::fromUtf16(u"招\u202E行\u2066") << "招行";
     QTest::newRow("formula behind a control") << QString::fromUtf16(u"\u202A=1+1") << "'=1+1";
@@ -281,6 +290,40 @@ void TestCsvExport::commandExportsEveryCard()
     // Full numbers: the command says the file is not encrypted.
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("没有加密")),
              number.size() > 4);
+}
+
+void TestCsvExport::commandWritesWhatTheWindowExports_data()
+{
+    QTest::addColumn<bool>("fullNumbers");
+    QTest::newRow("full numbers") << true;
+    QTest::newRow("last four") << false;
+}
+
+// The command streams rows straight from the database; the window exports its grid. Dates, real
+// numbers, flags and empty cells must read the same both ways.
+void TestCsvExport::commandWritesWhatTheWindowExports()
+{
+    QFETCH(bool, fullNumbers);
+    Database& db = m_data->database();
+    db.executeSql("UPDATE txyk SET c_re_date='2013-09-07', i_xyr=2, i_zdhkbl=0.1, i_xf=3.5 WHERE c_jzr=20");
+    db.executeSql("UPDATE txyk SET c_next_re_date='2013-10-25', i_xyr=-3, i_ed=NULL WHERE c_jzr=4");
+    Query& cards = m_data->cards();
+    cards.setSql(DataModule::kAllCardsStatement);
+    cards.open();
+    CardGridModel grid;
+    grid.setSourceModel(&cards);
+    const QByteArray fromWindow = CsvExport::encode(CsvExport::tableOf(grid, fullNumbers));
+
+    const QString path = m_home->path() + "/streamed.csv";
+    {
+        SafeFile::Writer out(path);
+        QCOMPARE(CsvExport::writeCards(db, out, fullNumbers), 4);
+        out.commit();
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray streamed = file.readAll();
+    QCOMPARE(QString::fromUtf8(streamed), QString::fromUtf8(fromWindow));
 }
 
 QTEST_MAIN(TestCsvExport)

@@ -1,4 +1,4 @@
-#include "remind/MailLog.h"
+#include "store/ProgramLog.h"
 
 #include <QFile>
 
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace MailLog {
+namespace ProgramLog {
 
 void append(const QString& path, const QDateTime& at, const QString& text)
 {
@@ -26,4 +26,4 @@ void append(const QString& path, const QDateTime& at, const QString& text)
     file.write((at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + u' ' + line + u'\n').toUtf8());
 }
 
-} // namespace MailLog
+} // namespace ProgramLog

@@ -1,4 +1,4 @@
-#include "app/AppSetup.h"
+#include "cli/AppSetup.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

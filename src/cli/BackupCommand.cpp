@@ -1,6 +1,5 @@
-#include "app/BackupCommand.h"
+#include "cli/BackupCommand.h"
 
-#include "app/SingleInstance.h"
 #include "store/Backup.h"
 #include "store/Error.h"
 #include "store/Settings.h"
@@ -54,7 +53,7 @@ int runRestoreCommand(const HomeFolder& home, const Clock& clock, const QString&
         home.ensureExists();
 
         // The running program holds this lock; holding it here also keeps one from starting.
-        QLockFile lock(SingleInstance::lockPath(home.path()));
+        QLockFile lock(home.lockPath());
         lock.setStaleLockTime(0);
         if (!lock.tryLock(0)) {
             if (lock.error() == QLockFile::LockFailedError)
