@@ -180,17 +180,17 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsSet("BENCH_BREAKDOWN"))
         std::printf("rss after show %ld\n", peakMemoryMb());
 
-    QTableView* grid = window.findChild<QTableView*>(QStringLiteral("DBGridEh1"));
-    auto* unpaid = window.findChild<QRadioButton*>(QStringLiteral("RadioButton6"));
+    QTableView* grid = window.findChild<QTableView*>(QStringLiteral("cardGrid"));
+    auto* unpaid = window.findChild<QRadioButton*>(QStringLiteral("unpaidChoice"));
     if (!grid || !unpaid) {
         std::fprintf(stderr, "card tab controls not found\n");
         return 1;
     }
 
     // One filter rebuild: switching "隐藏已还款" on, until the grid has repainted.
-    auto* hidePaid = window.findChild<QCheckBox*>(QStringLiteral("CheckBox2"));
+    auto* hidePaid = window.findChild<QCheckBox*>(QStringLiteral("hideRepaidBox"));
     if (!hidePaid) {
-        std::fprintf(stderr, "CheckBox2 not found\n");
+        std::fprintf(stderr, "hideRepaidBox not found\n");
         return 1;
     }
     timer.restart();

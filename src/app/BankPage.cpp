@@ -12,9 +12,9 @@
 
 BankPage::BankPage(AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
-    setObjectName(QStringLiteral("TabSheet4"));
+    setObjectName(QStringLiteral("bankPage"));
     m_browser = new QTextBrowser(this);
-    m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+    m_browser->setObjectName(QStringLiteral("bankPhoneList"));
     m_browser->setAccessibleName(QStringLiteral("银行网站及电话列表"));
     m_browser->setOpenLinks(false);
     auto* layout = new QVBoxLayout(this);

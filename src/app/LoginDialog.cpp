@@ -22,21 +22,21 @@ LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
     setFont(f);
 
     m_prompt = new QLabel(QStringLiteral("密码："), this);
-    m_prompt->setObjectName(QStringLiteral("Label1"));
+    m_prompt->setObjectName(QStringLiteral("passwordPrompt"));
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QStringLiteral("Edit1"));
+    m_edit->setObjectName(QStringLiteral("passwordEdit"));
     makePasswordField(m_edit);
     m_edit->setFixedSize(217, 28);
     m_prompt->setBuddy(m_edit);
     m_edit->setAccessibleName(QStringLiteral("登录密码"));
     m_note = new QLabel(QStringLiteral("首次登录密码为空"), this);
-    m_note->setObjectName(QStringLiteral("Label2"));
+    m_note->setObjectName(QStringLiteral("loginNote"));
     QFont small = m_note->font();
     small.setPixelSize(11);
     m_note->setFont(small);
     Contrast::setTextHue(m_note, QColor(0xC0, 0xC0, 0xC0)); // silver, darkened on a light window
     m_button = new QPushButton(QStringLiteral("登录"), this);
-    m_button->setObjectName(QStringLiteral("BitBtn1"));
+    m_button->setObjectName(QStringLiteral("loginButton"));
     m_button->setDefault(true);
 
     auto* layout = new QGridLayout(this);

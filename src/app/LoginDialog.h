@@ -20,8 +20,8 @@ public:
 
     void setGate(const LoginGate* gate) { m_gate = gate; }
 
-    QLineEdit* passwordField() const { return m_edit; }   // Edit1
-    QPushButton* loginButton() const { return m_button; } // BitBtn1
+    QLineEdit* passwordField() const { return m_edit; }
+    QPushButton* loginButton() const { return m_button; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -132,23 +132,23 @@ constexpr int kBalloonMsecs = 10000;
 } // namespace
 
 MainWindow::MainWindow(AppContext& context, const Parts& parts)
-    : m_context(context), m_timer1(parts.snoozeTimer), m_data(parts.data), m_tray(parts.tray),
+    : m_context(context), m_snoozeTimer(parts.snoozeTimer), m_data(parts.data), m_tray(parts.tray),
       m_reminder(parts.reminder), m_holders(parts.holders), m_login(parts.login),
       m_loginGate(context.settings), m_refreshJobs(std::make_unique<RefreshJobs>(context.home))
 {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("VelmoraV2.0"));
     resize(1028, 670);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
-    m_timer2.setObjectName(QStringLiteral("Timer2"));
-    m_timer1.setSingleShot(false);
-    m_timer2.setSingleShot(false);
+    m_snoozeTimer.setObjectName(QStringLiteral("snoozeTimer"));
+    m_autoMinimizeTimer.setObjectName(QStringLiteral("autoMinimizeTimer"));
+    m_snoozeTimer.setSingleShot(false);
+    m_autoMinimizeTimer.setSingleShot(false);
 
     m_pages = new PageControl(this);
-    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->setObjectName(QStringLiteral("pages"));
     m_pages->setDocumentMode(true);
     setCentralWidget(m_pages);
     PageKeys::install(m_pages);
@@ -157,7 +157,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_journalPage = new JournalPage(m_context, m_pages);
     markStartupStep("page: journal");
     m_cardPage = new CardPage(m_context, m_pages);
-    m_cardPage->setObjectName(QStringLiteral("TabSheet2"));
+    m_cardPage->setObjectName(QStringLiteral("cardPage"));
     markStartupStep("page: cards");
     m_monthPage = new RepaymentMonthPage(*m_context.clock, m_pages);
     m_monthPage->setObjectName(QStringLiteral("RepaymentCalendarPage"));
@@ -167,7 +167,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     markStartupStep("page: promotions");
     m_parameterPage = new ParameterPage(m_context, m_pages);
     m_bankPhonePage = new QWidget(m_pages);
-    m_bankPhonePage->setObjectName(QStringLiteral("TabSheet5"));
+    m_bankPhonePage->setObjectName(QStringLiteral("bankPhonePage"));
     markStartupStep("page: parameters");
     m_settingsPage = new SettingsPage(m_context, m_pages);
     markStartupStep("page: settings");
@@ -197,7 +197,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
         if (dialog)
             dialog->setParent(this, dialog->windowFlags());
     m_tray.setParent(this);
-    m_timer1.setParent(this);
+    m_snoozeTimer.setParent(this);
     connect(&m_tray, &TrayController::restoreAsked, this, [this] { requestRestore(Restore::DoubleClick); });
     connect(&m_tray, &TrayController::showMainAsked, this, [this] { requestRestore(Restore::Menu); });
     connect(&m_tray, &TrayController::exitAsked, this, &MainWindow::requestExit);
@@ -211,12 +211,12 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
             [this] { AboutBox::showAbout(this, m_context.home); });
     connect(&m_tray, &TrayController::helpAsked, this, [this] { AboutBox::showHelp(this); });
     m_notices = new DesktopNotices(this);
-    // Timer2: each arming hides the window at most once; no balloon.
-    connect(&m_timer2, &QTimer::timeout, this, [this] {
-        m_timer2.stop();
+    // The auto-minimize timer: each arming hides the window at most once; no balloon.
+    connect(&m_autoMinimizeTimer, &QTimer::timeout, this, [this] {
+        m_autoMinimizeTimer.stop();
         hideToTray();
     });
-    connect(&m_timer1, &QTimer::timeout, this, [this] { requestRestore(Restore::SnoozeTick); });
+    connect(&m_snoozeTimer, &QTimer::timeout, this, [this] { requestRestore(Restore::SnoozeTick); });
 
     // The daily reminder mail hangs on every hide to the tray; a problem is told by a balloon,
     // or without a tray once in a message at the next show of the window.
@@ -332,7 +332,7 @@ void MainWindow::formCreate()
     m_state.autoMinMinutes = settings.autoMinMinutes();
     m_state.mailTo = settings.mailTo();
     m_state.mailOn = settings.mailOn();
-    LoopTimer::setInterval(m_timer2, m_state.autoMinMinutes * 60000);
+    LoopTimer::setInterval(m_autoMinimizeTimer, m_state.autoMinMinutes * 60000);
     m_settingsPage->showValues(autostart, m_state.pwdProtect, m_state.autoMinMinutes, m_state.mailOn,
                                m_state.mailTo);
 
@@ -380,7 +380,7 @@ void MainWindow::formShow()
     }
 
     if (m_state.autoMinMinutes > 0)
-        LoopTimer::enable(m_timer2); // a running countdown is kept
+        LoopTimer::enable(m_autoMinimizeTimer); // a running countdown is kept
     formShowMailNotice();
 }
 
@@ -636,7 +636,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    m_timer2.stop();
+    m_autoMinimizeTimer.stop();
     event->ignore();
     emit closeRequested();
     if (m_tray.trayAvailable())
@@ -730,7 +730,7 @@ void MainWindow::restore(Restore how)
     }
     m_hidden = false;
     if (how == Restore::SnoozeTick)
-        m_timer1.stop(); // the snooze fires once
+        m_snoozeTimer.stop(); // the snooze fires once
     if (how != Restore::SnoozeTick && m_state.pwdProtect)
         setCardTabVisible(false); // never visible before the login has succeeded
     if (how == Restore::Menu || how == Restore::SnoozeTick)
@@ -801,7 +801,7 @@ void MainWindow::requestExit()
         return;
     }
     m_tray.hideIcon();
-    quit(); // stops Timer1 and Timer2, ends the event loop
+    quit(); // stops both timers, ends the event loop
 }
 
 bool MainWindow::pendingEditAllowsExit()
@@ -824,7 +824,7 @@ bool MainWindow::pendingEditAllowsExit()
 void MainWindow::quit()
 {
     m_quitting = true;
-    m_timer1.stop();
-    m_timer2.stop();
+    m_snoozeTimer.stop();
+    m_autoMinimizeTimer.stop();
     QApplication::quit();
 }

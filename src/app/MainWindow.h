@@ -64,7 +64,7 @@ public:
         TrayController& tray;
         ReminderWindow& reminder;
         HolderDialog& holders;
-        QTimer& snoozeTimer;          // Timer1, which the reminder arms
+        QTimer& snoozeTimer;          // which the reminder arms
         LoginDialog* login = nullptr; // none: protection never asks (tests of the other parts)
     };
 
@@ -72,7 +72,7 @@ public:
     enum class Restore {
         DoubleClick, // keeps a maximized window maximized; hides the card tab under protection
         Menu,        // "显示主界面": normal size; hides the card tab under protection
-        SnoozeTick,  // Timer1: stops Timer1 first; normal size; the card tab stays as it is
+        SnoozeTick,  // the snooze timer: stops it first; normal size; the card tab stays as it is
         Activation,  // a second start of the program: like a double click, but a window that is
                      // already shown is only brought forward (no lock-out without a login)
     };
@@ -85,8 +85,8 @@ public:
     CardPage* cardPage() const { return m_cardPage; }
     RepaymentMonthPage* monthPage() const { return m_monthPage; }
     SettingsPage* settingsPage() const { return m_settingsPage; }
-    QTimer& snoozeTimer() { return m_timer1; }       // Timer1
-    QTimer& autoMinimizeTimer() { return m_timer2; } // Timer2
+    QTimer& snoozeTimer() { return m_snoozeTimer; }
+    QTimer& autoMinimizeTimer() { return m_autoMinimizeTimer; }
     MailReminder* mailReminder() const { return m_mailReminder; }
     DayWatcher* dayWatcher() const { return m_dayWatcher; }
 
@@ -100,12 +100,12 @@ public:
     void setCardTabVisible(bool visible);
     bool isCardTabVisible() const;
 
-    // Hidden and shown states. Hiding (minimize button, close box, the auto-minimize timer
-    // Timer2) makes the window invisible and shows the tray icon. Where the desktop has no
+    // Hidden and shown states. Hiding (minimize button, close box, the auto-minimize timer)
+    // makes the window invisible and shows the tray icon. Where the desktop has no
     // notification area the window is minimized instead, so it can always be brought back.
     // Each shown -> hidden transition raises minimized() exactly once. Restoring (double click,
-    // "显示主界面", the snooze timer Timer1) makes the window visible again, which runs its show
-    // handling (login gate, refresh, re-arming Timer2).
+    // "显示主界面", the snooze timer) makes the window visible again, which runs its show
+    // handling (login gate, refresh, re-arming the auto-minimize timer).
     void hideToTray(); // no balloon
     // The minimize button and the close box: hide, then the balloon "温馨提示:".
     void hideByCommand();
@@ -182,8 +182,8 @@ private:
     ParameterPage* m_parameterPage = nullptr;
     QWidget* m_bankPhonePage = nullptr;
     SettingsPage* m_settingsPage = nullptr;
-    QTimer& m_timer1;
-    QTimer m_timer2;
+    QTimer& m_snoozeTimer;
+    QTimer m_autoMinimizeTimer;
     DataModule& m_data;
     TrayController& m_tray;
     ReminderWindow& m_reminder;

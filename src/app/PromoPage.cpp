@@ -11,11 +11,11 @@ const QUrl PromoPage::kApplicationPage(QStringLiteral("https://creditcard.cmbchi
 
 PromoPage::PromoPage(AppContext&, QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("TabSheet6"));
+    setObjectName(QStringLiteral("promoPage"));
 
     // The picture (1024 x 842 JPEG) is stretched into its box.
     m_picture = new QLabel(this);
-    m_picture->setObjectName(QStringLiteral("Image1"));
+    m_picture->setObjectName(QStringLiteral("promoPicture"));
     m_picture->setGeometry(16, 16, 177, 153);
     m_picture->setScaledContents(true);
     m_picture->setCursor(Qt::PointingHandCursor);
@@ -23,7 +23,7 @@ PromoPage::PromoPage(AppContext&, QWidget* parent) : QWidget(parent)
     m_picture->installEventFilter(this);
 
     auto* caption = new QLabel(QStringLiteral("最快当天下卡"), this);
-    caption->setObjectName(QStringLiteral("Label43"));
+    caption->setObjectName(QStringLiteral("promoCaption"));
     caption->setGeometry(40, 176, 169, 24);
     QFont f = caption->font();
     f.setPixelSize(16);

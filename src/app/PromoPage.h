@@ -6,8 +6,8 @@
 struct AppContext;
 class QLabel;
 
-// The promotion tab "在线申请信用卡": a picture (Image1) that opens a bank's online credit-card
-// application page in the desktop's browser, and the red caption "最快当天下卡" (Label43),
+// The promotion tab "在线申请信用卡": a picture that opens a bank's online credit-card
+// application page in the desktop's browser, and the red caption "最快当天下卡",
 // which does nothing.
 class PromoPage : public QWidget
 {
@@ -17,7 +17,7 @@ public:
 
     static const QUrl kApplicationPage;
 
-    QLabel* picture() const { return m_picture; } // Image1
+    QLabel* picture() const { return m_picture; }
     void openApplicationPage();
 
 protected:

@@ -84,20 +84,20 @@ QLabel* lines(const QStringList& texts, QWidget* parent)
 
 SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
-    setObjectName(QStringLiteral("TabSheet7"));
+    setObjectName(QStringLiteral("settingsPage"));
 
     auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("Panel5"));
+    panel->setObjectName(QStringLiteral("settingsPanel"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(panel);
 
     // 密码设置
-    auto* passwordBox = group("GroupBox6", QStringLiteral("密码设置"), {257, 161}, panel);
-    m_password = edit("Edit2", passwordBox, true);
-    m_passwordAgain = edit("Edit3", passwordBox, true);
-    auto* savePasswordButton = button("Button5", QStringLiteral("确定"), passwordBox);
+    auto* passwordBox = group("passwordGroup", QStringLiteral("密码设置"), {257, 161}, panel);
+    m_password = edit("newPasswordEdit", passwordBox, true);
+    m_passwordAgain = edit("newPasswordAgainEdit", passwordBox, true);
+    auto* savePasswordButton = button("savePasswordButton", QStringLiteral("确定"), passwordBox);
     auto* passwordLayout = new QGridLayout(passwordBox);
     passwordLayout->addWidget(buddyLabel(QStringLiteral("密码"), m_password, passwordBox), 0, 0);
     passwordLayout->addWidget(m_password, 0, 1);
@@ -124,12 +124,12 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     passwordLayout->addWidget(m_resetButton, 2, 0, Qt::AlignLeft);
 
     // 其它设置
-    auto* generalBox = group("GroupBox7", QStringLiteral("其它设置"), {337, 161}, panel);
-    m_autostart = check("CheckBox4", QStringLiteral("随系统启动"), generalBox);
+    auto* generalBox = group("generalGroup", QStringLiteral("其它设置"), {337, 161}, panel);
+    m_autostart = check("autostartBox", QStringLiteral("随系统启动"), generalBox);
     m_startHidden = check("startHiddenBox", QStringLiteral("启动时隐藏到托盘"), generalBox);
-    m_protect = check("CheckBox3", QStringLiteral("开启密码保护"), generalBox);
-    m_autoMinutes = spin("SpinEdit6", generalBox);
-    auto* saveGeneralButton = button("Button7", QStringLiteral("确定"), generalBox);
+    m_protect = check("passwordProtectBox", QStringLiteral("开启密码保护"), generalBox);
+    m_autoMinutes = spin("autoMinimizeMinutesBox", generalBox);
+    auto* saveGeneralButton = button("saveGeneralButton", QStringLiteral("确定"), generalBox);
     auto* minutesRow = new QHBoxLayout;
     minutesRow->addWidget(m_autoMinutes);
     minutesRow->addWidget(
@@ -148,10 +148,10 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     generalLayout->addWidget(saveGeneralButton, 0, Qt::AlignRight);
 
     // 提醒设置
-    auto* reminderBox = group("GroupBox10", QStringLiteral("提醒设置"), {337, 161}, panel);
-    m_mailOn = check("CheckBox5", QStringLiteral("启用"), reminderBox);
-    m_mailTo = edit("Edit34", reminderBox);
-    auto* saveReminderButton = button("Button9", QStringLiteral("确定"), reminderBox);
+    auto* reminderBox = group("mailReminderGroup", QStringLiteral("提醒设置"), {337, 161}, panel);
+    m_mailOn = check("mailReminderBox", QStringLiteral("启用"), reminderBox);
+    m_mailTo = edit("mailToEdit", reminderBox);
+    auto* saveReminderButton = button("saveMailReminderButton", QStringLiteral("确定"), reminderBox);
     auto* mailServerButton = button("MailServerButton", QStringLiteral("邮件服务器…"), reminderBox);
     auto* calendarSyncButton = button("CalendarSyncButton", QStringLiteral("日历同步…"), reminderBox);
     saveReminderButton->setAccessibleName(QStringLiteral("确定（保存提醒设置）"));
@@ -171,14 +171,14 @@ SettingsPage::SettingsPage(AppContext& context, QWidget* parent) : QWidget(paren
     reminderLayout->addLayout(buttonRow);
 
     // Information groups: static text.
-    auto* contactBox = group("GroupBox8", QStringLiteral("联系方式"), {257, 153}, panel);
+    auto* contactBox = group("contactGroup", QStringLiteral("联系方式"), {257, 153}, panel);
     auto* contactLayout = new QVBoxLayout(contactBox);
     contactLayout->addWidget(
         lines({QStringLiteral("Velmora 信用卡管家 V2.0"), QStringLiteral("开发：Velmora 项目组"),
                QStringLiteral("问题与建议：请在项目的问题跟踪中提出"),
                QStringLiteral("数据只保存在本机，不会上传")},
               contactBox));
-    auto* adBox = group("GroupBox9", QStringLiteral("广告位招租"), {337, 153}, panel);
+    auto* adBox = group("adGroup", QStringLiteral("广告位招租"), {337, 153}, panel);
     auto* adLayout = new QVBoxLayout(adBox);
     adLayout->addWidget(lines({QStringLiteral("广告位招租")}, adBox));
 

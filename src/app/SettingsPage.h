@@ -33,9 +33,9 @@ public:
     // go through `lock`.
     void setCardLock(CardLock* lock);
 
-    void savePassword();  // Button5
-    void saveGeneral();   // Button7
-    void saveReminder();  // Button9
+    void savePassword();
+    void saveGeneral();
+    void saveReminder();
     void resetPassword(); // "重置密码": for a forgotten password
 
 signals:
@@ -63,12 +63,12 @@ private:
     QString m_current; // the current password, confirmed for one save
     QLabel* m_passwordWarning = nullptr;
     QPushButton* m_resetButton = nullptr;
-    QLineEdit* m_password = nullptr;      // Edit2
-    QLineEdit* m_passwordAgain = nullptr; // Edit3
-    QCheckBox* m_autostart = nullptr;     // CheckBox4
+    QLineEdit* m_password = nullptr;
+    QLineEdit* m_passwordAgain = nullptr;
+    QCheckBox* m_autostart = nullptr;
     QCheckBox* m_startHidden = nullptr;   // start in the tray
-    QCheckBox* m_protect = nullptr;       // CheckBox3
-    QSpinBox* m_autoMinutes = nullptr;    // SpinEdit6
-    QCheckBox* m_mailOn = nullptr;        // CheckBox5
-    QLineEdit* m_mailTo = nullptr;        // Edit34
+    QCheckBox* m_protect = nullptr;
+    QSpinBox* m_autoMinutes = nullptr;
+    QCheckBox* m_mailOn = nullptr;
+    QLineEdit* m_mailTo = nullptr;
 };

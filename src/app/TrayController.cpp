@@ -37,18 +37,18 @@ QIcon TrayController::programIcon()
 TrayController::TrayController(QObject* parent) : QObject(parent)
 {
     m_menu = new QMenu; // a top-level popup; deleted with the controller
-    m_menu->setObjectName(QStringLiteral("PopupMenu1"));
+    m_menu->setObjectName(QStringLiteral("trayMenu"));
     auto item = [this](const char* name, const QString& text) {
         QAction* action = m_menu->addAction(text);
         action->setObjectName(QLatin1String(name));
         return action;
     };
-    QAction* showItem = item("N1", QStringLiteral("显示主界面"));
-    QAction* aboutItem = item("N5", QStringLiteral("关于软件"));
-    QAction* autostartItem = item("N8", QStringLiteral("关闭开机启动"));
-    QAction* helpItem = item("N6", QStringLiteral("使用帮助"));
+    QAction* showItem = item("showMainAction", QStringLiteral("显示主界面"));
+    QAction* aboutItem = item("aboutAction", QStringLiteral("关于软件"));
+    QAction* autostartItem = item("autostartOffAction", QStringLiteral("关闭开机启动"));
+    QAction* helpItem = item("helpAction", QStringLiteral("使用帮助"));
     m_menu->addSeparator()->setObjectName(QStringLiteral("exitSeparator"));
-    QAction* exitItem = item("N2", QStringLiteral("退出软件"));
+    QAction* exitItem = item("exitAction", QStringLiteral("退出软件"));
     connect(showItem, &QAction::triggered, this, &TrayController::showMainAsked);
     connect(aboutItem, &QAction::triggered, this, &TrayController::aboutAsked);
     connect(autostartItem, &QAction::triggered, this, [this] {
@@ -91,7 +91,7 @@ void TrayController::makeIcon()
 {
     m_statusNotifier = !platformIs("offscreen") && watcherRegistered();
     m_icon = new QSystemTrayIcon(programIcon(), this);
-    m_icon->setObjectName(QStringLiteral("CoolTrayIcon1"));
+    m_icon->setObjectName(QStringLiteral("trayIcon"));
     m_icon->setToolTip(QStringLiteral("Velmora"));
     m_icon->setContextMenu(m_menu); // the right button, or the host's own menu
     connect(m_icon, &QSystemTrayIcon::activated, this, &TrayController::onActivated);
@@ -137,7 +137,7 @@ bool TrayController::showBalloon(const QString& title, const QString& text, QSys
 void TrayController::updateMenu()
 {
     // Nothing to switch off while no autostart entry exists.
-    if (auto* autostartItem = m_menu->findChild<QAction*>(QStringLiteral("N8")))
+    if (auto* autostartItem = m_menu->findChild<QAction*>(QStringLiteral("autostartOffAction")))
         autostartItem->setEnabled(Autostart::isOn());
 }
 

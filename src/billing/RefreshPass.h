@@ -29,7 +29,7 @@ struct RefreshResult
 {
     QDate date;
     // Unpaid cards due today, within 2, 3, 7, 10, 15 days, overdue, and within 3 days again
-    // (the eight summary labels Label32..Label39 in this order).
+    // (the eight count labels of the card page, in this order).
     std::array<int, 8> counts{};
     QStringList labelTexts;     // "1天内需还:2张", ...
     QList<DueSoonCard> dueSoon; // unpaid cards due within two days, most urgent first

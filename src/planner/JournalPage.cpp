@@ -96,7 +96,7 @@ QComboBox* comboBox(const QString& name, QWidget* parent)
 
 JournalPage::JournalPage(AppContext& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
-    setObjectName(QStringLiteral("TabSheet1"));
+    setObjectName(QStringLiteral("cashFlowJournalPage"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -108,20 +108,20 @@ JournalPage::JournalPage(AppContext& context, QWidget* parent) : QWidget(parent)
     panel->setFrameShape(QFrame::StyledPanel);
     auto* panelLayout = new QVBoxLayout(panel);
     auto* firstLine = new QHBoxLayout;
-    auto* cardBox = comboBox(QStringLiteral("ComboBox1"), panel);
+    auto* cardBox = comboBox(QStringLiteral("plannerCardBox"), panel);
     cardBox->setEditable(true);
     cardBox->setEditText(QStringLiteral("ComboBox1"));
     cardBox->setMinimumWidth(145);
-    firstLine->addWidget(label(QStringLiteral("Label24"), QStringLiteral("信用卡"), panel));
+    firstLine->addWidget(label(QStringLiteral("plannerCardLabel"), QStringLiteral("信用卡"), panel));
     firstLine->addWidget(cardBox);
-    firstLine->addWidget(label(QStringLiteral("Label2"), QStringLiteral("年"), panel));
-    firstLine->addWidget(comboBox(QStringLiteral("DBComboBox1"), panel));
-    firstLine->addWidget(label(QStringLiteral("Label3"), QStringLiteral("月"), panel));
-    firstLine->addWidget(comboBox(QStringLiteral("DBComboBox2"), panel));
-    firstLine->addWidget(label(QStringLiteral("Label4"), QStringLiteral("日"), panel));
-    firstLine->addWidget(comboBox(QStringLiteral("DBComboBox3"), panel));
+    firstLine->addWidget(label(QStringLiteral("yearLabel"), QStringLiteral("年"), panel));
+    firstLine->addWidget(comboBox(QStringLiteral("yearBox"), panel));
+    firstLine->addWidget(label(QStringLiteral("monthLabel"), QStringLiteral("月"), panel));
+    firstLine->addWidget(comboBox(QStringLiteral("monthBox"), panel));
+    firstLine->addWidget(label(QStringLiteral("dayLabel"), QStringLiteral("日"), panel));
+    firstLine->addWidget(comboBox(QStringLiteral("dayBox"), panel));
     m_run = new QPushButton(QStringLiteral("计算"), panel);
-    m_run->setObjectName(QStringLiteral("Button1"));
+    m_run->setObjectName(QStringLiteral("runSimulationButton"));
     firstLine->addWidget(m_run);
     firstLine->addStretch(1);
     panelLayout->addLayout(firstLine);
@@ -129,13 +129,15 @@ JournalPage::JournalPage(AppContext& context, QWidget* parent) : QWidget(parent)
     auto* secondLine = new QHBoxLayout;
     const QStringList kinds = {QStringLiteral("所有"), QStringLiteral("提现"), QStringLiteral("还款"),
                                QStringLiteral("贷款")};
+    const QStringList kindNames = {QStringLiteral("allEntriesChoice"), QStringLiteral("withdrawalsChoice"),
+                                   QStringLiteral("repaymentsChoice"), QStringLiteral("loansChoice")};
     for (int i = 0; i < kinds.size(); ++i) {
         auto* radio = new QRadioButton(kinds[i], panel);
-        radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+        radio->setObjectName(kindNames[i]);
         secondLine->addWidget(radio);
     }
     secondLine->addSpacing(40);
-    QLabel* owing = label(QStringLiteral("Label25"), QStringLiteral("本月共欠X张信用卡"), panel);
+    QLabel* owing = label(QStringLiteral("owingCardsLabel"), QStringLiteral("本月共欠X张信用卡"), panel);
     Contrast::setTextHue(owing, Qt::red);
     secondLine->addWidget(owing);
     secondLine->addStretch(1);
@@ -143,17 +145,17 @@ JournalPage::JournalPage(AppContext& context, QWidget* parent) : QWidget(parent)
     layout->addWidget(panel);
 
     auto* journalGroup = new QGroupBox(QStringLiteral("流水帐"), this);
-    journalGroup->setObjectName(QStringLiteral("GroupBox3"));
+    journalGroup->setObjectName(QStringLiteral("journalGroup"));
     auto* journalLayout = new QVBoxLayout(journalGroup);
-    m_journalGrid = makeGrid(QStringLiteral("DBGridEh2"), journalGroup);
+    m_journalGrid = makeGrid(QStringLiteral("journalGrid"), journalGroup);
     journalLayout->addWidget(m_journalGrid);
     layout->addWidget(journalGroup, 1);
 
     auto* planGroup = new QGroupBox(QStringLiteral("信用卡状态"), this);
-    planGroup->setObjectName(QStringLiteral("GroupBox4"));
+    planGroup->setObjectName(QStringLiteral("planGroup"));
     planGroup->setFixedHeight(236);
     auto* planLayout = new QVBoxLayout(planGroup);
-    m_planGrid = makeGrid(QStringLiteral("DBGridEh3"), planGroup);
+    m_planGrid = makeGrid(QStringLiteral("planGrid"), planGroup);
     planLayout->addWidget(m_planGrid);
     layout->addWidget(planGroup);
 

@@ -25,7 +25,7 @@ public:
     void setBeforeCardListChange(std::function<bool()> check) { m_beforeCardListChange = std::move(check); }
 
 private:
-    void runSimulation(); // Button1
+    void runSimulation();
 
     AppContext& m_context;
     DataModule* m_data = nullptr;

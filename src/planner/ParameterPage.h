@@ -25,22 +25,22 @@ public:
     void showResult(const CashFlow::Result& result);
 
 private:
-    void calculateRepaymentDate(); // Button2
+    void calculateRepaymentDate();
 
     AppContext& m_context;
-    QLineEdit* m_overdraft = nullptr;      // Edit10, not used by the run
-    QLineEdit* m_pool = nullptr;           // Edit9
-    QLineEdit* m_loan = nullptr;           // Edit11
-    QSpinBox* m_loanDay = nullptr;         // SpinEdit4
-    QSpinBox* m_interval = nullptr;        // SpinEdit1, not used by the run
-    QSpinBox* m_startYear = nullptr;       // SpinEdit2
-    QSpinBox* m_startMonth = nullptr;      // SpinEdit3
-    QSpinBox* m_periods = nullptr;         // SpinEdit5
-    QLabel* m_periodsRun = nullptr;        // Label19
-    QLabel* m_selfRaised = nullptr;        // Label30
-    QLabel* m_loanTotal = nullptr;         // Label21
-    QDateEdit* m_withdrawalDate = nullptr; // DateTimePicker1
-    QLineEdit* m_freeDays = nullptr;       // Edit1
-    QDateEdit* m_repaymentDate = nullptr;  // DateTimePicker2
-    QPushButton* m_calculate = nullptr;    // Button2
+    QLineEdit* m_overdraft = nullptr; // not used by the run
+    QLineEdit* m_pool = nullptr;
+    QLineEdit* m_loan = nullptr;
+    QSpinBox* m_loanDay = nullptr;
+    QSpinBox* m_interval = nullptr; // not used by the run
+    QSpinBox* m_startYear = nullptr;
+    QSpinBox* m_startMonth = nullptr;
+    QSpinBox* m_periods = nullptr;
+    QLabel* m_periodsRun = nullptr;
+    QLabel* m_selfRaised = nullptr;
+    QLabel* m_loanTotal = nullptr;
+    QDateEdit* m_withdrawalDate = nullptr;
+    QLineEdit* m_freeDays = nullptr;
+    QDateEdit* m_repaymentDate = nullptr;
+    QPushButton* m_calculate = nullptr;
 };

@@ -89,7 +89,7 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
                           Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_model(new DueSoonModel(this)), m_data(data), m_clock(clock), m_snoozeTimer(snoozeTimer)
 {
-    setObjectName(QStringLiteral("TForm3"));
+    setObjectName(QStringLiteral("reminderWindow"));
     setWindowTitle(QStringLiteral("还款提醒"));
     setFixedSize(499, 324);
     setModal(false);
@@ -106,7 +106,7 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     layout->setContentsMargins(9, 8, 10, 10);
 
     m_heading = new QLabel(QStringLiteral("3天内需还款提醒"), this);
-    m_heading->setObjectName(QStringLiteral("Panel2"));
+    m_heading->setObjectName(QStringLiteral("reminderHeading"));
     m_heading->setTextFormat(Qt::PlainText);
     m_heading->setAlignment(Qt::AlignCenter);
     m_heading->setFrameShape(QFrame::Panel);
@@ -119,13 +119,13 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     layout->addWidget(m_heading);
 
     auto* card = new QFrame(this);
-    card->setObjectName(QStringLiteral("Panel1"));
+    card->setObjectName(QStringLiteral("reminderCard"));
     card->setFrameShape(QFrame::Panel);
     card->setFrameShadow(QFrame::Sunken);
     auto* grid = new QGridLayout(card);
-    const QString labelNames[5] = {QStringLiteral("Label31"), QStringLiteral("Label1"),
-                                   QStringLiteral("Label2"), QStringLiteral("Label3"),
-                                   QStringLiteral("Label4")};
+    const QString fieldNames[5] = {QStringLiteral("cardName"), QStringLiteral("cardNumber"),
+                                   QStringLiteral("daysLeft"), QStringLiteral("amountUsed"),
+                                   QStringLiteral("minimumRepayment")};
     const QString labelTexts[5] = {QStringLiteral("卡名："), QStringLiteral("卡号："),
                                    QStringLiteral("剩下还款天数："), QStringLiteral("已消费："),
                                    QStringLiteral("最低还款：")};
@@ -137,11 +137,11 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     fuchsia.setColor(QPalette::WindowText, kValueFuchsia);
     for (int i = 0; i < 5; ++i) {
         auto* label = new QLabel(labelTexts[i], card);
-        label->setObjectName(labelNames[i]);
+        label->setObjectName(fieldNames[i] + QLatin1String("Caption"));
         label->setFont(labelFont);
         label->setPalette(maroon);
         m_values[i] = new ReminderValueLabel(card);
-        m_values[i]->setObjectName(QStringLiteral("DBText%1").arg(i + 1));
+        m_values[i]->setObjectName(fieldNames[i] + QLatin1String("Value"));
         m_values[i]->setPalette(fuchsia);
         m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         label->setBuddy(m_values[i]);
@@ -163,9 +163,9 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
         button->setPalette(blue);
         return button;
     };
-    QToolButton* repaid = flatButton(QStringLiteral("SpeedButton3"), QStringLiteral("还清"));
-    QToolButton* previous = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("上一张"));
-    QToolButton* next = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("下一张"));
+    QToolButton* repaid = flatButton(QStringLiteral("markRepaidButton"), QStringLiteral("还清"));
+    QToolButton* previous = flatButton(QStringLiteral("previousCardButton"), QStringLiteral("上一张"));
+    QToolButton* next = flatButton(QStringLiteral("nextCardButton"), QStringLiteral("下一张"));
     // Keys beside the captions: Alt and the pinyin initial, the page keys to step through.
     repaid->setShortcut(QKeySequence(Qt::ALT | Qt::Key_H));
     repaid->setToolTip(QStringLiteral("当月已还清 (Alt+H)"));
@@ -183,7 +183,7 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
 
     auto* bottom = new QHBoxLayout;
     m_delay = new QComboBox(this);
-    m_delay->setObjectName(QStringLiteral("ComboBox1"));
+    m_delay->setObjectName(QStringLiteral("snoozeDelayBox"));
     m_delay->setEditable(true);
     m_delay->setInsertPolicy(QComboBox::NoInsert);
     m_delay->addItems(Snooze::kItems);
@@ -192,12 +192,12 @@ ReminderWindow::ReminderWindow(DataModule& data, const Clock& clock, QTimer& sno
     m_delay->setFixedWidth(217);
     m_delay->setAccessibleName(QStringLiteral("再提醒的时间"));
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setObjectName(QStringLiteral("snoozeButton"));
     ok->setAccessibleName(QStringLiteral("确定（稍后再提醒）"));
     ok->setDefault(true); // Enter snoozes
     m_snoozeButton = ok;
     auto* stop = new QPushButton(QStringLiteral("不再提醒"), this);
-    stop->setObjectName(QStringLiteral("BitBtn2"));
+    stop->setObjectName(QStringLiteral("stopRemindingButton"));
     bottom->addSpacing(14);
     bottom->addWidget(m_delay);
     bottom->addStretch(1);

@@ -28,7 +28,7 @@ inline void setInterval(QTimer& timer, int msec)
         timer.start(); // counts the new interval from now
 }
 
-// Interval, then enable: how the reminder's snooze arms Timer1.
+// Interval, then enable: how the reminder's snooze arms the snooze timer.
 inline void arm(QTimer& timer, int msec)
 {
     setInterval(timer, msec);

@@ -50,14 +50,14 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
     m_navigator = new RecordNavigator(
         {B::First, B::Prior, B::Next, B::Last, B::Insert, B::Delete, B::Edit, B::Post, B::Cancel, B::Refresh},
         this);
-    m_navigator->setObjectName(QStringLiteral("DBNavigator1"));
+    m_navigator->setObjectName(QStringLiteral("cardNavigator"));
     m_navigator->setToolTip(QStringLiteral("增加/修改/删除"));
     m_navigator->setFixedHeight(41);
     layout->addWidget(m_navigator);
 
     auto* group = new QGroupBox(this);
     m_fieldsBox = group;
-    group->setObjectName(QStringLiteral("GroupBox2"));
+    group->setObjectName(QStringLiteral("cardEditorGroup"));
     group->setFixedHeight(124);
     auto* grid = new QGridLayout(group);
     grid->setContentsMargins(8, 6, 8, 6);
@@ -77,31 +77,31 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
     };
     // Rows as on the form; m_fields ends up in keyboard order below.
     QLineEdit* e1 =
-        addField(QStringLiteral("DBEdit1"), QStringLiteral("c_name"), QStringLiteral("卡名*"), 0, 0, 96);
+        addField(QStringLiteral("cardNameEdit"), QStringLiteral("c_name"), QStringLiteral("卡名*"), 0, 0, 96);
     QLineEdit* e2 =
-        addField(QStringLiteral("DBEdit2"), QStringLiteral("c_no"), QStringLiteral("卡号"), 0, 1, 96);
+        addField(QStringLiteral("cardNumberEdit"), QStringLiteral("c_no"), QStringLiteral("卡号"), 0, 1, 96);
     // 96 pixels cut a card number in our fonts: widen the field until 19 digits show whole.
     e2->setFixedWidth(std::max(96, e2->fontMetrics().horizontalAdvance(QString(19, QLatin1Char('8'))) + 16));
-    QLineEdit* e3 =
-        addField(QStringLiteral("DBEdit3"), QStringLiteral("c_jzr"), QStringLiteral("账单日*"), 0, 2, 87);
-    QLineEdit* e12 =
-        addField(QStringLiteral("DBEdit12"), QStringLiteral("c_hkr"), QStringLiteral("还款日*"), 0, 3, 96);
-    QLineEdit* e4 = addField(QStringLiteral("DBEdit4"), QStringLiteral("izdhkr"),
+    QLineEdit* e3 = addField(QStringLiteral("statementDayEdit"), QStringLiteral("c_jzr"),
+                             QStringLiteral("账单日*"), 0, 2, 87);
+    QLineEdit* e12 = addField(QStringLiteral("repaymentDayEdit"), QStringLiteral("c_hkr"),
+                              QStringLiteral("还款日*"), 0, 3, 96);
+    QLineEdit* e4 = addField(QStringLiteral("shortestFreeDaysEdit"), QStringLiteral("izdhkr"),
                              QStringLiteral("最短免息日"), 0, 4, 115);
     QLineEdit* e9 =
-        addField(QStringLiteral("DBEdit9"), QStringLiteral("c_yxq"), QStringLiteral("有效期"), 1, 0, 96);
-    QLineEdit* e10 =
-        addField(QStringLiteral("DBEdit10"), QStringLiteral("c_xym"), QStringLiteral("校验码"), 1, 1, 96);
-    QLineEdit* e5 =
-        addField(QStringLiteral("DBEdit5"), QStringLiteral("i_ed"), QStringLiteral("总额度"), 1, 2, 87);
-    QLineEdit* e6 =
-        addField(QStringLiteral("DBEdit6"), QStringLiteral("i_mxr"), QStringLiteral("最长免息日"), 1, 3, 96);
-    QLineEdit* e7 = addField(QStringLiteral("DBEdit7"), QStringLiteral("i_zdhkbl"),
+        addField(QStringLiteral("validityEdit"), QStringLiteral("c_yxq"), QStringLiteral("有效期"), 1, 0, 96);
+    QLineEdit* e10 = addField(QStringLiteral("checkCodeEdit"), QStringLiteral("c_xym"),
+                              QStringLiteral("校验码"), 1, 1, 96);
+    QLineEdit* e5 = addField(QStringLiteral("creditLimitEdit"), QStringLiteral("i_ed"),
+                             QStringLiteral("总额度"), 1, 2, 87);
+    QLineEdit* e6 = addField(QStringLiteral("longestFreeDaysEdit"), QStringLiteral("i_mxr"),
+                             QStringLiteral("最长免息日"), 1, 3, 96);
+    QLineEdit* e7 = addField(QStringLiteral("minimumRatioEdit"), QStringLiteral("i_zdhkbl"),
                              QStringLiteral("最低还款比例"), 2, 0, 96);
-    QLineEdit* e8 = addField(QStringLiteral("DBEdit8"), QStringLiteral("i_zdhkje"),
+    QLineEdit* e8 = addField(QStringLiteral("minimumRepaymentEdit"), QStringLiteral("i_zdhkje"),
                              QStringLiteral("最低还款金额"), 2, 1, 89);
-    QLineEdit* e11 =
-        addField(QStringLiteral("DBEdit11"), QStringLiteral("i_yxf"), QStringLiteral("已消费"), 2, 2, 88);
+    QLineEdit* e11 = addField(QStringLiteral("amountUsedEdit"), QStringLiteral("i_yxf"),
+                              QStringLiteral("已消费"), 2, 2, 88);
 
     // The ratio counts in tenths (1 means 10 %): its meaning stands beside the field as typed.
     m_ratioMeaning = new QLabel(group);
@@ -124,12 +124,12 @@ CardEditor::CardEditor(QWidget* parent) : QWidget(parent)
     auto* holderCell = new QHBoxLayout;
     holderCell->setSpacing(2);
     m_holderBox = new QComboBox(group);
-    m_holderBox->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    m_holderBox->setObjectName(QStringLiteral("cardHolderBox"));
     grid->addWidget(fieldLabel(QStringLiteral("持卡人"), m_holderBox, group), 1, 8);
     m_holderBox->setFixedWidth(140);
     holderCell->addWidget(m_holderBox);
     m_holderButton = new QToolButton(group);
-    m_holderButton->setObjectName(QStringLiteral("SpeedButton2"));
+    m_holderButton->setObjectName(QStringLiteral("holderButton"));
     m_holderButton->setAutoRaise(true);
     m_holderButton->setIconSize({16, 16});
     m_holderButton->setFixedWidth(30);

@@ -13,7 +13,7 @@ class QToolButton;
 class Query;
 class RecordNavigator;
 
-// The card editor: the record navigator DBNavigator1 over the edit fields of the current card.
+// The card editor: the record navigator over the edit fields of the current card.
 // Typing starts editing; the typed texts stay in the fields until the card is saved, so a value
 // the checks refuse is never lost. Saving (or moving to another card) checks and writes the card.
 class CardEditor : public QWidget

@@ -50,7 +50,8 @@ struct Listing
 // The card list statement for `event` given the filter bar's `state`.
 Listing statementFor(FilterEvent event, const FilterState& state);
 
-// The statement of the quick due button over count label `index` (0 = Label32 .. 7 = Label39).
+// The statement of the quick due button over count label `index` (0 = due within 1 day .. 7 = the 3-day
+// total).
 QString quickStatement(int index);
 
 // The days left a quick due button lists (unpaid cards only): from `lowest` (none: no lower

@@ -186,7 +186,7 @@ CardGrid::CardGrid(QWidget* parent) : QWidget(parent)
 
     m_model = new CardGridModel(this);
     m_table = new QTableView(this);
-    m_table->setObjectName(QStringLiteral("DBGridEh1"));
+    m_table->setObjectName(QStringLiteral("cardGrid"));
     m_table->setAccessibleName(QStringLiteral("卡片列表"));
     m_header = new SortMarkerHeader(m_markers, m_table);
     m_table->setHorizontalHeader(m_header);

@@ -45,7 +45,7 @@ private:
     CardGridModel* m_model;
 };
 
-// The card grid DBGridEh1: the card list in 19 read-only columns with row shading, title-click
+// The card grid: the card list in 19 read-only columns with row shading, title-click
 // sorting and the footer; its current row is the card list's current card.
 class CardGrid : public QWidget
 {

@@ -32,7 +32,27 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <array>
 #include <optional>
+
+namespace {
+
+// What each count says, in count order: due within 1, 2, 3, 7, 10, 15 days, overdue, the 3-day total.
+constexpr std::array<const char*, 8> kCountNames{"dueIn1Day",  "dueIn2Days",     "dueIn3Days",
+                                                 "dueIn7Days", "dueIn10Days",    "dueIn15Days",
+                                                 "overdue",    "dueIn3DaysTotal"};
+
+} // namespace
+
+QString CardPage::countLabelName(int i)
+{
+    return QLatin1String(kCountNames.at(size_t(i))) + QLatin1String("Count");
+}
+
+QString CardPage::countButtonName(int i)
+{
+    return QLatin1String(kCountNames.at(size_t(i))) + QLatin1String("Button");
+}
 
 namespace {
 QFont heiti(int pixelSize)
@@ -64,11 +84,11 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     // Summary panel: the date on the left, the eight counts in four columns of two rows, each
     // under a flat button that lists the cards it counts.
     m_summary = new QFrame(this);
-    m_summary->setObjectName(QStringLiteral("Panel1"));
+    m_summary->setObjectName(QStringLiteral("summaryPanel"));
     m_summary->setFixedHeight(80);
     m_summary->setFrameShape(QFrame::StyledPanel);
     auto* summaryLayout = new QHBoxLayout(m_summary);
-    m_dateLabel = redLabel(QStringLiteral("Label31"), 27, m_summary);
+    m_dateLabel = redLabel(QStringLiteral("todayLabel"), 27, m_summary);
     auto* dateColumn = new QVBoxLayout; // the date, today's best card under it
     dateColumn->setSpacing(0);
     dateColumn->addWidget(m_dateLabel);
@@ -79,7 +99,7 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     auto* counts = new QGridLayout;
     counts->setHorizontalSpacing(18);
     for (int i = 0; i < 8; ++i) {
-        QLabel* label = redLabel(QStringLiteral("Label%1").arg(32 + i), 16, m_summary);
+        QLabel* label = redLabel(countLabelName(i), 16, m_summary);
         label->setText(Refresh::countLabelText(i));
         label->setMinimumWidth(i == 7 ? 171 : 131);
         label->setMinimumHeight(29);
@@ -87,7 +107,7 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
         counts->addWidget(label, i % 2, i / 2);
 
         auto* button = new QToolButton(m_summary);
-        button->setObjectName(QStringLiteral("SpeedButton%1").arg(5 + i));
+        button->setObjectName(countButtonName(i));
         button->setAutoRaise(true);
         button->setCursor(Qt::PointingHandCursor);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -107,12 +127,12 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
 
     // Fold strip with the full-width editor toggle.
     m_foldStrip = new QFrame(this);
-    m_foldStrip->setObjectName(QStringLiteral("Panel3"));
+    m_foldStrip->setObjectName(QStringLiteral("editorFoldStrip"));
     m_foldStrip->setFixedHeight(20);
     auto* stripLayout = new QHBoxLayout(m_foldStrip);
     stripLayout->setContentsMargins(1, 1, 1, 1);
     m_foldButton = new QToolButton(m_foldStrip);
-    m_foldButton->setObjectName(QStringLiteral("SpeedButton1"));
+    m_foldButton->setObjectName(QStringLiteral("editorFoldButton"));
     m_foldButton->setAutoRaise(true);
     m_foldButton->setFixedHeight(18);
     m_foldButton->setIconSize({16, 16});
@@ -126,7 +146,7 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
 
     // Editor panel, folded at start.
     m_editor = new QFrame(this);
-    m_editor->setObjectName(QStringLiteral("Panel2"));
+    m_editor->setObjectName(QStringLiteral("cardEditorPanel"));
     auto* editorLayout = new QVBoxLayout(m_editor);
     editorLayout->setContentsMargins(2, 0, 2, 0);
     m_cardEditor = new CardEditor(m_editor);
@@ -134,12 +154,12 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
     layout->addWidget(m_editor);
     setEditorHeight(0);
     connect(m_cardEditor, &CardEditor::holderDialogRequested, this, &CardPage::holderDialogRequested);
-    if (QToolButton* holderButton = m_cardEditor->findChild<QToolButton*>(QStringLiteral("SpeedButton2")))
+    if (QToolButton* holderButton = m_cardEditor->findChild<QToolButton*>(QStringLiteral("holderButton")))
         holderButton->setIcon(shippedIcon(QStringLiteral("holder.bmp")));
 
     // Filter group: filter bar above the grid.
     m_filterGroup = new QGroupBox(QStringLiteral("筛选条件"), this);
-    m_filterGroup->setObjectName(QStringLiteral("GroupBox1"));
+    m_filterGroup->setObjectName(QStringLiteral("filterGroup"));
     auto* groupLayout = new QVBoxLayout(m_filterGroup);
     groupLayout->setContentsMargins(4, 4, 4, 4);
     groupLayout->setSpacing(2);
@@ -172,13 +192,13 @@ CardPage::CardPage(const AppContext& context, QWidget* parent) : QWidget(parent)
 
     // Context menu of the grid.
     m_gridMenu = new QMenu(this);
-    m_gridMenu->setObjectName(QStringLiteral("PopupMenu2"));
+    m_gridMenu->setObjectName(QStringLiteral("cardGridMenu"));
     QAction* repaid = m_gridMenu->addAction(QStringLiteral("当月已还清"));
-    repaid->setObjectName(QStringLiteral("N3"));
+    repaid->setObjectName(QStringLiteral("markRepaidAction"));
     QAction* notRepaid = m_gridMenu->addAction(QStringLiteral("当月未还清"));
-    notRepaid->setObjectName(QStringLiteral("N4"));
+    notRepaid->setObjectName(QStringLiteral("markNotRepaidAction"));
     QAction* all = m_gridMenu->addAction(QStringLiteral("显示所有"));
-    all->setObjectName(QStringLiteral("N7"));
+    all->setObjectName(QStringLiteral("showAllCardsAction"));
     connect(repaid, &QAction::triggered, this, [this] { markCurrentCard(true); });
     connect(notRepaid, &QAction::triggered, this, [this] { markCurrentCard(false); });
     connect(all, &QAction::triggered, this, &CardPage::showAllCards);

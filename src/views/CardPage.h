@@ -28,13 +28,17 @@ public:
     // Binds the grid, the editor and the holder boxes once the data module exists.
     void attachData(DataModule& data);
 
-    QLabel* dateLabel() const { return m_dateLabel; }               // Label31
-    QLabel* countLabel(int i) const { return m_countLabels.at(i); } // Label32 + i, i in 0..7
+    QLabel* dateLabel() const { return m_dateLabel; }
+    QLabel* countLabel(int i) const { return m_countLabels.at(i); } // i in 0..7
     QLabel* bestCardLabel() const { return m_bestCardLabel; }       // under the date
-    QTableView* grid() const;                                       // DBGridEh1
+    QTableView* grid() const;
     CardGrid* cardGrid() const { return m_grid; }
     CardEditor* editor() const { return m_cardEditor; }
-    QMenu* gridMenu() const { return m_gridMenu; } // PopupMenu2
+    QMenu* gridMenu() const { return m_gridMenu; }
+
+    // Object names of count label i and of the quick button over it (i in 0..7).
+    static QString countLabelName(int i);
+    static QString countButtonName(int i);
 
     static constexpr int kEditorOpenHeight = 168;
 

@@ -46,7 +46,7 @@ void CloseUpComboBox::reportCloseUp()
 
 FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
 {
-    setObjectName(QStringLiteral("Panel4"));
+    setObjectName(QStringLiteral("filterBar"));
     setFixedHeight(31);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
@@ -58,10 +58,10 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
         layout->addWidget(button);
         return button;
     };
-    m_all = radio(QStringLiteral("RadioButton5"), QStringLiteral("所有"));
-    m_unpaid = radio(QStringLiteral("RadioButton6"), QStringLiteral("未还款"));
-    m_paid = radio(QStringLiteral("RadioButton7"), QStringLiteral("已还款"));
-    m_overdue = radio(QStringLiteral("RadioButton8"), QStringLiteral("已逾期"));
+    m_all = radio(QStringLiteral("allCardsChoice"), QStringLiteral("所有"));
+    m_unpaid = radio(QStringLiteral("unpaidChoice"), QStringLiteral("未还款"));
+    m_paid = radio(QStringLiteral("repaidChoice"), QStringLiteral("已还款"));
+    m_overdue = radio(QStringLiteral("overdueChoice"), QStringLiteral("已逾期"));
     auto* group = new QButtonGroup(this);
     for (QRadioButton* b : {m_all, m_unpaid, m_paid, m_overdue})
         group->addButton(b);
@@ -71,7 +71,7 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
     auto* holderLabel = new QLabel(QStringLiteral("持卡人"), this);
     layout->addWidget(holderLabel);
     m_holderBox = new CloseUpComboBox(this);
-    m_holderBox->setObjectName(QStringLiteral("DBLookupComboBox2"));
+    m_holderBox->setObjectName(QStringLiteral("holderFilterBox"));
     m_holderBox->setFixedWidth(140);
     m_holderBox->setAccessibleName(QStringLiteral("筛选持卡人"));
     holderLabel->setBuddy(m_holderBox);
@@ -80,7 +80,7 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
     auto* windowLabel = new QLabel(QStringLiteral("时间段"), this);
     layout->addWidget(windowLabel);
     m_windowBox = new CloseUpComboBox(this);
-    m_windowBox->setObjectName(QStringLiteral("ComboBox2"));
+    m_windowBox->setObjectName(QStringLiteral("dueWindowBox"));
     m_windowBox->addItems(CardFilter::windowItems());
     for (int i = 0; i < m_windowBox->count(); ++i)
         m_windowBox->setItemData(i, CardFilter::windowTip(i), Qt::ToolTipRole);
@@ -94,15 +94,15 @@ FilterBar::FilterBar(QWidget* parent) : QFrame(parent)
     showWindowTip();
 
     m_hidePaid = new QCheckBox(QStringLiteral("隐藏已还款"), this);
-    m_hidePaid->setObjectName(QStringLiteral("CheckBox2"));
+    m_hidePaid->setObjectName(QStringLiteral("hideRepaidBox"));
     layout->addWidget(m_hidePaid);
     m_hideOverdue = new QCheckBox(QStringLiteral("隐藏逾期"), this);
-    m_hideOverdue->setObjectName(QStringLiteral("CheckBox1"));
+    m_hideOverdue->setObjectName(QStringLiteral("hideOverdueBox"));
     layout->addWidget(m_hideOverdue);
     layout->addStretch(1);
 
     m_reminderButton = new QToolButton(this);
-    m_reminderButton->setObjectName(QStringLiteral("SpeedButton4"));
+    m_reminderButton->setObjectName(QStringLiteral("reminderButton"));
     m_reminderButton->setText(QStringLiteral("3天还款信息"));
     m_reminderButton->setAutoRaise(true);
     m_reminderButton->setCursor(Qt::PointingHandCursor);

@@ -32,7 +32,7 @@ private:
     bool m_closePending = false;
 };
 
-// The filter bar Panel4 above the card grid: state choices, holder box, window box, the two
+// The filter bar above the card grid: state choices, holder box, window box, the two
 // hide switches and "3天还款信息". Each filter event reads the bar and asks for a statement.
 class FilterBar : public QFrame
 {

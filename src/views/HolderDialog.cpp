@@ -18,7 +18,7 @@
 
 HolderDialog::HolderDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TForm4"));
+    setObjectName(QStringLiteral("holderDialog"));
     setWindowTitle(QStringLiteral("持卡人维护"));
     setFixedSize(505, 364);
     setModal(false);
@@ -34,7 +34,7 @@ HolderDialog::HolderDialog(QWidget* parent) : QDialog(parent)
     using B = RecordNavigator::Button;
     m_navigator =
         new RecordNavigator({B::First, B::Prior, B::Next, B::Last, B::Insert, B::Delete, B::Post}, top);
-    m_navigator->setObjectName(QStringLiteral("DBNavigator1"));
+    m_navigator->setObjectName(QStringLiteral("holderNavigator"));
     topLayout->addWidget(m_navigator);
     layout->addWidget(top);
 
@@ -48,7 +48,7 @@ HolderDialog::HolderDialog(QWidget* parent) : QDialog(parent)
     label->setFont(large);
     middleLayout->addWidget(label);
     m_nameEdit = new QLineEdit(middle);
-    m_nameEdit->setObjectName(QStringLiteral("DBEdit1"));
+    m_nameEdit->setObjectName(QStringLiteral("holderNameEdit"));
     m_nameEdit->setFont(large);
     m_nameEdit->setFixedWidth(209);
     middleLayout->addWidget(m_nameEdit);
@@ -57,7 +57,7 @@ HolderDialog::HolderDialog(QWidget* parent) : QDialog(parent)
     layout->addWidget(middle);
 
     m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("DBGridEh1"));
+    m_grid->setObjectName(QStringLiteral("holderGrid"));
     m_grid->setAccessibleName(QStringLiteral("持卡人列表"));
     m_grid->setTabKeyNavigation(false);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
         return 1;
 
     bool ok = true;
-    for (const auto& [page, file] : {std::pair{"TabSheet7", argv[1]}, std::pair{"TabSheet4", argv[2]}}) {
+    for (const auto& [page, file] : {std::pair{"settingsPage", argv[1]}, std::pair{"bankPage", argv[2]}}) {
         window.pages()->setCurrentWidget(window.findChild<QWidget*>(QLatin1String(page)));
         QTest::qWait(50);
         ok = window.grab().save(QString::fromLocal8Bit(file)) && ok;

@@ -253,9 +253,9 @@ void TestAccess::everyControlHasItsOwnName()
     } else if (window == u"month tab") {
         main.pages()->setCurrentWidget(main.monthPage());
     } else if (window == u"bank tab") {
-        main.pages()->setCurrentWidget(main.findChild<QWidget*>(QStringLiteral("TabSheet4")));
+        main.pages()->setCurrentWidget(main.findChild<QWidget*>(QStringLiteral("bankPage")));
     } else if (window == u"promotion tab") {
-        main.pages()->setCurrentWidget(main.findChild<QWidget*>(QStringLiteral("TabSheet6")));
+        main.pages()->setCurrentWidget(main.findChild<QWidget*>(QStringLiteral("promoPage")));
     } else if (window == u"settings tab") {
         main.pages()->setCurrentWidget(main.settingsPage());
     } else if (window == u"reminder") {
@@ -300,7 +300,7 @@ void TestAccess::reminderIsADialogWithKeys()
     build();
     ReminderWindow& reminder = m_assembly->reminder();
     QCOMPARE(QAccessible::queryAccessibleInterface(&reminder)->role(), QAccessible::Dialog);
-    auto* snooze = reminder.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+    auto* snooze = reminder.findChild<QPushButton*>(QStringLiteral("snoozeButton"));
     QVERIFY(snooze->isDefault());
 
     QSignalSpy closed(&reminder, &ReminderWindow::closed);
@@ -344,14 +344,14 @@ void TestAccess::pagesSwitchWhereverTheFocusIs_data()
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("page");
     const int ctrl = int(Qt::ControlModifier), ctrlShift = int(Qt::ControlModifier | Qt::ShiftModifier);
-    for (const char* focus : {"DBGridEh1", "DBEdit1", "ComboBox2"}) {
+    for (const char* focus : {"cardGrid", "cardNameEdit", "dueWindowBox"}) {
         QTest::addRow("Ctrl+Tab in %s", focus)
             << focus << int(Qt::Key_Tab) << ctrl << "RepaymentCalendarPage";
         QTest::addRow("Ctrl+PgDn in %s", focus)
             << focus << int(Qt::Key_PageDown) << ctrl << "RepaymentCalendarPage";
         QTest::addRow("Ctrl+Shift+Tab in %s", focus)
-            << focus << int(Qt::Key_Backtab) << ctrlShift << "TabSheet7";
-        QTest::addRow("Ctrl+PgUp in %s", focus) << focus << int(Qt::Key_PageUp) << ctrl << "TabSheet7";
+            << focus << int(Qt::Key_Backtab) << ctrlShift << "settingsPage";
+        QTest::addRow("Ctrl+PgUp in %s", focus) << focus << int(Qt::Key_PageUp) << ctrl << "settingsPage";
     }
 }
 
@@ -382,18 +382,20 @@ void TestAccess::cardAddedSavedDeletedWithKeysOnly()
     // Ctrl+N: the editor unfolds on a new card, its first field ready.
     press(Qt::Key_N, Qt::ControlModifier);
     QVERIFY(page->editorHeight() > 20);
-    QCOMPARE(focused()->objectName(), QStringLiteral("DBEdit1"));
+    QCOMPARE(focused()->objectName(), QStringLiteral("cardNameEdit"));
     typeText(QStringLiteral("键盘卡"));
     // Row by row, left to right: 卡号, then 账单日 and 还款日 beside it.
-    const QStringList order = {"DBEdit2",  "DBEdit3", "DBEdit12", "DBEdit4",           "DBEdit9",
-                               "DBEdit10", "DBEdit5", "DBEdit6",  "DBLookupComboBox1", "SpeedButton2",
-                               "DBEdit7",  "DBEdit8", "DBEdit11"};
+    const QStringList order = {"cardNumberEdit",       "statementDayEdit",    "repaymentDayEdit",
+                               "shortestFreeDaysEdit", "validityEdit",        "checkCodeEdit",
+                               "creditLimitEdit",      "longestFreeDaysEdit", "cardHolderBox",
+                               "holderButton",         "minimumRatioEdit",    "minimumRepaymentEdit",
+                               "amountUsedEdit"};
     for (const QString& next : order) {
         press(Qt::Key_Tab);
         QCOMPARE(focused()->objectName(), next);
-        if (next == u"DBEdit3")
+        if (next == u"statementDayEdit")
             typeText(QStringLiteral("3"));
-        else if (next == u"DBEdit12")
+        else if (next == u"repaymentDayEdit")
             typeText(QStringLiteral("21"));
     }
     press(Qt::Key_Return); // saves
@@ -493,15 +495,15 @@ void TestAccess::plannerHasAWayIn()
                 shown << pages->widget(i)->objectName();
         return shown;
     };
-    QVERIFY(!pages->findChild<QWidget*>(QStringLiteral("TabSheet1"))->isVisible());
-    const QStringList usual = {"TabSheet2", "RepaymentCalendarPage", "TabSheet4", "TabSheet6", "TabSheet7"};
+    QVERIFY(!pages->findChild<QWidget*>(QStringLiteral("cashFlowJournalPage"))->isVisible());
+    const QStringList usual = {"cardPage", "RepaymentCalendarPage", "bankPage", "promoPage", "settingsPage"};
     QCOMPARE(shownTabs(), usual);
     pages->setCurrentWidget(window.settingsPage());
     window.settingsPage()->findChild<QPushButton*>(QStringLiteral("PlannerButton"))->click();
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet1"));
-    QCOMPARE(shownTabs(), QStringList({"TabSheet1", "TabSheet2", "RepaymentCalendarPage", "TabSheet4",
-                                       "TabSheet6", "TabSheet3", "TabSheet7"}));
-    pages->setCurrentWidget(pages->findChild<QWidget*>(QStringLiteral("TabSheet3"))); // its second page
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("cashFlowJournalPage"));
+    QCOMPARE(shownTabs(), QStringList({"cashFlowJournalPage", "cardPage", "RepaymentCalendarPage", "bankPage",
+                                       "promoPage", "cashFlowParameterPage", "settingsPage"}));
+    pages->setCurrentWidget(pages->findChild<QWidget*>(QStringLiteral("cashFlowParameterPage"))); // its second page
     QCOMPARE(shownTabs().size(), 7);
     pages->setCurrentWidget(window.cardPage()); // leaving the planner hides its pages again
     QCOMPARE(shownTabs(), usual);
@@ -583,7 +585,7 @@ void TestAccess::textReadableInLightAndDark()
     problems << unreadableTexts(&reminder);
     LoginDialog login;
     login.show();
-    QVERIFY(login.findChild<QLabel*>(QStringLiteral("Label2"))->isVisible());
+    QVERIFY(login.findChild<QLabel*>(QStringLiteral("loginNote"))->isVisible());
     problems << unreadableTexts(&login);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }

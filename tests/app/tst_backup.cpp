@@ -217,7 +217,7 @@ void TestBackup::windowBacksUpBeforeFirstPass()
     }
     if (!assembly.tray().trayAvailable())
         QCOMPARE(told.size(), 1);
-    QCOMPARE(window.findChild<QLabel*>("Label31")->text(), QString("当前日期:2013-9-6"));
+    QCOMPARE(window.findChild<QLabel*>("todayLabel")->text(), QString("当前日期:2013-9-6"));
 }
 
 void TestBackup::backupIsSoundDatabaseOfOurs()

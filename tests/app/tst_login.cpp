@@ -158,7 +158,7 @@ void TestLogin::correctPasswordOpensCardTab()
     QVERIFY(tabHiddenWhileAsking);
     QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("密码错误，请重新登录！")});
     QVERIFY(w.window->isCardTabVisible());
-    QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
+    QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("cardPage"));
     QVERIFY(w.window->state().loggedIn);
 }
 
@@ -168,7 +168,7 @@ void TestLogin::closingWithoutLoginKeepsCardTabHidden()
     w.whenDialogOpens([&] { w.login->reject(); });
     w.window->show();
     QVERIFY(!w.window->isCardTabVisible());
-    QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
+    QCOMPARE(w.pages()->currentWidget()->objectName(), QStringLiteral("bankPage"));
     QVERIFY(!w.window->state().loggedIn);
     QVERIFY(w.window->state().refreshed); // the refresh pass runs whatever the outcome
     QVERIFY(MessageBox::shownTexts().isEmpty());
@@ -209,7 +209,7 @@ void TestLogin::emptyPasswordNoteOnlyWhileNoneSet()
     QFETCH(QString, password);
     QFETCH(bool, noteShown);
     ProtectedWindow w(password);
-    auto* note = w.login->findChild<QLabel*>(QStringLiteral("Label2"));
+    auto* note = w.login->findChild<QLabel*>(QStringLiteral("loginNote"));
     QCOMPARE(note->text(), QStringLiteral("首次登录密码为空"));
     bool shown = !noteShown;
     w.whenDialogOpens([&] {

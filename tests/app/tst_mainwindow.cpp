@@ -37,10 +37,10 @@ void TestMainWindow::showsTheTabsInOrder()
     AppContext context(home.home());
     AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
     MainWindow& window = assembly.window();
-    QCOMPARE(window.objectName(), QStringLiteral("TForm1"));
+    QCOMPARE(window.objectName(), QStringLiteral("mainWindow"));
     QCOMPARE(window.windowTitle(), QStringLiteral("VelmoraV2.0"));
     QCOMPARE(window.size(), QSize(1028, 670));
-    QTabWidget* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    QTabWidget* pages = window.findChild<QTabWidget*>(QStringLiteral("pages"));
     QVERIFY(pages);
     QStringList names, visible;
     for (int i = 0; i < pages->count(); ++i) {
@@ -50,22 +50,22 @@ void TestMainWindow::showsTheTabsInOrder()
     }
     // The pages without a tab (the planner's, the unused second web view) are not in the tab list.
     QCOMPARE(names,
-             QStringList({"TabSheet2", "RepaymentCalendarPage", "TabSheet4", "TabSheet6", "TabSheet7"}));
-    for (const char* hidden : {"TabSheet1", "TabSheet3", "TabSheet5"})
+             QStringList({"cardPage", "RepaymentCalendarPage", "bankPage", "promoPage", "settingsPage"}));
+    for (const char* hidden : {"cashFlowJournalPage", "cashFlowParameterPage", "bankPhonePage"})
         QVERIFY(window.findChild<QWidget*>(QLatin1String(hidden))->isHidden());
     QCOMPARE(visible,
              QStringList({"信用卡信息", "还款日历", "银行网站及电话", "在线申请信用卡", "系统设置"}));
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("cardPage"));
 
     window.setCardTabVisible(false);
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("bankPage"));
     // The month view names the cards: it is locked with the card tab, and gives way the same.
     window.setCardTabVisible(true);
     QVERIFY(window.isCardTabVisible());
     pages->setCurrentIndex(1);
     window.setCardTabVisible(false);
     QVERIFY(!pages->isTabVisible(1));
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("bankPage"));
     window.setCardTabVisible(true);
     QVERIFY(pages->isTabVisible(1));
 }
@@ -78,14 +78,14 @@ void TestMainWindow::presetsLabelsAndFoldsEditor()
     context.clock = &clock;
     AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
     MainWindow& window = assembly.window();
-    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label31"))->text(),
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("todayLabel"))->text(),
              QStringLiteral("当前日期:2013-9-5"));
     QStringList texts;
-    for (int i = 32; i <= 39; ++i)
-        texts << window.findChild<QLabel*>(QStringLiteral("Label%1").arg(i))->text();
+    for (int i = 0; i < 8; ++i)
+        texts << window.findChild<QLabel*>(CardPage::countLabelName(i))->text();
     QCOMPARE(texts, QStringList({"1天内需还:", "2天内需还:", "3天内需还:", "7天内需还:", "10天内需还:",
                                  "15天内需还:", "已经过期:", "3天内共需还:"}));
-    QCOMPARE(window.findChild<QWidget*>(QStringLiteral("Panel2"))->height(), 0);
+    QCOMPARE(window.findChild<QWidget*>(QStringLiteral("cardEditorPanel"))->height(), 0);
     QVERIFY(!window.state().refreshed);
     QVERIFY(window.state().pwdProtect); // no pdtf key: protection is on from the start
     QCOMPARE(window.state().autoMinMinutes, 0);
@@ -153,9 +153,9 @@ void TestMainWindow::keyboardReachesShownPagesOnly()
                         Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         reached << pages->currentWidget()->objectName();
     }
-    QSet<QString> shown{"TabSheet4", "TabSheet6", "TabSheet7"};
+    QSet<QString> shown{"bankPage", "promoPage", "settingsPage"};
     if (cardTabShown)
-        shown << QStringLiteral("TabSheet2") << QStringLiteral("RepaymentCalendarPage");
+        shown << QStringLiteral("cardPage") << QStringLiteral("RepaymentCalendarPage");
     if (onTabBar) // arrows stop at the ends; they never pass a hidden page
         QVERIFY2(reached.subtract(shown).isEmpty(), qPrintable(reached.values().join(u' ')));
     else

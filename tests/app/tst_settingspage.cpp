@@ -64,29 +64,29 @@ void TestSettingsPage::saves_data()
 {
     // clang-format off
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("typed"); // Edit2, Edit3 | minutes | Edit34
-    QTest::addColumn<bool>("ticked");       // CheckBox4 and CheckBox5; CheckBox3 is the opposite
+    QTest::addColumn<QStringList>("typed"); // password, again | minutes | mail address
+    QTest::addColumn<bool>("ticked");       // autostart and mail boxes; the protection box is the opposite
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("message");
 
     const QString ok = QStringLiteral("参数设置成功，重启软件后生效!");
     QTest::newRow("password, trimmed equal")
-        << "Button5" << QStringList{"abc", "abc "} << false << "[系统设置]\npd=<set, not abc>\n"
+        << "savePasswordButton" << QStringList{"abc", "abc "} << false << "[系统设置]\npd=<set, not abc>\n"
         << "密码设置成功，重启软件后生效!";
-    QTest::newRow("password, case differs") << "Button5" << QStringList{"abc", "ABC"} << false << "" << "对不起，2次输入密码不一致，请重新输入!";
-    QTest::newRow("password, both empty") << "Button5" << QStringList{"", "  "} << false << "[系统设置]\npd=\n" << "密码设置成功，重启软件后生效!";
-    QTest::newRow("general") << "Button7" << QStringList{"30"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=30\n" << ok;
-    QTest::newRow("general, off") << "Button7" << QStringList{"0"} << false << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n" << ok;
-    QTest::newRow("general, start in the tray") << "Button7" << QStringList{"5", "startHiddenBox"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=5\nstarthidden=1\n" << ok;
+    QTest::newRow("password, case differs") << "savePasswordButton" << QStringList{"abc", "ABC"} << false << "" << "对不起，2次输入密码不一致，请重新输入!";
+    QTest::newRow("password, both empty") << "savePasswordButton" << QStringList{"", "  "} << false << "[系统设置]\npd=\n" << "密码设置成功，重启软件后生效!";
+    QTest::newRow("general") << "saveGeneralButton" << QStringList{"30"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=30\n" << ok;
+    QTest::newRow("general, off") << "saveGeneralButton" << QStringList{"0"} << false << "[系统设置]\nroot=0\npdtf=1\nzxf=0\n" << ok;
+    QTest::newRow("general, start in the tray") << "saveGeneralButton" << QStringList{"5", "startHiddenBox"} << true << "[系统设置]\nroot=1\npdtf=0\nzxf=5\nstarthidden=1\n" << ok;
     QTest::newRow("reminder, blanks around addresses")
-        << "Button9" << QStringList{"  张三 <zs@example.cn>, ls@example.cn \t"} << true
+        << "saveMailReminderButton" << QStringList{"  张三 <zs@example.cn>, ls@example.cn \t"} << true
         << "[系统设置]\nem=张三 <zs@example.cn>, ls@example.cn\ndd=0\nqy=1\n"
         << ok;
-    QTest::newRow("reminder, no address") << "Button9" << QStringList{"  "} << false << "[系统设置]\nem=\ndd=0\nqy=0\n" << ok;
+    QTest::newRow("reminder, no address") << "saveMailReminderButton" << QStringList{"  "} << false << "[系统设置]\nem=\ndd=0\nqy=0\n" << ok;
     // A recipient list the mail could not go to is refused, nothing written.
-    QTest::newRow("reminder, only commas") << "Button9" << QStringList{" , , "} << true << "" << "收件人Email无法使用：没有找到任何邮件地址。";
+    QTest::newRow("reminder, only commas") << "saveMailReminderButton" << QStringList{" , , "} << true << "" << "收件人Email无法使用：没有找到任何邮件地址。";
     QTest::newRow("reminder, one address unusable")
-        << "Button9" << QStringList{"zs@example.cn, 张三@example.cn"} << true << ""
+        << "saveMailReminderButton" << QStringList{"zs@example.cn, 张三@example.cn"} << true << ""
         << "收件人Email无法使用：邮件地址“张三@example.cn”无效，请检查后重新输入。";
     // clang-format on
 }
@@ -102,18 +102,18 @@ void TestSettingsPage::saves()
     TempHome home;
     AppContext context(home.home());
     SettingsPage page(context);
-    if (button == u"Button5") {
-        page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(typed[0]);
-        page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(typed[1]);
-    } else if (button == u"Button7") {
-        page.findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->setChecked(ticked);
-        page.findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(!ticked);
-        page.findChild<QSpinBox*>(QStringLiteral("SpinEdit6"))->setValue(typed[0].toInt());
+    if (button == u"savePasswordButton") {
+        page.findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->setText(typed[0]);
+        page.findChild<QLineEdit*>(QStringLiteral("newPasswordAgainEdit"))->setText(typed[1]);
+    } else if (button == u"saveGeneralButton") {
+        page.findChild<QCheckBox*>(QStringLiteral("autostartBox"))->setChecked(ticked);
+        page.findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"))->setChecked(!ticked);
+        page.findChild<QSpinBox*>(QStringLiteral("autoMinimizeMinutesBox"))->setValue(typed[0].toInt());
         if (typed.size() > 1)
             page.findChild<QCheckBox*>(typed[1])->setChecked(true);
     } else {
-        page.findChild<QCheckBox*>(QStringLiteral("CheckBox5"))->setChecked(ticked);
-        page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->setText(typed[0]);
+        page.findChild<QCheckBox*>(QStringLiteral("mailReminderBox"))->setChecked(ticked);
+        page.findChild<QLineEdit*>(QStringLiteral("mailToEdit"))->setText(typed[0]);
     }
     page.findChild<QPushButton*>(button)->click();
 
@@ -125,9 +125,9 @@ void TestSettingsPage::saves()
     }
     QCOMPARE(Gbk::decode(fileBytes(home.iniPath())), file);
     // The typed passwords go after either outcome.
-    if (button == u"Button5") {
-        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
-        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->text(), QString());
+    if (button == u"savePasswordButton") {
+        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->text(), QString());
+        QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("newPasswordAgainEdit"))->text(), QString());
     }
 }
 
@@ -135,9 +135,9 @@ void TestSettingsPage::refusedWriteShowsFileError_data()
 {
     // clang-format off
     QTest::addColumn<QString>("button");
-    QTest::newRow("password") << "Button5";
-    QTest::newRow("general")  << "Button7";
-    QTest::newRow("reminder") << "Button9";
+    QTest::newRow("password") << "savePasswordButton";
+    QTest::newRow("general")  << "saveGeneralButton";
+    QTest::newRow("reminder") << "saveMailReminderButton";
     // clang-format on
 }
 
@@ -162,16 +162,16 @@ void TestSettingsPage::showsStartupValues()
     AppContext context(home.home());
     AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
     MainWindow& window = assembly.window();
-    auto* page = window.findChild<SettingsPage*>(QStringLiteral("TabSheet7"));
-    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox4"))->isChecked());
-    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->isChecked());
-    QCOMPARE(page->findChild<QSpinBox*>(QStringLiteral("SpinEdit6"))->value(), 1440);
-    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("CheckBox5"))->isChecked());
-    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit34"))->text(), QStringLiteral("a@b.cn"));
-    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
-    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->echoMode(), QLineEdit::Password);
+    auto* page = window.findChild<SettingsPage*>(QStringLiteral("settingsPage"));
+    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("autostartBox"))->isChecked());
+    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"))->isChecked());
+    QCOMPARE(page->findChild<QSpinBox*>(QStringLiteral("autoMinimizeMinutesBox"))->value(), 1440);
+    QVERIFY(page->findChild<QCheckBox*>(QStringLiteral("mailReminderBox"))->isChecked());
+    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("mailToEdit"))->text(), QStringLiteral("a@b.cn"));
+    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->text(), QString());
+    QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->echoMode(), QLineEdit::Password);
     QStringList groups;
-    for (const char* name : {"GroupBox6", "GroupBox7", "GroupBox10", "GroupBox8", "GroupBox9"})
+    for (const char* name : {"passwordGroup", "generalGroup", "mailReminderGroup", "contactGroup", "adGroup"})
         groups << page->findChild<QGroupBox*>(QLatin1String(name))->title();
     QCOMPARE(groups, QStringList({"密码设置", "其它设置", "提醒设置", "联系方式", "广告位招租"}));
 }
@@ -184,7 +184,7 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword_data()
     QTest::addColumn<bool>("loggedIn");
     QTest::addColumn<QString>("stored"); // the password set before, "" for none
     QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("protect"); // CheckBox3 when saving "其它设置"
+    QTest::addColumn<bool>("protect"); // the protection box when saving "其它设置"
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("written");
     QTest::addColumn<QStringList>("messages");
@@ -193,14 +193,14 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword_data()
     const QString wrong = QStringLiteral("密码错误");
     const QString pwdSaved = QStringLiteral("密码设置成功，重启软件后生效!");
     const QString saved = QStringLiteral("参数设置成功，重启软件后生效!");
-    QTest::newRow("new password, right answer")     << false << "secret" << "Button5" << true  << " secret " << true  << QStringList{ask, pwdSaved};
-    QTest::newRow("new password, wrong answer")     << false << "secret" << "Button5" << true  << "Secret"   << false << QStringList{ask, wrong};
-    QTest::newRow("new password, cancelled")        << false << "secret" << "Button5" << true  << "cancel"   << false << QStringList{ask};
-    QTest::newRow("protection off, wrong answer")   << false << "secret" << "Button7" << false << "x"        << false << QStringList{ask, wrong};
-    QTest::newRow("protection off, right answer")   << false << "secret" << "Button7" << false << "secret"   << true  << QStringList{ask, saved};
-    QTest::newRow("protection stays on: not asked") << false << "secret" << "Button7" << true  << "-"        << true  << QStringList{saved};
-    QTest::newRow("logged in: not asked")           << true  << "secret" << "Button5" << true  << "-"        << true  << QStringList{pwdSaved};
-    QTest::newRow("no password yet: not asked")     << false << ""       << "Button5" << true  << "-"        << true  << QStringList{pwdSaved};
+    QTest::newRow("new password, right answer")     << false << "secret" << "savePasswordButton" << true  << " secret " << true  << QStringList{ask, pwdSaved};
+    QTest::newRow("new password, wrong answer")     << false << "secret" << "savePasswordButton" << true  << "Secret"   << false << QStringList{ask, wrong};
+    QTest::newRow("new password, cancelled")        << false << "secret" << "savePasswordButton" << true  << "cancel"   << false << QStringList{ask};
+    QTest::newRow("protection off, wrong answer")   << false << "secret" << "saveGeneralButton" << false << "x"        << false << QStringList{ask, wrong};
+    QTest::newRow("protection off, right answer")   << false << "secret" << "saveGeneralButton" << false << "secret"   << true  << QStringList{ask, saved};
+    QTest::newRow("protection stays on: not asked") << false << "secret" << "saveGeneralButton" << true  << "-"        << true  << QStringList{saved};
+    QTest::newRow("logged in: not asked")           << true  << "secret" << "savePasswordButton" << true  << "-"        << true  << QStringList{pwdSaved};
+    QTest::newRow("no password yet: not asked")     << false << ""       << "savePasswordButton" << true  << "-"        << true  << QStringList{pwdSaved};
     // clang-format on
 }
 
@@ -224,9 +224,9 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     window.state().pwdProtect = true;
     window.state().loggedIn = loggedIn;
     auto* page = window.settingsPage();
-    page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("new"));
-    page->findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(QStringLiteral("new"));
-    page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(protect);
+    page->findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->setText(QStringLiteral("new"));
+    page->findChild<QLineEdit*>(QStringLiteral("newPasswordAgainEdit"))->setText(QStringLiteral("new"));
+    page->findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"))->setChecked(protect);
     if (answer == u"cancel")
         MessageBox::setNextPasswordAnswer(std::nullopt);
     else if (answer != u"-")
@@ -237,16 +237,16 @@ void TestSettingsPage::lockedPageAsksForCurrentPassword()
     QCOMPARE(MessageBox::shownTexts(), messages);
     if (!written) {
         QCOMPARE(fileBytes(home.iniPath()), before);
-    } else if (button == u"Button5") {
+    } else if (button == u"savePasswordButton") {
         QCOMPARE(context.settings.password(), Settings::kPasswordInKey);
     } else {
         QCOMPARE(context.settings.passwordProtect(), protect);
     }
     // The box shows the protection in force, refused or not; typed passwords never stay.
-    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->isChecked(),
+    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"))->isChecked(),
              context.settings.passwordProtect());
-    if (button == u"Button5")
-        QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
+    if (button == u"savePasswordButton")
+        QCOMPARE(page->findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->text(), QString());
 }
 
 void TestSettingsPage::passwordFieldsClearedWhenPageHides()
@@ -256,13 +256,14 @@ void TestSettingsPage::passwordFieldsClearedWhenPageHides()
     SettingsPage page(context);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
-    page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("half typed"));
-    page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(QStringLiteral("half"));
-    page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->setText(QStringLiteral("a@velmora.test"));
+    page.findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->setText(QStringLiteral("half typed"));
+    page.findChild<QLineEdit*>(QStringLiteral("newPasswordAgainEdit"))->setText(QStringLiteral("half"));
+    page.findChild<QLineEdit*>(QStringLiteral("mailToEdit"))->setText(QStringLiteral("a@velmora.test"));
     page.hide(); // another tab, or the window hidden and locked
-    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit2"))->text(), QString());
-    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit3"))->text(), QString());
-    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("Edit34"))->text(), QStringLiteral("a@velmora.test"));
+    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("newPasswordEdit"))->text(), QString());
+    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("newPasswordAgainEdit"))->text(), QString());
+    QCOMPARE(page.findChild<QLineEdit*>(QStringLiteral("mailToEdit"))->text(),
+             QStringLiteral("a@velmora.test"));
 }
 
 void TestSettingsPage::passwordFieldsMaskWithAsterisks()
@@ -270,7 +271,7 @@ void TestSettingsPage::passwordFieldsMaskWithAsterisks()
     TempHome home;
     AppContext context(home.home());
     SettingsPage page(context);
-    for (const char* name : {"Edit2", "Edit3"}) {
+    for (const char* name : {"newPasswordEdit", "newPasswordAgainEdit"}) {
         auto* field = page.findChild<QLineEdit*>(QLatin1String(name));
         field->setText(QStringLiteral("ab密"));
         QCOMPARE(field->displayText(), QStringLiteral("***"));
@@ -300,7 +301,7 @@ void TestSettingsPage::protectionBoxShowsValueInForce()
     AppContext context(home.home());
     AppAssembly assembly(context, {.openDatabase = false, .withLogin = false});
     MainWindow& window = assembly.window();
-    auto* box = window.settingsPage()->findChild<QCheckBox*>(QStringLiteral("CheckBox3"));
+    auto* box = window.settingsPage()->findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"));
     QCOMPARE(box->isChecked(), ticked);
     window.show(); // the first show reads the protection in force
     QCOMPARE(window.state().pwdProtect, ticked);
@@ -314,7 +315,7 @@ void TestSettingsPage::mailServerButtonAsks()
     SettingsPage page(context);
     QSignalSpy spy(&page, &SettingsPage::mailServerRequested);
     auto* button = page.findChild<QPushButton*>(QStringLiteral("MailServerButton"));
-    QCOMPARE(button->parentWidget()->objectName(), QStringLiteral("GroupBox10"));
+    QCOMPARE(button->parentWidget()->objectName(), QStringLiteral("mailReminderGroup"));
     button->click();
     QCOMPARE(spy.count(), 1);
     QVERIFY(!QFile::exists(home.iniPath()));
@@ -351,11 +352,11 @@ void TestSettingsPage::protectionSealsAndResetClears()
     QVERIFY(warning->text().contains(QStringLiteral("无法恢复")));
 
     MessageBox::setNextPasswordAnswer(QStringLiteral("wrong"));
-    page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
+    page.findChild<QPushButton*>(QStringLiteral("saveGeneralButton"))->click();
     QCOMPARE(MessageBox::shownTexts().last(), QStringLiteral("密码错误"));
     QVERIFY(!SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
     QVERIFY(!context.settings.passwordProtect());
-    auto* protect = page.findChild<QCheckBox*>(QStringLiteral("CheckBox3"));
+    auto* protect = page.findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"));
     QVERIFY(!protect->isChecked()); // refused: the box shows the protection in force
     protect->setChecked(true);
 
@@ -367,7 +368,7 @@ void TestSettingsPage::protectionSealsAndResetClears()
     MessageBox::setNextPasswordAnswer(QStringLiteral(" pw "));
     MessageBox::setNextAnswer(QMessageBox::Ok); // "参数设置成功…"
     MessageBox::setNextAnswer(QMessageBox::Yes);
-    page.findChild<QPushButton*>(QStringLiteral("Button7"))->click();
+    page.findChild<QPushButton*>(QStringLiteral("saveGeneralButton"))->click();
     QVERIFY(context.settings.passwordProtect());
     QVERIFY(SecretBox::isSealed(stored("SELECT c_no FROM txyk")));
     QVERIFY(data.secrets().unlocked()); // the card tab was open: it stays usable

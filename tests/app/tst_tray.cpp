@@ -69,7 +69,7 @@ struct Shell
     }
     void showItem() // "显示主界面"
     {
-        item("N1")->trigger();
+        item("showMainAction")->trigger();
         settle();
     }
 };
@@ -123,8 +123,9 @@ void TestTray::iconAndMenu()
         names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
         texts << action->text();
     }
-    QCOMPARE(s.tray.menu()->objectName(), QStringLiteral("PopupMenu1"));
-    QCOMPARE(names, QStringList({"N1", "N5", "N8", "N6", "-", "N2"}));
+    QCOMPARE(s.tray.menu()->objectName(), QStringLiteral("trayMenu"));
+    QCOMPARE(names, QStringList({"showMainAction", "aboutAction", "autostartOffAction", "helpAction", "-",
+                                 "exitAction"}));
     QCOMPARE(texts, QStringList({"显示主界面", "关于软件", "关闭开机启动", "使用帮助", "", "退出软件"}));
     for (int size : {16, 32, 48})
         QCOMPARE(s.tray.icon()->icon().pixmap(size).size(), QSize(size, size));
@@ -146,7 +147,7 @@ void TestTray::hides_data()
     QTest::newRow("minimize button") << "minimize" << true  << true;
     QTest::newRow("title bar button") << "native"  << true  << true;
     QTest::newRow("close box")       << "close"    << true  << false;
-    QTest::newRow("Timer2 tick")     << "timer2"   << false << false;
+    QTest::newRow("auto-minimize tick")     << "timer2"   << false << false;
     // clang-format on
 }
 
@@ -190,7 +191,7 @@ void TestTray::restores_data()
     QTest::addColumn<bool>("snoozeRunsOn");
     QTest::newRow("double click")    << "double click" << true  << false << true;
     QTest::newRow("menu 显示主界面") << "menu"         << false << false << true;
-    QTest::newRow("Timer1 tick")     << "timer1"       << false << true  << false;
+    QTest::newRow("snooze tick")     << "timer1"       << false << true  << false;
     // clang-format on
 }
 
@@ -211,7 +212,7 @@ void TestTray::restores()
     if (how == u"double click")
         s.doubleClick();
     else if (how == u"menu")
-        s.item("N1")->trigger();
+        s.item("showMainAction")->trigger();
     else
         tick(s.window.snoozeTimer());
     s.settle();
@@ -315,7 +316,7 @@ void TestTray::timerSemantics()
     LoopTimer::arm(timer, 0); // zero never fires
     QVERIFY(!timer.isActive());
 
-    // The main window's show keeps a running Timer2 counting from the earlier show.
+    // The main window's show keeps a running auto-minimize timer counting from the earlier show.
     TempHome home;
     home.writeIni(QStringLiteral("[系统设置]\nzxf=5\n"));
     AppContext context(home.home());
@@ -340,14 +341,14 @@ void TestTray::exitAsksFirst()
     s.window.autoMinimizeTimer().start(60000);
     s.window.snoozeTimer().start(60000);
     MessageBox::setNextAnswer(QMessageBox::No);
-    s.item("N2")->trigger();
+    s.item("exitAction")->trigger();
     QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("您真的要退出吗？")});
     QVERIFY(s.window.autoMinimizeTimer().isActive());
     QVERIFY(s.window.snoozeTimer().isActive());
     QVERIFY(s.window.isVisible());
 
     MessageBox::setNextAnswer(QMessageBox::Yes);
-    s.item("N2")->trigger();
+    s.item("exitAction")->trigger();
     QVERIFY(!s.window.autoMinimizeTimer().isActive());
     QVERIFY(!s.window.snoozeTimer().isActive());
     QVERIFY(!s.tray.isIconShown());
@@ -370,7 +371,7 @@ void TestTray::exitQuestionNotUnderReminder()
     reminder.show();
     reminder.installEventFilter(&counter);
     MessageBox::setNextAnswer(QMessageBox::No);
-    s.item("N2")->trigger();
+    s.item("exitAction")->trigger();
     QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("您真的要退出吗？")});
     QCOMPARE(counter.hides, 1);    // stepped aside for the question
     QVERIFY(reminder.isVisible()); // and came back after "No"
@@ -383,10 +384,10 @@ void TestTray::autostartItemRemovesEntry()
     Autostart::write(QStringLiteral("/usr/bin/velmora"));
     QVERIFY(QFile::exists(Autostart::entryPath()));
     emit s.tray.menu()->aboutToShow(); // the menu opens
-    s.item("N8")->trigger();
+    s.item("autostartOffAction")->trigger();
     QVERIFY(!QFile::exists(Autostart::entryPath()));
     QVERIFY(s.context.settings.autostart()); // the setting stays
-    s.item("N8")->trigger();                 // nothing to remove: no message
+    s.item("autostartOffAction")->trigger(); // nothing to remove: no message
     QVERIFY(MessageBox::shownTexts().isEmpty());
 }
 
@@ -497,7 +498,7 @@ void TestTray::secondStartBringsWindowForward()
 void TestTray::aboutAndHelp()
 {
     Shell s;
-    s.item("N5")->trigger(); // "关于软件"
+    s.item("aboutAction")->trigger(); // "关于软件"
     auto* about = s.window.findChild<QDialog*>(QStringLiteral("aboutBox"));
     QVERIFY(about && about->isVisible());
     const QString text = about->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
@@ -506,7 +507,7 @@ void TestTray::aboutAndHelp()
     QVERIFY(text.contains(QFileInfo(s.home.databasePath()).absoluteFilePath()));
     about->close();
 
-    s.item("N6")->trigger(); // "使用帮助"
+    s.item("helpAction")->trigger(); // "使用帮助"
     auto* help = s.window.findChild<QDialog*>(QStringLiteral("helpWindow"));
     QVERIFY(help && help->isVisible());
     QVERIFY(help->findChild<QTextBrowser*>(QStringLiteral("helpPage"))
@@ -521,12 +522,12 @@ void TestTray::autostartItemOnlyWhileOn()
     Shell s;
     Autostart::remove();
     emit s.tray.menu()->aboutToShow();
-    QVERIFY(!s.item("N8")->isEnabled()); // no entry: nothing to switch off
+    QVERIFY(!s.item("autostartOffAction")->isEnabled()); // no entry: nothing to switch off
     Autostart::write(QStringLiteral("/usr/bin/velmora"));
     emit s.tray.menu()->aboutToShow();
-    QVERIFY(s.item("N8")->isEnabled());
-    s.item("N8")->trigger();
-    QVERIFY(!s.item("N8")->isEnabled());
+    QVERIFY(s.item("autostartOffAction")->isEnabled());
+    s.item("autostartOffAction")->trigger();
+    QVERIFY(!s.item("autostartOffAction")->isEnabled());
 }
 
 // The panel starts after the programs of the session; the entry asks to be started after it.

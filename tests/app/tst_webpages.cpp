@@ -56,7 +56,7 @@ void TestWebPages::bankPageShowsShippedPage()
     AppContext context(home.home());
     BankPage page(context);
     page.show(); // read when the tab is first shown
-    QTextBrowser* view = page.findChild<QTextBrowser*>(QStringLiteral("WebBrowser1"));
+    QTextBrowser* view = page.findChild<QTextBrowser*>(QStringLiteral("bankPhoneList"));
     const QString text = view->toPlainText();
     for (const char* bank : {"中国工商银行", "中国建设银行", "招商银行", "95588"})
         QVERIFY2(text.contains(QString::fromUtf8(bank)), bank);
@@ -97,13 +97,13 @@ void TestWebPages::promoPictureOpensApplicationPage()
     PromoPage page(context);
     page.resize(400, 300);
     page.show();
-    auto* picture = page.findChild<QLabel*>(QStringLiteral("Image1"));
+    auto* picture = page.findChild<QLabel*>(QStringLiteral("promoPicture"));
     QCOMPARE(picture->pixmap().size(), QSize(1024, 842)); // decoded from the JPEG as the tab shows
     QVERIFY(picture->hasScaledContents());
     QCOMPARE(picture->size(), QSize(177, 153));
     QCOMPARE(picture->cursor().shape(), Qt::PointingHandCursor);
 
-    auto* caption = page.findChild<QLabel*>(QStringLiteral("Label43"));
+    auto* caption = page.findChild<QLabel*>(QStringLiteral("promoCaption"));
     QCOMPARE(caption->text(), QStringLiteral("最快当天下卡"));
     // Red, darkened or lightened until it reads at 4.5:1 on the window.
     const QColor text = caption->palette().color(QPalette::WindowText);

@@ -77,9 +77,10 @@ struct Program
         CardPage* page = window->cardPage();
         page->setEditorHeight(CardPage::kEditorOpenHeight);
         page->findChild<QToolButton*>("nbInsert")->click();
-        type(page->findChild<QLineEdit*>("DBEdit1"), QStringLiteral("新卡"));
-        type(page->findChild<QLineEdit*>("DBEdit3"), valid ? QStringLiteral("3") : QStringLiteral("35"));
-        type(page->findChild<QLineEdit*>("DBEdit12"), QStringLiteral("21"));
+        type(page->findChild<QLineEdit*>("cardNameEdit"), QStringLiteral("新卡"));
+        type(page->findChild<QLineEdit*>("statementDayEdit"),
+             valid ? QStringLiteral("3") : QStringLiteral("35"));
+        type(page->findChild<QLineEdit*>("repaymentDayEdit"), QStringLiteral("21"));
     }
     int cards() { return Stored::count(data->database(), QStringLiteral("SELECT * FROM txyk")); }
 };
@@ -143,17 +144,17 @@ void TestWindowCommands::countsFollowPaidMarks()
 
     QMenu* menu = p.window->cardPage()->gridMenu();
     QVERIFY(p.data->cards().locate("id", p.dueToday));
-    menu->findChild<QAction*>("N3")->trigger();
+    menu->findChild<QAction*>("markRepaidAction")->trigger();
     QCOMPARE(p.figures(),
              QStringList({"1天内需还:0张", "3天内需还:1张", "3天内共需还款:1张", "3天内共需还：1张"}));
-    menu->findChild<QAction*>("N4")->trigger();
+    menu->findChild<QAction*>("markNotRepaidAction")->trigger();
     QCOMPARE(p.figures(), before);
 
     // The reminder stands on its first card; after "还清" the list and the figures hold one card.
-    QTest::mouseClick(p.reminder->findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
+    QTest::mouseClick(p.reminder->findChild<QToolButton*>("markRepaidButton"), Qt::LeftButton);
     QCOMPARE(int(p.reminder->cards().size()), 1);
     QCOMPARE(p.figures().mid(1), QStringList({"3天内需还:1张", "3天内共需还款:1张", "3天内共需还：1张"}));
-    QTest::mouseClick(p.reminder->findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
+    QTest::mouseClick(p.reminder->findChild<QToolButton*>("markRepaidButton"), Qt::LeftButton);
     QCOMPARE(p.figures(),
              QStringList({"1天内需还:0张", "3天内需还:0张", "3天内共需还款:0张", "3天内共需还：0张"}));
     QVERIFY(MessageBox::shownTexts().isEmpty());
@@ -168,7 +169,7 @@ void TestWindowCommands::boxOpenedUnderReminderComesInFront()
     p.typeCard(false);
     MessageBox::setSuppressAll(false); // the real box, answered by the watcher
     ModalWatcher watcher;
-    QTest::mouseClick(p.reminder->findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
+    QTest::mouseClick(p.reminder->findChild<QToolButton*>("markRepaidButton"), Qt::LeftButton);
     QCOMPARE(watcher.text, QStringLiteral("账单日必须是1到31之间的整数。"));
     QCOMPARE(watcher.parentOfBox, p.reminder);
     QCOMPARE(p.data->cards().state(), Query::State::Insert); // nothing lost, nothing marked
@@ -177,7 +178,7 @@ void TestWindowCommands::boxOpenedUnderReminderComesInFront()
     // Without the reminder a box opens over the window that asks.
     p.reminder->close();
     ModalWatcher second;
-    p.window->cardPage()->gridMenu()->findChild<QAction*>("N3")->trigger();
+    p.window->cardPage()->gridMenu()->findChild<QAction*>("markRepaidAction")->trigger();
     QCOMPARE(second.text, QStringLiteral("账单日必须是1到31之间的整数。"));
     QCOMPARE(second.parentOfBox->window(), p.window);
 }
@@ -227,7 +228,8 @@ void TestWindowCommands::quitHandsPendingCardToSave()
         QTRY_VERIFY(p.window->isVisible());
         QCOMPARE(p.data->cards().state(), Query::State::Insert);
         QCOMPARE(p.window->pages()->currentWidget(), p.window->cardPage());
-        QCOMPARE(p.window->cardPage()->findChild<QLineEdit*>("DBEdit3")->text(), QStringLiteral("35"));
+        QCOMPARE(p.window->cardPage()->findChild<QLineEdit*>("statementDayEdit")->text(),
+                 QStringLiteral("35"));
     }
 }
 

@@ -263,14 +263,14 @@ void TestRefreshPass::countStatements_data()
     // clang-format off
     QTest::addColumn<int>("label");
     QTest::addColumn<QString>("statement");
-    QTest::newRow("Label32") << 0 << "select i_xyr,tf from txyk where  tf=false and i_xyr=0 and i_xyr>=0";
-    QTest::newRow("Label33") << 1 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=1 and i_xyr>=0";
-    QTest::newRow("Label34") << 2 << "select i_xyr,tf from txyk where tf=false and i_xyr<=2 and i_xyr>=0";
-    QTest::newRow("Label35") << 3 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=7 and i_xyr>=0";
-    QTest::newRow("Label36") << 4 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=10 and i_xyr>=0";
-    QTest::newRow("Label37") << 5 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=15 and i_xyr>=0";
-    QTest::newRow("Label38") << 6 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1";
-    QTest::newRow("Label39") << 7 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=2 and i_xyr>=0";
+    QTest::newRow("dueIn1DayCount") << 0 << "select i_xyr,tf from txyk where  tf=false and i_xyr=0 and i_xyr>=0";
+    QTest::newRow("dueIn2DaysCount") << 1 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=1 and i_xyr>=0";
+    QTest::newRow("dueIn3DaysCount") << 2 << "select i_xyr,tf from txyk where tf=false and i_xyr<=2 and i_xyr>=0";
+    QTest::newRow("dueIn7DaysCount") << 3 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=7 and i_xyr>=0";
+    QTest::newRow("dueIn10DaysCount") << 4 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=10 and i_xyr>=0";
+    QTest::newRow("dueIn15DaysCount") << 5 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=15 and i_xyr>=0";
+    QTest::newRow("overdueCount") << 6 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=-1";
+    QTest::newRow("dueIn3DaysTotalCount") << 7 << "select i_xyr,tf from txyk where  tf=false and i_xyr<=2 and i_xyr>=0";
     // clang-format on
 }
 

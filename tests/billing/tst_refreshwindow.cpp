@@ -11,6 +11,7 @@
 #include "support/TempHome.h"
 #include "ui/AppContext.h"
 #include "ui/MessageBox.h"
+#include "views/CardPage.h"
 #include "views/HolderDialog.h"
 #include "views/RepaymentMonthModel.h"
 #include "views/RepaymentMonthPage.h"
@@ -90,9 +91,9 @@ void TestRefreshWindow::cleanup()
 
 QStringList TestRefreshWindow::labelTexts() const
 {
-    QStringList texts;
-    for (int i = 31; i <= 39; ++i)
-        texts << m_window->findChild<QLabel*>(QStringLiteral("Label%1").arg(i))->text();
+    QStringList texts{m_window->findChild<QLabel*>(QStringLiteral("todayLabel"))->text()};
+    for (int i = 0; i < 8; ++i)
+        texts << m_window->findChild<QLabel*>(CardPage::countLabelName(i))->text();
     return texts;
 }
 
@@ -207,7 +208,8 @@ void TestRefreshWindow::missingProtectionKeyAsksFromFirstShow()
     };
     start();
     makeWindow();
-    QVERIFY(m_window->settingsPage()->findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->isChecked());
+    QVERIFY(
+        m_window->settingsPage()->findChild<QCheckBox*>(QStringLiteral("passwordProtectBox"))->isChecked());
     QVERIFY(showAnsweringLogin(QStringLiteral("abc")));
     QVERIFY(m_window->isCardTabVisible());
     QVERIFY(m_reminder->isVisible());

@@ -36,7 +36,7 @@ void TestPlannerPages::calculator_data()
     QTest::addColumn<QString>("days");
     QTest::addColumn<QDate>("shown");
     QTest::addColumn<QString>("message");
-    const QDate kept(2013, 9, 29); // DateTimePicker2's own date stays on an error
+    const QDate kept(2013, 9, 29); // the repayment date's own date stays on an error
     QTest::newRow("initial content") << "45" << QDate(2013, 10, 19) << "";
     QTest::newRow("zero copies the date") << "0" << QDate(2013, 9, 4) << "";
     QTest::newRow("negative goes back") << "-10" << QDate(2013, 8, 25) << "";
@@ -57,12 +57,12 @@ void TestPlannerPages::calculator()
     TempHome home;
     AppContext context(home.home());
     ParameterPage page(context);
-    page.findChild<QLineEdit*>("Edit1")->setText(days);
-    QTest::mouseClick(page.findChild<QPushButton*>("Button2"), Qt::LeftButton);
-    auto* result = page.findChild<QDateEdit*>("DateTimePicker2");
+    page.findChild<QLineEdit*>("freeDaysEdit")->setText(days);
+    QTest::mouseClick(page.findChild<QPushButton*>("calculateRepaymentDateButton"), Qt::LeftButton);
+    auto* result = page.findChild<QDateEdit*>("repaymentDateEdit");
     QCOMPARE(result->date(), shown);
     QCOMPARE(MessageBox::shownTexts(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(page.findChild<QDateEdit*>("DateTimePicker1")->date(), QDate(2013, 9, 4));
+    QCOMPARE(page.findChild<QDateEdit*>("withdrawalDateEdit")->date(), QDate(2013, 9, 4));
     if (message.isEmpty())
         QCOMPARE(result->text(), shown.toString("yyyy-M-d"));
 }
@@ -72,21 +72,22 @@ void TestPlannerPages::parameterFieldsStartWithTheirDefaults()
     TempHome home;
     AppContext context(home.home());
     ParameterPage page(context);
-    QCOMPARE(page.findChild<QGroupBox*>("GroupBox5")->height(), 305);
-    const QList<std::tuple<const char*, int, int, int>> spins = {{"SpinEdit4", 18, 1, 31},
-                                                                 {"SpinEdit1", 1, 0, 30},
-                                                                 {"SpinEdit2", 2013, 2013, 2100},
-                                                                 {"SpinEdit3", 9, 1, 12},
-                                                                 {"SpinEdit5", 5, 1, 2100}};
+    QCOMPARE(page.findChild<QGroupBox*>("parameterGroup")->height(), 305);
+    const QList<std::tuple<const char*, int, int, int>> spins = {{"loanRepaymentDayBox", 18, 1, 31},
+                                                                 {"intervalDaysBox", 1, 0, 30},
+                                                                 {"startYearBox", 2013, 2013, 2100},
+                                                                 {"startMonthBox", 9, 1, 12},
+                                                                 {"periodsBox", 5, 1, 2100}};
     for (const auto& [name, value, low, high] : spins) {
         auto* spin = page.findChild<QSpinBox*>(name);
         QVERIFY2(spin, name);
         QCOMPARE(std::tuple(spin->value(), spin->minimum(), spin->maximum()), std::tuple(value, low, high));
     }
     QStringList texts;
-    for (const char* name : {"Edit10", "Edit9", "Edit11", "Edit1"})
+    for (const char* name : {"overdraftEdit", "poolEdit", "loanEdit", "freeDaysEdit"})
         texts << page.findChild<QLineEdit*>(name)->text();
-    for (const char* name : {"Label19", "Label30", "Label21", "Label16", "Label29", "Label20", "Label28"})
+    for (const char* name : {"periodsRunValue", "selfRaisedValue", "loanTotalValue", "periodsRunLabel",
+                             "selfRaisedLabel", "loanTotalLabel", "freeDaysLabel"})
         texts << page.findChild<QLabel*>(name)->text();
     QCOMPARE(texts, QStringList({"10000", "0", "10000", "45", "0", "0", "0", "运作月份数：", "使用自筹金：",
                                  "还贷款总数：", "名息日："}));
@@ -121,19 +122,19 @@ void TestPlannerPages::runFromTheJournalTab()
     MainWindow& window = assembly.window();
 
     // Fields the run does not use may hold anything.
-    window.findChild<QLineEdit*>("Edit10")->setText("abc");
-    window.findChild<QSpinBox*>("SpinEdit1")->setValue(30);
-    auto* button = window.findChild<QPushButton*>("Button1");
+    window.findChild<QLineEdit*>("overdraftEdit")->setText("abc");
+    window.findChild<QSpinBox*>("intervalDaysBox")->setValue(30);
+    auto* button = window.findChild<QPushButton*>("runSimulationButton");
     QCOMPARE(button->text(), QStringLiteral("计算"));
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(MessageBox::shownTexts(), QStringList());
     QStringList labels;
-    for (const char* name : {"Label19", "Label21", "Label30"})
+    for (const char* name : {"periodsRunValue", "loanTotalValue", "selfRaisedValue"})
         labels << window.findChild<QLabel*>(name)->text();
     QCOMPARE(labels, QStringList({"5", "50000", "40000"}));
 
-    auto* journal = window.findChild<QTableView*>("DBGridEh2");
-    auto* plan = window.findChild<QTableView*>("DBGridEh3");
+    auto* journal = window.findChild<QTableView*>("journalGrid");
+    auto* plan = window.findChild<QTableView*>("planGrid");
     QCOMPARE(journal->model()->rowCount(), 10);
     QCOMPARE(journal->model()->index(0, 0).data().toString(), QStringLiteral("2013-9-6"));
     QCOMPARE(plan->model()->rowCount(), 5);
@@ -148,12 +149,12 @@ void TestPlannerPages::runFromTheJournalTab()
     QVERIFY(!(journal->model()->flags(journal->model()->index(0, 1)) & Qt::ItemIsEditable));
 
     // A bad amount is refused before anything is cleared.
-    window.findChild<QLineEdit*>("Edit11")->setText("1万");
-    window.findChild<QSpinBox*>("SpinEdit5")->setValue(2);
+    window.findChild<QLineEdit*>("loanEdit")->setText("1万");
+    window.findChild<QSpinBox*>("periodsBox")->setValue(2);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(MessageBox::shownTexts(), QStringList({"贷款金“1万”不是有效的整数。"}));
     QCOMPARE(journal->model()->rowCount(), 10);
-    QCOMPARE(window.findChild<QLabel*>("Label19")->text(), QStringLiteral("5"));
+    QCOMPARE(window.findChild<QLabel*>("periodsRunValue")->text(), QStringLiteral("5"));
 }
 
 QTEST_MAIN(TestPlannerPages)

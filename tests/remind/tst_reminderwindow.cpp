@@ -17,6 +17,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+namespace {
+// The five value labels beside the captions, top to bottom.
+const char* const kValueNames[5] = {"cardNameValue", "cardNumberValue", "daysLeftValue", "amountUsedValue",
+                                    "minimumRepaymentValue"};
+} // namespace
+
 // The reminder window over a due-soon list of three cards A, B, C (in this order).
 class TestReminderWindow : public QObject
 {
@@ -51,7 +57,7 @@ private:
             QTest::sendKeyEvent(QTest::Click, combo->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
     QAbstractButton* button(const char* name) { return m_window->findChild<QAbstractButton*>(name); }
-    QString value(int i) { return m_window->findChild<QLabel*>(QStringLiteral("DBText%1").arg(i))->text(); }
+    QString value(int i) { return m_window->findChild<QLabel*>(kValueNames[i - 1])->text(); }
     QVariant field(int id, const QString& name) { return Stored::field(m_data->database(), id, name); }
     void rereadCards()
     {
@@ -61,7 +67,7 @@ private:
     TempHome* m_home = nullptr;
     DataModule* m_data = nullptr;
     FixedClock m_clock{QDate(2013, 9, 5)};
-    QTimer* m_timer1 = nullptr;
+    QTimer* m_snoozeTimer = nullptr;
     ReminderWindow* m_window = nullptr;
     QList<int> m_ids;
 };
@@ -96,8 +102,8 @@ void TestReminderWindow::init()
                  .set("c_re_date", QDate(2013, 9, 7))
                  .set("t_time", 7)
                  .insert();
-    m_timer1 = new QTimer;
-    m_window = new ReminderWindow(*m_data, m_clock, *m_timer1);
+    m_snoozeTimer = new QTimer;
+    m_window = new ReminderWindow(*m_data, m_clock, *m_snoozeTimer);
     rereadCards();
     m_window->setHeading(Refresh::headingText(3));
     m_window->show();
@@ -106,7 +112,7 @@ void TestReminderWindow::init()
 void TestReminderWindow::cleanup()
 {
     delete m_window;
-    delete m_timer1;
+    delete m_snoozeTimer;
     delete m_data;
     delete m_home;
     QVERIFY(MessageBox::shownTexts().isEmpty());
@@ -115,24 +121,25 @@ void TestReminderWindow::cleanup()
 
 void TestReminderWindow::showsCardAndControls()
 {
-    QCOMPARE(m_window->objectName(), QStringLiteral("TForm3"));
+    QCOMPARE(m_window->objectName(), QStringLiteral("reminderWindow"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("还款提醒"));
     QCOMPARE(m_window->size(), QSize(499, 324));
     QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
     QVERIFY(m_window->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(m_window->heading(), QStringLiteral("3天内共需还：3张"));
     QStringList labels;
-    for (const char* name : {"Label31", "Label1", "Label2", "Label3", "Label4"})
+    for (const char* name : {"cardNameCaption", "cardNumberCaption", "daysLeftCaption", "amountUsedCaption",
+                             "minimumRepaymentCaption"})
         labels << m_window->findChild<QLabel*>(name)->text();
     QCOMPARE(labels, QStringList({"卡名：", "卡号：", "剩下还款天数：", "已消费：", "最低还款："}));
     QCOMPARE(QStringList({value(1), value(2), value(3), value(4), value(5)}),
              QStringList({"A", "尾号2201", "0", "1500", "120.5"})); // 已消费: the amount used, not i_xf
-    QCOMPARE(button("SpeedButton3")->text(), QStringLiteral("还清"));
-    QCOMPARE(button("SpeedButton2")->text(), QStringLiteral("上一张"));
-    QCOMPARE(button("SpeedButton1")->text(), QStringLiteral("下一张"));
-    QCOMPARE(button("BitBtn1")->text(), QStringLiteral("确定"));
-    QCOMPARE(button("BitBtn2")->text(), QStringLiteral("不再提醒"));
-    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    QCOMPARE(button("markRepaidButton")->text(), QStringLiteral("还清"));
+    QCOMPARE(button("previousCardButton")->text(), QStringLiteral("上一张"));
+    QCOMPARE(button("nextCardButton")->text(), QStringLiteral("下一张"));
+    QCOMPARE(button("snoozeButton")->text(), QStringLiteral("确定"));
+    QCOMPARE(button("stopRemindingButton")->text(), QStringLiteral("不再提醒"));
+    auto* combo = m_window->findChild<QComboBox*>("snoozeDelayBox");
     QVERIFY(combo->isEditable());
     QCOMPARE(combo->count(), 13);
     QCOMPARE(combo->itemText(12), QStringLiteral("12小时后再提醒"));
@@ -142,15 +149,15 @@ void TestReminderWindow::showsCardAndControls()
 
 void TestReminderWindow::stepsWithinTheList()
 {
-    click("SpeedButton2"); // on the first card
+    click("previousCardButton"); // on the first card
     QCOMPARE(value(1), QStringLiteral("A"));
-    click("SpeedButton1");
+    click("nextCardButton");
     QCOMPARE(value(1), QStringLiteral("B"));
-    click("SpeedButton1");
-    click("SpeedButton1"); // on the last card
+    click("nextCardButton");
+    click("nextCardButton"); // on the last card
     QCOMPARE(value(1), QStringLiteral("C"));
     QCOMPARE(m_window->currentRow(), 2);
-    click("SpeedButton2");
+    click("previousCardButton");
     QCOMPARE(value(1), QStringLiteral("B"));
 }
 
@@ -176,7 +183,7 @@ void TestReminderWindow::mostUrgentCardFirst()
     QString shown;
     for (int i = 0; i < 3; ++i) {
         shown += value(1);
-        click("SpeedButton1");
+        click("nextCardButton");
     }
     QTEST(shown, "order");
 }
@@ -241,19 +248,19 @@ void TestReminderWindow::snoozeRecordsDelayOnCurrentCard()
     QFETCH(int, index);
     QFETCH(QString, typed);
     QFETCH(int, delay);
-    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    auto* combo = m_window->findChild<QComboBox*>("snoozeDelayBox");
     if (index >= 0)
         combo->setCurrentIndex(index);
     if (!typed.isNull())
         type(combo, typed);
     QSignalSpy closed(m_window, &ReminderWindow::closed);
-    click("SpeedButton1"); // B is current
-    click("BitBtn1");
+    click("nextCardButton"); // B is current
+    click("snoozeButton");
     QCOMPARE(field(m_ids[1], "t_time").toInt(), delay);
     QCOMPARE(field(m_ids[0], "t_time").toInt(), 7);
     QCOMPARE(field(m_ids[2], "t_time").toInt(), 7);
-    QVERIFY(m_timer1->isActive());
-    QCOMPARE(m_timer1->interval(), delay);
+    QVERIFY(m_snoozeTimer->isActive());
+    QCOMPARE(m_snoozeTimer->interval(), delay);
     QVERIFY(!m_window->isVisible());
     QCOMPARE(closed.count(), 1);
 }
@@ -276,15 +283,15 @@ void TestReminderWindow::unknownDelayTextDoesNotSnooze_data()
 void TestReminderWindow::unknownDelayTextDoesNotSnooze()
 {
     QFETCH(QString, typed);
-    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    auto* combo = m_window->findChild<QComboBox*>("snoozeDelayBox");
     type(combo, typed);
     QSignalSpy closed(m_window, &ReminderWindow::closed);
-    click("BitBtn1");
+    click("snoozeButton");
     const QStringList shown = MessageBox::shownTexts();
     MessageBox::clearShownTexts();
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().startsWith(QStringLiteral("无法识别提醒时间")), qPrintable(shown.first()));
-    QVERIFY(!m_timer1->isActive());
+    QVERIFY(!m_snoozeTimer->isActive());
     QCOMPARE(field(m_ids[0], "t_time").toInt(), 7);
     QVERIFY(m_window->isVisible());
     QCOMPARE(closed.count(), 0);
@@ -304,61 +311,62 @@ void TestReminderWindow::storedTextIsPlainAndFitsBesideButtons()
     rereadCards();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 
-    auto* name = m_window->findChild<QLabel*>("DBText1");
-    auto* number = m_window->findChild<QLabel*>("DBText2");
+    auto* name = m_window->findChild<QLabel*>("cardNameValue");
+    auto* number = m_window->findChild<QLabel*>("cardNumberValue");
     QCOMPARE(name->text(), QStringLiteral("<b>A</b>"));
     QCOMPARE(number->text(), QStringLiteral("尾号5678"));
-    for (const char* label : {"Panel2", "DBText1", "DBText2", "DBText3", "DBText4", "DBText5"})
+    for (const char* label : {"reminderHeading", "cardNameValue", "cardNumberValue", "daysLeftValue",
+                              "amountUsedValue", "minimumRepaymentValue"})
         QCOMPARE(m_window->findChild<QLabel*>(label)->textFormat(), Qt::PlainText);
     QVERIFY(name->toolTip().isEmpty());
 
-    click("SpeedButton1");
+    click("nextCardButton");
     QVERIFY(name->text().endsWith(QChar(0x2026)));
     QVERIFY(longName.startsWith(name->text().chopped(1)));
     QCOMPARE(name->toolTip(), longName);
     // The cut text ends before the buttons begin.
-    const QWidget* repaid = button("SpeedButton3");
+    const QWidget* repaid = button("markRepaidButton");
     const int textRight = name->mapTo(m_window, QPoint(name->contentsRect().left(), 0)).x() +
                           name->fontMetrics().horizontalAdvance(name->text());
     QVERIFY2(textRight <= repaid->mapTo(m_window, QPoint(0, 0)).x(), qPrintable(QString::number(textRight)));
 
-    click("SpeedButton2"); // a short name again: whole, no tooltip
+    click("previousCardButton"); // a short name again: whole, no tooltip
     QCOMPARE(name->text(), QStringLiteral("<b>A</b>"));
     QVERIFY(name->toolTip().isEmpty());
 }
 
 void TestReminderWindow::snoozeReplacesOrKeepsPendingSnooze()
 {
-    m_timer1->setTimerType(Qt::PreciseTimer); // so that remainingTime() is exact
-    auto* combo = m_window->findChild<QComboBox*>("ComboBox1");
+    m_snoozeTimer->setTimerType(Qt::PreciseTimer); // so that remainingTime() is exact
+    auto* combo = m_window->findChild<QComboBox*>("snoozeDelayBox");
     combo->setCurrentIndex(5); // 2 hours
-    click("BitBtn1");
-    QTRY_VERIFY(m_timer1->remainingTime() <= 7200000 - 250); // counting down
-    const int pending = m_timer1->remainingTime();
+    click("snoozeButton");
+    QTRY_VERIFY(m_snoozeTimer->remainingTime() <= 7200000 - 250); // counting down
+    const int pending = m_snoozeTimer->remainingTime();
 
     // The same delay again: the pending snooze keeps its due time.
     m_window->show();
-    click("BitBtn1");
-    QVERIFY(m_timer1->isActive());
-    QVERIFY(m_timer1->remainingTime() <= pending);
+    click("snoozeButton");
+    QVERIFY(m_snoozeTimer->isActive());
+    QVERIFY(m_snoozeTimer->remainingTime() <= pending);
 
     // Another delay: one snooze, counted from now.
     m_window->show();
     combo->setCurrentIndex(0);
-    click("BitBtn1");
-    QVERIFY(m_timer1->isActive());
-    QCOMPARE(m_timer1->interval(), 300000);
-    QVERIFY(m_timer1->remainingTime() > 300000 - 250);
+    click("snoozeButton");
+    QVERIFY(m_snoozeTimer->isActive());
+    QCOMPARE(m_snoozeTimer->interval(), 300000);
+    QVERIFY(m_snoozeTimer->remainingTime() > 300000 - 250);
 }
 
 void TestReminderWindow::dismissCancelsPendingSnooze()
 {
-    click("BitBtn1");
-    QVERIFY(m_timer1->isActive());
+    click("snoozeButton");
+    QVERIFY(m_snoozeTimer->isActive());
     m_window->show();
     QSignalSpy closed(m_window, &ReminderWindow::closed);
-    click("BitBtn2");
-    QVERIFY(!m_timer1->isActive());
+    click("stopRemindingButton");
+    QVERIFY(!m_snoozeTimer->isActive());
     QVERIFY(!m_window->isVisible());
     QCOMPARE(closed.count(), 1);
 
@@ -375,8 +383,8 @@ void TestReminderWindow::repaidOnSecondOfThree()
     cards.open();
     QVERIFY(cards.locate("id", m_ids[1]));
     QVERIFY(!cards.boolValue("tf"));
-    click("SpeedButton1");
-    click("SpeedButton3");
+    click("nextCardButton");
+    click("markRepaidButton");
     QCOMPARE(int(m_window->cards().size()), 2);
     QCOMPARE(m_window->currentRow(), 0);
     QCOMPARE(value(1), QStringLiteral("A"));
@@ -391,16 +399,16 @@ void TestReminderWindow::repaidOnSecondOfThree()
 
 void TestReminderWindow::emptyListStillSnoozes()
 {
-    click("SpeedButton3");
-    click("SpeedButton3");
-    click("SpeedButton3");
+    click("markRepaidButton");
+    click("markRepaidButton");
+    click("markRepaidButton");
     QVERIFY(m_window->cards().isEmpty());
     QCOMPARE(value(1), QString());
-    click("SpeedButton3"); // nothing left to mark: no harm
-    click("SpeedButton1");
-    click("BitBtn1");
-    QVERIFY(m_timer1->isActive());
-    QCOMPARE(m_timer1->interval(), 300000);
+    click("markRepaidButton"); // nothing left to mark: no harm
+    click("nextCardButton");
+    click("snoozeButton");
+    QVERIFY(m_snoozeTimer->isActive());
+    QCOMPARE(m_snoozeTimer->interval(), 300000);
     QVERIFY(!m_window->isVisible());
 }
 

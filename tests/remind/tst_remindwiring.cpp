@@ -52,7 +52,7 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     window.show(); // the refresh pass hands the due-soon cards to the reminder
     QCOMPARE(int(reminder.cards().size()), 2);
     QCOMPARE(reminder.heading(), QStringLiteral("3天内共需还：2张"));
-    QTest::mouseClick(reminder.findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+    QTest::mouseClick(reminder.findChild<QToolButton*>("nextCardButton"), Qt::LeftButton);
     QCOMPARE(reminder.currentRow(), 1);
 
     window.hideToTray();
@@ -62,7 +62,7 @@ void TestRemindWiring::hidingToTrayMailsOncePerDay()
     // The mail names the most urgent card and every card, and leaves the reminder on its card.
     QCOMPARE(server.message(0).value("subject").toString(), QStringLiteral("A-还款日为:2013-9-7"));
     QCOMPARE(reminder.currentRow(), 1);
-    QCOMPARE(reminder.findChild<QLabel*>("DBText1")->text(), QStringLiteral("B"));
+    QCOMPARE(reminder.findChild<QLabel*>("cardNameValue")->text(), QStringLiteral("B"));
 
     window.restore(MainWindow::Restore::DoubleClick);
     window.hideToTray();

@@ -121,7 +121,7 @@ private:
     void click(const QString& name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
     void navigate(const QString& button)
     {
-        child<QToolButton>(button)->click(); // buttons of DBNavigator1
+        child<QToolButton>(button)->click(); // the navigator's buttons
     }
 
     TempHome* m_home = nullptr;
@@ -237,18 +237,18 @@ void TestCardPage::modelsPassTester()
     HolderDialog dialog;
     dialog.attachData(*m_data);
     QAbstractItemModelTester grid(m_page->grid()->model(), Mode::QtTest);
-    QAbstractItemModelTester editorHolders(child<QComboBox>("DBLookupComboBox1")->model(), Mode::QtTest);
-    QAbstractItemModelTester filterHolders(child<QComboBox>("DBLookupComboBox2")->model(), Mode::QtTest);
+    QAbstractItemModelTester editorHolders(child<QComboBox>("cardHolderBox")->model(), Mode::QtTest);
+    QAbstractItemModelTester filterHolders(child<QComboBox>("holderFilterBox")->model(), Mode::QtTest);
     QAbstractItemModelTester holderGrid(dialog.grid()->model(), Mode::QtTest);
 
     // Walk the models through reopen, sort, insert, edit, post, cancel and delete.
-    click("RadioButton6");
+    click("unpaidChoice");
     m_page->cardGrid()->titleClicked(8, false);
     m_page->showAllCards();
     m_page->editor()->insertCard();
-    type(child<QLineEdit>("DBEdit1"), "新卡");
-    type(child<QLineEdit>("DBEdit3"), "3");
-    type(child<QLineEdit>("DBEdit12"), "21");
+    type(child<QLineEdit>("cardNameEdit"), "新卡");
+    type(child<QLineEdit>("statementDayEdit"), "3");
+    type(child<QLineEdit>("repaymentDayEdit"), "21");
     QVERIFY(m_page->editor()->commit(true));
     m_page->editor()->insertCard();
     m_page->editor()->cancel();
@@ -299,44 +299,44 @@ void TestCardPage::gridColumnsAndShading()
 
 void TestCardPage::filterChoiceChangesListedRows()
 {
-    click("RadioButton6"); // 未还款
+    click("unpaidChoice"); // 未还款
     QCOMPARE(m_data->cards().sql(), QStringLiteral("select * from txyk  where  tf=False  order by c_jzr"));
     QCOMPARE(listedNames(), QStringList({"招行", "建行", "工行", "农行"}));
 
-    click("RadioButton7"); // 已还款
+    click("repaidChoice"); // 已还款
     QCOMPARE(listedNames(), QStringList({"中行"}));
 
-    click("RadioButton8"); // 已逾期
+    click("overdueChoice"); // 已逾期
     QCOMPARE(listedNames(), QStringList({"工行"}));
 
     // A hide switch drops the overdue restriction.
-    click("CheckBox1");
+    click("hideOverdueBox");
     QCOMPARE(listedNames(), QStringList({"中行", "招行", "建行", "农行"}));
 
     // With both the hide switch and "未还款": unpaid, not overdue.
-    click("RadioButton6");
+    click("unpaidChoice");
     QCOMPARE(listedNames(), QStringList({"招行", "建行", "农行"}));
 
     // The window "今天" lists the card due today.
-    auto* window = child<QComboBox>("ComboBox2");
+    auto* window = child<QComboBox>("dueWindowBox");
     window->setCurrentIndex(1);
     closeUp(window);
     QCOMPARE(listedNames(), QStringList({"招行"}));
 
     // "所有" lists every card, and the rest of the bar says so too.
-    click("RadioButton5");
+    click("allCardsChoice");
     QCOMPARE(m_data->cards().sql(), DataModule::kAllCardsStatement);
     QCOMPARE(listedNames().size(), 5);
-    QVERIFY(!child<QCheckBox>("CheckBox1")->isChecked());
+    QVERIFY(!child<QCheckBox>("hideOverdueBox")->isChecked());
     QCOMPARE(window->currentIndex(), 0);
 
     // Pressing "未还款" while it is selected rebuilds without the hide switches.
-    click("CheckBox1");
+    click("hideOverdueBox");
     window->setCurrentIndex(1);
     closeUp(window);
-    click("RadioButton6");
+    click("unpaidChoice");
     QVERIFY(m_data->cards().sql().contains(" i_xyr>=0 "));
-    QTest::mousePress(child<QRadioButton>("RadioButton6"), Qt::RightButton);
+    QTest::mousePress(child<QRadioButton>("unpaidChoice"), Qt::RightButton);
     QCOMPARE(m_data->cards().sql(),
              QStringLiteral("select * from txyk  where  tf=False  and i_xyr=0 order by c_jzr"));
     QVERIFY(!m_data->cards().controlsDisabled());
@@ -344,7 +344,7 @@ void TestCardPage::filterChoiceChangesListedRows()
 
 void TestCardPage::holderFilterWithQuoteAndBackToAll()
 {
-    auto* holders = child<QComboBox>("DBLookupComboBox2");
+    auto* holders = child<QComboBox>("holderFilterBox");
     QCOMPARE(holders->currentIndex(), 0);
     QCOMPARE(holders->currentText(), QStringLiteral("所有"));
     holders->setCurrentIndex(holders->findText("O'Brien"));
@@ -366,17 +366,17 @@ void TestCardPage::holderFilterWithQuoteAndBackToAll()
 
 void TestCardPage::quickButtonsListCountedCards()
 {
-    click("SpeedButton5"); // due today
+    click("dueIn1DayButton"); // due today
     QCOMPARE(m_data->cards().sql(),
              QStringLiteral("select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0"));
     QCOMPARE(listedNames(), QStringList({"招行"}));
-    click("SpeedButton7"); // 0 to 2 days
+    click("dueIn3DaysButton"); // 0 to 2 days
     QCOMPARE(listedNames(), QStringList({"招行", "建行"}));
-    click("SpeedButton12");
+    click("dueIn3DaysTotalButton");
     QCOMPARE(listedNames(), QStringList({"招行", "建行"}));
-    click("SpeedButton11"); // overdue
+    click("overdueButton"); // overdue
     QCOMPARE(listedNames(), QStringList({"工行"}));
-    click("SpeedButton10"); // 0 to 15 days, unpaid only
+    click("dueIn15DaysButton"); // 0 to 15 days, unpaid only
     QCOMPARE(listedNames(), QStringList({"招行", "建行", "农行"}));
 
     // Hiding the window (to the tray) hides the drop-downs too; that is no filter event.
@@ -385,7 +385,7 @@ void TestCardPage::quickButtonsListCountedCards()
     m_page->show();
 
     QSignalSpy reminder(m_page, &CardPage::reminderRequested);
-    click("SpeedButton4");
+    click("reminderButton");
     QCOMPARE(reminder.count(), 1);
 }
 
@@ -419,7 +419,7 @@ void TestCardPage::footerFollowsFilter()
     QCOMPARE(model->footerText(12), QStringLiteral("总额度"));
     QCOMPARE(model->footerText(13), QStringLiteral("73000"));
 
-    auto* holders = child<QComboBox>("DBLookupComboBox2");
+    auto* holders = child<QComboBox>("holderFilterBox");
     holders->setCurrentIndex(holders->findText("张三"));
     closeUp(holders);
     QCOMPARE(model->footerText(1), QStringLiteral("2"));
@@ -462,11 +462,11 @@ void TestCardPage::titleClickSorts()
     m_page->cardGrid()->titleClicked(8, false); // 剩余还款天数, descending
     const QStringList descending = {"中行", "农行", "建行", "招行", "工行"};
     QCOMPARE(listedNames(), descending);
-    click("RadioButton6"); // a filter
+    click("unpaidChoice"); // a filter
     QCOMPARE(listedNames(), QStringList({"农行", "建行", "招行", "工行"}));
     QCOMPARE(m_data->cards().currentRow(), 0); // the first listed card, as after any reopen
-    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("农行"));
-    click("SpeedButton10"); // a quick button
+    QCOMPARE(child<QLineEdit>("cardNameEdit")->text(), QStringLiteral("农行"));
+    click("dueIn15DaysButton"); // a quick button
     QCOMPARE(listedNames(), QStringList({"农行", "建行", "招行"}));
     m_page->showAllCards(); // "显示所有"
     QCOMPARE(listedNames(), descending);
@@ -481,27 +481,27 @@ void TestCardPage::gridAndCursorMoveTogether()
     QTableView* grid = m_page->grid();
     grid->setCurrentIndex(grid->model()->index(2, 4));
     QCOMPARE(m_data->cards().currentRow(), 2);
-    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("建行"));
+    QCOMPARE(child<QLineEdit>("cardNameEdit")->text(), QStringLiteral("建行"));
 
     m_data->cards().moveTo(4);
     QCOMPARE(grid->currentIndex().row(), 4);
     QVERIFY(grid->selectionModel()->isRowSelected(4, {}));
-    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("中行"));
+    QCOMPARE(child<QLineEdit>("cardNameEdit")->text(), QStringLiteral("中行"));
 
     navigate("nbFirst");
     QCOMPARE(grid->currentIndex().row(), 0);
-    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("工行"));
+    QCOMPARE(child<QLineEdit>("cardNameEdit")->text(), QStringLiteral("工行"));
 }
 
 void TestCardPage::insertTypeSaveCreatesCard()
 {
     navigate("nbInsert");
     QCOMPARE(m_data->cards().state(), Query::State::Insert);
-    type(child<QLineEdit>("DBEdit1"), "光大");
-    type(child<QLineEdit>("DBEdit3"), "7");
-    type(child<QLineEdit>("DBEdit12"), "25");
-    type(child<QLineEdit>("DBEdit5"), "15000");
-    type(child<QLineEdit>("DBEdit11"), "88.5");
+    type(child<QLineEdit>("cardNameEdit"), "光大");
+    type(child<QLineEdit>("statementDayEdit"), "7");
+    type(child<QLineEdit>("repaymentDayEdit"), "25");
+    type(child<QLineEdit>("creditLimitEdit"), "15000");
+    type(child<QLineEdit>("amountUsedEdit"), "88.5");
     navigate("nbPost");
     QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
     QCOMPARE(m_data->cards().state(), Query::State::Browse);
@@ -533,11 +533,11 @@ void TestCardPage::insertTypeSaveCreatesCard()
 
 void TestCardPage::paidStateCommandsFromMenu()
 {
-    auto* menu = child<QMenu>("PopupMenu2");
-    click("RadioButton6"); // 未还款
+    auto* menu = child<QMenu>("cardGridMenu");
+    click("unpaidChoice"); // 未还款
     m_data->cards().locate("id", m_jianhang);
     const int row = m_data->cards().currentRow();
-    menu->findChild<QAction*>("N3")->trigger();
+    menu->findChild<QAction*>("markRepaidAction")->trigger();
     QCOMPARE(stored(m_jianhang, "tf").toInt(), 1);
     QCOMPARE(stored(m_jianhang, "i_hkm").toInt(), 9);
     QCOMPARE(stored(m_jianhang, "i_hky").toInt(), 2013);
@@ -546,7 +546,7 @@ void TestCardPage::paidStateCommandsFromMenu()
     QVERIFY(listedNames().contains("建行"));
     QVERIFY(!m_page->grid()->model()->index(row, 0).data(Qt::BackgroundRole).isValid());
 
-    menu->findChild<QAction*>("N4")->trigger();
+    menu->findChild<QAction*>("markNotRepaidAction")->trigger();
     QCOMPARE(stored(m_jianhang, "tf").toInt(), 0);
     QCOMPARE(stored(m_jianhang, "i_hkm").toInt(), 0);
     QCOMPARE(stored(m_jianhang, "i_hky").toInt(), 2013);
@@ -554,10 +554,10 @@ void TestCardPage::paidStateCommandsFromMenu()
              QColor(255, 221, 221));
 
     // A card with a refused value being edited stops the command; nothing is lost.
-    auto* day = child<QLineEdit>("DBEdit12");
+    auto* day = child<QLineEdit>("repaymentDayEdit");
     day->selectAll();
     type(day, "0");
-    menu->findChild<QAction*>("N3")->trigger();
+    menu->findChild<QAction*>("markRepaidAction")->trigger();
     QCOMPARE(MessageBox::shownTexts(), QStringList({"还款日必须是1到31之间的整数。"}));
     QCOMPARE(stored(m_jianhang, "tf").toInt(), 0);
     QCOMPARE(day->text(), QStringLiteral("0"));
@@ -566,8 +566,8 @@ void TestCardPage::paidStateCommandsFromMenu()
 void TestCardPage::invalidDayRefusedNothingLost()
 {
     m_data->cards().locate("id", m_jianhang);
-    auto* name = child<QLineEdit>("DBEdit1");
-    auto* day = child<QLineEdit>("DBEdit3");
+    auto* name = child<QLineEdit>("cardNameEdit");
+    auto* day = child<QLineEdit>("statementDayEdit");
     name->clear();
     type(name, "建设银行");
     day->selectAll();
@@ -616,24 +616,24 @@ void TestCardPage::deleteAsksAndRemoves()
 
 void TestCardPage::typingIntoEmptyListStartsCard()
 {
-    click("RadioButton7"); // 已还款: one card
+    click("repaidChoice"); // 已还款: one card
     MessageBox::setNextAnswer(QMessageBox::Yes);
     navigate("nbDelete");
     QCOMPARE(m_page->grid()->model()->rowCount(), 0);
-    QVERIFY(child<QLineEdit>("DBEdit1")->text().isEmpty());
-    QVERIFY(child<QLineEdit>("DBEdit11")->text().isEmpty());
+    QVERIFY(child<QLineEdit>("cardNameEdit")->text().isEmpty());
+    QVERIFY(child<QLineEdit>("amountUsedEdit")->text().isEmpty());
 
-    type(child<QLineEdit>("DBEdit1"), "浦发");
+    type(child<QLineEdit>("cardNameEdit"), "浦发");
     QCOMPARE(m_data->cards().state(), Query::State::Insert);
-    QCOMPARE(child<QLineEdit>("DBEdit1")->text(), QStringLiteral("浦发"));
-    type(child<QLineEdit>("DBEdit3"), "9");
-    type(child<QLineEdit>("DBEdit12"), "27");
+    QCOMPARE(child<QLineEdit>("cardNameEdit")->text(), QStringLiteral("浦发"));
+    type(child<QLineEdit>("statementDayEdit"), "9");
+    type(child<QLineEdit>("repaymentDayEdit"), "27");
     navigate("nbPost");
     QVERIFY2(MessageBox::shownTexts() == QStringList({RecordNavigator::deleteQuestion()}),
              qPrintable(MessageBox::shownTexts().join('|')));
     // Shown although it does not match the filter, until the next rebuild.
     QCOMPARE(listedNames(), QStringList({"浦发"}));
-    click("RadioButton5");
+    click("allCardsChoice");
     QCOMPARE(listedNames().size(), 5);
 }
 
@@ -644,9 +644,9 @@ void TestCardPage::holderAddedShowsInBothBoxes()
     dialog.showOrRaise();
     QCOMPARE(dialog.windowTitle(), QStringLiteral("持卡人维护"));
     dialog.navigator()->findChild<QToolButton*>("nbInsert")->click();
-    type(dialog.findChild<QLineEdit*>("DBEdit1"), "李四");
-    auto* editorBox = child<QComboBox>("DBLookupComboBox1");
-    auto* filterBox = child<QComboBox>("DBLookupComboBox2");
+    type(dialog.findChild<QLineEdit*>("holderNameEdit"), "李四");
+    auto* editorBox = child<QComboBox>("cardHolderBox");
+    auto* filterBox = child<QComboBox>("holderFilterBox");
     QCOMPARE(editorBox->findText("李四"), -1); // not saved yet
     dialog.navigator()->findChild<QToolButton*>("nbPost")->click();
     QVERIFY(editorBox->findText("李四") >= 0);
@@ -663,7 +663,7 @@ void TestCardPage::holderAddedShowsInBothBoxes()
 
     // Closing the dialog keeps a holder typed but not yet saved; an empty new row is dropped.
     dialog.navigator()->findChild<QToolButton*>("nbInsert")->click();
-    type(dialog.findChild<QLineEdit*>("DBEdit1"), "王五");
+    type(dialog.findChild<QLineEdit*>("holderNameEdit"), "王五");
     dialog.close();
     QVERIFY(filterBox->findText("王五") >= 0);
     dialog.showOrRaise();
@@ -677,7 +677,7 @@ void TestCardPage::holderAddedShowsInBothBoxes()
 void TestCardPage::chosenHolderIsSaved()
 {
     m_data->cards().locate("id", m_zhonghang);
-    auto* box = child<QComboBox>("DBLookupComboBox1");
+    auto* box = child<QComboBox>("cardHolderBox");
     QCOMPARE(box->currentText(), QStringLiteral("张三"));
     box->setCurrentIndex(box->findText("本人"));
     emit box->activated(box->currentIndex());
@@ -694,23 +694,25 @@ void TestCardPage::chosenHolderIsSaved()
 void TestCardPage::foldButtonTogglesEditor()
 {
     m_page->setEditorHeight(0);
-    click("SpeedButton1");
+    click("editorFoldButton");
     QCOMPARE(m_page->editorHeight(), 168);
-    QVERIFY(child<QWidget>("Panel2")->isVisible());
-    QVERIFY(!child<QToolButton>("SpeedButton1")->icon().isNull());
-    click("SpeedButton1");
+    QVERIFY(child<QWidget>("cardEditorPanel")->isVisible());
+    QVERIFY(!child<QToolButton>("editorFoldButton")->icon().isNull());
+    click("editorFoldButton");
     QCOMPARE(m_page->editorHeight(), 0);
     m_page->setEditorHeight(20); // 20 still counts as folded
-    click("SpeedButton1");
+    click("editorFoldButton");
     QCOMPARE(m_page->editorHeight(), 168);
 }
 
 void TestCardPage::editorKeyboardOrderAndHints()
 {
     // Row by row, left to right.
-    const QStringList order = {"DBEdit1",      "DBEdit2",  "DBEdit3", "DBEdit12", "DBEdit4",
-                               "DBEdit9",      "DBEdit10", "DBEdit5", "DBEdit6",  "DBLookupComboBox1",
-                               "SpeedButton2", "DBEdit7",  "DBEdit8", "DBEdit11"};
+    const QStringList order = {"cardNameEdit",         "cardNumberEdit",       "statementDayEdit",
+                               "repaymentDayEdit",     "shortestFreeDaysEdit", "validityEdit",
+                               "checkCodeEdit",        "creditLimitEdit",      "longestFreeDaysEdit",
+                               "cardHolderBox",        "holderButton",         "minimumRatioEdit",
+                               "minimumRepaymentEdit", "amountUsedEdit"};
     QWidget* widget = child<QWidget>(order.first());
     for (const QString& next : order.mid(1)) {
         do
@@ -719,7 +721,7 @@ void TestCardPage::editorKeyboardOrderAndHints()
         QCOMPARE(widget->objectName(), next);
     }
 
-    QWidget* navigator = child<QWidget>("DBNavigator1");
+    QWidget* navigator = child<QWidget>("cardNavigator");
     QCOMPARE(navigator->toolTip(), QStringLiteral("增加/修改/删除"));
     QStringList hints;
     for (QToolButton* button : navigator->findChildren<QToolButton*>())
@@ -728,7 +730,7 @@ void TestCardPage::editorKeyboardOrderAndHints()
                                  "刷新"}));
 
     QStringList red;
-    for (QLabel* label : child<QWidget>("GroupBox2")->findChildren<QLabel*>()) {
+    for (QLabel* label : child<QWidget>("cardEditorGroup")->findChildren<QLabel*>()) {
         const QColor text = label->palette().color(QPalette::WindowText);
         if (text.hslSaturation() > 0 && text.hslHue() == 0)
             red << label->text();
@@ -738,23 +740,23 @@ void TestCardPage::editorKeyboardOrderAndHints()
 
 void TestCardPage::showAllFromMenuResetsFilterBar()
 {
-    click("CheckBox2");
-    auto* holders = child<QComboBox>("DBLookupComboBox2");
+    click("hideRepaidBox");
+    auto* holders = child<QComboBox>("holderFilterBox");
     holders->setCurrentIndex(holders->findText("本人"));
     closeUp(holders);
-    click("RadioButton8");
+    click("overdueChoice");
     QCOMPARE(listedNames().size(), 0);
-    auto* menu = child<QMenu>("PopupMenu2");
+    auto* menu = child<QMenu>("cardGridMenu");
     QStringList captions;
     for (QAction* action : menu->actions())
         captions << action->text();
     QCOMPARE(captions, QStringList({"当月已还清", "当月未还清", "显示所有"}));
-    menu->findChild<QAction*>("N7")->trigger();
+    menu->findChild<QAction*>("showAllCardsAction")->trigger();
     QCOMPARE(m_data->cards().sql(), DataModule::kAllCardsStatement);
     QCOMPARE(listedNames().size(), 5);
     // The bar shows what the list shows: every card.
-    QVERIFY(child<QRadioButton>("RadioButton5")->isChecked());
-    QVERIFY(!child<QCheckBox>("CheckBox2")->isChecked());
+    QVERIFY(child<QRadioButton>("allCardsChoice")->isChecked());
+    QVERIFY(!child<QCheckBox>("hideRepaidBox")->isChecked());
     QCOMPARE(holders->currentText(), QStringLiteral("所有"));
 }
 
@@ -768,14 +770,14 @@ void TestCardPage::quickButtonShowsInTheBar_data()
     QTest::addColumn<bool>("hidePaid");
     QTest::addColumn<int>("window");
     QTest::addColumn<QString>("daysShown"); // the window box's text while no entry is chosen
-    QTest::newRow("1天内: today")       << 0 << "RadioButton6" << false << 1  << "";
-    QTest::newRow("2天内: days 0-1")    << 1 << "RadioButton6" << false << -1 << "0～1天";
-    QTest::newRow("3天内: days 0-2")    << 2 << "RadioButton6" << false << 2  << "";
-    QTest::newRow("7天内: days 0-7")    << 3 << "RadioButton6" << false << 7  << "";
-    QTest::newRow("10天内: days 0-10")  << 4 << "RadioButton6" << false << -1 << "0～10天";
-    QTest::newRow("15天内: days 0-15")  << 5 << "RadioButton6" << false << -1 << "0～15天";
-    QTest::newRow("已经过期")           << 6 << "RadioButton8" << true  << 0  << "";
-    QTest::newRow("3天内共需还")        << 7 << "RadioButton6" << false << 2  << "";
+    QTest::newRow("1天内: today")       << 0 << "unpaidChoice" << false << 1  << "";
+    QTest::newRow("2天内: days 0-1")    << 1 << "unpaidChoice" << false << -1 << "0～1天";
+    QTest::newRow("3天内: days 0-2")    << 2 << "unpaidChoice" << false << 2  << "";
+    QTest::newRow("7天内: days 0-7")    << 3 << "unpaidChoice" << false << 7  << "";
+    QTest::newRow("10天内: days 0-10")  << 4 << "unpaidChoice" << false << -1 << "0～10天";
+    QTest::newRow("15天内: days 0-15")  << 5 << "unpaidChoice" << false << -1 << "0～15天";
+    QTest::newRow("已经过期")           << 6 << "overdueChoice" << true  << 0  << "";
+    QTest::newRow("3天内共需还")        << 7 << "unpaidChoice" << false << 2  << "";
     // clang-format on
 }
 
@@ -786,20 +788,19 @@ void TestCardPage::quickButtonShowsInTheBar()
     QFETCH(bool, hidePaid);
     QFETCH(int, window);
     QFETCH(QString, daysShown);
-    click("CheckBox1"); // an earlier choice the quick list does not have
-    click(QStringLiteral("SpeedButton%1").arg(5 + index));
+    click("hideOverdueBox"); // an earlier choice the quick list does not have
+    click(CardPage::countButtonName(index));
     const QStringList listed = listedNames();
     QVERIFY(child<QRadioButton>(choice)->isChecked());
-    QCOMPARE(child<QCheckBox>("CheckBox2")->isChecked(), hidePaid);
-    QVERIFY(!child<QCheckBox>("CheckBox1")->isChecked());
-    QCOMPARE(child<QComboBox>("DBLookupComboBox2")->currentText(), QStringLiteral("所有"));
-    auto* windowBox = child<QComboBox>("ComboBox2");
+    QCOMPARE(child<QCheckBox>("hideRepaidBox")->isChecked(), hidePaid);
+    QVERIFY(!child<QCheckBox>("hideOverdueBox")->isChecked());
+    QCOMPARE(child<QComboBox>("holderFilterBox")->currentText(), QStringLiteral("所有"));
+    auto* windowBox = child<QComboBox>("dueWindowBox");
     QCOMPARE(windowBox->currentIndex(), window);
     if (window < 0)
         QCOMPARE(windowBox->placeholderText(), daysShown);
     QVERIFY(!windowBox->toolTip().isEmpty());
-    QCOMPARE(child<QToolButton>(QStringLiteral("SpeedButton%1").arg(5 + index))->toolTip(),
-             CardFilter::quickTip(index));
+    QCOMPARE(child<QToolButton>(CardPage::countButtonName(index))->toolTip(), CardFilter::quickTip(index));
     if (window >= 0) { // the bar's own filter, as shown, lists the same cards
         closeUp(windowBox);
         QCOMPARE(listedNames(), listed);
@@ -814,7 +815,7 @@ void TestCardPage::rejectedStatementReleasesFreeze()
     QVERIFY(!m_data->cards().isOpen());
     m_page->cardGrid()->titleClicked(0, false); // closed list: reported, no crash
     QCOMPARE(MessageBox::shownTexts().size(), 2);
-    click("RadioButton7");
+    click("repaidChoice");
     QCOMPARE(listedNames(), QStringList({"中行"}));
 }
 
@@ -826,12 +827,12 @@ void TestCardPage::buttonsOpenWindowsWithoutBlocking()
     HolderDialog& holders = assembly.holders();
     CardPage* page = window.cardPage();
 
-    page->findChild<QToolButton*>("SpeedButton4")->click();
+    page->findChild<QToolButton*>("reminderButton")->click();
     QVERIFY(reminder.isVisible());
-    page->findChild<QToolButton*>("SpeedButton4")->click(); // open already: comes to the front
+    page->findChild<QToolButton*>("reminderButton")->click(); // open already: comes to the front
     QVERIFY(reminder.isVisible());
 
-    page->findChild<QToolButton*>("SpeedButton2")->click();
+    page->findChild<QToolButton*>("holderButton")->click();
     QVERIFY(holders.isVisible());
     QVERIFY(!holders.isModal());
 }
@@ -882,9 +883,9 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
     const int cardsBefore = count("SELECT count(*) FROM txyk");
 
     page->findChild<QToolButton*>("nbInsert")->click();
-    type(field("DBEdit1"), "新卡");
-    type(field("DBEdit3"), valid ? "3" : "35");
-    type(field("DBEdit12"), "21");
+    type(field("cardNameEdit"), "新卡");
+    type(field("statementDayEdit"), valid ? "3" : "35");
+    type(field("repaymentDayEdit"), "21");
     page->setEditorHeight(0); // folded meanwhile
     MessageBox::clearShownTexts();
 
@@ -894,25 +895,25 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
         window.show();
         ran = window.state().refreshed;
     } else if (action == "filter") {
-        QTest::mouseClick(page->findChild<QRadioButton*>("RadioButton6"), Qt::LeftButton);
+        QTest::mouseClick(page->findChild<QRadioButton*>("unpaidChoice"), Qt::LeftButton);
         ran = m_data->cards().sql().contains("tf=False");
-        QCOMPARE(page->findChild<QRadioButton*>("RadioButton6")->isChecked(), ran);
+        QCOMPARE(page->findChild<QRadioButton*>("unpaidChoice")->isChecked(), ran);
     } else if (action == "quick") {
-        QTest::mouseClick(page->findChild<QToolButton*>("SpeedButton5"), Qt::LeftButton);
+        QTest::mouseClick(page->findChild<QToolButton*>("dueIn1DayButton"), Qt::LeftButton);
         ran = m_data->cards().sql() == CardFilter::quickStatement(0);
     } else if (action == "showAll") {
-        page->gridMenu()->findChild<QAction*>("N7")->trigger();
+        page->gridMenu()->findChild<QAction*>("showAllCardsAction")->trigger();
         ran = m_data->cards().sql() == DataModule::kAllCardsStatement;
     } else if (action == "paidMenu") {
-        page->gridMenu()->findChild<QAction*>("N3")->trigger();
+        page->gridMenu()->findChild<QAction*>("markRepaidAction")->trigger();
         ran = count("SELECT count(*) FROM txyk WHERE tf=1") > repaidBefore;
     } else if (action == "reminderRepaid") {
         reminder.show();
-        QTest::mouseClick(reminder.findChild<QToolButton*>("SpeedButton3"), Qt::LeftButton);
+        QTest::mouseClick(reminder.findChild<QToolButton*>("markRepaidButton"), Qt::LeftButton);
         ran = stored(dueCard, "tf").toInt() == 1;
     } else if (action == "planner") {
         window.settingsPage()->findChild<QPushButton*>("PlannerButton")->click(); // "现金流规划…"
-        QTest::mouseClick(window.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+        QTest::mouseClick(window.findChild<QPushButton*>("runSimulationButton"), Qt::LeftButton);
         ran = count("SELECT count(*) FROM Tjz") > 0;
         QCOMPARE(window.pages()->currentWidget() == page, !valid); // a refused card is shown
     } else if (action == "titleSort") {
@@ -931,8 +932,8 @@ void TestCardPage::pendingEditGoesThroughEditorSave()
         QCOMPARE(MessageBox::shownTexts(), QStringList({"账单日必须是1到31之间的整数。"}));
         QCOMPARE(m_data->cards().state(), Query::State::Insert);
         QCOMPARE(m_data->cards().sql(), statementBefore);
-        QCOMPARE(field("DBEdit1")->text(), QStringLiteral("新卡"));
-        QCOMPARE(field("DBEdit3")->text(), QStringLiteral("35"));
+        QCOMPARE(field("cardNameEdit")->text(), QStringLiteral("新卡"));
+        QCOMPARE(field("statementDayEdit")->text(), QStringLiteral("35"));
         QCOMPARE(page->editorHeight(), CardPage::kEditorOpenHeight); // back in sight
         QVERIFY(page->editor()->isDirty());
     }
@@ -947,9 +948,9 @@ void TestCardPage::boxFiltersByValueJustChosen_data()
     QTest::addColumn<QStringList>("listed");
     const QStringList mine = {"招行", "建行"};
     for (const char* way : {"mouse", "keys in list", "keys on closed box"}) {
-        QTest::addRow("holder, %s", way) << "DBLookupComboBox2" << way << "本人" << mine;
+        QTest::addRow("holder, %s", way) << "holderFilterBox" << way << "本人" << mine;
         QTest::addRow("window, %s", way)
-            << "ComboBox2" << way << "二天内" << QStringList({"招行", "建行"}); // 0 to 2 days
+            << "dueWindowBox" << way << "二天内" << QStringList({"招行", "建行"}); // 0 to 2 days
     }
     // clang-format on
 }
@@ -964,7 +965,7 @@ void TestCardPage::boxFiltersByValueJustChosen()
     auto* combo = child<QComboBox>(box);
     const int target = combo->findText(choice);
     QVERIFY(target >= 0);
-    if (box == "DBLookupComboBox2") // start from "所有" so the choice is one step down
+    if (box == "holderFilterBox") // start from "所有" so the choice is one step down
         combo->setCurrentIndex(0);
     if (way == "mouse") {
         combo->showPopup();
@@ -1037,7 +1038,7 @@ void TestCardPage::columnsFitCardNumberAndDates()
     QVERIFY(grid->horizontalHeader()->sectionSize(1) > 71);
 
     // The editor's number field shows the whole 19-digit number too.
-    auto* number = child<QLineEdit>(QStringLiteral("DBEdit2"));
+    auto* number = child<QLineEdit>(QStringLiteral("cardNumberEdit"));
     QCOMPARE(number->text(), QStringLiteral("6228480402564890018"));
     QStyleOptionFrame option;
     option.initFrom(number);
@@ -1050,7 +1051,7 @@ void TestCardPage::columnsFitCardNumberAndDates()
 void TestCardPage::ratioMeaningShownAsTyped()
 {
     QLabel* meaning = m_page->editor()->ratioMeaning();
-    auto* ratio = child<QLineEdit>("DBEdit7");
+    auto* ratio = child<QLineEdit>("minimumRatioEdit");
     QVERIFY(meaning->isVisible());
     QVERIFY(meaning->geometry().left() >= ratio->geometry().right()); // beside the field
     ratio->selectAll();
@@ -1132,9 +1133,9 @@ void TestCardPage::countsFollowSavedCard()
     }
     QVERIFY(statementDay > 0);
     navigate("nbInsert");
-    type(child<QLineEdit>("DBEdit1"), "今天到期");
-    type(child<QLineEdit>("DBEdit3"), QString::number(statementDay));
-    type(child<QLineEdit>("DBEdit12"), QString::number(m_clock.today().day()));
+    type(child<QLineEdit>("cardNameEdit"), "今天到期");
+    type(child<QLineEdit>("statementDayEdit"), QString::number(statementDay));
+    type(child<QLineEdit>("repaymentDayEdit"), QString::number(m_clock.today().day()));
     navigate("nbPost");
     QCOMPARE(m_data->cards().intValue("i_xyr", -99), 0);
     const std::array<int, 8> counts = Refresh::countDueCards(m_data->database());
@@ -1176,11 +1177,11 @@ void TestCardPage::editorSaveStoresWhatThePassStores()
     const QString select = QStringLiteral("SELECT %1 FROM txyk WHERE id=?").arg(kScheduleFields);
 
     navigate("nbInsert");
-    type(child<QLineEdit>("DBEdit1"), "新卡");
-    type(child<QLineEdit>("DBEdit3"), statementDay);
-    type(child<QLineEdit>("DBEdit12"), repaymentDay);
-    type(child<QLineEdit>("DBEdit7"), ratio);
-    type(child<QLineEdit>("DBEdit11"), used);
+    type(child<QLineEdit>("cardNameEdit"), "新卡");
+    type(child<QLineEdit>("statementDayEdit"), statementDay);
+    type(child<QLineEdit>("repaymentDayEdit"), repaymentDay);
+    type(child<QLineEdit>("minimumRatioEdit"), ratio);
+    type(child<QLineEdit>("amountUsedEdit"), used);
     navigate("nbPost");
     QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
     const int id = m_data->cards().intValue("id");
@@ -1216,18 +1217,18 @@ void TestCardPage::typedMinimumRepaymentKeptUntilNextPass()
     QFETCH(QString, typed);
     QFETCH(bool, kept);
     navigate("nbInsert");
-    type(child<QLineEdit>("DBEdit1"), "新卡");
-    type(child<QLineEdit>("DBEdit3"), "20");
-    type(child<QLineEdit>("DBEdit12"), "8");
-    type(child<QLineEdit>("DBEdit7"), "1");
-    type(child<QLineEdit>("DBEdit11"), "1000");
-    type(child<QLineEdit>("DBEdit8"), typed);
+    type(child<QLineEdit>("cardNameEdit"), "新卡");
+    type(child<QLineEdit>("statementDayEdit"), "20");
+    type(child<QLineEdit>("repaymentDayEdit"), "8");
+    type(child<QLineEdit>("minimumRatioEdit"), "1");
+    type(child<QLineEdit>("amountUsedEdit"), "1000");
+    type(child<QLineEdit>("minimumRepaymentEdit"), typed);
     navigate("nbPost");
     QVERIFY2(MessageBox::shownTexts().isEmpty(), qPrintable(MessageBox::shownTexts().join('|')));
     const int id = m_data->cards().intValue("id");
     const QVariant saved = stored(id, "i_zdhkje");
     QVERIFY(!stored(id, "i_xyr").isNull());
-    const QString shown = child<QLineEdit>("DBEdit8")->text();
+    const QString shown = child<QLineEdit>("minimumRepaymentEdit")->text();
 
     RefreshPass(*m_data, m_clock).run();
     const QVariant computed = stored(id, "i_zdhkje");
@@ -1254,11 +1255,11 @@ void TestCardPage::failedRecomputeUndoesTheSave()
     db.executeSql(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF i_xyr ON txyk "
                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     const int cards = count(QStringLiteral("SELECT count(*) FROM txyk"));
-    auto* name = child<QLineEdit>("DBEdit1");
+    auto* name = child<QLineEdit>("cardNameEdit");
     if (newCard) {
         navigate("nbInsert");
-        type(child<QLineEdit>("DBEdit3"), "7");
-        type(child<QLineEdit>("DBEdit12"), "25");
+        type(child<QLineEdit>("statementDayEdit"), "7");
+        type(child<QLineEdit>("repaymentDayEdit"), "25");
     } else {
         QVERIFY(m_data->cards().locate("id", m_jianhang));
         name->selectAll();
@@ -1317,7 +1318,7 @@ void TestCardPage::editMenusReadChinese()
     QCoreApplication::installTranslator(&translator);
     HolderDialog dialog;
     dialog.attachData(*m_data);
-    for (QLineEdit* edit : {child<QLineEdit>("DBEdit1"), dialog.nameEdit()}) {
+    for (QLineEdit* edit : {child<QLineEdit>("cardNameEdit"), dialog.nameEdit()}) {
         std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
         QStringList texts;
         for (QAction* action : menu->actions()) {

@@ -158,14 +158,14 @@ void TestCardRules::quickStatement_data()
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("tip");
     const QString head = QStringLiteral("select * from txyk where  tf=False  and i_xyr<=");
-    QTest::newRow("SpeedButton5")  << 0 << "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0" << "未还款、剩余0天（今天到期）的卡片";
-    QTest::newRow("SpeedButton6")  << 1 << head + "1 and i_xyr>=0"  << "未还款、剩余0～1天（今天或明天到期）的卡片";
-    QTest::newRow("SpeedButton7")  << 2 << head + "2 and i_xyr>=0"  << "未还款、剩余0～2天（今天到后天到期）的卡片";
-    QTest::newRow("SpeedButton8")  << 3 << "select * from txyk where  tf=False  and i_xyr<=7 and i_xyr>=0" << "未还款、剩余0～7天（今天到7天后到期）的卡片";
-    QTest::newRow("SpeedButton9")  << 4 << head + "10 and i_xyr>=0" << "未还款、剩余0～10天（今天到10天后到期）的卡片";
-    QTest::newRow("SpeedButton10") << 5 << head + "15 and i_xyr>=0" << "未还款、剩余0～15天（今天到15天后到期）的卡片";
-    QTest::newRow("SpeedButton11") << 6 << "select * from txyk where  tf=False  and i_xyr<=-1" << "未还款、已过还款日的卡片（剩余天数小于0）";
-    QTest::newRow("SpeedButton12") << 7 << head + "2 and i_xyr>=0"  << "未还款、剩余0～2天（今天到后天到期）的卡片";
+    QTest::newRow("dueIn1DayButton")  << 0 << "select * from txyk where  tf=False and i_xyr=0 and i_xyr>=0" << "未还款、剩余0天（今天到期）的卡片";
+    QTest::newRow("dueIn2DaysButton")  << 1 << head + "1 and i_xyr>=0"  << "未还款、剩余0～1天（今天或明天到期）的卡片";
+    QTest::newRow("dueIn3DaysButton")  << 2 << head + "2 and i_xyr>=0"  << "未还款、剩余0～2天（今天到后天到期）的卡片";
+    QTest::newRow("dueIn7DaysButton")  << 3 << "select * from txyk where  tf=False  and i_xyr<=7 and i_xyr>=0" << "未还款、剩余0～7天（今天到7天后到期）的卡片";
+    QTest::newRow("dueIn10DaysButton")  << 4 << head + "10 and i_xyr>=0" << "未还款、剩余0～10天（今天到10天后到期）的卡片";
+    QTest::newRow("dueIn15DaysButton") << 5 << head + "15 and i_xyr>=0" << "未还款、剩余0～15天（今天到15天后到期）的卡片";
+    QTest::newRow("overdueButton") << 6 << "select * from txyk where  tf=False  and i_xyr<=-1" << "未还款、已过还款日的卡片（剩余天数小于0）";
+    QTest::newRow("dueIn3DaysTotalButton") << 7 << head + "2 and i_xyr>=0"  << "未还款、剩余0～2天（今天到后天到期）的卡片";
     // clang-format on
 }
 
