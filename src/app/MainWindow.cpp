@@ -19,13 +19,13 @@
 #include "planner/JournalPage.h"
 #include "planner/ParameterPage.h"
 #include "planner/PlannerEntry.h"
-#include "store/ProgramLog.h"
 #include "remind/MailReminder.h"
 #include "remind/MailServerDialog.h"
 #include "remind/ReminderWindow.h"
 #include "store/DataModule.h"
 #include "store/DateText.h"
 #include "store/Error.h"
+#include "store/ProgramLog.h"
 #include "store/Query.h"
 #include "sync/BackgroundSync.h"
 #include "sync/CalendarSyncDialog.h"
@@ -256,7 +256,7 @@ MainWindow::MainWindow(AppContext& context, const Parts& parts)
     m_calendarSync = new BackgroundSync(this);
     connect(m_calendarSync, &BackgroundSync::failed, this, [this](const QString& reason) {
         ProgramLog::append(m_context.home.logPath(), m_context.clock->now(),
-                        QStringLiteral("日历同步失败：") + reason);
+                           QStringLiteral("日历同步失败：") + reason);
         const QString title = QStringLiteral("日历同步失败");
         if (!m_notices->notify(title, reason, DesktopNotices::Kind::Warning, 10000,
                                DesktopNotices::Keep::Listed))

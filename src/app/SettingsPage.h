@@ -66,7 +66,7 @@ private:
     QLineEdit* m_password = nullptr;
     QLineEdit* m_passwordAgain = nullptr;
     QCheckBox* m_autostart = nullptr;
-    QCheckBox* m_startHidden = nullptr;   // start in the tray
+    QCheckBox* m_startHidden = nullptr; // start in the tray
     QCheckBox* m_protect = nullptr;
     QSpinBox* m_autoMinutes = nullptr;
     QCheckBox* m_mailOn = nullptr;

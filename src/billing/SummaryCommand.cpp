@@ -39,16 +39,17 @@ void printJson(const RefreshResult& r, const QList<DueSoonCard>& due, const std:
     QJsonArray skipped;
     for (const SkippedCard& s : r.skipped)
         skipped.append(s.id);
-    const QJsonObject root{{QStringLiteral("date"), DateText::format(r.date)},
-                           {QStringLiteral("counts"), counts},
-                           {QStringLiteral("due_soon"), list},
-                           {QStringLiteral("skipped"), skipped},
-                           {QStringLiteral("best_today"),
-                            best ? QJsonValue(QJsonObject{{QStringLiteral("id"), best->id},
-                                                          {QStringLiteral("name"), withoutBidiControls(best->name)},
-                                                          {QStringLiteral("no_last4"), best->numberLast4},
-                                                          {QStringLiteral("days"), best->days}})
-                                 : QJsonValue(QJsonValue::Null)}};
+    const QJsonObject root{
+        {QStringLiteral("date"), DateText::format(r.date)},
+        {QStringLiteral("counts"), counts},
+        {QStringLiteral("due_soon"), list},
+        {QStringLiteral("skipped"), skipped},
+        {QStringLiteral("best_today"),
+         best ? QJsonValue(QJsonObject{{QStringLiteral("id"), best->id},
+                                       {QStringLiteral("name"), withoutBidiControls(best->name)},
+                                       {QStringLiteral("no_last4"), best->numberLast4},
+                                       {QStringLiteral("days"), best->days}})
+              : QJsonValue(QJsonValue::Null)}};
     out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact)) << '\n';
 }
 

@@ -90,8 +90,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption force(
         QStringLiteral("force"),
         QStringLiteral("与 --restore 同用：开启密码保护时也恢复含有明文卡号的备份（下次登录时再加密）。"));
-    const QList<QCommandLineOption> options{help,   version, summary, json, remind,    demo,        minimized,
-                                            backup, restore, force,   ics,  exportCsv, importCsv, syncCalendar};
+    const QList<QCommandLineOption> options{help, version,   summary,   json,        remind,
+                                            demo, minimized, backup,    restore,     force,
+                                            ics,  exportCsv, importCsv, syncCalendar};
     parser.addOptions(options);
 
     CommandLine result;

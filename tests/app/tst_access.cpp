@@ -503,7 +503,8 @@ void TestAccess::plannerHasAWayIn()
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("cashFlowJournalPage"));
     QCOMPARE(shownTabs(), QStringList({"cashFlowJournalPage", "cardPage", "RepaymentCalendarPage", "bankPage",
                                        "promoPage", "cashFlowParameterPage", "settingsPage"}));
-    pages->setCurrentWidget(pages->findChild<QWidget*>(QStringLiteral("cashFlowParameterPage"))); // its second page
+    pages->setCurrentWidget(
+        pages->findChild<QWidget*>(QStringLiteral("cashFlowParameterPage"))); // its second page
     QCOMPARE(shownTabs().size(), 7);
     pages->setCurrentWidget(window.cardPage()); // leaving the planner hides its pages again
     QCOMPARE(shownTabs(), usual);

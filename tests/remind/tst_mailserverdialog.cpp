@@ -73,8 +73,9 @@ void TestMailServerDialog::showsStoredValuesAndSavesEdits()
     MessageBox::clearShownTexts();
     QTest::mouseClick(dialog.findChild<QPushButton*>("SaveButton"), Qt::LeftButton);
     MessageBox::setSuppressAll(false);
-    QCOMPARE(MessageBox::shownTexts(),
-             QStringList({"邮件服务器设置已保存。\n密码保存在 System.ini 中（未加密）：桌面没有可用的密钥环。"}));
+    QCOMPARE(
+        MessageBox::shownTexts(),
+        QStringList({"邮件服务器设置已保存。\n密码保存在 System.ini 中（未加密）：桌面没有可用的密钥环。"}));
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
 
     const MailServerSettings saved = MailServerSettings::load(ini);
