@@ -278,8 +278,8 @@ void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stam
 QByteArray eventText(const Event& event, const QDateTime& stamp)
 {
     QByteArray out;
-    CalendarWriter writer(
-        stamp, {}, [&out](QByteArrayView piece) { out.append(piece); }, true);
+    const Sink sink = [&out](QByteArrayView piece) { out.append(piece); }; // outlives the writer
+    CalendarWriter writer(stamp, {}, sink, true);
     writer.add(event);
     writer.finish();
     return out;

@@ -174,9 +174,7 @@ void TestMail::reminderTextLeavesOutDirectionControls()
         .daysLeft(0)
         .set("c_re_date", QDate(2026, 12, 31))
         .insert();
-    Query& list = data.dueSoon();
-    list.setSql(Refresh::kDueSoonStatement);
-    list.open();
+    const QList<DueSoonCard> list = readDueSoonCards(data.database());
     QCOMPARE(ReminderMail::subject(list), QStringLiteral("外来-还款日为:2026-12-31"));
     QCOMPARE(ReminderMail::body(list), block("外来", "尾号5678", "2026-12-31", 0));
 }

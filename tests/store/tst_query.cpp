@@ -303,7 +303,8 @@ void TestQuery::boundValuesStayWithTheirStatement()
     q.setSql(q.sql());
     q.open();
     QCOMPARE(q.recordCount(), 1);
-    runKeepingStatement(q, QStringLiteral("UPDATE Txyk SET tf=True where id=%1").arg(m_a));
+    m_data->database().executeSql("UPDATE txyk SET tf=1 WHERE id=?", {m_a});
+    q.open();
     QCOMPARE(q.recordCount(), 1);
     QCOMPARE(q.values(), QVariantList{QStringLiteral("O'Brien")});
     q.setSql(DataModule::kAllCardsStatement);
