@@ -68,7 +68,13 @@ int runRestoreCommand(const HomeFolder& home, const Clock& clock, const QString&
         out << QStringLiteral("已用 %1 恢复数据库。").arg(source) << '\n';
         if (hadDatabase)
             out << QStringLiteral("原来的数据库已保存为 %1。").arg(kept) << '\n';
-        if (clearUnderProtection)
+        // Without a card key in the copy a password kept only in the key cannot be checked: the
+        // login says so, and a new password (which seals the values) is the way on.
+        if (clearUnderProtection && settings.passwordInKey() && !Backup::holdsCardKey(database))
+            out << QStringLiteral("注意：恢复的卡号等资料没有加密，其中也没有可以核对当前密码的卡片密钥。请在"
+                                  "“系统设置”中用“重置密码”重新设置密码，设置后卡片资料随即加密。")
+                << '\n';
+        else if (clearUnderProtection)
             out << QStringLiteral("注意：恢复的卡号等资料没有加密，下次登录时会重新加密。") << '\n';
         return 0;
     } catch (const Error& e) {

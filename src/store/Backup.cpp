@@ -213,6 +213,18 @@ bool holdsClearSecrets(const QString& path)
     return clearSecretsIn(copy);
 }
 
+bool holdsCardKey(const QString& path)
+{
+    Database copy;
+    try {
+        copy.openFile(path, Database::Access::ReadOnly);
+        Statement keys(copy, QStringLiteral("SELECT count(*) FROM tkey"));
+        return keys.step() && keys.integer(0) > 0;
+    } catch (const Error&) {
+        return false; // an older copy without the key table
+    }
+}
+
 bool holdsClearSecrets(Database& db)
 {
     requireOpen(db);

@@ -44,6 +44,8 @@ QStringList copiesWithClearSecrets(const QString& folder);
 // Whether the database at `path` holds a card number, check code or validity in clear.
 bool holdsClearSecrets(const QString& path);
 bool holdsClearSecrets(Database& db);
+// Whether the database at `path` holds a card key a login can check a password against.
+bool holdsCardKey(const QString& path);
 // Removes those files; returns the ones that could not be removed.
 QStringList removeCopies(const QString& folder, const QStringList& names);
 

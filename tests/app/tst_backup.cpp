@@ -59,7 +59,8 @@ private:
     static QStringList cardNames(const QString& path);
     static QStringList dailyFiles(const TempHome& home);
     static QByteArray bytes(const QString& path);
-    int restore(const TempHome& home, const QString& file, QString* err = nullptr, bool force = false);
+    int restore(const TempHome& home, const QString& file, QString* err = nullptr, bool force = false,
+                QString* said = nullptr);
 
     FixedClock m_clock{QDate(2013, 9, 5)};
 };
@@ -97,14 +98,17 @@ QByteArray TestBackup::bytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-int TestBackup::restore(const TempHome& home, const QString& file, QString* err, bool force)
+int TestBackup::restore(const TempHome& home, const QString& file, QString* err, bool force, QString* said)
 {
     QString o, e;
     QTextStream out(&o), errs(&e);
     const int code = runRestoreCommand(home.home(), m_clock, file, out, errs, force);
     errs.flush();
+    out.flush();
     if (err)
         *err = e;
+    if (said)
+        *said = o;
     return code;
 }
 
@@ -436,7 +440,13 @@ void TestBackup::clearCopyUnderProtection()
     QCOMPARE(restore(home, clearCopy, &err), 1);
     QVERIFY2(err.contains(QStringLiteral("--force")), qPrintable(err));
     QCOMPARE(bytes(home.databasePath()), before);
-    QCOMPARE(restore(home, clearCopy, &err, true), 0);
+    QString said;
+    QCOMPARE(restore(home, clearCopy, &err, true, &said), 0);
+    QVERIFY2(said.contains(QStringLiteral("下次登录时会重新加密")), qPrintable(said));
+    // A password only the card key can check, and a copy without a key: the way on is a new password.
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=*card-key*\n"));
+    QCOMPARE(restore(home, clearCopy, &err, true, &said), 0);
+    QVERIFY2(said.contains(QStringLiteral("重置密码")), qPrintable(said));
     // Without protection a clear copy is nothing special.
     home.writeIni(QStringLiteral("[系统设置]\npdtf=0\npd=pw\n"));
     QCOMPARE(restore(home, clearCopy), 0);
