@@ -1,10 +1,10 @@
 #include "remind/SmtpSender.h"
 
+#include "net/CurlLibrary.h"
+
 #include <QFile>
 #include <QStringList>
 #include <QSysInfo>
-#include <curl/curl.h>
-#include <dlfcn.h>
 
 namespace {
 
@@ -13,50 +13,6 @@ constexpr CURLoption kRcptAllowFails = CURLOPT_MAIL_RCPT_ALLOWFAILS;
 #else
 constexpr CURLoption kRcptAllowFails = CURLOPT_MAIL_RCPT_ALLLOWFAILS; // spelled so before 8.2
 #endif
-
-// libcurl and what it pulls in (TLS, Kerberos, LDAP, SSH...) would cost every start of the program
-// a good part of its time; it is loaded when the first mail goes out.
-struct Curl
-{
-    CURL* (*easyInit)() = nullptr;
-    CURLcode (*easySetopt)(CURL*, CURLoption, ...) = nullptr;
-    CURLcode (*easyPerform)(CURL*) = nullptr;
-    CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...) = nullptr;
-    void (*easyCleanup)(CURL*) = nullptr;
-    const char* (*easyStrerror)(CURLcode) = nullptr;
-    curl_slist* (*slistAppend)(curl_slist*, const char*) = nullptr;
-    void (*slistFreeAll)(curl_slist*) = nullptr;
-    bool loaded = false;
-};
-
-template <typename Function> bool resolve(void* library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
-const Curl& curl()
-{
-    static const Curl loaded = [] {
-        Curl c;
-        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (!library)
-            return c;
-        CURLcode (*globalInit)(long) = nullptr;
-        c.loaded = resolve(library, "curl_global_init", globalInit) &&
-                   resolve(library, "curl_easy_init", c.easyInit) &&
-                   resolve(library, "curl_easy_setopt", c.easySetopt) &&
-                   resolve(library, "curl_easy_perform", c.easyPerform) &&
-                   resolve(library, "curl_easy_getinfo", c.easyGetinfo) &&
-                   resolve(library, "curl_easy_cleanup", c.easyCleanup) &&
-                   resolve(library, "curl_easy_strerror", c.easyStrerror) &&
-                   resolve(library, "curl_slist_append", c.slistAppend) &&
-                   resolve(library, "curl_slist_free_all", c.slistFreeAll) &&
-                   globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-        return c; // the library stays loaded to the end of the program
-    }();
-    return loaded;
-}
 
 struct Upload
 {
@@ -219,7 +175,7 @@ Failure describe(CURLcode code, const char* detail, long reply, const SmtpSender
             text = QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(where);
         break;
     }
-    QString why = QString::fromUtf8(detail && *detail ? detail : curl().easyStrerror(code)).trimmed();
+    QString why = QString::fromUtf8(detail && *detail ? detail : curlLibrary().easyStrerror(code)).trimmed();
     if (reply > 0 && !why.contains(QString::number(reply)))
         why += QStringLiteral("; reply %1").arg(reply);
     if (!rejected.isEmpty())
@@ -258,7 +214,7 @@ struct Exchange
 
 SmtpSender::Result SmtpSender::send(const Job& job, const std::atomic_bool* cancel) const
 {
-    const Curl& api = curl();
+    const CurlLibrary& api = curlLibrary();
     Result result;
     if (job.recipients.isEmpty()) {
         result.error = QStringLiteral("没有收件人");

@@ -1,56 +1,12 @@
 #include "sync/HttpTransport.h"
 
+#include "net/CurlLibrary.h"
+
 #include <QFile>
-#include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <cstring>
 
 namespace {
-
-// As for the mail: libcurl and what it pulls in would cost every start of the program; it is
-// loaded when the first request goes out.
-struct Curl
-{
-    CURL* (*easyInit)() = nullptr;
-    CURLcode (*easySetopt)(CURL*, CURLoption, ...) = nullptr;
-    CURLcode (*easyPerform)(CURL*) = nullptr;
-    CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...) = nullptr;
-    void (*easyCleanup)(CURL*) = nullptr;
-    const char* (*easyStrerror)(CURLcode) = nullptr;
-    curl_slist* (*slistAppend)(curl_slist*, const char*) = nullptr;
-    void (*slistFreeAll)(curl_slist*) = nullptr;
-    bool loaded = false;
-};
-
-template <typename Function> bool resolve(void* library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
-const Curl& curl()
-{
-    static const Curl loaded = [] {
-        Curl c;
-        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (!library)
-            return c;
-        CURLcode (*globalInit)(long) = nullptr;
-        c.loaded = resolve(library, "curl_global_init", globalInit) &&
-                   resolve(library, "curl_easy_init", c.easyInit) &&
-                   resolve(library, "curl_easy_setopt", c.easySetopt) &&
-                   resolve(library, "curl_easy_perform", c.easyPerform) &&
-                   resolve(library, "curl_easy_getinfo", c.easyGetinfo) &&
-                   resolve(library, "curl_easy_cleanup", c.easyCleanup) &&
-                   resolve(library, "curl_easy_strerror", c.easyStrerror) &&
-                   resolve(library, "curl_slist_append", c.slistAppend) &&
-                   resolve(library, "curl_slist_free_all", c.slistFreeAll) &&
-                   globalInit(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-        return c; // the library stays loaded to the end of the program
-    }();
-    return loaded;
-}
 
 size_t collectBody(char* data, size_t size, size_t count, void* userData)
 {
@@ -104,7 +60,7 @@ HttpTransport::Failure failureOf(CURLcode code)
 HttpTransport::Response HttpTransport::perform(const Request& request) const
 {
     Response response;
-    const Curl& api = curl();
+    const CurlLibrary& api = curlLibrary();
     CURL* handle = api.loaded ? api.easyInit() : nullptr;
     if (!handle) {
         response.failure = Failure::NoLibrary;
