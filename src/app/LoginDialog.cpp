@@ -64,7 +64,7 @@ CardLock::Login LoginDialog::openEarlier(const QString& typed)
                   "数据库中的卡片资料是用另一个密码加密的（可能恢复了更改密码或“重置密码”之前的备份）。\n"
                   "请输入当时的密码：打开后，卡片资料将改用刚才输入的登录密码加密。"));
     if (!earlier)
-        return {false, QStringLiteral("卡片资料是用另一个密码加密的，未能打开。"), false};
+        return {false, QStringLiteral("卡片资料是用另一个密码加密的，未能打开。"), false, {}};
     CardLock::Login login = m_gate->openEarlier(typed, *earlier);
     earlier->fill(QChar(0));
     return login;
@@ -82,6 +82,8 @@ void LoginDialog::tryLogin()
         typed.fill(QChar(0));
         if (!login.problem.isEmpty())
             MessageBox::error(this, login.problem); // the card tab opens all the same
+        if (!login.notice.isEmpty())
+            MessageBox::information(this, login.notice);
         accept();
         return;
     }

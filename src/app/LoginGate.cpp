@@ -22,7 +22,7 @@ CardLock::Login LoginGate::login(const QString& typed) const
 {
     if (m_lock)
         return m_lock->login(trimEntry(typed));
-    return {accepts(typed), {}};
+    return {accepts(typed), {}, false, {}};
 }
 
 CardLock::Login LoginGate::openEarlier(const QString& typed, const QString& earlier) const

@@ -366,7 +366,9 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::formShow()
 {
     m_state.loggedIn = false;
-    if (m_state.pwdProtect)
+    // Sealed values open only with their password, whatever the switch says (a sealed copy put
+    // back while protection is off).
+    if (m_state.pwdProtect || secretsSealed())
         runLoginGate();
 
     // A new calendar day counts as a new refresh cycle: the program may live in the tray for days.

@@ -23,9 +23,12 @@ CardLock::Login CardLock::login(const QString& password)
             // The key decides: nothing cheaper to check the password against is kept.
             if (!m_secrets.unlock(password)) {
                 result.problem = m_secrets.wrapProblem();
+                // A key no password of ours sealed: after "reset" no password is set at all (an
+                // empty one never seals), else the mark of the key the password made differs.
                 const QString mark = m_settings.keyMark();
                 result.sealedUnderAnother =
-                    result.problem.isEmpty() && !mark.isEmpty() && mark != m_secrets.keyMark();
+                    result.problem.isEmpty() &&
+                    (!m_settings.passwordSet() || (!mark.isEmpty() && mark != m_secrets.keyMark()));
                 return result;
             }
             result.accepted = true;
@@ -68,8 +71,15 @@ CardLock::Login CardLock::openEarlier(const QString& current, const QString& ear
             result.sealedUnderAnother = true;
             return result;
         }
-        m_secrets.changePassword(current);
-        m_settings.savePassword(current);
+        if (current.isEmpty()) {
+            // No password to seal them under (the login after a reset): the earlier one is the
+            // login password again and the values stay sealed as they are.
+            m_settings.savePassword(earlier);
+            result.notice = QStringLiteral("卡片资料已用当时的密码打开，这个密码重新成为登录密码。");
+        } else {
+            m_secrets.changePassword(current);
+            m_settings.savePassword(current);
+        }
         rememberKey();
         result.accepted = true;
     } catch (const Error& e) {

@@ -25,6 +25,7 @@ public:
         // Refused, and the database holds a key another password sealed (a copy from before a
         // password change or reset): openEarlier() takes that password.
         bool sealedUnderAnother = false;
+        QString notice; // accepted, and something the user should know (Chinese)
     };
     // A login with the trimmed `password`. While the values are sealed, opening the data key is
     // the check (a password an older version kept in the file is removed then). Without a key
@@ -32,7 +33,8 @@ public:
     // while protection is wanted. A password set but no key to check it: refused, with why.
     Login login(const QString& password);
     // A database sealed under an earlier password: opened with `earlier` and sealed again under
-    // `current`, in one transaction. Refused, changing nothing, when `earlier` does not open it.
+    // `current`, in one transaction; with `current` empty (no password set) `earlier` becomes the
+    // login password again. Refused, changing nothing, when `earlier` does not open it.
     Login openEarlier(const QString& current, const QString& earlier);
 
     // Whether a new password must be given the current one first: the values are sealed and the

@@ -38,6 +38,8 @@ private slots:
     void loginOpensCardSecretsWhileTabIsOpen();
     void copySealedUnderEarlierPasswordAsksForIt_data();
     void copySealedUnderEarlierPasswordAsksForIt();
+    void copySealedBeforeResetOpensWithItsPassword_data();
+    void copySealedBeforeResetOpensWithItsPassword();
 };
 
 void TestLogin::init()
@@ -374,6 +376,74 @@ void TestLogin::copySealedUnderEarlierPasswordAsksForIt()
         QVERIFY(!lock.login(QStringLiteral("new")).accepted); // nothing changed
         QVERIFY(lock.login(QStringLiteral("old")).accepted);
     }
+}
+
+void TestLogin::copySealedBeforeResetOpensWithItsPassword_data()
+{
+    QTest::addColumn<bool>("protect");
+    QTest::newRow("protection on") << true;
+    QTest::newRow("protection off") << false;
+}
+
+// "重置密码" left no password, then a copy sealed before it was put back: the window asks for a
+// login even with protection off, the empty password leads to the question for the password of
+// then, and that password opens the cards and is the login password again.
+void TestLogin::copySealedBeforeResetOpensWithItsPassword()
+{
+    QFETCH(bool, protect);
+    TempHome home;
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=old\n"));
+    home.home().ensureExists();
+    const QString copy = home.path() + QStringLiteral("/copy.db");
+    {
+        Settings settings(home.iniPath());
+        DataModule data;
+        data.open(home.databasePath());
+        CardBuilder(data.database())
+            .name(QStringLiteral("招行"))
+            .number(QStringLiteral("6225880212345678"))
+            .statementDay(20)
+            .repaymentDay(7)
+            .insert();
+        CardLock lock(settings, data.secrets());
+        QVERIFY(lock.login(QStringLiteral("old")).accepted);
+        QVERIFY(QFile::copy(home.databasePath(), copy));
+        lock.reset();
+        settings.saveGeneral(false, protect, 0);
+    }
+    QVERIFY(QFile::remove(home.databasePath()));
+    QVERIFY(QFile::copy(copy, home.databasePath()));
+
+    DataModule data;
+    data.open(home.databasePath());
+    AppContext context(home.home());
+    context.data = &data;
+    AppAssembly assembly(context, {.data = &data});
+    MainWindow& window = assembly.window();
+    LoginDialog* login = assembly.login();
+    bool asked = false;
+    QTimer::singleShot(0, login, [&] {
+        asked = true;
+        MessageBox::setNextPasswordAnswer(QStringLiteral("old"));
+        login->passwordField()->clear();
+        login->loginButton()->click();
+    });
+    window.show();
+    QVERIFY(asked);
+    const QStringList shown = MessageBox::shownTexts();
+    QVERIFY2(shown.first().contains(QStringLiteral("另一个密码加密")), qPrintable(shown.join('|')));
+    QVERIFY2(shown.contains(QStringLiteral("卡片资料已用当时的密码打开，这个密码重新成为登录密码。")),
+             qPrintable(shown.join('|')));
+    QVERIFY(window.isCardTabVisible());
+    QCOMPARE(window.cardPage()->editor()->fieldEdit(QStringLiteral("c_no"))->text(),
+             QStringLiteral("6225880212345678"));
+
+    Settings settings(home.iniPath());
+    QVERIFY(settings.passwordSet());
+    CardLock lock(settings, data.secrets());
+    data.secrets().lock();
+    QVERIFY(!lock.login(QString()).accepted);
+    QVERIFY(lock.login(QStringLiteral("old")).accepted);
 }
 
 QTEST_MAIN(TestLogin)
