@@ -1,8 +1,8 @@
 #include "remind/MailReminder.h"
 
 #include "remind/MailMessage.h"
-#include "remind/MailPassword.h"
 #include "remind/ReminderMail.h"
+#include "store/AccountPassword.h"
 #include "store/Clock.h"
 #include "store/DateText.h"
 #include "store/Error.h"
@@ -73,10 +73,10 @@ MailReminder::Outcome MailReminder::prepare(bool mailOn, const QString& mailTo,
     try {
         server = MailServerSettings::load(m_settings.file());
         const SecretStore keyring;
-        MailPassword::moveToKeyring(m_settings.file(), keyring);
-        const MailPassword::Found password = MailPassword::find(m_settings.file(), keyring);
+        AccountPassword::mail().moveToKeyring(m_settings.file(), keyring);
+        const AccountPassword::Found password = AccountPassword::mail().find(m_settings.file(), keyring);
         server.password = password.password;
-        if (password.place == MailPassword::Place::Nowhere && !server.user.isEmpty() &&
+        if (password.place == AccountPassword::Place::Nowhere && !server.user.isEmpty() &&
             !password.keyringProblem.isEmpty())
             throw Error(QStringLiteral("System.ini 中没有邮件服务器的密码，桌面的密钥环现在无法读取（%1）。")
                             .arg(password.keyringProblem));

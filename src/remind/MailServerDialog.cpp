@@ -1,7 +1,7 @@
 #include "remind/MailServerDialog.h"
 
 #include "remind/MailMessage.h"
-#include "remind/MailPassword.h"
+#include "store/AccountPassword.h"
 #include "store/Error.h"
 #include "store/IniFile.h"
 #include "store/SecretStore.h"
@@ -114,13 +114,13 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
     // A password left in System.ini by an earlier version (or a session without a keyring)
     // moves into the keyring as soon as one runs.
     const SecretStore keyring;
-    MailPassword::moveToKeyring(m_file, keyring);
+    AccountPassword::mail().moveToKeyring(m_file, keyring);
     MailServerSettings s = MailServerSettings::load(m_file);
-    const MailPassword::Found password = MailPassword::find(m_file, keyring);
+    const AccountPassword::Found password = AccountPassword::mail().find(m_file, keyring);
     s.password = password.password;
-    m_keyringUnread = password.place == MailPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
+    m_keyringUnread = password.place == AccountPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
     showValues(s);
-    m_passwordPlace->setText(MailPassword::describe(password.place, keyring.available()));
+    m_passwordPlace->setText(AccountPassword::describe(password.place, keyring.available()));
 }
 
 void MailServerDialog::showValues(const MailServerSettings& s)
@@ -177,17 +177,17 @@ void MailServerDialog::save()
         // Long enough for the keyring to ask the user to unlock it.
         const SecretStore keyring(std::chrono::seconds(60));
         // A password the keyring holds but could not give is not taken for a cleared one.
-        const MailPassword::Place place = s.password.isEmpty() && m_keyringUnread
-                                              ? MailPassword::Place::Nowhere
-                                              : MailPassword::save(m_file, keyring, s.password);
+        const AccountPassword::Place place = s.password.isEmpty() && m_keyringUnread
+                                                 ? AccountPassword::Place::Nowhere
+                                                 : AccountPassword::mail().save(m_file, keyring, s.password);
         MailServerSettings inFile = s;
-        if (place != MailPassword::Place::SettingsFile)
+        if (place != AccountPassword::Place::SettingsFile)
             inFile.password.clear();
         inFile.save(m_file);
         MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。") +
-                                          (place == MailPassword::Place::Nowhere
+                                          (place == AccountPassword::Place::Nowhere
                                                ? QString()
-                                               : u'\n' + MailPassword::describe(place, false)));
+                                               : u'\n' + AccountPassword::describe(place, false)));
         accept();
     });
 }

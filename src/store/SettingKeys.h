@@ -13,6 +13,7 @@ using T = SettingKey::Type;
 inline constexpr const char16_t* kSystem = u"系统设置";
 inline constexpr const char16_t* kMailServer = u"邮件服务器";
 inline constexpr const char16_t* kBackup = u"备份";
+inline constexpr const char16_t* kCalendarSync = u"日历同步";
 
 // pd: empty for the empty password, a marker when the card key holds it (see Settings).
 inline constexpr SettingKey password{.type = T::Text, .section = kSystem, .name = u"pd"};
@@ -41,6 +42,15 @@ inline constexpr SettingKey smtpFrom{.type = T::Text, .section = kMailServer, .n
 inline constexpr SettingKey smtpSecurity{.type = T::Text, .section = kMailServer, .name = u"smtp_security"};
 inline constexpr SettingKey smtpCaFile{.type = T::Text, .section = kMailServer, .name = u"smtp_ca_file"};
 
+// The calendar collection the repayment events are kept in; nothing is synchronised without it.
+inline constexpr SettingKey caldavUrl{.type = T::Text, .section = kCalendarSync, .name = u"caldav_url"};
+inline constexpr SettingKey caldavUser{.type = T::Text, .section = kCalendarSync, .name = u"caldav_user"};
+inline constexpr SettingKey caldavPassword{
+    .type = T::Text, .section = kCalendarSync, .name = u"caldav_password"};
+// PEM certificates trusted instead of the system's.
+inline constexpr SettingKey caldavCaFile{
+    .type = T::Text, .section = kCalendarSync, .name = u"caldav_ca_file"};
+
 // How many daily copies of the database are kept; 0 makes none.
 inline constexpr SettingKey backupKeep{
     .type = T::Int, .section = kBackup, .name = u"backup_keep", .number = 14, .low = 0, .high = 100000};
@@ -49,6 +59,7 @@ inline constexpr SettingKey backupKeep{
 inline constexpr std::array all{&password,   &autostart, &passwordProtect, &autoMinMinutes, &mailTo,
                                 &daysAhead,  &mailOn,    &sendDate,        &startHidden,    &smtpHost,
                                 &smtpPort,   &smtpUser,  &smtpPassword,    &smtpFrom,       &smtpSecurity,
-                                &smtpCaFile, &backupKeep};
+                                &smtpCaFile, &caldavUrl, &caldavUser,      &caldavPassword, &caldavCaFile,
+                                &backupKeep};
 
 } // namespace SettingKeys

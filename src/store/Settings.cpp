@@ -101,16 +101,6 @@ void Settings::saveStartHidden(bool hidden)
     Setting::setFlag(m_ini, SettingKeys::startHidden, hidden);
 }
 
-QString Settings::caldavPassword() const
-{
-    return m_ini.readText(QStringLiteral("日历同步"), QStringLiteral("caldav_password"));
-}
-
-void Settings::setCaldavPassword(const QString& password)
-{
-    m_ini.writeText(QStringLiteral("日历同步"), QStringLiteral("caldav_password"), password);
-}
-
 QString Settings::keyMark() const
 {
     return m_ini.readText(kSection, QStringLiteral("keymark")).trimmed();

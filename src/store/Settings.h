@@ -45,10 +45,6 @@ public:
     QString keyMark() const;
     void saveKeyMark(const QString& mark);
 
-    // caldav_password of section "日历同步": the calendar server's password goes in and out only here.
-    QString caldavPassword() const;
-    void setCaldavPassword(const QString& password);
-
     IniFile& file() { return m_ini; }
     const IniFile& file() const { return m_ini; }
 

@@ -1,6 +1,7 @@
 #include "sync/BackgroundSync.h"
 
 #include "store/Error.h"
+#include "store/SecretStore.h"
 #include "sync/CalendarSync.h"
 
 #include <QtConcurrent/QtConcurrentRun>
@@ -32,8 +33,9 @@ void BackgroundSync::start(const CalendarSyncSettings& settings,
 
 void BackgroundSync::run(Job job)
 {
-    m_watcher.setFuture(QtConcurrent::run([job = std::move(job), cancel = &m_cancel]() -> QString {
+    m_watcher.setFuture(QtConcurrent::run([job = std::move(job), cancel = &m_cancel]() mutable -> QString {
         try {
+            job.settings.withKeyringPassword(SecretStore());
             CalendarSync::sync(job.settings, job.events, job.stamp, cancel);
             return {};
         } catch (const Error& e) {

@@ -1,6 +1,7 @@
 #include "sync/CalendarSyncDialog.h"
 
 #include "store/Error.h"
+#include "store/SecretStore.h"
 #include "store/Settings.h"
 #include "sync/CalendarSync.h"
 #include "ui/MessageBox.h"
@@ -53,6 +54,10 @@ CalendarSyncDialog::CalendarSyncDialog(Settings& settings, QWidget* parent)
     m_user = edit("CaldavUserEdit", QStringLiteral("用户名"), this);
     m_password = edit("CaldavPasswordEdit", QStringLiteral("密码"), this);
     m_password->setEchoMode(QLineEdit::Password);
+    m_passwordPlace = new QLabel(this);
+    m_passwordPlace->setObjectName(QStringLiteral("CaldavPasswordPlaceLabel"));
+    m_passwordPlace->setAccessibleName(QStringLiteral("密码保存位置"));
+    m_passwordPlace->setWordWrap(true);
     m_caFile = edit("CaldavCaFileEdit", QStringLiteral("CA证书文件"), this);
     m_caFile->setPlaceholderText(QStringLiteral("留空则信任系统的证书"));
     auto* caButton = button("CaldavCaFileButton", QStringLiteral("选择…"), this);
@@ -65,6 +70,7 @@ CalendarSyncDialog::CalendarSyncDialog(Settings& settings, QWidget* parent)
     form->addRow(QStringLiteral("日历地址："), m_url);
     form->addRow(QStringLiteral("用户名："), m_user);
     form->addRow(QStringLiteral("密码："), m_password);
+    form->addRow(QString(), m_passwordPlace);
     form->addRow(QStringLiteral("CA证书文件："), caRow);
     layout->addLayout(form);
 
@@ -83,11 +89,19 @@ CalendarSyncDialog::CalendarSyncDialog(Settings& settings, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_test, &QFutureWatcher<QString>::finished, this, &CalendarSyncDialog::showTestResult);
 
+    // A password left in System.ini (saved while no keyring ran) moves into the keyring as soon as
+    // one runs.
+    const SecretStore keyring;
+    const AccountPassword account = AccountPassword::calendar();
+    account.moveToKeyring(m_settings.file(), keyring);
     const CalendarSyncSettings s = CalendarSyncSettings::load(m_settings);
+    const AccountPassword::Found password = account.find(m_settings.file(), keyring);
+    m_keyringUnread = password.place == AccountPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
     m_url->setText(s.url);
     m_user->setText(s.user);
-    m_password->setText(s.password);
+    m_password->setText(password.password);
     m_caFile->setText(s.caFile);
+    m_passwordPlace->setText(AccountPassword::describe(password.place, keyring.available()));
 }
 
 CalendarSyncDialog::~CalendarSyncDialog()
@@ -149,8 +163,17 @@ void CalendarSyncDialog::save()
         const CalendarSyncSettings s = values();
         if (s.configured())
             s.validate(); // an empty address turns the sync off
-        s.save(m_settings);
-        MessageBox::information(this, QStringLiteral("日历同步设置已保存。"), windowTitle());
+        // Long enough for the keyring to ask the user to unlock it; a password the keyring holds
+        // but could not give is not taken for a cleared one.
+        const SecretStore keyring(std::chrono::seconds(60));
+        const AccountPassword::Place place =
+            s.save(m_settings, s.password.isEmpty() && m_keyringUnread ? nullptr : &keyring);
+        MessageBox::information(this,
+                                QStringLiteral("日历同步设置已保存。") +
+                                    (place == AccountPassword::Place::Nowhere
+                                         ? QString()
+                                         : u'\n' + AccountPassword::describe(place, false)),
+                                windowTitle());
         accept();
     });
 }

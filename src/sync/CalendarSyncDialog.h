@@ -7,6 +7,7 @@
 #include <atomic>
 
 class Settings;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -36,6 +37,8 @@ private:
     QLineEdit* m_url = nullptr;
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
+    QLabel* m_passwordPlace = nullptr; // where the password is kept
+    bool m_keyringUnread = false;      // the keyring could not be read: an empty field says nothing
     QLineEdit* m_caFile = nullptr;
     QPushButton* m_testButton = nullptr;
     QFutureWatcher<QString> m_test;

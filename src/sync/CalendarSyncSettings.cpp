@@ -1,17 +1,15 @@
 #include "sync/CalendarSyncSettings.h"
 
 #include "store/Error.h"
+#include "store/SettingKeys.h"
 #include "store/Settings.h"
 
 #include <QFile>
 #include <QHostAddress>
 
-const QString CalendarSyncSettings::kSection = QStringLiteral("日历同步");
+const QString CalendarSyncSettings::kSection = QString::fromUtf16(SettingKeys::kCalendarSync);
 
 namespace {
-const QString kUrl = QStringLiteral("caldav_url");
-const QString kUser = QStringLiteral("caldav_user");
-const QString kCaFile = QStringLiteral("caldav_ca_file");
 
 bool isThisMachine(const QString& host)
 {
@@ -25,27 +23,45 @@ bool isThisMachine(const QString& host)
 
 CalendarSyncSettings CalendarSyncSettings::load(const Settings& settings)
 {
+    const IniFile& file = settings.file();
     CalendarSyncSettings s;
-    s.url = settings.file().readText(kSection, kUrl).trimmed();
-    s.user = settings.file().readText(kSection, kUser).trimmed();
-    s.password = settings.caldavPassword();
-    s.caFile = settings.file().readText(kSection, kCaFile).trimmed();
+    s.url = Setting::text(file, SettingKeys::caldavUrl).trimmed();
+    s.user = Setting::text(file, SettingKeys::caldavUser).trimmed();
+    s.password = Setting::text(file, SettingKeys::caldavPassword).trimmed();
+    s.caFile = Setting::text(file, SettingKeys::caldavCaFile).trimmed();
     return s;
 }
 
-void CalendarSyncSettings::save(Settings& settings) const
+void CalendarSyncSettings::withKeyringPassword(const SecretStore& keyring)
 {
-    settings.file().writeText(kSection, kUrl, url.trimmed());
-    settings.file().writeText(kSection, kUser, user.trimmed());
-    settings.setCaldavPassword(password);
-    settings.file().writeText(kSection, kCaFile, caFile.trimmed());
-    // The file now holds an account password: whatever mode it had, only its owner may read it.
-    const QString path = settings.file().path();
-    const QFileDevice::Permissions mode = QFile::permissions(path);
-    const QFileDevice::Permissions ownerOnly = mode & (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                       QFileDevice::ReadUser | QFileDevice::WriteUser);
-    if (mode != ownerOnly)
-        QFile::setPermissions(path, ownerOnly);
+    if (!password.isEmpty() || user.isEmpty())
+        return;
+    const AccountPassword::Found found = AccountPassword::calendar().fromKeyring(keyring);
+    password = found.password;
+    if (password.isEmpty() && !found.keyringProblem.isEmpty())
+        throw Error(QStringLiteral("System.ini 中没有日历服务器的密码，桌面的密钥环现在无法读取（%1）。")
+                        .arg(found.keyringProblem));
+}
+
+AccountPassword::Place CalendarSyncSettings::save(Settings& settings, const SecretStore* keyring) const
+{
+    IniFile& file = settings.file();
+    Setting::setText(file, SettingKeys::caldavUrl, url.trimmed());
+    Setting::setText(file, SettingKeys::caldavUser, user.trimmed());
+    Setting::setText(file, SettingKeys::caldavCaFile, caFile.trimmed());
+    if (!keyring)
+        return AccountPassword::Place::Nowhere;
+    const AccountPassword::Place place = AccountPassword::calendar().save(file, *keyring, password);
+    if (place == AccountPassword::Place::SettingsFile) {
+        // The file now holds an account password: whatever mode it had, only its owner may read it.
+        const QString path = file.path();
+        const QFileDevice::Permissions mode = QFile::permissions(path);
+        const QFileDevice::Permissions ownerOnly = mode & (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                           QFileDevice::ReadUser | QFileDevice::WriteUser);
+        if (mode != ownerOnly)
+            QFile::setPermissions(path, ownerOnly);
+    }
+    return place;
 }
 
 void CalendarSyncSettings::validate() const

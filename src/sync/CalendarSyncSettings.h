@@ -1,8 +1,11 @@
 #pragma once
 
+#include "store/AccountPassword.h"
+
 #include <QString>
 #include <QUrl>
 
+class SecretStore;
 class Settings;
 
 // The calendar collection the repayment events are kept in: section "日历同步" of System.ini.
@@ -13,12 +16,19 @@ struct CalendarSyncSettings
 
     QString url;      // caldav_url: the calendar collection
     QString user;     // caldav_user
-    QString password; // caldav_password, through Settings only
+    QString password; // caldav_password in System.ini, else in the desktop's keyring
     QString caFile;   // caldav_ca_file: PEM certificates trusted instead of the system's
 
+    // The password only when System.ini holds it: the keyring is asked by withKeyringPassword().
     static CalendarSyncSettings load(const Settings& settings);
-    // Writes the four keys; the file stays readable by its owner only. Throws Error.
-    void save(Settings& settings) const;
+    // The password from the keyring when System.ini had none. May wait for the keyring (up to its
+    // time-out): not on the UI thread. Throws Error when a user is set, System.ini has no
+    // password and the keyring cannot be asked.
+    void withKeyringPassword(const SecretStore& keyring);
+    // Writes the keys, the password into the keyring when it takes it (else into System.ini,
+    // which then stays readable by its owner only). Where the password went. Without a keyring the
+    // password is left where it is (Nowhere). Throws Error.
+    AccountPassword::Place save(Settings& settings, const SecretStore* keyring) const;
 
     bool configured() const { return !url.trimmed().isEmpty(); }
 

@@ -4,14 +4,20 @@
 #include "billing/RepaymentCalendar.h"
 #include "store/Database.h"
 #include "store/Error.h"
+#include "store/SecretStore.h"
 #include "store/Settings.h"
 #include "sync/CalendarSync.h"
 
 int runSyncCalendarCommand(const HomeFolder& home, const Clock& clock, QTextStream& out, QTextStream& err)
 {
     try {
-        const CalendarSyncSettings settings = CalendarSyncSettings::load(Settings(home.iniPath()));
+        Settings ini(home.iniPath());
+        const SecretStore keyring;
+        // A password left in System.ini (no keyring when it was saved) moves in once one runs.
+        AccountPassword::calendar().moveToKeyring(ini.file(), keyring);
+        CalendarSyncSettings settings = CalendarSyncSettings::load(ini);
         settings.validate(); // before the database: an unset sync says so whatever the data
+        settings.withKeyringPassword(keyring);
         Database db;
         db.open(home.existingDatabasePath());
         const auto events = RepaymentCalendar::events(readCardFacts(db), clock.today());

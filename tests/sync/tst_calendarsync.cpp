@@ -4,6 +4,8 @@
 #include "remind/ReminderWindow.h"
 #include "store/Clock.h"
 #include "store/Database.h"
+#include "store/SecretStore.h"
+#include "store/SettingKeys.h"
 #include "store/Settings.h"
 #include "support/CardBuilder.h"
 #include "support/RadicaleServer.h"
@@ -135,7 +137,8 @@ void TestCalendarSync::configure(const TempHome& home, const QString& url, const
     s.user = user;
     s.password = password;
     s.caFile = caFile;
-    s.save(settings);
+    const SecretStore noKeyring(std::chrono::milliseconds(0));
+    s.save(settings, &noKeyring);
 }
 
 int TestCalendarSync::runSync(Fixture& f, QString* output)
@@ -472,7 +475,7 @@ void TestCalendarSync::dialogTestsAndSaves()
     const CalendarSyncSettings stored = CalendarSyncSettings::load(settings);
     QCOMPARE(stored.url, server.url(QStringLiteral("cards")));
     QCOMPARE(stored.user, server.options().user);
-    QCOMPARE(settings.caldavPassword(), server.options().password);
+    QCOMPARE(Setting::text(settings.file(), SettingKeys::caldavPassword), server.options().password);
     QCOMPARE(QFile::permissions(home.iniPath()) & (QFile::ReadGroup | QFile::ReadOther),
              QFileDevice::Permissions{});
 }

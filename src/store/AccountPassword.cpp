@@ -1,21 +1,24 @@
-#include "remind/MailPassword.h"
+#include "store/AccountPassword.h"
 
-#include "remind/MailServerSettings.h"
-#include "store/IniFile.h"
 #include "store/SecretStore.h"
+#include "store/SettingKeys.h"
 
-const QString MailPassword::kKey = QStringLiteral("smtp_password");
-
-namespace {
-const QString kLabel = QStringLiteral("Velmora 邮件服务器密码");
-
-QString inFile(const IniFile& file)
+AccountPassword AccountPassword::mail()
 {
-    return file.readText(MailServerSettings::kSection, MailPassword::kKey).trimmed();
+    return {SettingKeys::smtpPassword, QStringLiteral("Velmora 邮件服务器密码")};
 }
-} // namespace
 
-MailPassword::Found MailPassword::find(const IniFile& file, const SecretStore& keyring)
+AccountPassword AccountPassword::calendar()
+{
+    return {SettingKeys::caldavPassword, QStringLiteral("Velmora 日历服务器密码")};
+}
+
+QString AccountPassword::inFile(const IniFile& file) const
+{
+    return Setting::text(file, m_key).trimmed();
+}
+
+AccountPassword::Found AccountPassword::find(const IniFile& file, const SecretStore& keyring) const
 {
     Found found;
     found.password = inFile(file);
@@ -23,7 +26,13 @@ MailPassword::Found MailPassword::find(const IniFile& file, const SecretStore& k
         found.place = Place::SettingsFile;
         return found;
     }
-    const SecretStore::Answer answer = keyring.lookup(kKey);
+    return fromKeyring(keyring);
+}
+
+AccountPassword::Found AccountPassword::fromKeyring(const SecretStore& keyring) const
+{
+    Found found;
+    const SecretStore::Answer answer = keyring.lookup(keyringKey());
     if (answer.ok() && !answer.value.isEmpty()) {
         found.password = answer.value;
         found.place = Place::Keyring;
@@ -34,32 +43,33 @@ MailPassword::Found MailPassword::find(const IniFile& file, const SecretStore& k
     return found;
 }
 
-MailPassword::Place MailPassword::save(IniFile& file, const SecretStore& keyring, const QString& password)
+AccountPassword::Place AccountPassword::save(IniFile& file, const SecretStore& keyring,
+                                             const QString& password) const
 {
     const QString trimmed = password.trimmed();
     if (trimmed.isEmpty()) {
-        keyring.clear(kKey);
-        file.writeText(MailServerSettings::kSection, kKey, QString());
+        keyring.clear(keyringKey());
+        Setting::setText(file, m_key, QString());
         return Place::Nowhere;
     }
-    if (keyring.store(kKey, kLabel, trimmed).ok()) {
-        file.writeText(MailServerSettings::kSection, kKey, QString());
+    if (keyring.store(keyringKey(), m_label, trimmed).ok()) {
+        Setting::setText(file, m_key, QString());
         return Place::Keyring;
     }
-    file.writeText(MailServerSettings::kSection, kKey, trimmed);
+    Setting::setText(file, m_key, trimmed);
     return Place::SettingsFile;
 }
 
-bool MailPassword::moveToKeyring(IniFile& file, const SecretStore& keyring)
+bool AccountPassword::moveToKeyring(IniFile& file, const SecretStore& keyring) const
 {
     const QString password = inFile(file);
-    if (password.isEmpty() || !keyring.store(kKey, kLabel, password).ok())
+    if (password.isEmpty() || !keyring.store(keyringKey(), m_label, password).ok())
         return false;
-    file.writeText(MailServerSettings::kSection, kKey, QString());
+    Setting::setText(file, m_key, QString());
     return true;
 }
 
-QString MailPassword::describe(Place place, bool keyringRunning)
+QString AccountPassword::describe(Place place, bool keyringRunning)
 {
     switch (place) {
     case Place::Keyring:

@@ -1,13 +1,18 @@
-#include "remind/MailPassword.h"
 #include "remind/MailServerDialog.h"
 #include "remind/RemindCommand.h"
+#include "store/AccountPassword.h"
 #include "store/Clock.h"
 #include "store/Database.h"
 #include "store/IniFile.h"
 #include "store/SecretStore.h"
+#include "store/SettingKeys.h"
+#include "store/Settings.h"
 #include "support/CardBuilder.h"
+#include "support/RadicaleServer.h"
 #include "support/SmtpServer.h"
 #include "support/TempHome.h"
+#include "sync/CalendarSyncDialog.h"
+#include "sync/SyncCommand.h"
 #include "ui/MessageBox.h"
 
 #include <QLabel>
@@ -69,7 +74,7 @@ QString placeShown(const MailServerDialog& dialog)
 
 } // namespace
 
-class TestMailPassword : public QObject
+class TestAccountPassword : public QObject
 {
     Q_OBJECT
 private slots:
@@ -77,16 +82,17 @@ private slots:
     void keyringKeepsAnyKey();
     void keyringTakesPasswordOverFromSettingsFile();
     void remindReadsKeyring();
+    void calendarPasswordGoesToKeyring();
 };
 
 // No session bus (cron): the answer comes at once, and System.ini keeps the password, as the
 // dialog says. A password kept in the keyring that cannot be read now is named as the problem.
-void TestMailPassword::withoutKeyringStaysInSettingsFile()
+void TestAccountPassword::withoutKeyringStaysInSettingsFile()
 {
     if (inKeyringSession())
         QSKIP("runs without a session bus");
     const SecretStore keyring;
-    QCOMPARE(keyring.lookup(MailPassword::kKey).status, SecretStore::Status::NoService);
+    QCOMPARE(keyring.lookup(AccountPassword::mail().keyringKey()).status, SecretStore::Status::NoService);
     QVERIFY(!keyring.available());
 
     TempHome home;
@@ -114,7 +120,7 @@ void TestMailPassword::withoutKeyringStaysInSettingsFile()
 }
 
 // Any key name has its own item: what another account's password would use.
-void TestMailPassword::keyringKeepsAnyKey()
+void TestAccountPassword::keyringKeepsAnyKey()
 {
     if (!inKeyringSession())
         QSKIP("runs under keyring_session.sh");
@@ -123,20 +129,20 @@ void TestMailPassword::keyringKeepsAnyKey()
     const QString key = QStringLiteral("caldav_password");
     QCOMPARE(keyring.lookup(key).status, SecretStore::Status::NotFound);
     QVERIFY(keyring.store(key, "Velmora 日历密码", "日历-pass").ok());
-    QVERIFY(keyring.store(MailPassword::kKey, "Velmora 邮件服务器密码", "mail-pass").ok());
+    QVERIFY(keyring.store(AccountPassword::mail().keyringKey(), "Velmora 邮件服务器密码", "mail-pass").ok());
     QCOMPARE(keyring.lookup(key).value, QStringLiteral("日历-pass"));
     QVERIFY(keyring.store(key, "Velmora 日历密码", "replaced").ok()); // the same item, not a second
     QCOMPARE(keyring.lookup(key).value, QStringLiteral("replaced"));
     QVERIFY(keyring.clear(key).ok());
     QCOMPARE(keyring.lookup(key).status, SecretStore::Status::NotFound);
-    QCOMPARE(keyring.lookup(MailPassword::kKey).value, QStringLiteral("mail-pass"));
-    QVERIFY(keyring.clear(MailPassword::kKey).ok());
-    QVERIFY(keyring.clear(MailPassword::kKey).ok()); // nothing left to clear is no failure
+    QCOMPARE(keyring.lookup(AccountPassword::mail().keyringKey()).value, QStringLiteral("mail-pass"));
+    QVERIFY(keyring.clear(AccountPassword::mail().keyringKey()).ok());
+    QVERIFY(keyring.clear(AccountPassword::mail().keyringKey()).ok()); // nothing left to clear is no failure
 }
 
 // A password in System.ini moves into the keyring when the dialog opens; the dialog says so and
 // saves an edit there; System.ini never gets it back.
-void TestMailPassword::keyringTakesPasswordOverFromSettingsFile()
+void TestAccountPassword::keyringTakesPasswordOverFromSettingsFile()
 {
     if (!inKeyringSession())
         QSKIP("runs under keyring_session.sh");
@@ -146,7 +152,7 @@ void TestMailPassword::keyringTakesPasswordOverFromSettingsFile()
     IniFile ini(home.iniPath());
     MailServerDialog dialog(ini);
     QCOMPARE(passwordInIni(ini), QString());
-    QCOMPARE(keyring.lookup(MailPassword::kKey).value, QStringLiteral("授权码123"));
+    QCOMPARE(keyring.lookup(AccountPassword::mail().keyringKey()).value, QStringLiteral("授权码123"));
     QCOMPARE(dialog.findChild<QLineEdit*>("SmtpPasswordEdit")->text(), QStringLiteral("授权码123"));
     QCOMPARE(placeShown(dialog), QStringLiteral("密码保存在桌面的密钥环中。"));
 
@@ -157,19 +163,22 @@ void TestMailPassword::keyringTakesPasswordOverFromSettingsFile()
     MessageBox::setSuppressAll(false);
     QCOMPARE(MessageBox::shownTexts(), QStringList({"邮件服务器设置已保存。\n密码保存在桌面的密钥环中。"}));
     QCOMPARE(passwordInIni(ini), QString());
-    QCOMPARE(keyring.lookup(MailPassword::kKey).value, QStringLiteral("新密码"));
-    QVERIFY(keyring.clear(MailPassword::kKey).ok());
+    QCOMPARE(keyring.lookup(AccountPassword::mail().keyringKey()).value, QStringLiteral("新密码"));
+    QVERIFY(keyring.clear(AccountPassword::mail().keyringKey()).ok());
 }
 
 // `velmora --remind` in a session with the keyring logs in with the keyring's password.
-void TestMailPassword::remindReadsKeyring()
+void TestAccountPassword::remindReadsKeyring()
 {
     if (!inKeyringSession())
         QSKIP("runs under keyring_session.sh");
     SmtpServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     const SecretStore keyring;
-    QVERIFY(keyring.store(MailPassword::kKey, "Velmora 邮件服务器密码", server.options().password).ok());
+    QVERIFY(
+        keyring
+            .store(AccountPassword::mail().keyringKey(), "Velmora 邮件服务器密码", server.options().password)
+            .ok());
     TempHome home;
     home.writeIni(iniText(server.port(), QString()));
     seedDueCard(home);
@@ -177,8 +186,47 @@ void TestMailPassword::remindReadsKeyring()
     QCOMPARE(remind(home, &said), 0);
     QVERIFY2(said.contains("已发送还款提醒邮件"), qPrintable(said));
     QCOMPARE(server.messageCount(), 1);
-    QVERIFY(keyring.clear(MailPassword::kKey).ok());
+    QVERIFY(keyring.clear(AccountPassword::mail().keyringKey()).ok());
 }
 
-QTEST_MAIN(TestMailPassword)
-#include "tst_mailpassword.moc"
+// The calendar server's password takes the same way: out of System.ini into the keyring when the
+// dialog opens, and `velmora --sync-calendar` logs in with what the keyring gives.
+void TestAccountPassword::calendarPasswordGoesToKeyring()
+{
+    if (!inKeyringSession())
+        QSKIP("runs under keyring_session.sh");
+    if (!RadicaleServer::installed())
+        QSKIP("radicale is not installed");
+    RadicaleServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    server.makeCollection(QStringLiteral("cards"));
+    TempHome home;
+    home.writeIni(
+        QStringLiteral("[日历同步]\ncaldav_url=%1\ncaldav_user=%2\ncaldav_password=%3\n")
+            .arg(server.url(QStringLiteral("cards")), server.options().user, server.options().password));
+    seedDueCard(home);
+    const SecretStore keyring;
+    const QString key = AccountPassword::calendar().keyringKey();
+    {
+        Settings settings(home.iniPath());
+        CalendarSyncDialog dialog(settings);
+        QCOMPARE(dialog.findChild<QLineEdit*>("CaldavPasswordEdit")->text(), server.options().password);
+        QCOMPARE(dialog.findChild<QLabel*>("CaldavPasswordPlaceLabel")->text(),
+                 QStringLiteral("密码保存在桌面的密钥环中。"));
+        QCOMPARE(Setting::text(settings.file(), SettingKeys::caldavPassword), QString());
+        QCOMPARE(keyring.lookup(key).value, server.options().password);
+    }
+
+    FixedClock clock(kToday);
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    QCOMPARE(runSyncCalendarCommand(home.home(), clock, out, err), 0);
+    out.flush();
+    err.flush();
+    QVERIFY2(errText.isEmpty(), qPrintable(errText));
+    QVERIFY(!server.objects(QStringLiteral("cards")).isEmpty());
+    QVERIFY(keyring.clear(key).ok());
+}
+
+QTEST_MAIN(TestAccountPassword)
+#include "tst_accountpassword.moc"
