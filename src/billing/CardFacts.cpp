@@ -84,7 +84,7 @@ QList<CardFacts> readCardFacts(Database& db)
             c.repaidMark = flagValue(row, 8);
             c.markMonth = int(row.integer(9));
             c.markYear = int(row.integer(10));
-            cards.append(c);
+            cards.append(std::move(c));
         });
     return cards;
 }

@@ -49,14 +49,19 @@ QDate statementFor(QDate repayment, int statementDay, int repaymentDay)
     return DateText::clampedDate(month.year(), month.month(), statementDay);
 }
 
+QString summaryOf(const CardFacts& card)
+{
+    return QStringLiteral("还款：") + card.name + QStringLiteral(" 尾号") +
+           (card.numberLast4.isEmpty() ? QStringLiteral("----") : card.numberLast4);
+}
+
 Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
 {
     Event e;
     e.cardId = card.id;
     e.date = date;
     e.statementDate = statementFor(date, card.statementDay, card.repaymentDay);
-    e.summary = QStringLiteral("还款：") + card.name + QStringLiteral(" 尾号") +
-                (card.numberLast4.isEmpty() ? QStringLiteral("----") : card.numberLast4);
+    e.summary = summaryOf(card);
     e.description = QStringLiteral("最低还款额：") + amountText(minRepayment) +
                     QStringLiteral("元\n账单日：") + DateText::format(e.statementDate);
     e.uid = QStringLiteral("velmora-card") + QString::number(card.id) + u'-' +
@@ -68,7 +73,7 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
 
 namespace {
 
-// Each event of `cards` in turn, as events() lists them.
+// Each event of `cards` in turn, as events() lists them: its card, date and minimum repayment.
 template <typename OnEvent> void forEachEvent(const QList<CardFacts>& cards, QDate today, OnEvent onEvent)
 {
     const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
@@ -80,11 +85,11 @@ template <typename OnEvent> void forEachEvent(const QList<CardFacts>& cards, QDa
         const double minRepayment = found->minRepayment;
         const QDate thisMonth = DateText::clampedDate(today.year(), today.month(), card.repaymentDay);
         if (thisMonth >= today && !markCovers(card, thisMonth))
-            onEvent(makeEvent(card, thisMonth, minRepayment));
+            onEvent(card, thisMonth, minRepayment);
         // Next month's stays until it is marked repaid (from this month's end on, it can be).
         const QDate next = DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay);
         if (!markCovers(card, next))
-            onEvent(makeEvent(card, next, minRepayment));
+            onEvent(card, next, minRepayment);
     }
 }
 
@@ -94,7 +99,9 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
 {
     QList<Event> out;
     out.reserve(cards.size() * 2);
-    forEachEvent(cards, today, [&out](Event&& e) { out.append(std::move(e)); });
+    forEachEvent(cards, today, [&out](const CardFacts& card, QDate date, double minRepayment) {
+        out.append(makeEvent(card, date, minRepayment));
+    });
     return out;
 }
 
@@ -200,26 +207,60 @@ public:
     {
         m_summary.resize(0);
         appendEscaped(m_summary, e.summary.toUtf8());
+        m_description.resize(0);
+        appendEscaped(m_description, e.description.toUtf8());
+        add(e.uid.toUtf8(), e.date, m_summary, m_description);
+    }
+
+    // An event of a card's: the texts it shares with the card's other event are made once.
+    void add(const CardFacts& card, QDate date, double minRepayment)
+    {
+        if (card.id != m_cardId || m_cardId == 0 || minRepayment != m_minRepayment) {
+            m_cardId = card.id;
+            m_minRepayment = minRepayment;
+            m_summary.resize(0);
+            appendEscaped(m_summary, summaryOf(card).toUtf8());
+            m_amount = amountText(minRepayment).toUtf8();
+        }
+        const QDate statement = statementFor(date, card.statementDay, card.repaymentDay);
+        // The description as makeEvent() words it, escaped: its only character to escape is the
+        // line break, and the name is not in it.
+        m_description.resize(0);
+        m_description += "最低还款额：";
+        m_description += m_amount;
+        m_description += "元\\n账单日：";
+        m_description += DateText::format(statement).toLatin1();
+        m_uid.resize(0);
+        m_uid += "velmora-card";
+        m_uid += QByteArray::number(card.id);
+        m_uid += '-';
+        m_uid += compactDate(date);
+        m_uid += "@velmora";
+        add(m_uid, date, m_summary, m_description);
+    }
+
+    void add(QByteArrayView uid, QDate date, QByteArrayView summary, QByteArrayView description)
+    {
         m_out += "BEGIN:VEVENT\r\n";
         startLine("UID:");
-        m_line += e.uid.toUtf8();
+        m_line += uid;
         appendFolded(m_out, m_line);
         m_out += "DTSTAMP:";
         m_out += m_dtstamp;
         m_out += "\r\nDTSTART;VALUE=DATE:";
-        m_out += compactDate(e.date);
+        m_out += compactDate(date);
         m_out += "\r\nDTEND;VALUE=DATE:";
-        m_out += compactDate(e.date.addDays(1));
+        m_out += compactDate(date.addDays(1));
         m_out += "\r\n";
         startLine("SUMMARY:");
-        m_line += m_summary;
+        m_line += summary;
         appendFolded(m_out, m_line);
         startLine("DESCRIPTION:");
-        appendEscaped(m_line, e.description.toUtf8());
+        m_line += description;
         appendFolded(m_out, m_line);
         m_out += "TRANSP:TRANSPARENT\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P2D\r\n";
         startLine("DESCRIPTION:");
-        m_line += m_summary;
+        m_line += summary;
         appendFolded(m_out, m_line);
         m_out += "END:VALARM\r\nEND:VEVENT\r\n";
         if (m_out.size() >= kPiece) {
@@ -246,7 +287,11 @@ private:
 
     const Sink& m_sink;
     QByteArray m_dtstamp;
-    QByteArray m_out, m_line, m_summary;
+    QByteArray m_out, m_line, m_summary, m_description, m_uid;
+    // The card whose summary and amount m_summary and m_amount hold.
+    int m_cardId = 0;
+    double m_minRepayment = 0;
+    QByteArray m_amount;
 };
 
 } // namespace
@@ -271,7 +316,9 @@ void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stam
                const Sink& sink)
 {
     CalendarWriter writer(stamp, source, sink);
-    forEachEvent(cards, today, [&writer](const Event& e) { writer.add(e); });
+    forEachEvent(cards, today, [&writer](const CardFacts& card, QDate date, double minRepayment) {
+        writer.add(card, date, minRepayment);
+    });
     writer.finish();
 }
 

@@ -350,12 +350,16 @@ void TestRepaymentCalendar::largeCalendarIsWrittenInPieces()
     for (int i = 1; i <= 3000; ++i) {
         CardFacts card;
         card.id = i;
-        card.name = QStringLiteral("卡,%1").arg(i);
-        card.numberLast4 = QString::number(1000 + i % 9000);
+        // Names that need escaping, lose direction controls or are folded; cards without last four.
+        static const QStringList names = {QStringLiteral("卡,%1"), QStringLiteral("a;b\\c\n%1"),
+                                          QStringLiteral("\u202E倒%1"),
+                                          QStringLiteral("很长的名字").repeated(12) + QStringLiteral("%1")};
+        card.name = names[i % names.size()].arg(i);
+        card.numberLast4 = i % 7 == 0 ? QString() : QString::number(1000 + i % 9000);
         card.statementDay = 1 + i % 28;
         card.repaymentDay = 1 + (i * 7) % 28;
         card.ratio = 0.1;
-        card.used = i * 3.5;
+        card.used = i * 3.57;
         card.repaidMark = i % 5 == 0;
         card.markMonth = 9;
         card.markYear = 2013;
