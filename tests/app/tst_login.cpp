@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
+#include <functional>
 
 class TestLogin : public QObject
 {
@@ -138,6 +139,31 @@ struct ProtectedWindow
         login->loginButton()->click();
     }
 };
+// A card sealed under the password "old", a copy of the database taken, then `change` (a
+// password change, a reset) applied, and the copy put back in place of the database.
+bool putBackCopySealedUnderOld(const TempHome& home, const std::function<void(Settings&, CardLock&)>& change)
+{
+    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=old\n"));
+    home.home().ensureExists();
+    const QString copy = home.path() + QStringLiteral("/copy.db");
+    {
+        Settings settings(home.iniPath());
+        DataModule data;
+        data.open(home.databasePath());
+        CardBuilder(data.database())
+            .name(QStringLiteral("招行"))
+            .number(QStringLiteral("6225880212345678"))
+            .statementDay(20)
+            .repaymentDay(7)
+            .insert();
+        CardLock lock(settings, data.secrets());
+        if (!lock.login(QStringLiteral("old")).accepted || !QFile::copy(home.databasePath(), copy))
+            return false;
+        change(settings, lock);
+    }
+    return QFile::remove(home.databasePath()) && QFile::copy(copy, home.databasePath());
+}
+
 } // namespace
 
 void TestLogin::correctPasswordOpensCardTab()
@@ -334,25 +360,10 @@ void TestLogin::copySealedUnderEarlierPasswordAsksForIt()
     QFETCH(bool, accepted);
     QFETCH(QString, told);
     TempHome home;
-    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=old\n"));
-    home.home().ensureExists();
-    const QString copy = home.path() + QStringLiteral("/copy.db");
-    Settings settings(home.iniPath());
-    {
-        DataModule data;
-        data.open(home.databasePath());
-        CardBuilder(data.database())
-            .name(QStringLiteral("招行"))
-            .number(QStringLiteral("6225880212345678"))
-            .insert();
-        CardLock lock(settings, data.secrets());
-        QVERIFY(lock.login(QStringLiteral("old")).accepted);
-        QVERIFY(QFile::copy(home.databasePath(), copy));
-        lock.changePassword(QStringLiteral("new"));
-    }
-    QVERIFY(QFile::remove(home.databasePath()));
-    QVERIFY(QFile::copy(copy, home.databasePath()));
+    QVERIFY(putBackCopySealedUnderOld(
+        home, [](Settings&, CardLock& lock) { lock.changePassword(QStringLiteral("new")); }));
 
+    Settings settings(home.iniPath());
     DataModule data;
     data.open(home.databasePath());
     CardLock lock(settings, data.secrets());
@@ -392,27 +403,10 @@ void TestLogin::copySealedBeforeResetOpensWithItsPassword()
 {
     QFETCH(bool, protect);
     TempHome home;
-    home.writeIni(QStringLiteral("[系统设置]\npdtf=1\npd=old\n"));
-    home.home().ensureExists();
-    const QString copy = home.path() + QStringLiteral("/copy.db");
-    {
-        Settings settings(home.iniPath());
-        DataModule data;
-        data.open(home.databasePath());
-        CardBuilder(data.database())
-            .name(QStringLiteral("招行"))
-            .number(QStringLiteral("6225880212345678"))
-            .statementDay(20)
-            .repaymentDay(7)
-            .insert();
-        CardLock lock(settings, data.secrets());
-        QVERIFY(lock.login(QStringLiteral("old")).accepted);
-        QVERIFY(QFile::copy(home.databasePath(), copy));
+    QVERIFY(putBackCopySealedUnderOld(home, [protect](Settings& settings, CardLock& lock) {
         lock.reset();
         settings.saveGeneral(false, protect, 0);
-    }
-    QVERIFY(QFile::remove(home.databasePath()));
-    QVERIFY(QFile::copy(copy, home.databasePath()));
+    }));
 
     DataModule data;
     data.open(home.databasePath());
