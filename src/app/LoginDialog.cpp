@@ -59,10 +59,15 @@ void LoginDialog::showEvent(QShowEvent* event)
 
 CardLock::Login LoginDialog::openEarlier(const QString& typed)
 {
+    // Without a login password (after a reset) the earlier one becomes the login password again.
+    const QString then =
+        trimEntry(typed).isEmpty()
+            ? QStringLiteral("请输入当时的密码：打开后，这个密码重新成为登录密码。")
+            : QStringLiteral("请输入当时的密码：打开后，卡片资料将改用刚才输入的登录密码加密。");
     std::optional<QString> earlier = MessageBox::askPassword(
         this, QStringLiteral(
-                  "数据库中的卡片资料是用另一个密码加密的（可能恢复了更改密码或“重置密码”之前的备份）。\n"
-                  "请输入当时的密码：打开后，卡片资料将改用刚才输入的登录密码加密。"));
+                  "数据库中的卡片资料是用另一个密码加密的（可能恢复了更改密码或“重置密码”之前的备份）。\n") +
+                  then);
     if (!earlier)
         return {false, QStringLiteral("卡片资料是用另一个密码加密的，未能打开。"), false, {}};
     CardLock::Login login = m_gate->openEarlier(typed, *earlier);

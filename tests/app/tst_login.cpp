@@ -426,6 +426,7 @@ void TestLogin::copySealedBeforeResetOpensWithItsPassword()
     QVERIFY(asked);
     const QStringList shown = MessageBox::shownTexts();
     QVERIFY2(shown.first().contains(QStringLiteral("另一个密码加密")), qPrintable(shown.join('|')));
+    QVERIFY2(shown.first().contains(QStringLiteral("这个密码重新成为登录密码")), qPrintable(shown.join('|')));
     QVERIFY2(shown.contains(QStringLiteral("卡片资料已用当时的密码打开，这个密码重新成为登录密码。")),
              qPrintable(shown.join('|')));
     QVERIFY(window.isCardTabVisible());
