@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimeZone>
 #include <QtTest>
 
 namespace {
@@ -191,7 +192,7 @@ void TestCalendarSync::serverCopyComparedByContent_data()
     e.description = QStringLiteral("最低还款额：120元\n账单日：2026-11-20");
     e.uid = QStringLiteral("velmora-card3-20261207@velmora");
     const QByteArray ours =
-        RepaymentCalendar::eventText(e, QDateTime(QDate(2026, 12, 5), QTime(9, 0), Qt::UTC));
+        RepaymentCalendar::eventText(e, QDateTime(QDate(2026, 12, 5), QTime(9, 0), QTimeZone::utc()));
 
     // A server's own copy: other stamp, other order, other folding, lines of its own.
     QByteArray reordered = ours;
