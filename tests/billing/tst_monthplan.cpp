@@ -1,5 +1,6 @@
 #include "billing/MonthPlan.h"
 #include "billing/RepaymentCalendar.h"
+#include "support/SampleFacts.h"
 
 #include <QtTest>
 
@@ -7,18 +8,7 @@ namespace {
 
 CardFacts card(int id, int statementDay, int repaymentDay, QDate markedFor = {})
 {
-    CardFacts c;
-    c.id = id;
-    c.name = QStringLiteral("卡%1").arg(id);
-    c.numberLast4 = QStringLiteral("%1").arg(1000 + id);
-    c.statementDay = statementDay;
-    c.repaymentDay = repaymentDay;
-    c.ratio = 10;
-    c.used = 500;
-    c.repaidMark = markedFor.isValid();
-    c.markMonth = markedFor.isValid() ? markedFor.month() : 0;
-    c.markYear = markedFor.isValid() ? markedFor.year() : 0;
-    return c;
+    return sampleFacts(id, statementDay, repaymentDay, markedFor, 1000);
 }
 
 // Where each card's entries of `kind` fall: "id@day".

@@ -1,5 +1,6 @@
 #include "store/Clock.h"
 #include "store/Error.h"
+#include "support/SampleFacts.h"
 #include "ui/Contrast.h"
 #include "views/RepaymentMonthModel.h"
 #include "views/RepaymentMonthPage.h"
@@ -16,18 +17,7 @@ namespace {
 
 CardFacts card(int id, int statementDay, int repaymentDay, QDate markedFor = {})
 {
-    CardFacts c;
-    c.id = id;
-    c.name = QStringLiteral("卡%1").arg(id);
-    c.numberLast4 = QStringLiteral("%1").arg(6780 + id);
-    c.statementDay = statementDay;
-    c.repaymentDay = repaymentDay;
-    c.ratio = 10;
-    c.used = 500;
-    c.repaidMark = markedFor.isValid();
-    c.markMonth = markedFor.isValid() ? markedFor.month() : 0;
-    c.markYear = markedFor.isValid() ? markedFor.year() : 0;
-    return c;
+    return sampleFacts(id, statementDay, repaymentDay, markedFor, 6780);
 }
 
 const QDate kToday(2026, 12, 11);
