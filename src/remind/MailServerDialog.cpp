@@ -113,14 +113,12 @@ MailServerDialog::MailServerDialog(IniFile& file, QWidget* parent) : QDialog(par
 
     // A password left in System.ini by an earlier version (or a session without a keyring)
     // moves into the keyring as soon as one runs.
-    const SecretStore keyring;
-    AccountPassword::mail().moveToKeyring(m_file, keyring);
+    const AccountPassword::Shown password = AccountPassword::mail().forDialog(m_file, SecretStore());
     MailServerSettings s = MailServerSettings::load(m_file);
-    const AccountPassword::Found password = AccountPassword::mail().find(m_file, keyring);
-    s.password = password.password;
-    m_keyringUnread = password.place == AccountPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
+    s.password = password.found.password;
+    m_keyringUnread = password.keyringUnread;
     showValues(s);
-    m_passwordPlace->setText(AccountPassword::describe(password.place, keyring.available()));
+    m_passwordPlace->setText(password.placeText);
 }
 
 void MailServerDialog::showValues(const MailServerSettings& s)
@@ -184,10 +182,8 @@ void MailServerDialog::save()
         if (place != AccountPassword::Place::SettingsFile)
             inFile.password.clear();
         inFile.save(m_file);
-        MessageBox::information(this, QStringLiteral("邮件服务器设置已保存。") +
-                                          (place == AccountPassword::Place::Nowhere
-                                               ? QString()
-                                               : u'\n' + AccountPassword::describe(place, false)));
+        MessageBox::information(this,
+                                QStringLiteral("邮件服务器设置已保存。") + AccountPassword::savedNote(place));
         accept();
     });
 }

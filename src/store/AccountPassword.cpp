@@ -69,6 +69,21 @@ bool AccountPassword::moveToKeyring(IniFile& file, const SecretStore& keyring) c
     return true;
 }
 
+AccountPassword::Shown AccountPassword::forDialog(IniFile& file, const SecretStore& keyring) const
+{
+    moveToKeyring(file, keyring);
+    Shown shown;
+    shown.found = find(file, keyring);
+    shown.keyringUnread = shown.found.place == Place::Nowhere && !shown.found.keyringProblem.isEmpty();
+    shown.placeText = describe(shown.found.place, keyring.available());
+    return shown;
+}
+
+QString AccountPassword::savedNote(Place place)
+{
+    return place == Place::Nowhere ? QString() : u'\n' + describe(place, false);
+}
+
 QString AccountPassword::describe(Place place, bool keyringRunning)
 {
     switch (place) {

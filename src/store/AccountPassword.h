@@ -49,6 +49,18 @@ public:
     // What a settings dialog says about the place ("密码保存在桌面的密钥环中。", …).
     static QString describe(Place place, bool keyringRunning);
 
+    // What a settings dialog shows when it opens: a password left in System.ini moved into a
+    // running keyring first, then the password found and where it is kept.
+    struct Shown
+    {
+        Found found;
+        QString placeText;  // describe()
+        bool keyringUnread; // the keyring could not be read: an empty field says nothing
+    };
+    Shown forDialog(IniFile& file, const SecretStore& keyring) const;
+    // The line a dialog's "saved" message ends with: where the password went; empty for none.
+    static QString savedNote(Place place);
+
 private:
     AccountPassword(const SettingKey& key, QString label) : m_key(key), m_label(std::move(label)) {}
     QString inFile(const IniFile& file) const;

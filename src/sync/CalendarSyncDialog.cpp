@@ -91,17 +91,15 @@ CalendarSyncDialog::CalendarSyncDialog(Settings& settings, QWidget* parent)
 
     // A password left in System.ini (saved while no keyring ran) moves into the keyring as soon as
     // one runs.
-    const SecretStore keyring;
-    const AccountPassword account = AccountPassword::calendar();
-    account.moveToKeyring(m_settings.file(), keyring);
+    const AccountPassword::Shown password =
+        AccountPassword::calendar().forDialog(m_settings.file(), SecretStore());
     const CalendarSyncSettings s = CalendarSyncSettings::load(m_settings);
-    const AccountPassword::Found password = account.find(m_settings.file(), keyring);
-    m_keyringUnread = password.place == AccountPassword::Place::Nowhere && !password.keyringProblem.isEmpty();
+    m_keyringUnread = password.keyringUnread;
     m_url->setText(s.url);
     m_user->setText(s.user);
-    m_password->setText(password.password);
+    m_password->setText(password.found.password);
     m_caFile->setText(s.caFile);
-    m_passwordPlace->setText(AccountPassword::describe(password.place, keyring.available()));
+    m_passwordPlace->setText(password.placeText);
 }
 
 CalendarSyncDialog::~CalendarSyncDialog()
@@ -168,12 +166,8 @@ void CalendarSyncDialog::save()
         const SecretStore keyring(std::chrono::seconds(60));
         const AccountPassword::Place place =
             s.save(m_settings, s.password.isEmpty() && m_keyringUnread ? nullptr : &keyring);
-        MessageBox::information(this,
-                                QStringLiteral("日历同步设置已保存。") +
-                                    (place == AccountPassword::Place::Nowhere
-                                         ? QString()
-                                         : u'\n' + AccountPassword::describe(place, false)),
-                                windowTitle());
+        MessageBox::information(
+            this, QStringLiteral("日历同步设置已保存。") + AccountPassword::savedNote(place), windowTitle());
         accept();
     });
 }
