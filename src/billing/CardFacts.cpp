@@ -61,31 +61,34 @@ bool flagValue(const RawRow& row, int column)
 
 } // namespace
 
-const QString kCardFactsSelect = QStringLiteral(
-    "SELECT id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky,c_no FROM txyk ORDER BY id");
+const QString kCardFactsColumnList =
+    QStringLiteral("id,c_name,c_last4,c_jzr,c_hkr,i_zdhkbl,i_yxf,i_ed,tf,i_hkm,i_hky,c_no");
+
+CardFacts cardFactsOf(const RawRow& row, int first)
+{
+    CardFacts c;
+    c.id = int(row.integer(first));
+    c.name = QString::fromUtf8(row.utf8(first + 1));
+    c.numberLast4 = QString::fromUtf8(row.utf8(first + 2)); // readable even while the number is sealed
+    if (c.numberLast4.isEmpty()) // a card another tool wrote: from its number when readable
+        c.numberLast4 = CardSecrets::lastFourOfStored(QString::fromUtf8(row.utf8(first + 11)));
+    c.statementDay = storedDay(row, first + 3);
+    c.repaymentDay = storedDay(row, first + 4);
+    c.ratio = finiteNumber(row, first + 5);
+    c.used = finiteNumber(row, first + 6);
+    c.limit = finiteNumber(row, first + 7);
+    c.repaidMark = flagValue(row, first + 8);
+    c.markMonth = int(row.integer(first + 9));
+    c.markYear = int(row.integer(first + 10));
+    return c;
+}
 
 QList<CardFacts> readCardFacts(Database& db)
 {
     QList<CardFacts> cards;
     db.scanRaw(
-        kCardFactsSelect, [](const QStringList&) {},
-        [&](const RawRow& row) {
-            CardFacts c;
-            c.id = int(row.integer(0));
-            c.name = QString::fromUtf8(row.utf8(1));
-            c.numberLast4 = QString::fromUtf8(row.utf8(2)); // readable even while the number is sealed
-            if (c.numberLast4.isEmpty()) // a card another tool wrote: from its number when readable
-                c.numberLast4 = CardSecrets::lastFourOfStored(QString::fromUtf8(row.utf8(11)));
-            c.statementDay = storedDay(row, 3);
-            c.repaymentDay = storedDay(row, 4);
-            c.ratio = finiteNumber(row, 5);
-            c.used = finiteNumber(row, 6);
-            c.limit = finiteNumber(row, 7);
-            c.repaidMark = flagValue(row, 8);
-            c.markMonth = int(row.integer(9));
-            c.markYear = int(row.integer(10));
-            cards.append(std::move(c));
-        });
+        QStringLiteral("SELECT ") + kCardFactsColumnList + QStringLiteral(" FROM txyk ORDER BY id"),
+        [](const QStringList&) {}, [&](const RawRow& row) { cards.append(cardFactsOf(row)); });
     return cards;
 }
 

@@ -22,11 +22,12 @@ struct CardFacts
     double limit = 0;     // i_ed
     bool repaidMark = false;
     int markMonth = 0, markYear = 0; // i_hkm, i_hky
+    bool operator==(const CardFacts&) const = default;
 };
 Q_DECLARE_TYPEINFO(CardFacts, Q_RELOCATABLE_TYPE); // a growing list of 100,000 moves them in one go
 
-// The select readCardFacts() reads, and its number of columns.
-extern const QString kCardFactsSelect;
+// The columns cardFactsOf() reads, in order, and their number.
+extern const QString kCardFactsColumnList;
 constexpr int kCardFactsColumns = 12;
 
 // A stored day field (c_jzr, c_hkr) as the refresh pass reads it: empty, or anything that is
@@ -34,6 +35,9 @@ constexpr int kCardFactsColumns = 12;
 int storedDay(const RawRow& row, int column);
 // A stored number: empty reads as 0, text as its number.
 double storedNumber(const RawRow& row, int column);
+
+// The card of a row that holds kCardFactsColumnList from column `first` on.
+CardFacts cardFactsOf(const RawRow& row, int first = 0);
 
 // Every card of txyk, by id. Throws Error.
 QList<CardFacts> readCardFacts(Database& db);

@@ -10,6 +10,7 @@
 #include "store/Error.h"
 #include "store/SqlDialect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -92,13 +93,6 @@ bool textIs(const RawRow& row, int column, const IsoDate& date)
     return row.type(column) == RawRow::Text && row.utf8(column) == date.utf8();
 }
 
-QString cardName(Database& db, qint64 id)
-{
-    Statement q(db, QStringLiteral("SELECT c_name FROM txyk WHERE id=?"));
-    q.bind(0, id);
-    return q.step() ? q.text(0) : QString();
-}
-
 // A repaid mark of a month before the one of the repayment the card now counts down to (at a
 // month's end, next month's): it was set for an earlier repayment, and this one is not paid.
 const QString kMarkBeforeDueMonth =
@@ -112,6 +106,14 @@ void clearMarksBeforeDueMonth(Database& db, const QString& andWhere = {})
                   andWhere);
 }
 
+// Runs an UPDATE ... RETURNING id and adds the ids of the rows it wrote to `ids`.
+void runReturningIds(Database& db, const QString& update, QList<qint64>& ids)
+{
+    Statement q(db, update + QStringLiteral(" RETURNING id"));
+    while (q.step())
+        ids.append(q.integer(0));
+}
+
 } // namespace
 
 CardRecompute::CardRecompute(Database& db, QDate today)
@@ -123,7 +125,8 @@ CardRecompute::~CardRecompute() = default;
 QString CardRecompute::cardSelect()
 {
     return QStringLiteral("SELECT id,c_jzr,c_hkr,i_zdhkbl,i_yxf,"
-                          "i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,i_xf FROM txyk");
+                          "i_zdhkje,c_re_date,c_next_re_date,c_jd_date,c_next_jd_date,i_xyr,i_xf,") +
+           kCardFactsColumnList + QStringLiteral(" FROM txyk");
 }
 
 CardRecompute::Card CardRecompute::read(const RawRow& row)
@@ -205,8 +208,17 @@ bool recomputeCard(Database& db, QDate today, qint64 id, bool keepMinRepayment)
 
 namespace {
 
-// The recomputation proper; the caller owns the transaction.
-QList<SkippedCard> recomputeCards(Database& db, QDate today)
+// What the recomputation read of every card besides its schedule.
+struct CardsRead
+{
+    QList<SkippedCard> skipped;
+    QList<CardFacts> facts; // by id, as read (before the repaid marks are reset)
+    QList<std::pair<qint64, QString>> missingLastFour;
+};
+
+// The recomputation proper; the caller owns the transaction. The one read of every card of the
+// pass: the schedules and the card facts come from the same rows.
+CardsRead recomputeCards(Database& db, QDate today)
 {
     if (!db.isOpen())
         throw Error(QStringLiteral("数据库未打开。"));
@@ -214,22 +226,33 @@ QList<SkippedCard> recomputeCards(Database& db, QDate today)
     // Read every card first, keeping those to be written; then write them.
     CardRecompute recompute(db, today);
     std::vector<CardRecompute::Card> changed;
-    QList<SkippedCard> skipped;
+    CardsRead read;
     {
-        Statement read(db, CardRecompute::cardSelect());
-        while (read.step()) {
-            const CardRecompute::Card card = recompute.read(read);
+        Statement cards(db, CardRecompute::cardSelect() + QStringLiteral(" ORDER BY id"));
+        Statement count(db, QStringLiteral("SELECT count(*) FROM txyk"));
+        if (count.step()) {
+            read.facts.reserve(count.integer(0));
+            changed.reserve(size_t(count.integer(0)));
+        }
+        constexpr int kFacts = 12; // where cardSelect() has the card facts' columns
+        while (cards.step()) {
+            const CardRecompute::Card card = recompute.read(cards);
+            CardFacts facts = cardFactsOf(cards, kFacts);
             if (!card.computable)
-                skipped.append({int(card.id), QString()});
+                read.skipped.append({int(card.id), facts.name});
             if (!card.current)
                 changed.push_back(card);
+            // Cards another tool wrote have no readable last four: stored with the pass.
+            if (cards.type(kFacts + 2) == RawRow::Null || cards.utf8(kFacts + 2).isEmpty()) {
+                if (!facts.numberLast4.isEmpty())
+                    read.missingLastFour.append({card.id, facts.numberLast4});
+            }
+            read.facts.append(std::move(facts));
         }
     }
     for (const CardRecompute::Card& card : changed)
         recompute.store(card);
-    for (SkippedCard& card : skipped)
-        card.name = cardName(db, card.id);
-    return skipped;
+    return read;
 }
 
 } // namespace
@@ -276,7 +299,7 @@ std::array<int, 8> countDueCards(Database& db)
     return counts;
 }
 
-void resetRepaidMarks(Database& db, QDate today)
+QList<qint64> resetRepaidMarks(Database& db, QDate today)
 {
     // The statement rewrites every card it matches, also every card never marked, whose fields
     // are cleared already; it runs when it would change a card.
@@ -286,15 +309,18 @@ void resetRepaidMarks(Database& db, QDate today)
                               .arg(condition(reset)));
     const bool needed = changes.step();
     changes.reset();
+    QList<qint64> cleared;
     if (needed)
-        db.executeSql(reset);
-    clearMarksBeforeDueMonth(db);
+        runReturningIds(db, reset, cleared);
+    runReturningIds(db, QStringLiteral("UPDATE txyk SET tf=0,i_hkm=0,i_hky=0 WHERE ") + kMarkBeforeDueMonth,
+                    cleared);
+    return cleared;
 }
 
 QList<SkippedCard> recomputeAllCards(Database& db, QDate today)
 {
     Transaction transaction(db);
-    QList<SkippedCard> skipped = recomputeCards(db, today);
+    QList<SkippedCard> skipped = recomputeCards(db, today).skipped;
     transaction.commit();
     return skipped;
 }
@@ -325,12 +351,24 @@ RefreshResult RefreshPass::run()
     // The reset comes before the counts so that labels and due-soon list agree.
     {
         Transaction transaction(db);
-        result.skipped = recomputeCards(db, today);
-        resetRepaidMarks(db, today);
+        CardsRead read = recomputeCards(db, today);
+        const QList<qint64> cleared = resetRepaidMarks(db, today);
         // Cards another tool wrote have no readable last four: the mail, the reminder, --json and
         // the calendar show them from now on.
-        CardSecrets::storeMissingLastFour(db);
+        CardSecrets::storeLastFour(db, read.missingLastFour);
         transaction.commit();
+        result.skipped = std::move(read.skipped);
+        result.cards = std::move(read.facts);
+        // The facts as the reset left them, without reading every card again.
+        for (const qint64 id : cleared) {
+            const auto card = std::lower_bound(result.cards.begin(), result.cards.end(), id,
+                                               [](const CardFacts& c, qint64 id) { return c.id < id; });
+            if (card != result.cards.end() && card->id == id) {
+                card->repaidMark = false;
+                card->markMonth = 0;
+                card->markYear = 0;
+            }
+        }
     }
 
     if (listShown) {
@@ -345,7 +383,6 @@ RefreshResult RefreshPass::run()
 
     result.dueSoon = readDueSoonCards(db);
     result.heading = headingText(result.dueSoonCount());
-    result.cards = readCardFacts(db);
     return result;
 }
 

@@ -93,7 +93,8 @@ private:
 // Clears the repaid marks of earlier months: monthlyResetStatement(today), run when it changes
 // a card; and a mark set for a month before that of the card's stored c_re_date (a repayment
 // early next month, counted from the month's end on, is not paid by this month's mark).
-void resetRepaidMarks(Database& db, QDate today);
+// Returns the ids of the cards whose marks were written.
+QList<qint64> resetRepaidMarks(Database& db, QDate today);
 
 // Recomputes and stores one card from what is stored of it, as the refresh pass does: the card
 // editor runs it inside the save's transaction; a mark that no longer covers the card's

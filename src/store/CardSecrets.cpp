@@ -147,24 +147,15 @@ QString CardSecrets::lastFourOfStored(const QString& number)
     return lastFour(number);
 }
 
-int CardSecrets::storeMissingLastFour(Database& db)
+void CardSecrets::storeLastFour(Database& db, const QList<std::pair<qint64, QString>>& cards)
 {
-    QList<std::pair<qint64, QString>> missing;
-    {
-        Statement q(db, QStringLiteral("SELECT id,c_no FROM txyk WHERE (c_last4 IS NULL OR c_last4='') AND "
-                                       "c_no IS NOT NULL AND c_no<>''"));
-        while (q.step()) {
-            const QString last4 = lastFourOfStored(q.text(1));
-            if (!last4.isEmpty())
-                missing.append({q.integer(0), last4});
-        }
-    }
+    if (cards.isEmpty())
+        return;
     Statement update(db, QStringLiteral("UPDATE txyk SET c_last4=? WHERE id=?"));
-    for (const auto& [id, last4] : missing) {
+    for (const auto& [id, last4] : cards) {
         update.bind(0, last4).bind(1, id);
         update.run();
     }
-    return int(missing.size());
 }
 
 void CardSecrets::follow() const

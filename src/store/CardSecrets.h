@@ -32,9 +32,9 @@ public:
     static QString lastFourOf(const Query& list);
     // The last four digits of a stored number; empty when it is sealed, a placeholder or empty.
     static QString lastFourOfStored(const QString& number);
-    // Fills c_last4 of every card that has none (written by another tool) from its number when
-    // that is stored in clear. Returns the number of cards filled.
-    static int storeMissingLastFour(Database& db);
+    // Stores the readable last fours (id, digits) of cards that had none (written by another
+    // tool), taken from their numbers stored in clear by a read of the cards.
+    static void storeLastFour(Database& db, const QList<std::pair<qint64, QString>>& cards);
     static const QString kLockedText;     // a sealed value while the key is not open
     static const QString kUnreadableText; // a sealed value that does not open with the key
 

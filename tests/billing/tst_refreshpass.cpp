@@ -1,3 +1,4 @@
+#include "billing/CardFacts.h"
 #include "billing/RefreshPass.h"
 #include "store/CardSecrets.h"
 #include "store/Clock.h"
@@ -339,10 +340,12 @@ void TestRefreshPass::monthlyReset()
                        .repaid(true, markMonth, markYear)
                        .insert();
     m_clock.setDate(today);
-    RefreshPass(*m_data, m_clock).run();
+    const RefreshResult r = RefreshPass(*m_data, m_clock).run();
     QCOMPARE(field(id, QStringLiteral("tf")).toInt(), cleared ? 0 : 1);
     QCOMPARE(field(id, QStringLiteral("i_hkm")).toInt(), cleared ? 0 : markMonth);
     QCOMPARE(field(id, QStringLiteral("i_hky")).toInt(), cleared ? 0 : markYear);
+    // The card facts the pass hands on are the cards as it left them.
+    QVERIFY(r.cards == readCardFacts(m_data->database()));
 }
 
 // A card repaid last month and due today counts at the first refresh of the new month, and the
@@ -408,6 +411,7 @@ void TestRefreshPass::repaymentEarlyNextMonth()
     QCOMPARE(r.counts[1], listed && daysLeft <= 1 ? 1 : 0); // "2天内需还"
     QCOMPARE(r.counts[2], listed ? 1 : 0);                  // "3天内需还"
     QCOMPARE(r.counts[6], daysLeft < 0 && markMonth == 0 ? 1 : 0);
+    QVERIFY(r.cards == readCardFacts(m_data->database()));
     if (listed) {
         const DueSoonCard& card = r.dueSoon.first();
         QCOMPARE(card.id, id);
@@ -448,6 +452,7 @@ void TestRefreshPass::lastFourFromTheNumber()
     QTEST(field(id, QStringLiteral("c_last4")).toString(), "stored");
     QCOMPARE(r.dueSoon.value(0).id, id);
     QTEST(r.dueSoon.value(0).numberLast4, "stored");
+    QVERIFY(r.cards == readCardFacts(m_data->database()));
 }
 
 void TestRefreshPass::reminderDecision_data()
