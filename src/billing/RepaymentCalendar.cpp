@@ -9,9 +9,14 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <future>
+#include <span>
 #include <vector>
 
 namespace RepaymentCalendar {
@@ -69,26 +74,69 @@ Event makeEvent(const CardFacts& card, QDate date, double minRepayment)
     return e;
 }
 
-} // namespace
-
-namespace {
-
-// Each event of `cards` in turn, as events() lists them: its card, date and minimum repayment.
-template <typename OnEvent> void forEachEvent(const QList<CardFacts>& cards, QDate today, OnEvent onEvent)
+// The repayment dates as of a day, with their texts: every card with the same statement and
+// repayment days has the same, so they are made once (a date's text costs more than the rest of
+// an event's line).
+class EventDays
 {
-    const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
+public:
+    struct Day
+    {
+        QDate date;
+        QByteArray start, end; // DTSTART and DTEND: "20130905", "20130906"
+        // "2013-8-20": the statement this repayment settles, by statement day (1..31)
+        std::array<QByteArray, 32> statement;
+    };
+
+    explicit EventDays(QDate today) : m_today(today)
+    {
+        const QDate nextMonth = QDate(today.year(), today.month(), 1).addMonths(1);
+        for (int repaymentDay = 1; repaymentDay <= 31; ++repaymentDay) {
+            fill(m_thisMonth[size_t(repaymentDay)],
+                 DateText::clampedDate(today.year(), today.month(), repaymentDay), repaymentDay);
+            // Next month's repayment day, clamped to that month's end.
+            fill(m_nextMonth[size_t(repaymentDay)],
+                 DateText::clampedDate(nextMonth.year(), nextMonth.month(), repaymentDay), repaymentDay);
+        }
+    }
+
+    QDate today() const { return m_today; }
+    // For a usable repayment day (1..31).
+    const Day& thisMonth(int repaymentDay) const { return m_thisMonth[size_t(repaymentDay)]; }
+    const Day& nextMonth(int repaymentDay) const { return m_nextMonth[size_t(repaymentDay)]; }
+
+private:
+    static void fill(Day& day, QDate date, int repaymentDay)
+    {
+        day.date = date;
+        day.start = compactDate(date);
+        day.end = compactDate(date.addDays(1));
+        for (int statementDay = 1; statementDay <= 31; ++statementDay)
+            day.statement[size_t(statementDay)] =
+                DateText::format(statementFor(date, statementDay, repaymentDay)).toLatin1();
+    }
+
+    QDate m_today;
+    std::array<Day, 32> m_thisMonth, m_nextMonth;
+};
+
+// Each event of `cards` in turn, as events() lists them: its card, day and minimum repayment.
+template <typename Cards, typename OnEvent>
+void forEachEvent(const Cards& cards, const EventDays& days, OnEvent onEvent)
+{
+    const QDate today = days.today();
     ScheduleTable schedules(today);
     for (const CardFacts& card : cards) {
         const auto found = schedules.find(card.statementDay, card.repaymentDay, card.ratio, card.used);
         if (!found)
-            continue;
+            continue; // else both days are usable
         const double minRepayment = found->minRepayment;
-        const QDate thisMonth = DateText::clampedDate(today.year(), today.month(), card.repaymentDay);
-        if (thisMonth >= today && !markCovers(card, thisMonth))
+        const EventDays::Day& thisMonth = days.thisMonth(card.repaymentDay);
+        if (thisMonth.date >= today && !markCovers(card, thisMonth.date))
             onEvent(card, thisMonth, minRepayment);
         // Next month's stays until it is marked repaid (from this month's end on, it can be).
-        const QDate next = DateText::clampedDate(nextMonth.year(), nextMonth.month(), card.repaymentDay);
-        if (!markCovers(card, next))
+        const EventDays::Day& next = days.nextMonth(card.repaymentDay);
+        if (!markCovers(card, next.date))
             onEvent(card, next, minRepayment);
     }
 }
@@ -99,9 +147,10 @@ QList<Event> events(const QList<CardFacts>& cards, QDate today)
 {
     QList<Event> out;
     out.reserve(cards.size() * 2);
-    forEachEvent(cards, today, [&out](const CardFacts& card, QDate date, double minRepayment) {
-        out.append(makeEvent(card, date, minRepayment));
-    });
+    forEachEvent(cards, EventDays(today),
+                 [&out](const CardFacts& card, const auto& day, double minRepayment) {
+                     out.append(makeEvent(card, day.date, minRepayment));
+                 });
     return out;
 }
 
@@ -185,22 +234,32 @@ namespace {
 class CalendarWriter
 {
 public:
-    // A calendar file, or (resource) one event's own calendar on a server: no METHOD, no name.
-    CalendarWriter(const QDateTime& stamp, const QByteArray& source, const Sink& sink, bool resource = false)
-        : m_sink(sink), m_dtstamp(stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1())
+    // What surrounds the events: a calendar file, one event's own calendar on a server (no
+    // METHOD, no name), or nothing (a run of events of a larger calendar).
+    enum class Frame { File, Resource, None };
+
+    CalendarWriter(const QByteArray& dtstamp, const QByteArray& source, const Sink& sink, Frame frame)
+        : m_sink(sink), m_dtstamp(dtstamp), m_frame(frame)
     {
         m_out.reserve(kPiece + 4096);
         // One content line before folding, and the escaped summary (used twice): emptied, never freed.
         m_line.reserve(1024);
         m_summary.reserve(1024);
+        if (frame == Frame::None)
+            return;
         m_out +=
             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora 2.0//ZH\r\nCALSCALE:GREGORIAN\r\n";
-        if (resource)
+        if (frame == Frame::Resource)
             return;
         m_out += "METHOD:PUBLISH\r\n";
         if (!source.isEmpty())
             m_out += kSourceProperty + source + "\r\n";
         m_out += fold("X-WR-CALNAME:" + escapeText(QStringLiteral("信用卡还款日")).toUtf8());
+    }
+
+    static QByteArray stampText(const QDateTime& stamp)
+    {
+        return stamp.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
     }
 
     void add(const Event& e)
@@ -209,11 +268,11 @@ public:
         appendEscaped(m_summary, e.summary.toUtf8());
         m_description.resize(0);
         appendEscaped(m_description, e.description.toUtf8());
-        add(e.uid.toUtf8(), e.date, m_summary, m_description);
+        add(e.uid.toUtf8(), compactDate(e.date), compactDate(e.date.addDays(1)), m_summary, m_description);
     }
 
     // An event of a card's: the texts it shares with the card's other event are made once.
-    void add(const CardFacts& card, QDate date, double minRepayment)
+    void add(const CardFacts& card, const EventDays::Day& day, double minRepayment)
     {
         if (card.id != m_cardId || m_cardId == 0 || minRepayment != m_minRepayment) {
             m_cardId = card.id;
@@ -222,24 +281,24 @@ public:
             appendEscaped(m_summary, summaryOf(card).toUtf8());
             m_amount = amountText(minRepayment).toUtf8();
         }
-        const QDate statement = statementFor(date, card.statementDay, card.repaymentDay);
         // The description as makeEvent() words it, escaped: its only character to escape is the
         // line break, and the name is not in it.
         m_description.resize(0);
         m_description += "最低还款额：";
         m_description += m_amount;
         m_description += "元\\n账单日：";
-        m_description += DateText::format(statement).toLatin1();
+        m_description += day.statement[size_t(card.statementDay)];
         m_uid.resize(0);
         m_uid += "velmora-card";
         m_uid += QByteArray::number(card.id);
         m_uid += '-';
-        m_uid += compactDate(date);
+        m_uid += day.start;
         m_uid += "@velmora";
-        add(m_uid, date, m_summary, m_description);
+        add(m_uid, day.start, day.end, m_summary, m_description);
     }
 
-    void add(QByteArrayView uid, QDate date, QByteArrayView summary, QByteArrayView description)
+    void add(QByteArrayView uid, QByteArrayView start, QByteArrayView end, QByteArrayView summary,
+             QByteArrayView description)
     {
         m_out += "BEGIN:VEVENT\r\n";
         startLine("UID:");
@@ -248,9 +307,9 @@ public:
         m_out += "DTSTAMP:";
         m_out += m_dtstamp;
         m_out += "\r\nDTSTART;VALUE=DATE:";
-        m_out += compactDate(date);
+        m_out += start;
         m_out += "\r\nDTEND;VALUE=DATE:";
-        m_out += compactDate(date.addDays(1));
+        m_out += end;
         m_out += "\r\n";
         startLine("SUMMARY:");
         m_line += summary;
@@ -269,9 +328,17 @@ public:
         }
     }
 
+    // Hands on what is written so far (the frame's head) without closing the calendar.
+    void flushHead()
+    {
+        m_sink(m_out);
+        m_out.resize(0);
+    }
+
     void finish()
     {
-        m_out += "END:VCALENDAR\r\n";
+        if (m_frame != Frame::None)
+            m_out += "END:VCALENDAR\r\n";
         m_sink(m_out);
         m_out.resize(0);
     }
@@ -287,6 +354,7 @@ private:
 
     const Sink& m_sink;
     QByteArray m_dtstamp;
+    Frame m_frame;
     QByteArray m_out, m_line, m_summary, m_description, m_uid;
     // The card whose summary and amount m_summary and m_amount hold.
     int m_cardId = 0;
@@ -306,27 +374,90 @@ QByteArray text(const QList<Event>& events, const QDateTime& stamp, const QByteA
 
 void writeText(const QList<Event>& events, const QDateTime& stamp, const QByteArray& source, const Sink& sink)
 {
-    CalendarWriter writer(stamp, source, sink);
+    CalendarWriter writer(CalendarWriter::stampText(stamp), source, sink, CalendarWriter::Frame::File);
     for (const Event& e : events)
         writer.add(e);
     writer.finish();
 }
 
+namespace {
+
+// The events of `cards` as they appear in the calendar, without its frame, in `out` (emptied
+// first; its room is kept, so that no run of cards has to map fresh memory).
+QByteArray eventsOf(std::span<const CardFacts> cards, const EventDays& days, const QByteArray& dtstamp,
+                    QByteArray out)
+{
+    out.resize(0);
+    out.reserve(qsizetype(cards.size()) * 700);
+    const Sink sink = [&out](QByteArrayView piece) { out.append(piece); }; // outlives the writer
+    CalendarWriter writer(dtstamp, {}, sink, CalendarWriter::Frame::None);
+    forEachEvent(cards, days,
+                 [&writer](const CardFacts& card, const EventDays::Day& day, double minRepayment) {
+                     writer.add(card, day, minRepayment);
+                 });
+    writer.finish();
+    return out;
+}
+
+} // namespace
+
 void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stamp, const QByteArray& source,
                const Sink& sink)
 {
-    CalendarWriter writer(stamp, source, sink);
-    forEachEvent(cards, today, [&writer](const CardFacts& card, QDate date, double minRepayment) {
-        writer.add(card, date, minRepayment);
-    });
-    writer.finish();
+    const QByteArray dtstamp = CalendarWriter::stampText(stamp);
+    const EventDays days(today);
+    // Making the events' text is most of the work: runs of cards are made on worker threads, a
+    // few runs ahead, and handed to the sink in order on this one (the same bytes as one writer
+    // gives; a megabyte or two held at a time, in buffers that are used again).
+    constexpr qsizetype kRun = 1024;
+    const int workers = std::clamp(QThread::idealThreadCount(), 1, 4);
+    if (workers == 1 || cards.size() <= kRun) {
+        CalendarWriter writer(dtstamp, source, sink, CalendarWriter::Frame::File);
+        forEachEvent(cards, days,
+                     [&writer](const CardFacts& card, const EventDays::Day& day, double minRepayment) {
+                         writer.add(card, day, minRepayment);
+                     });
+        writer.finish();
+        return;
+    }
+    {
+        CalendarWriter head(dtstamp, source, sink, CalendarWriter::Frame::File);
+        // The frame alone: finish() would close it; the head goes out by itself.
+        head.flushHead();
+    }
+    std::deque<std::future<QByteArray>> running;
+    std::vector<QByteArray> spare; // buffers of runs handed on, for the next ones
+    qsizetype next = 0;
+    const auto startNext = [&] {
+        const std::span<const CardFacts> run(cards.constData() + next,
+                                             size_t(std::min(kRun, cards.size() - next)));
+        next += qsizetype(run.size());
+        QByteArray buffer;
+        if (!spare.empty()) {
+            buffer = std::move(spare.back());
+            spare.pop_back();
+        }
+        running.push_back(std::async(std::launch::async, eventsOf, run, std::cref(days), std::cref(dtstamp),
+                                     std::move(buffer)));
+    };
+    while (next < cards.size() && running.size() < size_t(2 * workers))
+        startNext();
+    while (!running.empty()) {
+        QByteArray events = running.front().get();
+        running.pop_front();
+        sink(events);
+        spare.push_back(std::move(events));
+        if (next < cards.size())
+            startNext();
+    }
+    sink(QByteArrayView("END:VCALENDAR\r\n"));
 }
 
 QByteArray eventText(const Event& event, const QDateTime& stamp)
 {
     QByteArray out;
     const Sink sink = [&out](QByteArrayView piece) { out.append(piece); }; // outlives the writer
-    CalendarWriter writer(stamp, {}, sink, true);
+    CalendarWriter writer(CalendarWriter::stampText(stamp), {}, sink, CalendarWriter::Frame::Resource);
     writer.add(event);
     writer.finish();
     return out;

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
 #include <utility>
 
@@ -423,6 +426,43 @@ void Database::copyPagesFrom(Database& source)
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE)
         throw Error(QString::fromUtf8(sqlite3_errstr(rc)));
+}
+
+bool Database::copyFileTo(int fd)
+{
+    if (!m_db || !sqlite3_get_autocommit(m_db))
+        return false;
+    {
+        Statement mode(*this, QStringLiteral("PRAGMA journal_mode"));
+        if (!mode.step() || mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
+    executeSql(QStringLiteral("BEGIN"));
+    try {
+        Statement(*this, QStringLiteral("SELECT count(*) FROM sqlite_master")).step(); // the read lock
+        sqlite3_int64 size = 0;
+        if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+            throw Error(QString::fromUtf8(sqlite3_errstr(SQLITE_IOERR)));
+        // Through SQLite's own descriptor: closing another one of this file would drop its locks.
+        QByteArray piece(1 << 20, Qt::Uninitialized);
+        for (sqlite3_int64 at = 0; at < size; at += piece.size()) {
+            const int length = int(std::min<sqlite3_int64>(piece.size(), size - at));
+            const int rc = file->pMethods->xRead(file, piece.data(), length, at);
+            if (rc != SQLITE_OK)
+                throw Error(QString::fromUtf8(sqlite3_errstr(rc)));
+            if (!SafeFile::writeAll(fd, QByteArray::fromRawData(piece.constData(), length)))
+                throw Error(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+    } catch (const Error&) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    executeSql(QStringLiteral("COMMIT"));
+    return true;
 }
 
 void Database::close()

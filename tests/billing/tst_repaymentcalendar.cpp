@@ -347,7 +347,7 @@ void TestRepaymentCalendar::lastFourOfForeignCard()
 void TestRepaymentCalendar::largeCalendarIsWrittenInPieces()
 {
     QList<CardFacts> cards;
-    for (int i = 1; i <= 3000; ++i) {
+    for (int i = 1; i <= 10000; ++i) { // more than one run of cards made on worker threads
         CardFacts card;
         card.id = i;
         // Names that need escaping, lose direction controls or are folded; cards without last four.
