@@ -11,6 +11,9 @@
 #include "store/SqlDialect.h"
 #include "views/CardColumns.h"
 
+#include <QHash>
+
+#include <cmath>
 #include <vector>
 
 namespace CsvExport {
@@ -19,8 +22,18 @@ namespace {
 
 enum class Cell { Plain, Number, Validity, CheckCode, Missing };
 
-// A stored value as the card list shows it (see Query::data).
-QString shownText(FieldKind kind, const RawRow& row, int column)
+// QString::number(value, 'g', 15), quicker for the usual whole amounts: up to 15 digits 'g'
+// writes a whole number as the integer it is.
+QString realText(double value)
+{
+    if (value == std::trunc(value) && std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value)))
+        return QString::number(qint64(value));
+    return QString::number(value, 'g', 15);
+}
+
+// A stored value as the card list shows it (see Query::data). Dates repeat from card to card:
+// each stored text is turned into its shown form once.
+QString shownText(FieldKind kind, const RawRow& row, int column, QHash<QString, QString>& dates)
 {
     switch (row.type(column)) {
     case RawRow::Null:
@@ -28,7 +41,7 @@ QString shownText(FieldKind kind, const RawRow& row, int column)
     case RawRow::Real:
         if (kind == FieldKind::Bool)
             return row.real(column) != 0 ? QStringLiteral("是") : QStringLiteral("否");
-        return QString::number(row.real(column), 'g', 15);
+        return realText(row.real(column));
     case RawRow::Integer:
         if (kind == FieldKind::Bool)
             return row.integer(column) != 0 ? QStringLiteral("是") : QStringLiteral("否");
@@ -41,8 +54,12 @@ QString shownText(FieldKind kind, const RawRow& row, int column)
     if (kind == FieldKind::Bool)
         return text.toLongLong() != 0 ? QStringLiteral("是") : QStringLiteral("否");
     if (kind == FieldKind::Date) {
-        if (const auto date = DateText::parse(text))
-            return DateText::format(*date);
+        auto known = dates.constFind(text);
+        if (known == dates.constEnd()) {
+            const auto date = DateText::parse(text);
+            known = dates.insert(text, date ? DateText::format(*date) : text);
+        }
+        return *known;
     }
     return text;
 }
@@ -89,6 +106,7 @@ int writeCards(Database& db, SafeFile::Writer& out, bool fullNumbers)
     out.write(line(titles));
     int count = 0;
     QStringList row;
+    QHash<QString, QString> dates;
     while (cards.step()) {
         row.clear();
         for (const Shown& s : shown) {
@@ -98,7 +116,7 @@ int writeCards(Database& db, SafeFile::Writer& out, bool fullNumbers)
                 row << QString();
                 break;
             case Cell::Plain:
-                row << shownText(s.kind, cards, s.column);
+                row << shownText(s.kind, cards, s.column, dates);
                 break;
             case Cell::Number:
             case Cell::Validity:

@@ -307,6 +307,9 @@ void TestCsvExport::commandWritesWhatTheWindowExports()
     Database& db = m_data->database();
     db.executeSql("UPDATE txyk SET c_re_date='2013-09-07', i_xyr=2, i_zdhkbl=0.1, i_xf=3.5 WHERE c_jzr=20");
     db.executeSql("UPDATE txyk SET c_next_re_date='2013-10-25', i_xyr=-3, i_ed=NULL WHERE c_jzr=4");
+    // Whole amounts are written the quick way; at 16 digits and for fractions 'g' decides.
+    db.executeSql("UPDATE txyk SET i_zdhkje=1e15, i_mxr=999999999999999, i_yxf=-2500 WHERE c_jzr=1");
+    db.executeSql("UPDATE txyk SET i_zdhkje=0.000012, i_mxr=-1e20, i_yxf=0 WHERE c_jzr=4");
     Query& cards = m_data->cards();
     cards.setSql(DataModule::kAllCardsStatement);
     cards.open();
