@@ -26,9 +26,8 @@ struct CardFacts
 };
 Q_DECLARE_TYPEINFO(CardFacts, Q_RELOCATABLE_TYPE); // a growing list of 100,000 moves them in one go
 
-// The columns cardFactsOf() reads, in order, and their number.
+// The columns cardFactsOf() reads, in order.
 extern const QString kCardFactsColumnList;
-constexpr int kCardFactsColumns = 12;
 
 // A stored day field (c_jzr, c_hkr) as the refresh pass reads it: empty, or anything that is
 // not a whole number, reads as 0, a day no month has.

@@ -234,7 +234,7 @@ CardsRead recomputeCards(Database& db, QDate today)
             read.facts.reserve(count.integer(0));
             changed.reserve(size_t(count.integer(0)));
         }
-        constexpr int kFacts = 12; // where cardSelect() has the card facts' columns
+        constexpr int kFacts = CardRecompute::kFactsColumn;
         while (cards.step()) {
             const CardRecompute::Card card = recompute.read(cards);
             CardFacts facts = cardFactsOf(cards, kFacts);
@@ -243,10 +243,8 @@ CardsRead recomputeCards(Database& db, QDate today)
             if (!card.current)
                 changed.push_back(card);
             // Cards another tool wrote have no readable last four: stored with the pass.
-            if (cards.type(kFacts + 2) == RawRow::Null || cards.utf8(kFacts + 2).isEmpty()) {
-                if (!facts.numberLast4.isEmpty())
-                    read.missingLastFour.append({card.id, facts.numberLast4});
-            }
+            if (cards.utf8(kFacts + 2).isEmpty() && !facts.numberLast4.isEmpty())
+                read.missingLastFour.append({card.id, facts.numberLast4});
             read.facts.append(std::move(facts));
         }
     }

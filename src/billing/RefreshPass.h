@@ -75,8 +75,10 @@ public:
 
     CardRecompute(Database& db, QDate today);
     ~CardRecompute();
-    // id, the four fields, then the seven stored ones, of every card (a WHERE may follow).
+    // id, the four fields, then the seven stored ones, then the card facts' columns
+    // (kCardFactsColumnList) from kFactsColumn on, of every card (a WHERE may follow).
     static QString cardSelect();
+    static constexpr int kFactsColumn = 12;
     Card read(const RawRow& row);
     // Stores the card's schedule unless it is current. False when the card was skipped.
     bool store(const Card& card);

@@ -24,6 +24,7 @@ namespace RepaymentCalendar {
 namespace {
 
 const QByteArray kSourceProperty = QByteArrayLiteral("X-VELMORA-SOURCE:");
+constexpr char kCalendarEnd[] = "END:VCALENDAR\r\n";
 
 // "20130905"; written by hand, as the calendar formats several per card.
 QByteArray compactDate(QDate date)
@@ -338,7 +339,7 @@ public:
     void finish()
     {
         if (m_frame != Frame::None)
-            m_out += "END:VCALENDAR\r\n";
+            m_out += kCalendarEnd;
         m_sink(m_out);
         m_out.resize(0);
     }
@@ -411,19 +412,11 @@ void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stam
     // gives; a megabyte or two held at a time, in buffers that are used again).
     constexpr qsizetype kRun = 1024;
     const int workers = std::clamp(QThread::idealThreadCount(), 1, 4);
-    if (workers == 1 || cards.size() <= kRun) {
-        CalendarWriter writer(dtstamp, source, sink, CalendarWriter::Frame::File);
-        forEachEvent(cards, days,
-                     [&writer](const CardFacts& card, const EventDays::Day& day, double minRepayment) {
-                         writer.add(card, day, minRepayment);
-                     });
-        writer.finish();
-        return;
-    }
+    // A small calendar, or one core: each run made when its turn comes, on this thread.
+    const auto launch = workers > 1 && cards.size() > kRun ? std::launch::async : std::launch::deferred;
     {
         CalendarWriter head(dtstamp, source, sink, CalendarWriter::Frame::File);
-        // The frame alone: finish() would close it; the head goes out by itself.
-        head.flushHead();
+        head.flushHead(); // the frame's head alone: finish() would close it
     }
     std::deque<std::future<QByteArray>> running;
     std::vector<QByteArray> spare; // buffers of runs handed on, for the next ones
@@ -437,8 +430,8 @@ void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stam
             buffer = std::move(spare.back());
             spare.pop_back();
         }
-        running.push_back(std::async(std::launch::async, eventsOf, run, std::cref(days), std::cref(dtstamp),
-                                     std::move(buffer)));
+        running.push_back(
+            std::async(launch, eventsOf, run, std::cref(days), std::cref(dtstamp), std::move(buffer)));
     };
     while (next < cards.size() && running.size() < size_t(2 * workers))
         startNext();
@@ -450,7 +443,7 @@ void writeText(const QList<CardFacts>& cards, QDate today, const QDateTime& stam
         if (next < cards.size())
             startNext();
     }
-    sink(QByteArrayView("END:VCALENDAR\r\n"));
+    sink(QByteArrayView(kCalendarEnd));
 }
 
 QByteArray eventText(const Event& event, const QDateTime& stamp)

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
@@ -46,26 +47,29 @@ void ensureFolder(const QString& folder)
     QFile::setPermissions(folder, kOwnerOnlyFolder);
 }
 
-// Writes a copy of `source` to `target`: first under a temporary name beside it, so that a
-// failure never leaves a half-written file under the real name.
-// The source's file as it stands into the empty `temporary`; false when only a page copy will do.
-bool copyFileOf(Database& source, const QString& temporary)
+// A copy of `source` in the empty file `temporary`, flushed to disk: the file as it stands where
+// that is consistent, else page by page. Through one descriptor of the copy, which the sync uses.
+void writeCopy(Database& source, const QString& temporary)
 {
     const int fd = ::open(QFile::encodeName(temporary).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         throw Error(QString::fromLocal8Bit(std::strerror(errno)));
-    bool copied = false;
-    try {
-        copied = source.copyFileTo(fd);
-    } catch (...) {
-        ::close(fd);
-        throw;
+    const auto closeCopy = qScopeGuard([fd] { ::close(fd); });
+    if (!source.copyFileTo(fd)) {
+        Database copy;
+        copy.openFile(temporary, Database::Access::ReadWrite);
+        // Nobody reads the copy before it is renamed into place: written without a journal or a
+        // sync per step (five times faster), then synced once.
+        copy.executeSql(QStringLiteral("PRAGMA journal_mode=OFF"));
+        copy.executeSql(QStringLiteral("PRAGMA synchronous=OFF"));
+        copy.copyPagesFrom(source);
     }
-    if (::close(fd) != 0)
+    if (::fsync(fd) != 0)
         throw Error(QString::fromLocal8Bit(std::strerror(errno)));
-    return copied;
 }
 
+// Writes a copy of `source` to `target`: first under a temporary name beside it, so that a
+// failure never leaves a half-written file under the real name.
 void copyConnectionTo(Database& source, const QString& target)
 {
     const QFileInfo info(target);
@@ -77,16 +81,7 @@ void copyConnectionTo(Database& source, const QString& target)
     // or file at a guessable name is never followed.
     const QString temporary = SafeFile::createBeside(target);
     try {
-        if (!copyFileOf(source, temporary)) {
-            Database copy;
-            copy.openFile(temporary, Database::Access::ReadWrite);
-            // Nobody reads the copy before it is renamed into place: written without a journal or
-            // a sync per step (five times faster), then synced once.
-            copy.executeSql(QStringLiteral("PRAGMA journal_mode=OFF"));
-            copy.executeSql(QStringLiteral("PRAGMA synchronous=OFF"));
-            copy.copyPagesFrom(source);
-        }
-        SafeFile::syncToDisk(temporary);
+        writeCopy(source, temporary);
     } catch (const Error& e) {
         QFile::remove(temporary);
         QFile::remove(temporary + QStringLiteral("-journal"));

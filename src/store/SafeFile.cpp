@@ -147,18 +147,6 @@ QString createBeside(const QString& target)
     return QFile::decodeName(name);
 }
 
-void syncToDisk(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        throw Error(QStringLiteral("无法写入 %1：%2").arg(path, reason(errno)));
-    const bool ok = ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    if (!ok)
-        throw Error(QStringLiteral("无法写入 %1：%2").arg(path, reason(error)));
-}
-
 void moveInto(const QString& temporary, const QString& target)
 {
     const QByteArray from = QFile::encodeName(temporary);

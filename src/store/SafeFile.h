@@ -46,8 +46,6 @@ private:
 // For a writer that fills the file itself (SQLite): a new empty 0600 file under a random name
 // beside `target`; returns its path. Throws Error.
 QString createBeside(const QString& target);
-// Flushes the file at `path` (written by SQLite without syncs of its own) to disk. Throws Error.
-void syncToDisk(const QString& path);
 // Renames `temporary` to `target`, refusing a link there; the temporary is removed on failure.
 void moveInto(const QString& temporary, const QString& target);
 
